@@ -1,0 +1,33 @@
+#pragma once
+
+#include <filesystem>
+
+#include "engine/GameState.h"
+#include "engine/Host.h"
+
+namespace pp {
+
+// Menu command ids; the shell keeps them as the identifiers of its actions.
+namespace command {
+inline constexpr int kQuitAccelerator = 1;  // Ctrl+Q
+inline constexpr int kAbout = 40003;
+inline constexpr int kFileMenu = 40004;
+inline constexpr int kOpen = 40007;
+inline constexpr int kQuit = 40008;
+inline constexpr int kToolsMenu = 40009;
+inline constexpr int kSettings = 40012;
+inline constexpr int kShowRanking = 40013;
+}  // namespace command
+
+// The open command once a file has been chosen: a new game on that file, starting with the
+// first question's intro card when the file loads, else back on the title.
+void openQuizFile(Context& context, const std::filesystem::path& chosen);
+
+// The settings dialog confirmed with `chosen`: the four options take effect at once, a change
+// of purpose resets the game, and the settings file is saved whether or not anything changed.
+void confirmSettings(Context& context, const Options& chosen);
+
+// "ランキング表示...": shows the ranking, from the title screen only.
+void showRanking(Context& context);
+
+}  // namespace pp

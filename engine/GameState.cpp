@@ -1,0 +1,44 @@
+#include "engine/GameState.h"
+
+namespace pp {
+
+std::string_view screenName(Screen screen) {
+    switch (screen) {
+        case Screen::Title: return "Title";
+        case Screen::QuestionIntro: return "QuestionIntro";
+        case Screen::LoadQuestion: return "LoadQuestion";
+        case Screen::RevealQuestion: return "RevealQuestion";
+        case Screen::Answering: return "Answering";
+        case Screen::Judging: return "Judging";
+        case Screen::ShowCorrect: return "ShowCorrect";
+        case Screen::LevelClear: return "LevelClear";
+        case Screen::GameOver: return "GameOver";
+        case Screen::AllClear: return "AllClear";
+        case Screen::Ranking: return "Ranking";
+    }
+    return "Unknown";
+}
+
+void resetGame(GameState& state) {
+    setScreen(state, Screen::Title);
+    state.tickCount = 0;
+    state.level = 0;
+    state.questionIndex = 0;
+    state.score = 0;
+    state.timeLeftTicks = 0;
+    state.questionReady = 0;
+    state.slotsLeft = kQuestionsPerLevel;
+    state.levelCorrect = 0;
+    state.genreCorrect.fill(0);
+    state.genreAnswered.fill(0);
+}
+
+int totalQuestionCount(const GameState& state) {
+    int total = 0;
+    for (const Genre& genre : state.genres) {
+        total += genre.questionCount;
+    }
+    return total;
+}
+
+}  // namespace pp

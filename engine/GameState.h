@@ -1,0 +1,148 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+#include "engine/FixedText.h"
+
+namespace pp {
+
+// Buffer sizes of the texts the game keeps, in UTF-16 units including the terminator.
+inline constexpr std::size_t kQuestionTextUnits = 116;
+inline constexpr std::size_t kChoiceTextUnits = 28;
+inline constexpr std::size_t kGenreNameUnits = 16;
+inline constexpr std::size_t kNameUnits = 21;
+inline constexpr std::size_t kPathUnits = 260;
+
+inline constexpr int kGenreCount = 8;
+inline constexpr int kChoiceCount = 5;
+inline constexpr int kRankingRows = 10;
+inline constexpr int kLevelCount = 8;
+inline constexpr int kQuestionsPerLevel = 8;
+
+// The right answers needed to clear levels 1..8.
+inline constexpr std::array<std::int32_t, kLevelCount> levelQuota{3, 4, 4, 5, 5, 6, 7, 8};
+
+enum class Screen : int {
+    Title = 0,
+    QuestionIntro = 1,
+    LoadQuestion = 2,
+    RevealQuestion = 3,
+    Answering = 4,
+    Judging = 5,
+    ShowCorrect = 6,
+    LevelClear = 7,
+    GameOver = 8,
+    AllClear = 9,
+    Ranking = 10,
+};
+
+// The screen's name as written in replay logs and frame file names ("Answering").
+std::string_view screenName(Screen screen);
+
+using QuestionText = FixedText<kQuestionTextUnits>;
+using ChoiceText = FixedText<kChoiceTextUnits>;
+using GenreName = FixedText<kGenreNameUnits>;
+using PlayerName = FixedText<kNameUnits>;
+using QuizPath = FixedText<kPathUnits>;
+
+struct Genre {
+    GenreName name;
+    std::int16_t questionCount = 0;
+};
+
+struct RankEntry {
+    PlayerName name;
+    std::int16_t score = 0;
+};
+
+// The five options the settings dialog edits and the settings file keeps; each is 1 (on) or 0.
+struct Options {
+    std::int16_t soundEffects = 0;
+    std::int16_t showCorrectAnswer = 0;
+    std::int16_t timeLimit = 0;
+    std::int16_t gradualReveal = 0;
+    std::int16_t studyMode = 0;
+
+    friend bool operator==(const Options&, const Options&) = default;
+};
+
+// What the options are when no settings file exists yet.
+inline constexpr Options kDefaultOptions{1, 0, 1, 1, 0};
+
+// The one record of the whole game. Plain data: the engine, the loader, the painters and the
+// settings code all work on the same instance.
+struct GameState {
+    // Options.
+    Options options;
+
+    // Flow.
+    Screen screen = Screen::Title;
+    std::int32_t tickCount = 0;
+    std::int32_t questionReady = 0;
+    std::int32_t revealDone = 0;
+    std::int32_t revealCount = 0;
+    std::int32_t selection = 0;  // highlighted display row 1..5, 0 = none
+    std::int16_t confirmed = 0;
+    std::int32_t timeLeftTicks = 0;
+    std::int32_t lastSecondsShown = 0;
+
+    // Scoring and progress.
+    std::int16_t score = 0;
+    std::int32_t level = 0;
+    std::int32_t questionIndex = 0;
+    std::int32_t levelCorrect = 0;
+    std::int32_t slotsLeft = 0;
+    std::array<std::int32_t, kGenreCount> genreCorrect{};
+    std::array<std::int32_t, kGenreCount> genreAnswered{};
+
+    // Current question.
+    std::int32_t currentGenre = 0;
+    QuestionText questionText;
+    std::array<ChoiceText, kChoiceCount> choices;  // stored order: choices[0] is the right answer
+    std::array<std::int16_t, kChoiceCount> choiceOrder{};  // display position -> stored choice
+    std::int16_t correctPosition = 0;
+
+    std::array<Genre, kGenreCount> genres;
+    std::array<RankEntry, kRankingRows> ranking;
+    PlayerName playerName;
+    // Set once this game's ranking row is stored, so that an empty name still closes the offer.
+    bool rankingEntered = false;
+
+    QuizPath quizPath;
+
+    // Counts entries into screens, so that the work a screen does when first painted runs once
+    // per entry however often it is painted. Changed only through setScreen.
+    std::uint32_t screenEntry = 0;
+    std::uint32_t entryWorkDone = 0;  // the screenEntry whose one-time work has run
+};
+
+// Moves to `next` as a new entry into that screen (its one-time paint work will run again).
+inline void setScreen(GameState& state, Screen next) {
+    state.screen = next;
+    ++state.screenEntry;
+}
+
+// Puts the progress fields into the state of a new game; options, ranking, selection,
+// confirmation, reveal flag and question buffers are left alone.
+void resetGame(GameState& state);
+
+// The sum of the eight genres' question counts.
+int totalQuestionCount(const GameState& state);
+
+}  // namespace pp
+
+namespace pp {
+
+// True the first time it is asked for the current entry into the current screen, false on
+// every later paint of that entry: the work a screen does when it appears runs once.
+inline bool takeEntryWork(GameState& state) {
+    if (state.entryWorkDone == state.screenEntry) {
+        return false;
+    }
+    state.entryWorkDone = state.screenEntry;
+    return true;
+}
+
+}  // namespace pp

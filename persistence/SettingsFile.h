@@ -1,0 +1,30 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "engine/GameState.h"
+
+namespace pp {
+
+// The settings file's name inside the documents folder.
+inline constexpr std::u16string_view kSettingsFileName = u"ポケットペルナ.txt";
+
+// The path of the settings file in `documentsFolder`.
+std::filesystem::path settingsPathIn(const std::filesystem::path& documentsFolder);
+
+// The options and ranking as the file's bytes: code page 932, CR LF, 11 lines.
+std::string encodeSettings(const GameState& state);
+
+// Sets the options and ranking from the file's bytes; damaged content never reads past a field.
+void decodeSettings(std::string_view bytes, GameState& state);
+
+// Rewrites the file with the options and ranking, without ever leaving a half-written file.
+// When the file does not exist yet, the options are first set to the defaults.
+void saveSettings(GameState& state, const std::filesystem::path& path);
+
+// Reads the options and ranking, creating the file with the defaults when it is missing.
+void loadSettings(GameState& state, const std::filesystem::path& path);
+
+}  // namespace pp

@@ -1,0 +1,35 @@
+#!/bin/sh
+# Installs every Debian package the project needs to build, run and test.
+# Idempotent: does nothing when all packages are present. Run as root (or with sudo available).
+set -eu
+
+PACKAGES="
+  build-essential g++ cmake make pkg-config ca-certificates
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  libicu-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libsdl2-dev
+  fonts-vlgothic
+  xvfb xdotool x11-utils imagemagick xauth
+"
+
+missing=""
+for p in $PACKAGES; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing="$missing $p"
+  fi
+done
+
+if [ -z "$missing" ]; then
+  exit 0
+fi
+
+echo "setup: installing$missing" >&2
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+  SUDO="sudo"
+fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+# shellcheck disable=SC2086
+$SUDO apt-get install -y -qq --no-install-recommends $missing >/dev/null
