@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "engine/GameState.h"
+#include "persistence/SafeFile.h"
 
 namespace pp {
 
@@ -23,6 +24,10 @@ void decodeSettings(std::string_view bytes, GameState& state);
 // Rewrites the file with the options and ranking, without ever leaving a half-written file.
 // When the file does not exist yet, the options are first set to the defaults.
 void saveSettings(GameState& state, const std::filesystem::path& path);
+
+// The same save, calling `beforeReplace` when the new file is ready to replace the old one.
+void saveSettings(GameState& state, const std::filesystem::path& path,
+                  const BeforeReplace& beforeReplace);
 
 // Reads the options and ranking, creating the file with the defaults when it is missing.
 void loadSettings(GameState& state, const std::filesystem::path& path);

@@ -1,0 +1,51 @@
+#include "persistence/Ranking.h"
+
+#include "engine/GameState.h"
+#include "persistence/SettingsFile.h"
+#include "persistence/StoredName.h"
+
+namespace pp {
+namespace {
+
+// The name dialog asks for at most ten characters; longer input is cut without a word.
+constexpr std::size_t kEnteredNameChars = 10;
+
+}  // namespace
+
+int rankingInsertIndex(const GameState& state, std::int16_t score) {
+    // Scanning up from the ninth place finds the lowest row the new score does not beat; the
+    // new row goes right below it, so equal scores keep the order they came in.
+    for (int row = kRankingRows - 2; row >= 0; --row) {
+        if (score <= state.ranking[static_cast<std::size_t>(row)].score) {
+            return row + 1;
+        }
+    }
+    return 0;
+}
+
+void enterRanking(Context& context) {
+    GameState& state = context.state;
+    if (!state.playerName.empty() || state.rankingEntered) {
+        return;
+    }
+    // The caller only offers a score that beats the tenth place; any other would push out a
+    // row that belongs there.
+    if (state.score <= state.ranking[kRankingRows - 1].score) {
+        return;
+    }
+    const auto newRow = static_cast<std::size_t>(rankingInsertIndex(state, state.score));
+    for (std::size_t row = kRankingRows - 1; row > newRow; --row) {
+        state.ranking[row] = state.ranking[row - 1];
+    }
+
+    state.playerName = context.host.askPlayerName();
+    state.ranking[newRow].score = state.score;
+    state.playerName.truncate(kEnteredNameChars);
+    // Stored as the file will keep it, so the ranking reads the same after a restart.
+    state.ranking[newRow].name = storableName(state.playerName.view());
+    state.rankingEntered = true;
+
+    saveSettings(state, context.settingsPath);
+}
+
+}  // namespace pp

@@ -1,0 +1,179 @@
+#include "persistence/SettingsFile.h"
+
+#include <algorithm>
+#include <array>
+#include <optional>
+
+#include "persistence/StoredName.h"
+#include "quizdata/Cp932.h"
+
+namespace pp {
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n";
+constexpr char kFieldSeparator = ',';
+
+// The score field holds at most five characters; every score from -9999 to 32767 fits.
+constexpr std::size_t kScoreFieldChars = 5;
+constexpr std::int16_t kLowestStoredScore = -9999;
+
+// A well-formed file is 291 bytes at most; reading stops well past that, so a huge file
+// cannot stall the start.
+constexpr std::size_t kMaxSettingsBytes = 64 * 1024;
+
+// The options in the order of the first line.
+constexpr std::array kOptionFields{&Options::soundEffects, &Options::showCorrectAnswer,
+                                   &Options::timeLimit, &Options::gradualReveal,
+                                   &Options::studyMode};
+
+// Hands out the lines of the file one by one. A line ends at CR LF, at a CR or LF alone, or at
+// the end of the bytes, so a hand-edited file with other line ends still reads line by line.
+class LineReader {
+public:
+    explicit LineReader(std::string_view bytes) : rest_(bytes) {}
+
+    // The next line without its end; nothing once the bytes are used up.
+    std::optional<std::string_view> next() {
+        if (!hasRest_) {
+            return std::nullopt;
+        }
+        const std::size_t end = rest_.find_first_of(kLineEnd);
+        if (end == std::string_view::npos) {
+            const std::string_view line = rest_;
+            hasRest_ = false;
+            return line.empty() ? std::nullopt : std::optional(line);
+        }
+        const std::string_view line = rest_.substr(0, end);
+        const bool crLf = rest_[end] == '\r' && end + 1 < rest_.size() && rest_[end + 1] == '\n';
+        rest_.remove_prefix(end + (crLf ? 2 : 1));
+        return line;
+    }
+
+private:
+    std::string_view rest_;
+    bool hasRest_ = true;
+};
+
+std::string scoreText(std::int16_t score) {
+    return std::to_string(std::max(score, kLowestStoredScore));
+}
+
+bool isAtoiSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// atoi's reading of `text` (leading white space, a sign, digits up to the first other
+// character, 0 when there are none), with only the low 16 bits kept as a signed value.
+std::int16_t scoreFromText(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && isAtoiSpace(text[i])) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    // Unsigned arithmetic wraps instead of overflowing and keeps the low bits exact.
+    std::uint32_t value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + static_cast<std::uint32_t>(text[i] - '0');
+    }
+    if (negative) {
+        value = 0u - value;
+    }
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(value & 0xFFFFu));
+}
+
+// Reads the flags at bytes 0, 2, 4, 6 and 8 of the first line; only "1" is on. A flag the line
+// is too short to hold keeps its default, so an empty file reads as the defaults.
+Options decodeOptions(std::string_view line) {
+    Options options = kDefaultOptions;
+    for (std::size_t i = 0; i < kOptionFields.size(); ++i) {
+        const std::size_t position = 2 * i;
+        if (position < line.size()) {
+            options.*kOptionFields[i] = line[position] == '1' ? 1 : 0;
+        }
+    }
+    return options;
+}
+
+// One ranking line: the name up to the first ",", the score after it. A line without "," is an
+// empty entry with score 0; a field longer than its width is cut to it.
+RankEntry decodeRankingLine(std::string_view line) {
+    RankEntry entry;
+    const std::size_t separator = line.find(kFieldSeparator);
+    if (separator == std::string_view::npos) {
+        return entry;
+    }
+    std::string_view name = line.substr(0, separator);
+    name = name.substr(0, cp932FittingLength(name, kNameFieldBytes));
+    entry.name = decodeCp932(name);
+    entry.score = scoreFromText(line.substr(separator + 1, kScoreFieldChars));
+    return entry;
+}
+
+}  // namespace
+
+std::filesystem::path settingsPathIn(const std::filesystem::path& documentsFolder) {
+    return documentsFolder / std::filesystem::path(kSettingsFileName);
+}
+
+std::string encodeSettings(const GameState& state) {
+    std::string bytes;
+    for (std::size_t i = 0; i < kOptionFields.size(); ++i) {
+        if (i > 0) {
+            bytes += kFieldSeparator;
+        }
+        bytes += state.options.*kOptionFields[i] == 1 ? '1' : '0';
+    }
+    bytes += kLineEnd;
+    for (const RankEntry& entry : state.ranking) {
+        bytes += nameFieldBytes(entry.name.view());
+        bytes += kFieldSeparator;
+        bytes += scoreText(entry.score);
+        bytes += kLineEnd;
+    }
+    return bytes;
+}
+
+void decodeSettings(std::string_view bytes, GameState& state) {
+    LineReader lines(bytes);
+    state.options = decodeOptions(lines.next().value_or(std::string_view{}));
+    for (RankEntry& entry : state.ranking) {
+        entry = decodeRankingLine(lines.next().value_or(std::string_view{}));
+    }
+}
+
+void saveSettings(GameState& state, const std::filesystem::path& path) {
+    saveSettings(state, path, {});
+}
+
+void saveSettings(GameState& state, const std::filesystem::path& path,
+                  const BeforeReplace& beforeReplace) {
+    // A new file starts from the default options, and so does the game.
+    std::error_code error;
+    if (!std::filesystem::exists(path, error)) {
+        state.options = kDefaultOptions;
+    }
+    // A failed save is silent; the old file stays whole and the game goes on from memory.
+    (void)replaceFileContents(path, encodeSettings(state), beforeReplace);
+}
+
+void loadSettings(GameState& state, const std::filesystem::path& path) {
+    std::optional<std::string> bytes = readFileHead(path, kMaxSettingsBytes);
+    if (!bytes) {
+        std::error_code error;
+        if (std::filesystem::exists(path, error)) {
+            // There but unreadable: play on the defaults and leave the file, ranking and all, alone.
+            state.options = kDefaultOptions;
+            return;
+        }
+        saveSettings(state, path);
+        bytes = readFileHead(path, kMaxSettingsBytes);
+        if (!bytes) {
+            return;  // could not be created either: the defaults stay in memory
+        }
+    }
+    decodeSettings(*bytes, state);
+}
+
+}  // namespace pp

@@ -1,0 +1,48 @@
+#include "persistence/StoredName.h"
+
+#include "quizdata/Cp932.h"
+
+namespace pp {
+namespace {
+
+constexpr char16_t kFullWidthComma = u'\uFF0C';
+
+// Lead bytes of a double-byte character in code page 932.
+bool isLeadByte(unsigned char byte) {
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+}  // namespace
+
+std::u16string storableName(std::u16string_view name) {
+    std::u16string stored(name);
+    for (char16_t& unit : stored) {
+        if (unit == u',') {
+            unit = kFullWidthComma;
+        } else if (unit == u'\r' || unit == u'\n') {
+            unit = u' ';
+        }
+    }
+    return stored;
+}
+
+std::string nameFieldBytes(std::u16string_view name) {
+    std::string bytes = encodeCp932Lossy(storableName(name));
+    bytes.resize(cp932FittingLength(bytes, kNameFieldBytes));
+    return bytes;
+}
+
+std::size_t cp932FittingLength(std::string_view bytes, std::size_t limit) {
+    std::size_t length = 0;
+    while (length < bytes.size()) {
+        const std::size_t characterBytes =
+            isLeadByte(static_cast<unsigned char>(bytes[length])) ? 2 : 1;
+        if (length + characterBytes > limit || length + characterBytes > bytes.size()) {
+            break;
+        }
+        length += characterBytes;
+    }
+    return length;
+}
+
+}  // namespace pp
