@@ -1,0 +1,140 @@
+#include "quizdata/QuestionLoader.h"
+
+#include <algorithm>
+#include <fstream>
+#include <optional>
+
+#include "quizdata/QuizFile.h"
+
+namespace pp {
+namespace {
+
+// The question to read and the genre it belongs to.
+struct Pick {
+    std::int32_t question = 0;
+    std::int32_t genre = 0;
+};
+
+LoadResult refuse(Context& context) {
+    context.host.showMessage(kLoadErrorText, kLoadErrorCaption);
+    return LoadResult::Failed;
+}
+
+// Copies the headers read so far into the genre table, even when the file is then refused.
+void copyGenreTable(GameState& state, const QuizLayout& layout) {
+    for (std::size_t g = 0; g < layout.genres.size(); ++g) {
+        state.genres[g].name = decodeGenreName(layout.genres[g]);
+        state.genres[g].questionCount = layout.genres[g].questionCount;
+    }
+}
+
+// Study mode: question `index` in file order, its genre found by walking the counts.
+std::optional<Pick> pickStudyQuestion(const QuizLayout& layout, std::int32_t index) {
+    if (index < 0 || index >= layout.questionCount) {
+        return std::nullopt;  // past the last question there is no record to read
+    }
+    std::int32_t remaining = index + 1;
+    for (std::size_t g = 0; g < layout.genres.size(); ++g) {
+        const std::int32_t count = layout.genres[g].questionCount;
+        if (remaining <= count) {
+            return Pick{index, static_cast<std::int32_t>(g)};
+        }
+        remaining -= count;
+    }
+    return std::nullopt;
+}
+
+// Game mode: a genre first, each non-empty genre equally likely, then a question within it.
+// Drawing over the non-empty genres in genre order makes a file with all eight genres filled
+// take exactly the draws of a plain draw(8).
+Pick pickGameQuestion(const QuizLayout& layout, RandomSource& random) {
+    std::array<std::int32_t, kGenreCount> filledGenres{};
+    std::uint32_t filled = 0;
+    for (std::size_t g = 0; g < layout.genres.size(); ++g) {
+        if (layout.genres[g].questionCount > 0) {
+            filledGenres[filled++] = static_cast<std::int32_t>(g);
+        }
+    }
+    Pick pick;
+    pick.genre = filledGenres[draw(random, filled)];
+    const auto count = static_cast<std::uint32_t>(layout.genres[static_cast<std::size_t>(pick.genre)].questionCount);
+    pick.question = layout.firstQuestionOf(pick.genre) + static_cast<std::int32_t>(draw(random, count));
+    return pick;
+}
+
+// Takes draw(5), draw(4), draw(3), draw(2) from a shrinking list 0..4, so every order is
+// equally likely.
+std::array<std::int16_t, kChoiceCount> shuffledChoiceOrder(RandomSource& random) {
+    std::array<std::int16_t, kChoiceCount> left{0, 1, 2, 3, 4};
+    std::array<std::int16_t, kChoiceCount> order{};
+    auto leftCount = static_cast<std::uint32_t>(kChoiceCount);
+    for (std::size_t p = 0; p + 1 < order.size(); ++p) {
+        const std::uint32_t i = draw(random, leftCount);
+        order[p] = left[i];
+        std::copy(left.begin() + i + 1, left.begin() + leftCount, left.begin() + i);
+        --leftCount;
+    }
+    order.back() = left[0];
+    return order;
+}
+
+std::int16_t positionOfRightAnswer(const std::array<std::int16_t, kChoiceCount>& order) {
+    for (std::size_t p = 0; p < order.size(); ++p) {
+        if (order[p] == 0) {
+            return static_cast<std::int16_t>(p);
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+LoadResult loadQuestion(Context& context, const std::filesystem::path& path) {
+    GameState& state = context.state;
+    state.selection = 0;
+    state.confirmed = 0;
+
+    std::ifstream in(path, std::ios::binary);
+    if (!in.is_open()) {
+        return refuse(context);
+    }
+    const QuizLayout layout = readQuizLayout(in);
+    copyGenreTable(state, layout);
+    if (!layout.accepted()) {
+        return refuse(context);
+    }
+    const std::optional<Pick> pick = state.options.studyMode == 1
+                                         ? pickStudyQuestion(layout, state.questionIndex)
+                                         : pickGameQuestion(layout, context.random);
+    if (!pick) {
+        return refuse(context);
+    }
+    const std::optional<Record> record = readQuestionRecord(in, pick->question);
+    in.close();
+    if (!record) {
+        return refuse(context);
+    }
+
+    DecodedQuestion question = decodeQuestionRecord(*record);
+    state.currentGenre = pick->genre;
+    state.questionText = question.text;
+    state.choices = question.choices;
+    state.choiceOrder = shuffledChoiceOrder(context.random);
+    state.correctPosition = positionOfRightAnswer(state.choiceOrder);
+    state.questionReady = 1;
+    return LoadResult::Ok;
+}
+
+std::u16string_view choiceText(const GameState& state, int position) {
+    int stored = 0;
+    if (position >= 0 && position < kChoiceCount) {
+        stored = state.choiceOrder[static_cast<std::size_t>(position)];
+    }
+    // A damaged order entry shows the right answer rather than reading past the choices.
+    if (stored < 1 || stored >= kChoiceCount) {
+        stored = 0;
+    }
+    return state.choices[static_cast<std::size_t>(stored)].view();
+}
+
+}  // namespace pp

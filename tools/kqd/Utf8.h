@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace pp::kqd {
+
+// Decodes UTF-8 strictly (no overlong forms, surrogates or values past U+10FFFF); on a bad
+// sequence returns nothing and sets `badOffset` to its first byte.
+std::optional<std::u16string> utf16FromUtf8(std::string_view bytes, std::size_t* badOffset = nullptr);
+
+// Encodes UTF-16 as UTF-8; a lone surrogate becomes U+FFFD.
+std::string utf8FromUtf16(std::u16string_view text);
+
+}  // namespace pp::kqd
