@@ -1,6 +1,7 @@
 #include "quizdata/QuizWriter.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "quizdata/Cp932.h"
@@ -73,12 +74,9 @@ std::string utf8Of(char32_t c) {
 }
 
 std::string hexCodePoint(char32_t c) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string hex;
-    for (int shift = c > 0xFFFF ? 20 : 12; shift >= 0; shift -= 4) {
-        hex += kDigits[(c >> shift) & 0xF];
-    }
-    return "U+" + hex;
+    char text[16];
+    std::snprintf(text, sizeof text, "U+%04X", static_cast<unsigned>(c));
+    return text;
 }
 
 std::string fieldName(int field) {
