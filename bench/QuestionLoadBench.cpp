@@ -1,0 +1,115 @@
+// How long one question load takes, for the first question and for the last of a file of
+// 200,000: the loader seeks straight to the record, so the two should cost the same.
+
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "engine/GameState.h"
+#include "engine/Random.h"
+#include "quizdata/Cp932.h"
+#include "quizdata/QuestionLoader.h"
+#include "quizdata/QuizWriter.h"
+
+namespace pp {
+namespace {
+
+constexpr int kQuestionsPerGenre = 25'000;
+constexpr int kBigFileQuestions = kQuestionsPerGenre * kGenreCount;  // 200,000
+
+class SilentHost final : public Host {
+public:
+    void requestRepaint() override {}
+    void playSound(int) override {}
+    void showMessage(std::u16string_view, std::u16string_view) override { ++messages; }
+    std::u16string askPlayerName() override { return {}; }
+    int messages = 0;
+};
+
+// A question whose texts carry its number, so that every record differs.
+EncodedQuestion numberedQuestion(int number, const std::string& questionWord, const std::string& answerWord) {
+    EncodedQuestion question;
+    question.text = questionWord + std::to_string(number);
+    for (int k = 0; k < kChoiceCount; ++k) {
+        question.choices[static_cast<std::size_t>(k)] = answerWord + std::to_string(number) + "-" + std::to_string(k);
+    }
+    return question;
+}
+
+// Writes the 200,000-question file into a temporary folder once, and removes it at exit.
+class BigQuizFile {
+public:
+    BigQuizFile() {
+        folder_ = std::filesystem::temp_directory_path() / ("perna-bench-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(folder_);
+        path_ = folder_ / "big.kqd";
+        const std::string questionWord = *encodeCp932(u"問題");
+        const std::string answerWord = *encodeCp932(u"答");
+        std::ofstream out(path_, std::ios::binary);
+        for (int g = 0; g < kGenreCount; ++g) {
+            const GenreHeader header{*encodeCp932(u"ジャンル") + std::to_string(g),
+                                     static_cast<std::int16_t>(kQuestionsPerGenre), 0, 0};
+            out.write(encodeGenreHeader(header).data(), kRecordSize);
+        }
+        for (int q = 0; q < kBigFileQuestions; ++q) {
+            const Record record = *encodeQuestionRecord(numberedQuestion(q, questionWord, answerWord));
+            out.write(record.data(), kRecordSize);
+        }
+    }
+    ~BigQuizFile() {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
+    }
+
+    [[nodiscard]] const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path folder_;
+    std::filesystem::path path_;
+};
+
+const BigQuizFile& bigQuizFile() {
+    static const BigQuizFile file;
+    return file;
+}
+
+// Study mode: the question number is the argument.
+void BM_LoadStudyQuestion(benchmark::State& state) {
+    const std::filesystem::path& path = bigQuizFile().path();
+    GameState game;
+    SilentHost host;
+    MersenneRandom random(1);
+    Context context{game, host, random, {}};
+    game.options.studyMode = 1;
+    game.questionIndex = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(loadQuestion(context, path));
+    }
+    if (host.messages != 0 || game.questionReady != 1) {
+        state.SkipWithError("the load failed");
+    }
+}
+BENCHMARK(BM_LoadStudyQuestion)->Arg(0)->Arg(kBigFileQuestions - 1)->Unit(benchmark::kMicrosecond);
+
+// Game mode: a random genre and question of the big file on every load.
+void BM_LoadGameQuestion(benchmark::State& state) {
+    const std::filesystem::path& path = bigQuizFile().path();
+    GameState game;
+    SilentHost host;
+    MersenneRandom random(1);
+    Context context{game, host, random, {}};
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(loadQuestion(context, path));
+    }
+    if (host.messages != 0) {
+        state.SkipWithError("the load failed");
+    }
+}
+BENCHMARK(BM_LoadGameQuestion)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace pp
