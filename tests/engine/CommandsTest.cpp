@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include "GameDriver.h"
+
+namespace pp {
+namespace {
+
+using test::GameDriver;
+using test::withOptions;
+
+const std::vector<int> kFullQuiz(kGenreCount, 8);
+
+// A game in its second level, a few questions in, with a name already entered.
+void playIntoSecondLevel(GameDriver& game) {
+    game.open(game.writeQuiz(kFullQuiz));
+    for (int question = 0; question < 10; ++question) {
+        game.tickUntil(Screen::Answering);
+        game.answer(true);
+        game.tickUntil(Screen::Judging);
+    }
+    ASSERT_EQ(game.state.level, 1);
+    game.state.playerName = u"前の人";
+    game.state.rankingEntered = true;
+}
+
+TEST(OpenCommand, StartsANewGameOnTheIntroCard) {
+    GameDriver game(kDefaultOptions);
+    const auto quiz = game.writeQuiz({1, 2, 3});
+    game.state.playerName = u"前の人";
+    game.state.rankingEntered = true;
+    const int repaints = game.host.repaints;
+    game.open(quiz);
+    EXPECT_EQ(game.state.screen, Screen::QuestionIntro);
+    EXPECT_EQ(game.host.repaints, repaints + 1);
+    EXPECT_EQ(game.state.quizPath, quiz.u16string());
+    EXPECT_TRUE(game.state.playerName.empty());
+    EXPECT_FALSE(game.state.rankingEntered);
+    EXPECT_EQ(game.state.genres[2].questionCount, 3);
+    EXPECT_EQ(game.state.genres[1].name, u"ジャンル1");
+    EXPECT_TRUE(game.host.messages.empty());
+}
+
+TEST(OpenCommand, InTheMiddleOfAGameGivesAFullIntroCard) {
+    GameDriver game(kDefaultOptions);
+    playIntoSecondLevel(game);
+    game.tick(20);
+    game.host.sounds.clear();
+    game.open(game.folder / "quiz.kqd");
+    EXPECT_EQ(game.state.screen, Screen::QuestionIntro);
+    EXPECT_EQ(game.state.score, 0);
+    EXPECT_EQ(game.state.level, 0);
+    EXPECT_EQ(game.state.questionIndex, 0);
+    EXPECT_EQ(game.state.levelCorrect, 0);
+    EXPECT_EQ(game.state.slotsLeft, 8);
+    EXPECT_EQ(game.state.genreAnswered, (std::array<std::int32_t, 8>{}));
+    EXPECT_TRUE(game.state.playerName.empty());
+
+    game.tick(2);
+    EXPECT_EQ(game.host.sounds, std::vector<int>{136});
+    game.tick(22);
+    EXPECT_EQ(game.state.screen, Screen::QuestionIntro);
+    game.tick();
+    EXPECT_EQ(game.state.screen, Screen::LoadQuestion);
+}
+
+TEST(OpenCommand, AFileThatDoesNotLoadStaysOnTheTitle) {
+    GameDriver game(kDefaultOptions);
+    playIntoSecondLevel(game);
+    const auto missing = game.folder / "missing.kqd";
+    const int repaints = game.host.repaints;
+    game.open(missing);
+    EXPECT_EQ(game.state.screen, Screen::Title);
+    EXPECT_EQ(game.host.repaints, repaints);
+    ASSERT_EQ(game.host.messages.size(), 1u);
+    EXPECT_EQ(game.host.messages[0].text, u"データの読み込みに失敗しました。");
+    EXPECT_EQ(game.state.quizPath, missing.u16string());
+    EXPECT_EQ(game.state.score, 0);
+
+    // The title works as usual afterwards.
+    showRanking(game.context);
+    EXPECT_EQ(game.state.screen, Screen::Ranking);
+}
+
+TEST(OpenCommand, APathTooLongToKeepIsRefusedWithTheLoadMessage) {
+    GameDriver game(kDefaultOptions);
+    // The file exists, but later questions would be read from a path cut at 259 characters.
+    std::filesystem::path deep = game.folder.path();
+    while (deep.u16string().size() < 280) {
+        deep /= "folder-with-a-long-name";
+    }
+    std::filesystem::create_directories(deep);
+    const auto quiz = deep / "quiz.kqd";
+    std::filesystem::copy_file(game.writeQuiz(kFullQuiz), quiz);
+
+    game.open(quiz);
+    EXPECT_EQ(game.state.screen, Screen::Title);
+    EXPECT_EQ(game.host.messages.size(), 1u);
+    EXPECT_TRUE(game.state.quizPath.empty());
+    game.tick(100);
+    EXPECT_EQ(game.state.screen, Screen::Title);
+}
+
+TEST(SettingsCommand, SavesEveryTimeAndResetsOnlyForANewPurpose) {
+    GameDriver game(kDefaultOptions);
+    playIntoSecondLevel(game);
+    std::filesystem::remove(game.context.settingsPath);
+
+    const auto entry = game.state.screenEntry;
+    const auto score = game.state.score;
+    const int repaints = game.host.repaints;
+    game.settings(game.state.options);  // OK without changes
+    EXPECT_TRUE(std::filesystem::exists(game.context.settingsPath));
+    EXPECT_EQ(game.state.screenEntry, entry);
+    EXPECT_EQ(game.state.score, score);
+    EXPECT_EQ(game.host.repaints, repaints);
+
+    game.settings(withOptions(0, 1, 0, 0, 0));  // every option but the purpose
+    EXPECT_EQ(game.state.options, withOptions(0, 1, 0, 0, 0));
+    EXPECT_EQ(game.state.screen, Screen::Judging);
+    EXPECT_EQ(game.state.score, score);
+
+    game.settings(withOptions(0, 1, 0, 0, 1));  // to study mode: the game is abandoned
+    EXPECT_EQ(game.state.screen, Screen::Title);
+    EXPECT_EQ(game.state.score, 0);
+    EXPECT_EQ(game.state.level, 0);
+    EXPECT_EQ(game.state.questionIndex, 0);
+    EXPECT_EQ(game.state.genreCorrect, (std::array<std::int32_t, 8>{}));
+    EXPECT_EQ(game.state.playerName, u"前の人");
+    EXPECT_EQ(game.state.quizPath, (game.folder / "quiz.kqd").u16string());
+
+    GameState saved;
+    loadSettings(saved, game.context.settingsPath);
+    EXPECT_EQ(saved.options, withOptions(0, 1, 0, 0, 1));
+
+    game.open(game.folder / "quiz.kqd");
+    game.tick(100);
+    game.settings(withOptions(0, 1, 0, 0, 0));  // and back
+    EXPECT_EQ(game.state.screen, Screen::Title);
+    EXPECT_EQ(game.state.options.studyMode, 0);
+}
+
+TEST(SettingsCommand, OnlyOneCountsAsOn) {
+    GameDriver game(kDefaultOptions);
+    game.settings(Options{2, -1, 1, 0, 2});
+    EXPECT_EQ(game.state.options, withOptions(0, 0, 1, 0, 0));
+    EXPECT_EQ(game.state.screen, Screen::Title);
+}
+
+TEST(RankingCommand, OnlyFromTheTitle) {
+    GameDriver game(kDefaultOptions);
+    showRanking(game.context);
+    EXPECT_EQ(game.state.screen, Screen::Ranking);
+    EXPECT_EQ(game.host.repaints, 1);
+    game.tap(100, 100);
+    EXPECT_EQ(game.state.screen, Screen::Title);
+
+    game.open(game.writeQuiz(kFullQuiz));
+    for (int i = 0; i < 40; ++i) {
+        const Screen screen = game.state.screen;
+        const int repaints = game.host.repaints;
+        showRanking(game.context);
+        EXPECT_EQ(game.state.screen, screen);
+        EXPECT_EQ(game.host.repaints, repaints);
+        game.tick();
+    }
+}
+
+}  // namespace
+}  // namespace pp
