@@ -5,6 +5,7 @@
 #include "engine/Sounds.h"
 #include "persistence/Ranking.h"
 #include "quizdata/QuestionLoader.h"
+#include "screens/Screens.h"
 
 namespace pp {
 namespace {
@@ -36,9 +37,10 @@ void paintScreen(Context& context, Surface& surface) {
     GameState& state = context.state;
     switch (state.screen) {
         case Screen::Title:
+            paintTitle(surface);
+            break;
         case Screen::QuestionIntro:
-        case Screen::Answering:
-        case Screen::Ranking:
+            paintQuestionIntro(state, surface);
             break;
         case Screen::LoadQuestion:
             eraseClient(surface);
@@ -50,29 +52,43 @@ void paintScreen(Context& context, Surface& surface) {
             break;
         case Screen::RevealQuestion:
             advanceReveal(state);
+            paintRevealQuestion(state, surface);
+            break;
+        case Screen::Answering:
+            paintAnswering(state, surface);
             break;
         case Screen::Judging:
+            // The mark goes under the texts, which are drawn over it transparently.
+            surface.setBackgroundMode(BackgroundMode::Transparent);
             if (takeEntryWork(state)) {
                 judgeAnswer(context, surface, surface.clientRect());
             }
             state.confirmed = 0;
+            paintJudging(state, surface);
             break;
         case Screen::ShowCorrect:
             if (takeEntryWork(state)) {
                 playEffect(context, sound::kShowCorrect);
             }
+            paintShowCorrect(state, surface);
             break;
         case Screen::LevelClear:
             if (takeEntryWork(state)) {
                 playEffect(context, sound::kLevelClear);
             }
+            paintLevelClear(state, surface);
             break;
         case Screen::GameOver:
         case Screen::AllClear:
+            // The name dialog shows over the previous picture; the results are drawn after it.
             if (takeEntryWork(state)) {
                 playEffect(context, state.screen == Screen::GameOver ? sound::kGameOver : sound::kAllClear);
                 offerRanking(context);
             }
+            paintResults(state, surface);
+            break;
+        case Screen::Ranking:
+            paintRanking(state, surface);
             break;
     }
 }

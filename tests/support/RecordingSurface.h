@@ -17,11 +17,11 @@ public:
         Rect rect{};             // Erase, Text, Ellipse
         int bitmap = 0;          // Bitmap
         Point at{};              // Bitmap
-        std::u16string text;     // Text
+        std::u16string text{};   // Text
         TextFormat format{};     // Text
         Rgb colour{};            // Text: the text colour; Polyline, Ellipse: the pen colour
         BackgroundMode background = BackgroundMode::Opaque;  // Text
-        std::vector<Point> points;  // Polyline
+        std::vector<Point> points{};  // Polyline
         int width = 0;              // Polyline, Ellipse: pen width
     };
 

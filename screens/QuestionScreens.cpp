@@ -1,0 +1,116 @@
+// The screens that show a question with its choices: Answering, and Judging drawn over the
+// judgement mark. Neither erases the window, so each paint draws over the one before.
+#include <algorithm>
+#include <numeric>
+#include <string_view>
+
+#include "quizdata/QuestionLoader.h"
+#include "screens/Bitmaps.h"
+#include "screens/Format.h"
+#include "screens/Layout.h"
+#include "screens/Screens.h"
+
+namespace pp {
+namespace {
+
+constexpr std::u16string_view kCountdownFormat = u"あと%2d秒";
+constexpr std::u16string_view kNoAccuracy = u"正解確率:  0%%";
+constexpr std::u16string_view kAccuracyFormat = u"正解確率:%3.0f%%";
+constexpr std::u16string_view kScoreFormat = u"得点:%8d";
+constexpr int kTicksPerSecond = 20;
+
+int sum(const std::array<std::int32_t, kGenreCount>& counts) {
+    return std::accumulate(counts.begin(), counts.end(), 0);
+}
+
+// The seconds left, erased wider when the value changes, then drawn in red.
+void drawCountdown(GameState& state, Surface& surface) {
+    const int seconds = state.timeLeftTicks / kTicksPerSecond;  // -1 ticks shows as 0
+    const int eraseLeft = seconds != state.lastSecondsShown ? layout::kCountdownWideEraseLeft
+                                                            : layout::kCountdownText.left;
+    Rect box = layout::kCountdownText;
+    box.left = eraseLeft;
+    surface.eraseRect(box);
+    surface.setTextColour(colour::kRed);
+    state.lastSecondsShown = seconds;
+    surface.drawText(formatText(kCountdownFormat, seconds), layout::kCountdownText, TextFormat::Left);
+}
+
+// Study mode: the share of right answers so far, over every genre.
+void drawAccuracy(const GameState& state, Surface& surface) {
+    surface.setTextColour(colour::kBlue);
+    const int answered = sum(state.genreAnswered);
+    std::u16string text;
+    if (answered == 0) {
+        text = formatText(kNoAccuracy);
+    } else {
+        const double percent = static_cast<double>(sum(state.genreCorrect)) * 100.0 / answered;
+        text = formatText(kAccuracyFormat, percent);
+    }
+    surface.drawText(text, layout::kAccuracyText, TextFormat::Right);
+}
+
+// Game mode: right answers fill the row from the left, wrong ones from the right, the
+// questions still to come lie between, under the marker of the level's quota.
+void drawProgressRow(const GameState& state, Surface& surface) {
+    const int level = std::clamp(state.level, 0, kLevelCount - 1);
+    surface.drawBitmap(bitmap::kQuotaMarker, layout::quotaMarkerX(levelQuota[level]), layout::kQuotaMarkerY);
+    const int right = std::clamp(state.levelCorrect, 0, kQuestionsPerLevel);
+    const int open = std::clamp(state.levelCorrect + state.slotsLeft, right, kQuestionsPerLevel);
+    for (int slot = 0; slot < kQuestionsPerLevel; ++slot) {
+        const int id = slot < right ? bitmap::kSlotRight : slot < open ? bitmap::kSlotOpen : bitmap::kSlotWrong;
+        surface.drawBitmap(id, layout::slotX(slot), layout::kSlotY);
+    }
+}
+
+void drawStatusStrip(GameState& state, Surface& surface) {
+    if (state.options.timeLimit == 1) {
+        drawCountdown(state, surface);
+    }
+    if (state.options.studyMode == 1) {
+        drawAccuracy(state, surface);
+    } else {
+        drawProgressRow(state, surface);
+    }
+    surface.setTextColour(colour::kBlack);
+    surface.drawText(formatText(kScoreFormat, state.score), layout::kScoreText, TextFormat::Right);
+    drawSeparator(surface, layout::kStatusSeparatorY);
+}
+
+void drawQuestionBlock(const GameState& state, Surface& surface) {
+    surface.drawBitmap(levelIcon(state), layout::kQuestionIcon.x, layout::kQuestionIcon.y);
+    surface.setTextColour(colour::kBlack);
+    surface.drawText(state.questionText.view(), layout::kQuestionText, TextFormat::Wrap);
+    drawSeparator(surface, layout::kQuestionSeparatorY);
+}
+
+// The highlighted row is black with the orange button, the others grey-blue.
+void drawChoiceRows(const GameState& state, Surface& surface) {
+    for (int row = 1; row <= kChoiceCount; ++row) {
+        const bool highlighted = state.selection == row;
+        surface.setTextColour(highlighted ? colour::kBlack : colour::kGreyBlue);
+        const int button = highlighted ? bitmap::litButton(row) : bitmap::button(row);
+        surface.drawBitmap(button, layout::kChoiceButtonX, layout::choiceRowTop(row));
+        surface.drawText(choiceText(state, row - 1), layout::choiceTextRect(row), TextFormat::Wrap);
+    }
+}
+
+}  // namespace
+
+void paintAnswering(GameState& state, Surface& surface) {
+    surface.setBackgroundMode(BackgroundMode::Transparent);
+    drawStatusStrip(state, surface);
+    drawQuestionBlock(state, surface);
+    drawChoiceRows(state, surface);
+}
+
+void paintJudging(GameState& state, Surface& surface) {
+    surface.setBackgroundMode(BackgroundMode::Transparent);
+    // The judgement has just changed the strip's figures.
+    surface.eraseRect(layout::kStatusStripErase);
+    drawStatusStrip(state, surface);
+    drawQuestionBlock(state, surface);
+    drawChoiceRows(state, surface);
+}
+
+}  // namespace pp

@@ -1,0 +1,35 @@
+// The top-ten list: place numbers, names and scores, in the order stored.
+#include <string_view>
+
+#include "screens/Bitmaps.h"
+#include "screens/Format.h"
+#include "screens/Layout.h"
+#include "screens/Screens.h"
+
+namespace pp {
+namespace {
+
+constexpr std::u16string_view kPointsFormat = u"%d点";
+
+}  // namespace
+
+void paintRanking(const GameState& state, Surface& surface) {
+    eraseClient(surface);
+    surface.drawBitmap(bitmap::kRankingBanner, layout::kRankingBanner.x, layout::kRankingBanner.y);
+    surface.setTextColour(colour::kBlack);
+    for (int row = 0; row < kRankingRows; ++row) {
+        surface.drawBitmap(bitmap::kPlaceFirst + row, layout::kPlaceX, layout::rankRowTop(row));
+    }
+    // Every row is drawn, filled or not; the background stays opaque.
+    for (int row = 0; row < kRankingRows; ++row) {
+        const RankEntry& entry = state.ranking[static_cast<std::size_t>(row)];
+        const int top = layout::rankRowTop(row);
+        const int bottom = top + layout::kRankTextHeight;
+        surface.drawText(entry.name.view(), {layout::kRankNameLeft, top, layout::kRankNameRight, bottom},
+                         TextFormat::Wrap);
+        surface.drawText(formatText(kPointsFormat, entry.score),
+                         {layout::kRankScoreLeft, top, layout::kRankScoreRight, bottom}, TextFormat::WrapRight);
+    }
+}
+
+}  // namespace pp

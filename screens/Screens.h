@@ -1,0 +1,40 @@
+#pragma once
+
+#include "engine/GameState.h"
+#include "screens/Surface.h"
+
+// The painters of the screens, one per screen family, as paintScreen calls them. Each draws
+// only; the work a screen does when it appears (loading, judging, sounds, ranking entry) is
+// paintScreen's, done before the painter runs.
+namespace pp {
+
+// The character icon of the play screens: the study icon in study mode, else the level's.
+int levelIcon(const GameState& state);
+// The icon of the current level, whatever the mode.
+int gameLevelIcon(const GameState& state);
+
+void paintTitle(Surface& surface);
+void paintQuestionIntro(const GameState& state, Surface& surface);
+// Shows the question as far as revealCount has got, or whole once revealDone is set.
+void paintRevealQuestion(const GameState& state, Surface& surface);
+// Draws over the previous picture: the countdown box and strip, question and choices.
+void paintAnswering(GameState& state, Surface& surface);
+// Draws over the judgement mark: the refreshed strip, question and choices.
+void paintJudging(GameState& state, Surface& surface);
+void paintShowCorrect(const GameState& state, Surface& surface);
+void paintLevelClear(const GameState& state, Surface& surface);
+// The results of GameOver and AllClear, after the sound and the ranking offer.
+void paintResults(const GameState& state, Surface& surface);
+void paintRanking(const GameState& state, Surface& surface);
+
+// The grey-blue axes and the half- and full-scale octagons of the radar chart.
+void drawRadarGrid(Surface& surface);
+// The orange polygon of right answers per genre, then every genre's name and count.
+void drawRadarChart(const GameState& state, Surface& surface);
+// The corner of `genre` for `correct` right answers out of `answered`.
+Point radarPoint(int genre, int correct, int answered);
+
+// A black separator across the screen at `y`.
+void drawSeparator(Surface& surface, int y);
+
+}  // namespace pp

@@ -1,0 +1,156 @@
+#include <gtest/gtest.h>
+
+#include "screens/Bitmaps.h"
+#include "screens/ScreenFixture.h"
+#include "screens/Screens.h"
+
+namespace pp {
+namespace {
+
+using Kind = test::RecordingSurface::Kind;
+using PlayScreens = test::ScreenTest;
+
+TEST_F(PlayScreens, TitleCentresItsThreeLinesAcrossTheWindow) {
+    enterAndPaint(Screen::Title);
+    EXPECT_EQ(surface.calls[0].kind, Kind::Erase);
+    EXPECT_EQ(surface.calls[0].rect, (Rect{0, 0, 240, 268}));
+    EXPECT_EQ(bitmaps(), (std::vector<int>{125, 134, 106}));
+    const auto* second = surface.findText(u"あらかじめ、\\My Documentsフォルダへ");
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->rect, (Rect{0, 195, 240, 210}));
+    EXPECT_EQ(second->format, TextFormat::WrapCentre);
+    EXPECT_EQ(second->background, BackgroundMode::Opaque);
+    ASSERT_NE(surface.findText(u"保存してください。"), nullptr);
+    EXPECT_EQ(surface.findText(u"保存してください。")->rect, (Rect{0, 210, 240, 225}));
+}
+
+TEST_F(PlayScreens, GameIntroShowsTheLevelAndItsQuota) {
+    state.level = 2;
+    state.questionIndex = 4;
+    enterAndPaint(Screen::QuestionIntro);
+    EXPECT_EQ(bitmaps(), (std::vector<int>{126}));
+    EXPECT_EQ(surface.of(Kind::Bitmap)[0].at, (Point{104, 55}));
+    const auto* number = surface.findText(u"問題 5");
+    ASSERT_NE(number, nullptr);
+    EXPECT_EQ(number->rect, (Rect{5, 90, 235, 110}));
+    EXPECT_EQ(number->format, TextFormat::WrapCentreMiddle);
+    EXPECT_EQ(number->background, BackgroundMode::Transparent);
+    const auto* quota = surface.findText(u"レベル:3    正解ノルマ:4問");
+    ASSERT_NE(quota, nullptr);
+    EXPECT_EQ(quota->rect, (Rect{5, 130, 235, 150}));
+    EXPECT_EQ(surface.of(Kind::Polyline)[0].points, (std::vector<Point>{{11, 120}, {229, 120}}));
+}
+
+TEST_F(PlayScreens, StudyIntroCountsTheQuestionsLeft) {
+    state.options.studyMode = 1;
+    state.genres[0].questionCount = 6;
+    state.genres[7].questionCount = 4;
+    state.questionIndex = 7;
+    enterAndPaint(Screen::QuestionIntro);
+    EXPECT_NE(surface.findText(u"問題 8"), nullptr);
+    EXPECT_NE(surface.findText(u"あと3問"), nullptr);
+    EXPECT_EQ(bitmaps(), (std::vector<int>{bitmap::kStudyIcon}));
+    state.questionIndex = 9;
+    paint();
+    EXPECT_NE(surface.findText(u"最終問題"), nullptr);
+    EXPECT_EQ(surface.findText(u"あと1問"), nullptr);
+}
+
+TEST_F(PlayScreens, RevealGrowsOneCharacterPerPaintThenShowsTheWhole) {
+    state.questionText = u"首都は？";
+    enterAndPaint(Screen::RevealQuestion);
+    std::vector<std::u16string> shown;
+    for (int paintNo = 0; paintNo < 5 && state.revealDone == 0; ++paintNo) {
+        if (paintNo > 0) {
+            paint();
+        }
+        const auto texts = surface.of(Kind::Text);
+        ASSERT_EQ(texts.size(), 1u);
+        EXPECT_EQ(texts[0].rect, (Rect{40, 5, 235, 60}));
+        EXPECT_EQ(texts[0].background, BackgroundMode::Opaque);
+        shown.push_back(texts[0].text);
+    }
+    EXPECT_EQ(shown, (std::vector<std::u16string>{u"首", u"首都", u"首都は", u"首都は？", u"首都は？"}));
+    EXPECT_EQ(state.revealDone, 1);
+    EXPECT_EQ(state.revealCount, 0);
+    // Nothing is erased: each paint draws over the last.
+    EXPECT_TRUE(surface.of(Kind::Erase).empty());
+    EXPECT_EQ(bitmaps(), (std::vector<int>{125}));
+}
+
+TEST_F(PlayScreens, RevealOfAnEmptyQuestionIsDoneAtOnce) {
+    state.questionText = u"";
+    enterAndPaint(Screen::RevealQuestion);
+    EXPECT_EQ(state.revealDone, 1);
+    for (const auto& text : surface.of(Kind::Text)) {
+        EXPECT_TRUE(text.text.empty());
+    }
+}
+
+TEST_F(PlayScreens, ShowCorrectShowsTheRightChoiceWithItsLitButton) {
+    state.choiceOrder = {3, 1, 0, 4, 2};
+    state.correctPosition = 2;
+    enterAndPaint(Screen::ShowCorrect);
+    EXPECT_EQ(surface.calls[0].kind, Kind::Erase);
+    const auto* heading = surface.findText(u"正解...");
+    ASSERT_NE(heading, nullptr);
+    EXPECT_EQ(heading->rect, (Rect{3, 90, 235, 110}));
+    EXPECT_EQ(heading->background, BackgroundMode::Opaque);
+    const auto* question = surface.findText(u"日本で一番高い山は？");
+    ASSERT_NE(question, nullptr);
+    EXPECT_EQ(question->rect, (Rect{40, 115, 235, 170}));
+    EXPECT_EQ(question->background, BackgroundMode::Transparent);
+    const auto* answer = surface.findText(u"富士山");
+    ASSERT_NE(answer, nullptr);
+    EXPECT_EQ(answer->rect, (Rect{40, 180, 235, 210}));
+    EXPECT_EQ(answer->colour, colour::kBlack);
+    EXPECT_EQ(bitmaps(), (std::vector<int>{125, 114}));
+    EXPECT_EQ(surface.of(Kind::Bitmap)[1].at, (Point{11, 180}));
+    EXPECT_EQ(surface.of(Kind::Polyline)[0].points[0], (Point{11, 175}));
+}
+
+TEST_F(PlayScreens, LevelClearShowsRightAnswersAndTheirShare) {
+    state.options.soundEffects = 1;
+    state.level = 2;
+    state.levelCorrect = 6;
+    enterAndPaint(Screen::LevelClear);
+    const auto* heading = surface.findText(u"レベル:3    クリア");
+    ASSERT_NE(heading, nullptr);
+    EXPECT_EQ(heading->colour, colour::kBlue);
+    EXPECT_EQ(heading->background, BackgroundMode::Opaque);
+    EXPECT_EQ(heading->format, TextFormat::WrapCentre);
+    const auto* result = surface.findText(u"正解数:6問    正解確率: 75%");
+    ASSERT_NE(result, nullptr);
+    EXPECT_EQ(result->colour, colour::kBlue);
+    EXPECT_EQ(result->background, BackgroundMode::Transparent);
+    EXPECT_EQ(result->rect, (Rect{5, 130, 235, 150}));
+    EXPECT_EQ(bitmaps(), (std::vector<int>{126}));
+    // A repaint draws the card again but plays the fanfare only once.
+    paint();
+    EXPECT_NE(surface.findText(u"レベル:3    クリア"), nullptr);
+    EXPECT_EQ(game.host.sounds, (std::vector<int>{139}));
+}
+
+TEST_F(PlayScreens, LevelIconFollowsTheLevelOrStudyMode) {
+    const std::vector<int> expected{125, 131, 126, 130, 123, 124, 127, 128};
+    for (int level = 0; level < 8; ++level) {
+        state.level = level;
+        EXPECT_EQ(levelIcon(state), expected[static_cast<std::size_t>(level)]);
+    }
+    state.level = 99;  // out of range: the last level's icon, never a read past the table
+    EXPECT_EQ(levelIcon(state), 128);
+    state.options.studyMode = 1;
+    EXPECT_EQ(levelIcon(state), 129);
+    EXPECT_EQ(gameLevelIcon(state), 128);
+}
+
+TEST_F(PlayScreens, LoadQuestionLeavesTheScreenWhite) {
+    enterAndPaint(Screen::LoadQuestion);
+    ASSERT_FALSE(surface.calls.empty());
+    EXPECT_EQ(surface.calls[0].kind, Kind::Erase);
+    EXPECT_TRUE(surface.of(Kind::Text).empty());
+    EXPECT_TRUE(surface.of(Kind::Bitmap).empty());
+}
+
+}  // namespace
+}  // namespace pp
