@@ -18,6 +18,10 @@ namespace {
 // Every line of text is exactly this many logical pixels high, so layouts match the device.
 constexpr int kLineHeight = 12;
 constexpr int kFontPixels = 12;
+// The face's own half-width space is as wide as a digit, which would push padded numbers
+// ("得点:%8d") out of their boxes; the device's proportional system font had narrow spaces,
+// and so does this surface.
+constexpr int kSpaceAdvance = 3;
 const QString kFontResource = QStringLiteral(":/fonts/VL-Gothic-Regular.ttf");
 const QString kFontFamily = QStringLiteral("VL Gothic");
 
@@ -67,6 +71,27 @@ bool hasDiagonal(std::span<const Point> points) {
         }
     }
     return false;
+}
+
+// Walks a line as it is drawn: each run of characters other than the ASCII space is handed
+// to `place` with its x offset from the line's start; returns the line's width.
+template <typename Place>
+int walkLine(std::u16string_view line, const QFontMetricsF& metrics, Place place) {
+    int x = 0;
+    std::size_t pos = 0;
+    while (pos < line.size()) {
+        if (line[pos] == u' ') {
+            x += kSpaceAdvance;
+            ++pos;
+            continue;
+        }
+        const std::size_t end = std::min(line.find(u' ', pos), line.size());
+        const QString run = toQString(line.substr(pos, end - pos));
+        place(run, x);
+        x += qRound(metrics.horizontalAdvance(run));
+        pos = end;
+    }
+    return x;
 }
 
 // The x of a line of `lineWidth` in `rect` for `format`.
@@ -171,7 +196,7 @@ void QtSurface::setScale(int scale) {
 
 int QtSurface::textWidth(std::u16string_view text) {
     loadAssets();
-    return qRound(assets().metrics->horizontalAdvance(toQString(text)));
+    return walkLine(text, *assets().metrics, [](const QString&, int) {});
 }
 
 Rect QtSurface::clientRect() const { return {0, 0, kClientWidth, kClientHeight}; }
@@ -222,7 +247,10 @@ void QtSurface::drawText(std::u16string_view text, Rect rect, TextFormat format)
         if (background_ == BackgroundMode::Opaque) {
             painter.fillRect(QRect(left, top, width, kLineHeight), Qt::white);
         }
-        painter.drawText(QPointF(left, top + assets().baseline), toQString(run));
+        const qreal baseline = top + assets().baseline;
+        walkLine(run, *assets().metrics, [&](const QString& characters, int offset) {
+            painter.drawText(QPointF(left + offset, baseline), characters);
+        });
         top += kLineHeight;
     }
     painter.restore();

@@ -186,6 +186,21 @@ TEST_F(QtSurfaceTest, FormatsAlignEachLine) {
     EXPECT_TRUE(inkOf(surface, {0, 94, 240, 110}, kBlackPixel).empty());
 }
 
+TEST_F(QtSurfaceTest, PaddedScoreFitsItsBoxWithNarrowSpaces) {
+    EXPECT_EQ(QtSurface::textWidth(u"あ"), 12);
+    EXPECT_EQ(QtSurface::textWidth(u"7"), 6);
+    EXPECT_EQ(QtSurface::textWidth(u" "), 3);
+    EXPECT_EQ(QtSurface::textWidth(u"得点:   32767"), 30 + 9 + 30);
+    QtSurface surface(1);
+    surface.beginPaint();
+    surface.drawText(u"得点:     270", {70, 247, 140, 263}, TextFormat::Right);
+    surface.endPaint();
+    // The whole text shows: its first ink lies well inside the box, not cut at its edge.
+    const Ink ink = inkOf(surface, {0, 240, 240, 268}, kBlackPixel);
+    EXPECT_GE(ink.left, 74);
+    EXPECT_LE(ink.right, 140);
+}
+
 TEST_F(QtSurfaceTest, OpaqueTextFillsItsLineWithWhiteFirst) {
     QtSurface surface(1);
     surface.beginPaint();
