@@ -55,14 +55,14 @@ void wrapParagraph(std::u16string_view text, std::size_t start, std::size_t end,
     while (true) {
         std::size_t breakAt = kNoBreak;
         std::size_t lastOpportunity = kNoBreak;
+        int lineWidth = 0;
         for (std::size_t i = lineStart; i < end; i = nextCharacter(text, i)) {
             if (i > lineStart && mayBreakBetween(text[i - 1], text[i])) {
                 lastOpportunity = i;
             }
+            lineWidth += measure(text.substr(i, nextCharacter(text, i) - i));
             // Spaces may hang past the edge; only visible characters make a line too wide.
-            const std::size_t next = nextCharacter(text, i);
-            if (i > lineStart && !isSpace(text[i]) &&
-                measure(text.substr(lineStart, next - lineStart)) > width) {
+            if (i > lineStart && !isSpace(text[i]) && lineWidth > width) {
                 breakAt = lastOpportunity != kNoBreak ? lastOpportunity : i;
                 break;
             }

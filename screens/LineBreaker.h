@@ -14,7 +14,8 @@ struct TextLine {
     friend bool operator==(const TextLine&, const TextLine&) = default;
 };
 
-// The width of a run of text in pixels, as the surface would draw it.
+// The width of a run of text in pixels, as the surface would draw it. The layout measures one
+// character at a time and adds the widths up, so the font must not kern.
 using MeasureText = std::function<int(std::u16string_view)>;
 
 // Lays `text` out in lines. Every "\n", "\r\n" or "\r" starts a new line. With `wrap`, lines
