@@ -1,0 +1,134 @@
+#include "shell/Dialogs.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "screens/Bitmaps.h"
+
+namespace pp {
+namespace {
+
+// Object names by which tests and accessibility tools find the controls; the numbers are the
+// control ids of the dialog templates.
+constexpr const char* kOkButtonName = "ok";
+
+QPixmap bitmapPixmap(int id, int scale) {
+    const QImage image(QStringLiteral(":/bitmaps/%1.bmp").arg(id));
+    if (image.isNull()) {
+        return {};
+    }
+    return QPixmap::fromImage(image.scaled(image.size() * scale, Qt::IgnoreAspectRatio,
+                                           Qt::FastTransformation));
+}
+
+}  // namespace
+
+void ConfirmOnlyDialog::addOkButton(QBoxLayout* layout) {
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+    buttons->button(QDialogButtonBox::Ok)->setObjectName(kOkButtonName);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    layout->addWidget(buttons);
+}
+
+SettingsDialog::SettingsDialog(const Options& current, QWidget* parent) : ConfirmOnlyDialog(parent) {
+    setWindowTitle(QStringLiteral("設定"));
+    setModal(true);
+    auto* layout = new QVBoxLayout(this);
+
+    auto addCheck = [&](const char* name, const QString& text, std::int16_t value) {
+        auto* box = new QCheckBox(text, this);
+        box->setObjectName(QString::fromLatin1(name));
+        box->setChecked(value != 0);
+        layout->addWidget(box);
+        return box;
+    };
+    soundEffects = addCheck("1001", QStringLiteral("効果音をつける"), current.soundEffects);
+    showCorrectAnswer = addCheck("1002", QStringLiteral("正解を表示する"), current.showCorrectAnswer);
+    timeLimit = addCheck("1003", QStringLiteral("制限時間を設ける"), current.timeLimit);
+    gradualReveal = addCheck("1004", QStringLiteral("問題を徐々に表示する"), current.gradualReveal);
+
+    auto* purpose = new QGroupBox(QStringLiteral("クイズの目的"), this);
+    auto* purposeLayout = new QVBoxLayout(purpose);
+    gameMode = new QRadioButton(QStringLiteral("ゲームとして楽しむ"), purpose);
+    gameMode->setObjectName(QStringLiteral("1005"));
+    studyMode = new QRadioButton(QStringLiteral("勉強のために全問に挑戦する"), purpose);
+    studyMode->setObjectName(QStringLiteral("1006"));
+    gameMode->setChecked(current.studyMode == 0);
+    studyMode->setChecked(current.studyMode != 0);
+    purposeLayout->addWidget(gameMode);
+    purposeLayout->addWidget(studyMode);
+    layout->addWidget(purpose);
+
+    addOkButton(layout);
+}
+
+Options SettingsDialog::chosen() const {
+    Options options;
+    options.soundEffects = soundEffects->isChecked() ? 1 : 0;
+    options.showCorrectAnswer = showCorrectAnswer->isChecked() ? 1 : 0;
+    options.timeLimit = timeLimit->isChecked() ? 1 : 0;
+    options.gradualReveal = gradualReveal->isChecked() ? 1 : 0;
+    options.studyMode = studyMode->isChecked() ? 1 : 0;
+    return options;
+}
+
+AboutDialog::AboutDialog(QWidget* parent) : ConfirmOnlyDialog(parent) {
+    setWindowTitle(QStringLiteral("バージョン情報"));
+    setModal(true);
+    auto* layout = new QVBoxLayout(this);
+
+    auto* header = new QHBoxLayout;
+    auto* icon = new QLabel(this);
+    icon->setPixmap(QPixmap(QStringLiteral(":/icons/pocketperna-32.png")));
+    header->addWidget(icon, 0, Qt::AlignTop);
+    auto* texts = new QVBoxLayout;
+    auto* name = new QLabel(QStringLiteral("ポケットペルナ for PocketPC"), this);
+    name->setTextFormat(Qt::PlainText);
+    name->setAlignment(Qt::AlignRight);
+    auto* version = new QLabel(QStringLiteral("Version 1.1"), this);
+    version->setAlignment(Qt::AlignRight);
+    texts->addWidget(name);
+    texts->addWidget(version);
+    header->addLayout(texts, 1);
+    layout->addLayout(header);
+
+    constexpr int kBitmapScale = 2;
+    auto* bar = new QLabel(this);
+    bar->setPixmap(bitmapPixmap(bitmap::kBar, kBitmapScale));
+    bar->setAlignment(Qt::AlignCenter);
+    layout->addWidget(bar);
+    auto* logo = new QLabel(this);
+    logo->setPixmap(bitmapPixmap(bitmap::kLogo, kBitmapScale));
+    logo->setAlignment(Qt::AlignCenter);
+    layout->addWidget(logo);
+
+    addOkButton(layout);
+}
+
+NameDialog::NameDialog(QWidget* parent) : ConfirmOnlyDialog(parent) {
+    setWindowTitle(QStringLiteral("名前の入力"));
+    setModal(true);
+    auto* layout = new QVBoxLayout(this);
+    auto* message = new QLabel(
+        QStringLiteral("おめでとうございます。\nランキングに入る高得点となりました。\n\n"
+                       "お名前を入力してください。（10文字以内）"),
+        this);
+    message->setTextFormat(Qt::PlainText);
+    layout->addWidget(message);
+    edit = new QLineEdit(this);
+    edit->setObjectName(QStringLiteral("1006"));
+    layout->addWidget(edit);
+    addOkButton(layout);
+    edit->setFocus();
+}
+
+QString NameDialog::name() const { return edit->text(); }
+
+}  // namespace pp

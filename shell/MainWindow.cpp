@@ -1,0 +1,269 @@
+#include "shell/MainWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QScreen>
+
+#include <algorithm>
+
+#include "engine/Commands.h"
+#include "engine/Input.h"
+#include "engine/Ticker.h"
+#include "persistence/SettingsFile.h"
+#include "screens/Painter.h"
+#include "shell/Dialogs.h"
+#include "shell/QtSurface.h"
+#include "shell/ScreenView.h"
+#include "shell/SoundPlayer.h"
+
+namespace pp {
+namespace {
+
+constexpr int kTickMs = 50;
+constexpr int kDefaultWindowScale = 2;
+// Room the window frame, menu bar and task bars take from the screen, in device pixels.
+constexpr int kScreenMargin = 120;
+constexpr int kOpenRetryMs = 200;
+
+const QString kTitle = QStringLiteral("ポケットペルナ");
+const QString kQuizFilter = QStringLiteral("ペルナ形式(*.kqd);;すべてのファイル(*.*)");
+
+// The largest whole scale at which the picture fits the primary screen, at least `floor`.
+int largestScaleFor(QSize available, int floor) {
+    const int byWidth = available.width() / kClientWidth;
+    const int byHeight = available.height() / kClientHeight;
+    return std::max(floor, std::min(byWidth, byHeight));
+}
+
+// The handheld's key code for a key, or none for keys the game does not use.
+std::optional<int> gameKeyCode(const QKeyEvent& event) {
+    switch (event.key()) {
+        case Qt::Key_Up: return key::kUp;
+        case Qt::Key_Down: return key::kDown;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Space: return key::kReturn;
+        default: return std::nullopt;
+    }
+}
+
+MersenneRandom makeRandom(const std::optional<std::uint32_t>& seed) {
+    return seed ? MersenneRandom(*seed) : MersenneRandom();
+}
+
+}  // namespace
+
+MainWindow::MainWindow(ShellConfig config, QWidget* parent)
+    : QMainWindow(parent),
+      config_(std::move(config)),
+      random_(makeRandom(config_.randomSeed)),
+      context_{state_, *this, random_, settingsPathIn(config_.documentsFolder)} {
+    setWindowTitle(kTitle);
+    setWindowIcon(QIcon(QStringLiteral(":/icons/pocketperna.png")));
+
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QSize screenSize = screen ? screen->size() : QSize(kClientWidth, kClientHeight) * 2;
+    const QSize available = screen ? screen->availableSize() - QSize(0, kScreenMargin) : screenSize;
+    const int renderScale =
+        config_.renderScale > 0 ? config_.renderScale : largestScaleFor(screenSize, kDefaultWindowScale);
+    surface_ = std::make_unique<QtSurface>(renderScale);
+    if (config_.sound) {
+        sound_ = std::make_unique<SoundPlayer>();
+    }
+
+    view_ = new ScreenView(&surface_->image(), QSize(kClientWidth, kClientHeight), this);
+    view_->setPreferredScale(std::min(renderScale, largestScaleFor(available, kDefaultWindowScale)));
+    setCentralWidget(view_);
+    connect(view_, &ScreenView::tapped, this, [this](QPoint logical) {
+        onStylusUp(context_, static_cast<unsigned>(logical.x()), static_cast<unsigned>(logical.y()));
+    });
+    buildMenus();
+    // Top-level windows default to two thirds of the screen; the picture wants its own size.
+    resize(view_->sizeHint() + QSize(0, menuBar()->sizeHint().height()));
+
+    // The options and ranking are in place before the first tick.
+    loadSettings(state_, context_.settingsPath);
+    timer_.setTimerType(Qt::PreciseTimer);
+    timer_.setInterval(kTickMs);
+    connect(&timer_, &QTimer::timeout, this, &MainWindow::onTick);
+    timer_.start();
+    requestRepaint();
+}
+
+MainWindow::~MainWindow() = default;
+
+const QImage& MainWindow::picture() const { return surface_->image(); }
+
+QAction* MainWindow::action(int commandId) const {
+    const auto found = actions_.find(commandId);
+    return found == actions_.end() ? nullptr : found->second;
+}
+
+void MainWindow::buildMenus() {
+    auto addCommand = [this](QMenu* menu, int id, const QString& text, QKeySequence shortcut = {}) {
+        auto* action = new QAction(text, this);
+        action->setData(id);
+        action->setShortcut(shortcut);
+        connect(action, &QAction::triggered, this, [this, id] { runCommand(id); });
+        actions_[id] = action;
+        if (menu) {
+            menu->addAction(action);
+        } else {
+            addAction(action);
+        }
+        return action;
+    };
+
+    QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル"));
+    addCommand(file, command::kOpen, QStringLiteral("開く..."));
+    file->addSeparator();
+    addCommand(file, command::kQuit, QStringLiteral("終了"));
+
+    QMenu* tools = menuBar()->addMenu(QStringLiteral("ツール"));
+    addCommand(tools, command::kAbout, QStringLiteral("バージョン情報"),
+               QKeySequence(Qt::CTRL | Qt::Key_A));
+    addCommand(tools, command::kSettings, QStringLiteral("設定..."));
+    addCommand(tools, command::kShowRanking, QStringLiteral("ランキング表示..."));
+
+    // Quits from any screen; it has no menu item of its own.
+    addCommand(nullptr, command::kQuitAccelerator, QStringLiteral("終了"),
+               QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+    auto* fullScreen = new QAction(this);
+    fullScreen->setShortcut(QKeySequence(Qt::Key_F11));
+    connect(fullScreen, &QAction::triggered, this,
+            [this] { isFullScreen() ? showNormal() : showFullScreen(); });
+    addAction(fullScreen);
+}
+
+void MainWindow::runCommand(int id) {
+    switch (id) {
+        case command::kQuitAccelerator:
+        case command::kQuit:
+            // Nothing is saved here: the settings file is written on every change already.
+            close();
+            break;
+        case command::kAbout: {
+            AboutDialog dialog(this);
+            dialog.exec();
+            break;
+        }
+        case command::kOpen:
+            chooseQuizFile();
+            break;
+        case command::kSettings:
+            editSettings();
+            break;
+        case command::kShowRanking:
+            showRanking(context_);
+            break;
+        default:
+            break;
+    }
+}
+
+void MainWindow::chooseQuizFile() {
+    const QString folder = QString::fromStdU16String(config_.documentsFolder.u16string());
+    const QString path = QFileDialog::getOpenFileName(this, QString(), folder, kQuizFilter);
+    if (path.isEmpty()) {
+        return;  // cancelled: the running game goes on untouched
+    }
+    openQuizFile(path);
+}
+
+void MainWindow::openQuizFile(const QString& path) {
+    pp::openQuizFile(context_, std::filesystem::path(path.toStdU16String()));
+}
+
+void MainWindow::editSettings() {
+    // The game keeps running behind the dialog on the old options until OK.
+    SettingsDialog dialog(state_.options, this);
+    dialog.exec();
+    confirmSettings(context_, dialog.chosen());
+}
+
+void MainWindow::activateFromOtherCopy(const QString& quizPath) {
+    if (isMinimized()) {
+        showNormal();
+    }
+    raise();
+    activateWindow();
+    if (!quizPath.isEmpty()) {
+        openWhenNoDialogIsOpen(quizPath);
+    }
+}
+
+void MainWindow::openWhenNoDialogIsOpen(const QString& path) {
+    // A new game must not start under an open dialog: the name dialog, for one, is about to
+    // store the current game's score.
+    if (painting_ || QApplication::activeModalWidget() != nullptr) {
+        QTimer::singleShot(kOpenRetryMs, this, [this, path] { openWhenNoDialogIsOpen(path); });
+        return;
+    }
+    openQuizFile(path);
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    if (auto code = gameKeyCode(*event)) {
+        onKeyDown(context_, *code);
+        event->accept();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+void MainWindow::onTick() {
+    ++ticksSeen_;
+    tick(context_);
+}
+
+void MainWindow::requestRepaint() {
+    if (repaintPending_) {
+        return;
+    }
+    repaintPending_ = true;
+    QMetaObject::invokeMethod(this, &MainWindow::paintGame, Qt::QueuedConnection);
+}
+
+void MainWindow::paintGame() {
+    repaintPending_ = false;
+    if (painting_) {
+        // Asked from a dialog that the current paint opened: paint again once it is done.
+        repaintAgain_ = true;
+        return;
+    }
+    painting_ = true;
+    surface_->beginPaint();
+    paintScreen(context_, *surface_);
+    surface_->endPaint();
+    painting_ = false;
+    view_->update();
+    if (repaintAgain_) {
+        repaintAgain_ = false;
+        requestRepaint();
+    }
+}
+
+void MainWindow::playSound(int id) {
+    if (sound_) {
+        sound_->play(id);
+    }
+}
+
+void MainWindow::showMessage(std::u16string_view text, std::u16string_view caption) {
+    QMessageBox box(QMessageBox::Warning, QString::fromStdU16String(std::u16string(caption)),
+                    QString::fromStdU16String(std::u16string(text)), QMessageBox::Ok, this);
+    box.exec();
+}
+
+std::u16string MainWindow::askPlayerName() {
+    NameDialog dialog(this);
+    dialog.exec();
+    return dialog.name().toStdU16String();
+}
+
+}  // namespace pp

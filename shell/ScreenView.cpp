@@ -1,0 +1,70 @@
+#include "shell/ScreenView.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+#include <algorithm>
+
+namespace pp {
+namespace {
+
+// The plain surround of the picture when the window is larger than it.
+const QColor kSurroundColour(0x30, 0x30, 0x38);
+
+}  // namespace
+
+ScreenView::ScreenView(const QImage* picture, QSize logicalSize, QWidget* parent)
+    : QWidget(parent), picture_(picture), logicalSize_(logicalSize) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+int ScreenView::displayScale() const {
+    const int byWidth = width() / logicalSize_.width();
+    const int byHeight = height() / logicalSize_.height();
+    return std::max(1, std::min(byWidth, byHeight));
+}
+
+QRect ScreenView::pictureRect() const {
+    const QSize size = logicalSize_ * displayScale();
+    return QRect(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), size);
+}
+
+std::optional<QPoint> ScreenView::toLogical(QPoint widgetPos) const {
+    const QRect rect = pictureRect();
+    if (!rect.contains(widgetPos)) {
+        return std::nullopt;
+    }
+    const int scale = displayScale();
+    return QPoint((widgetPos.x() - rect.left()) / scale, (widgetPos.y() - rect.top()) / scale);
+}
+
+QSize ScreenView::sizeHint() const { return logicalSize_ * preferredScale_; }
+
+QSize ScreenView::minimumSizeHint() const { return logicalSize_; }
+
+void ScreenView::setPreferredScale(int scale) {
+    preferredScale_ = std::max(1, scale);
+    updateGeometry();
+}
+
+void ScreenView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QRect target = pictureRect();
+    painter.fillRect(rect(), kSurroundColour);
+    // The picture is kept at a whole multiple of its logical size; showing it at another
+    // whole multiple needs smoothing only when it shrinks.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, picture_->width() > target.width());
+    painter.drawImage(target, *picture_);
+}
+
+void ScreenView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        return;
+    }
+    if (auto logical = toLogical(event->position().toPoint())) {
+        emit tapped(*logical);
+    }
+}
+
+}  // namespace pp

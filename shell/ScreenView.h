@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QImage>
+#include <QPoint>
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+
+namespace pp {
+
+// Shows the game's picture centred at the largest whole scale that fits, on a plain background,
+// and reports left-button releases in the picture's logical pixels. It never runs the game's
+// paint itself: it only copies the retained picture.
+class ScreenView final : public QWidget {
+    Q_OBJECT
+
+public:
+    // `picture` is the retained image, `logicalSize` its size in the game's pixels.
+    ScreenView(const QImage* picture, QSize logicalSize, QWidget* parent = nullptr);
+
+    // The whole scale the picture is shown at in the current size.
+    [[nodiscard]] int displayScale() const;
+
+    // Where the picture's logical point lies in widget coordinates, and back; taps outside
+    // the picture map to nothing.
+    [[nodiscard]] QRect pictureRect() const;
+    [[nodiscard]] std::optional<QPoint> toLogical(QPoint widgetPos) const;
+
+    [[nodiscard]] QSize sizeHint() const override;
+    [[nodiscard]] QSize minimumSizeHint() const override;
+    void setPreferredScale(int scale);
+
+signals:
+    void tapped(QPoint logical);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    const QImage* picture_;
+    QSize logicalSize_;
+    int preferredScale_ = 2;
+};
+
+}  // namespace pp

@@ -1,0 +1,92 @@
+// The game's entry point: one window, one copy per user.
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstring>
+
+#include "shell/Documents.h"
+#include "shell/MainWindow.h"
+#include "shell/QtSurface.h"
+#include "shell/SingleInstance.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: pocketperna [QUIZ.kqd]\n"
+    "\n"
+    "A five-choice quiz game. Opens QUIZ.kqd at start when it is given; a running copy\n"
+    "comes to the front instead and opens it.\n"
+    "\n"
+    "  --help     show this help and exit\n"
+    "  --version  show the version and exit\n";
+
+constexpr const char* kVersion = "ポケットペルナ Version 1.1\n";
+
+struct Arguments {
+    QString quizPath;
+    bool exitNow = false;
+    int exitCode = 0;
+};
+
+// Read before Qt starts, so that --help and --version work without a display.
+Arguments parseArguments(int argc, char** argv) {
+    Arguments arguments;
+    for (int i = 1; i < argc; ++i) {
+        const char* argument = argv[i];
+        if (std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            arguments.exitNow = true;
+        } else if (std::strcmp(argument, "--version") == 0) {
+            std::fputs(kVersion, stdout);
+            arguments.exitNow = true;
+        } else if (argument[0] == '-' && argument[1] != '\0') {
+            std::fprintf(stderr, "pocketperna: unknown option %s (try --help)\n", argument);
+            arguments.exitNow = true;
+            arguments.exitCode = 2;
+        } else if (arguments.quizPath.isEmpty()) {
+            arguments.quizPath = QString::fromLocal8Bit(argument);
+        }
+    }
+    return arguments;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const Arguments arguments = parseArguments(argc, argv);
+    if (arguments.exitNow) {
+        return arguments.exitCode;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("pocketperna"));
+    QApplication::setApplicationDisplayName(QStringLiteral("ポケットペルナ"));
+    QApplication::setApplicationVersion(QStringLiteral("1.1"));
+    QApplication::setDesktopFileName(QStringLiteral("pocketperna"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/pocketperna.png")));
+
+    // Fonts and bitmaps first, then the check for a running copy, as the handheld did.
+    pp::QtSurface::loadAssets();
+
+    const QString quizPath =
+        arguments.quizPath.isEmpty() ? QString() : QFileInfo(arguments.quizPath).absoluteFilePath();
+    pp::SingleInstance instance;
+    if (instance.handOffToRunningCopy(quizPath)) {
+        return 0;
+    }
+    instance.listen();
+
+    pp::ShellConfig config;
+    config.documentsFolder = pp::documentsFolder();
+    pp::MainWindow window(config);
+    QObject::connect(&instance, &pp::SingleInstance::activationRequested, &window,
+                     &pp::MainWindow::activateFromOtherCopy);
+    window.show();
+    if (!quizPath.isEmpty()) {
+        QTimer::singleShot(0, &window, [&window, quizPath] { window.openQuizFile(quizPath); });
+    }
+    return QApplication::exec();
+}
