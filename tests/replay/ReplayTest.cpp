@@ -1,0 +1,232 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "engine/Random.h"
+#include "persistence/SettingsFile.h"
+#include "quizdata/MiniJson.h"
+#include "quizdata/QuizFixtures.h"
+#include "tools/replay/Replay.h"
+
+namespace pp::replay {
+namespace {
+
+using test::Json;
+using test::JsonParser;
+
+// Keeps the screen of every frame, and can refuse one to stand for a full disk.
+class RecordingFrames final : public FrameSink {
+public:
+    Surface& surface() override { return surface_; }
+    void beginFrame() override { ++begun; }
+    bool endFrame(Screen painted, std::string& failure) override {
+        painted_.push_back(painted);
+        if (refuseFrom != 0 && static_cast<int>(painted_.size()) >= refuseFrom) {
+            failure = "disk full";
+            return false;
+        }
+        return true;
+    }
+    const std::vector<Screen>& painted() const { return painted_; }
+
+    int begun = 0;
+    int refuseFrom = 0;
+
+private:
+    NullSurface surface_;
+    std::vector<Screen> painted_;
+};
+
+class ReplayTest : public ::testing::Test {
+protected:
+    ReplayTest() {
+        test::writeBytes(folder / "quiz.kqd", test::quizBytes(test::labelledQuiz(std::vector<int>(8, 8))));
+        loadSettings(state, settingsPathIn(folder.path()));
+    }
+
+    Event event(Event::Kind kind, int line = 1) {
+        Event made;
+        made.kind = kind;
+        made.line = line;
+        return made;
+    }
+    Event open(const std::string& name) {
+        Event made = event(Event::Kind::Open);
+        made.path = folder / name;
+        return made;
+    }
+    Event ticks(std::uint32_t count) {
+        Event made = event(Event::Kind::Tick);
+        made.ticks = count;
+        return made;
+    }
+    Event answer(bool right, int line = 1) {
+        Event made = event(Event::Kind::Answer, line);
+        made.right = right;
+        return made;
+    }
+
+    // Starts the replay on first use, then runs the events.
+    void runAll(const std::vector<Event>& events) {
+        if (!started_) {
+            started_ = true;
+            ASSERT_FALSE(replayer.start().has_value());
+        }
+        for (const Event& e : events) {
+            const auto error = replayer.run(e);
+            ASSERT_FALSE(error.has_value()) << error->message;
+        }
+    }
+
+    // Every line printed so far, parsed.
+    std::vector<Json> lines() const {
+        std::vector<Json> parsed;
+        std::istringstream in(out.str());
+        for (std::string line; std::getline(in, line);) {
+            auto json = JsonParser::parse(line);
+            EXPECT_TRUE(json.has_value()) << line;
+            if (json) parsed.push_back(*json);
+        }
+        return parsed;
+    }
+
+    test::TempDir folder;
+    GameState state;
+    MersenneRandom random{1};
+    RecordingFrames frames;
+    std::ostringstream out;
+    Replayer replayer{state, random, settingsPathIn(folder.path()), frames, out};
+
+private:
+    bool started_ = false;
+};
+
+TEST_F(ReplayTest, StartsOnThePaintedTitle) {
+    runAll({});
+    const auto printed = lines();
+    ASSERT_EQ(printed.size(), 1u);
+    EXPECT_EQ(printed[0]["t"].number, 0);
+    EXPECT_EQ(printed[0]["screen"].string, "Title");
+    EXPECT_EQ(frames.painted(), std::vector<Screen>{Screen::Title});
+}
+
+TEST_F(ReplayTest, ReportsEachScreenAndSoundWithItsTick) {
+    Event settings = event(Event::Kind::Settings);
+    settings.reveal = 0;
+    runAll({settings, open("quiz.kqd"), ticks(26)});
+    EXPECT_EQ(lines().back()["correctPosition"].number, state.correctPosition);
+    runAll({answer(true), ticks(42)});
+
+    struct Expected {
+        int t;
+        std::string screen;  // empty for a sound line
+        int sound;
+    };
+    const std::vector<Expected> expected{
+        {0, "Title", 0},      {0, "QuestionIntro", 0}, {2, "", 136},          {25, "LoadQuestion", 0},
+        {26, "Answering", 0}, {27, "Judging", 0},      {27, "", 140},         {68, "QuestionIntro", 0},
+    };
+    const auto printed = lines();
+    ASSERT_EQ(printed.size(), expected.size()) << out.str();
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(printed[i]["t"].number, expected[i].t) << i;
+        if (expected[i].screen.empty()) {
+            EXPECT_EQ(printed[i]["sound"].number, expected[i].sound) << i;
+        } else {
+            EXPECT_EQ(printed[i]["screen"].string, expected[i].screen) << i;
+            EXPECT_EQ(printed[i].members.count("correctPosition"), expected[i].screen == "Answering" ? 1u : 0u);
+        }
+    }
+    EXPECT_EQ(printed[7]["score"].number, 90);
+    EXPECT_EQ(printed[7]["questionIndex"].number, 1);
+    EXPECT_EQ(printed[7]["levelCorrect"].number, 1);
+    EXPECT_EQ(printed[7]["slotsLeft"].number, 7);
+
+    // One paint per event or tick that asked for one, in order.
+    EXPECT_EQ(frames.painted(),
+              (std::vector<Screen>{Screen::Title, Screen::QuestionIntro, Screen::LoadQuestion, Screen::Answering,
+                                   Screen::Answering, Screen::Answering, Screen::Judging, Screen::QuestionIntro}));
+    EXPECT_EQ(frames.begun, 8);
+}
+
+TEST_F(ReplayTest, NoSoundLinesWithSoundEffectsOff) {
+    Event settings = event(Event::Kind::Settings);
+    settings.sound = 0;
+    runAll({settings, open("quiz.kqd"), ticks(300)});
+    EXPECT_EQ(out.str().find("sound"), std::string::npos);
+}
+
+TEST_F(ReplayTest, LoadFailureShowsTheMessageAndStaysOnTheTitle) {
+    runAll({open("missing.kqd"), ticks(10)});
+    const auto printed = lines();
+    ASSERT_EQ(printed.size(), 3u);
+    EXPECT_EQ(printed[1]["message"].string, "データの読み込みに失敗しました。");
+    EXPECT_EQ(printed[2]["screen"].string, "Title");
+}
+
+TEST_F(ReplayTest, AnswerOnlyWhileTheGameWaitsForOne) {
+    ASSERT_FALSE(replayer.start().has_value());
+    auto error = replayer.run(answer(true, 7));
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->line, 7);
+    EXPECT_NE(error->message.find("Title"), std::string::npos);
+
+    Event settings = event(Event::Kind::Settings);
+    settings.reveal = 0;
+    ASSERT_FALSE(replayer.run(settings));
+    ASSERT_FALSE(replayer.run(open("quiz.kqd")));
+    ASSERT_FALSE(replayer.run(ticks(26)));
+    ASSERT_FALSE(replayer.run(answer(false)));
+    EXPECT_FALSE(state.selection - 1 == state.correctPosition);
+    error = replayer.run(answer(true, 9));  // already confirmed
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->line, 9);
+}
+
+TEST_F(ReplayTest, QuitEndsAndOtherCommandsAreHarmless) {
+    ASSERT_FALSE(replayer.start().has_value());
+    for (int id : {40003, 40004, 12345}) {
+        Event command = event(Event::Kind::Command);
+        command.commandId = id;
+        ASSERT_FALSE(replayer.run(command));
+        EXPECT_FALSE(replayer.quitting());
+        EXPECT_EQ(state.screen, Screen::Title);
+    }
+    Event ranking = event(Event::Kind::Command);
+    ranking.commandId = 40013;
+    ASSERT_FALSE(replayer.run(ranking));
+    EXPECT_EQ(state.screen, Screen::Ranking);
+    Event quit = event(Event::Kind::Command);
+    quit.commandId = 1;
+    ASSERT_FALSE(replayer.run(quit));
+    EXPECT_TRUE(replayer.quitting());
+}
+
+TEST_F(ReplayTest, AFrameThatCannotBeKeptStopsTheReplay) {
+    frames.refuseFrom = 2;
+    ASSERT_FALSE(replayer.start().has_value());
+    ASSERT_FALSE(replayer.run(ticks(5)));  // the title asks for no paint
+    auto error = replayer.run(open("quiz.kqd"));
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->message, "disk full");
+}
+
+TEST_F(ReplayTest, EndSummaryEscapesNames) {
+    state.ranking[0].name = u"a\"b\\c\tд";
+    state.ranking[0].score = -5;
+    state.genreAnswered[3] = 4;
+    runAll({});
+    replayer.finish();
+    const auto printed = lines();
+    const Json& end = printed.back();
+    EXPECT_TRUE(end["end"].boolean);
+    EXPECT_EQ(end["screen"].string, "Title");
+    EXPECT_EQ(end["ranking"].items.size(), 10u);
+    EXPECT_EQ(end["ranking"][0]["name"].string, "a\"b\\c\tд");
+    EXPECT_EQ(end["ranking"][0]["score"].number, -5);
+    EXPECT_EQ(end["genreAnswered"].items.size(), 8u);
+    EXPECT_EQ(end["genreAnswered"][3].number, 4);
+}
+
+}  // namespace
+}  // namespace pp::replay

@@ -1,0 +1,92 @@
+#pragma once
+
+#include <deque>
+#include <filesystem>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "engine/GameState.h"
+#include "engine/Host.h"
+#include "screens/Surface.h"
+#include "tools/replay/ReplayScript.h"
+
+namespace pp::replay {
+
+// Where the replay paints. Every paint is one frame: beginFrame, paintScreen on surface(),
+// then endFrame with the screen that was painted.
+class FrameSink {
+public:
+    virtual ~FrameSink() = default;
+    virtual Surface& surface() = 0;
+    virtual void beginFrame() {}
+    // Keeps the frame just painted; false (with a reason) when it could not be kept.
+    virtual bool endFrame(Screen painted, std::string& failure) = 0;
+};
+
+// A surface that draws nothing: the replay without --frames still runs every painter.
+class NullSurface final : public Surface {
+public:
+    [[nodiscard]] Rect clientRect() const override { return {0, 0, kClientWidth, kClientHeight}; }
+    void eraseRect(Rect) override {}
+    void drawBitmap(int, int, int) override {}
+    void drawText(std::u16string_view, Rect, TextFormat) override {}
+    void drawPolyline(std::span<const Point>, int, Rgb) override {}
+    void drawEllipse(Rect, int, Rgb) override {}
+    void setTextColour(Rgb) override {}
+    void setBackgroundMode(BackgroundMode) override {}
+};
+
+class NullFrames final : public FrameSink {
+public:
+    Surface& surface() override { return surface_; }
+    bool endFrame(Screen, std::string&) override { return true; }
+
+private:
+    NullSurface surface_;
+};
+
+// Runs script events on the real engine, painters and persistence, and reports what happens as
+// JSON lines on `out`: each change of screen, each sound the game starts, each message box, and
+// a summary at the end. Times are the ticks run since the start.
+class Replayer final : private Host {
+public:
+    Replayer(GameState& state, RandomSource& random, std::filesystem::path settingsPath, FrameSink& frames,
+             std::ostream& out);
+
+    // Reports the title screen and paints it, as the program's first picture.
+    [[nodiscard]] std::optional<ScriptError> start();
+
+    // Runs one event, then the paint it asked for. An error names the event's line.
+    [[nodiscard]] std::optional<ScriptError> run(const Event& event);
+
+    // True once a quit command has run: the rest of the script is not played.
+    [[nodiscard]] bool quitting() const { return quitting_; }
+
+    // Prints the closing summary: screen, score, genre counts and the ranking.
+    void finish();
+
+private:
+    void requestRepaint() override { repaintRequested_ = true; }
+    void playSound(int id) override;
+    void showMessage(std::u16string_view text, std::u16string_view caption) override;
+    std::u16string askPlayerName() override;
+
+    std::optional<ScriptError> answer(const Event& event);
+    void runCommand(int id);
+    Options chosenOptions(const Event& event) const;
+    // Reports a new screen if the last step entered one, then paints if a repaint was asked for.
+    std::optional<ScriptError> settle(int line);
+    void reportScreen();
+
+    Context context_;
+    FrameSink& frames_;
+    std::ostream& out_;
+    std::deque<std::u16string> names_;
+    std::uint32_t reportedEntry_ = 0;
+    long long ticks_ = 0;
+    bool repaintRequested_ = false;
+    bool quitting_ = false;
+};
+
+}  // namespace pp::replay

@@ -1,0 +1,235 @@
+#include "tools/replay/ReplayScript.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <limits>
+#include <string_view>
+
+#include "Utf8.h"
+#include "engine/Commands.h"
+#include "engine/Input.h"
+
+namespace pp::replay {
+namespace {
+
+// Keys the game ignores, named so that a script can show that they do nothing.
+constexpr int kLeftKey = 0x25;
+constexpr int kRightKey = 0x27;
+
+// Tap coordinates travel as the two 16-bit halves of one message parameter.
+constexpr unsigned kLargestCoordinate = 0xFFFF;
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+std::string_view trim(std::string_view text) {
+    while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+// The first word of `text`, which is left holding the rest.
+std::string_view takeWord(std::string_view& text) {
+    text = trim(text);
+    std::size_t end = 0;
+    while (end < text.size() && !isBlank(text[end])) ++end;
+    const std::string_view word = text.substr(0, end);
+    text = trim(text.substr(end));
+    return word;
+}
+
+std::vector<std::string_view> words(std::string_view text) {
+    std::vector<std::string_view> found;
+    for (std::string_view word = takeWord(text); !word.empty(); word = takeWord(text)) {
+        found.push_back(word);
+    }
+    return found;
+}
+
+template <typename Number>
+std::optional<Number> parseNumber(std::string_view word, int base = 10) {
+    Number value{};
+    const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value, base);
+    if (error != std::errc() || end != word.data() + word.size() || word.empty()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+using LineResult = std::variant<std::monostate, Event, ScriptError>;
+
+LineResult parseOpen(Event event, std::string_view rest, const std::filesystem::path& scriptFolder) {
+    if (rest.empty()) {
+        return ScriptError{event.line, "open needs the path of a quiz file"};
+    }
+    const std::filesystem::path path(std::string{rest});
+    event.path = path.is_absolute() ? path : scriptFolder / path;
+    return event;
+}
+
+LineResult parseTick(Event event, const std::vector<std::string_view>& args) {
+    const auto ticks = args.size() == 1 ? parseNumber<std::uint32_t>(args[0]) : std::nullopt;
+    if (!ticks) {
+        return ScriptError{event.line, "tick needs one count of ticks, e.g. 'tick 25'"};
+    }
+    event.ticks = *ticks;
+    return event;
+}
+
+LineResult parseTap(Event event, const std::vector<std::string_view>& args) {
+    const auto x = args.size() == 2 ? parseNumber<unsigned>(args[0]) : std::nullopt;
+    const auto y = args.size() == 2 ? parseNumber<unsigned>(args[1]) : std::nullopt;
+    if (!x || !y || *x > kLargestCoordinate || *y > kLargestCoordinate) {
+        return ScriptError{event.line, "tap needs two coordinates from 0 to 65535, e.g. 'tap 120 80'"};
+    }
+    event.x = *x;
+    event.y = *y;
+    return event;
+}
+
+LineResult parseKey(Event event, const std::vector<std::string_view>& args) {
+    const auto code = args.size() == 1 ? keyCodeFor(args[0]) : std::nullopt;
+    if (!code) {
+        return ScriptError{event.line,
+                           "key needs up, down, return, enter, space, action, app1..app4 or a hexadecimal key code"};
+    }
+    event.keyCode = *code;
+    return event;
+}
+
+LineResult parseAnswer(Event event, const std::vector<std::string_view>& args) {
+    if (args.size() != 1 || (args[0] != "right" && args[0] != "wrong")) {
+        return ScriptError{event.line, "answer needs 'right' or 'wrong'"};
+    }
+    event.right = args[0] == "right";
+    return event;
+}
+
+LineResult parseSettings(Event event, const std::vector<std::string_view>& args) {
+    const std::array<std::pair<std::string_view, std::optional<std::int16_t> Event::*>, 5> options{{
+        {"sound", &Event::sound},
+        {"correct", &Event::correct},
+        {"limit", &Event::limit},
+        {"reveal", &Event::reveal},
+        {"study", &Event::study},
+    }};
+    for (std::string_view arg : args) {
+        const std::size_t equals = arg.find('=');
+        const std::string_view name = arg.substr(0, equals);
+        const std::string_view value = equals == std::string_view::npos ? "" : arg.substr(equals + 1);
+        bool known = false;
+        for (const auto& [optionName, member] : options) {
+            if (name == optionName && (value == "0" || value == "1")) {
+                event.*member = static_cast<std::int16_t>(value == "1");
+                known = true;
+            }
+        }
+        if (!known) {
+            return ScriptError{event.line, "settings takes sound=, correct=, limit=, reveal=, study= with 0 or 1; not '" +
+                                               std::string(arg) + "'"};
+        }
+    }
+    return event;
+}
+
+LineResult parseName(Event event, std::string_view rest) {
+    const std::optional<std::u16string> name = kqd::utf16FromUtf8(rest);
+    if (!name) {
+        return ScriptError{event.line, "name is not valid UTF-8"};
+    }
+    event.name = *name;
+    return event;
+}
+
+LineResult parseCommand(Event event, const std::vector<std::string_view>& args) {
+    const auto id = args.size() == 1 ? parseNumber<int>(args[0]) : std::nullopt;
+    if (!id) {
+        return ScriptError{event.line, "command needs one menu command id, e.g. 'command 40013'"};
+    }
+    if (*id == command::kOpen) {
+        return ScriptError{event.line, "command 40007 opens the file dialog; write 'open PATH' instead"};
+    }
+    if (*id == command::kSettings) {
+        return ScriptError{event.line, "command 40012 opens the settings dialog; write 'settings sound=1 ...' instead"};
+    }
+    event.commandId = *id;
+    return event;
+}
+
+}  // namespace
+
+std::optional<int> keyCodeFor(std::string_view word) {
+    struct Named {
+        std::string_view name;
+        int code;
+    };
+    // Space and Enter act as the action key, as they do in the program's window.
+    static constexpr std::array<Named, 12> kNames{{
+        {"up", key::kUp}, {"down", key::kDown}, {"return", key::kReturn}, {"enter", key::kReturn},
+        {"space", key::kReturn}, {"action", key::kAction}, {"app1", key::kApp1}, {"app2", key::kApp2},
+        {"app3", key::kApp3}, {"app4", key::kApp4}, {"left", kLeftKey}, {"right", kRightKey},
+    }};
+    for (const Named& named : kNames) {
+        if (word == named.name) {
+            return named.code;
+        }
+    }
+    if (word.starts_with("0x") || word.starts_with("0X")) {
+        word.remove_prefix(2);
+    }
+    if (word.size() > 4) {
+        return std::nullopt;
+    }
+    const auto code = parseNumber<unsigned>(word, 16);
+    return code ? std::optional<int>(static_cast<int>(*code)) : std::nullopt;
+}
+
+LineResult parseLine(std::string_view text, int line, const std::filesystem::path& scriptFolder) {
+    std::string_view rest = trim(text);
+    if (rest.empty() || rest.front() == '#') {
+        return std::monostate{};
+    }
+    const std::string_view verb = takeWord(rest);
+    const std::vector<std::string_view> args = words(rest);
+    using Kind = Event::Kind;
+    static constexpr std::array<std::pair<std::string_view, Kind>, 8> kVerbs{{
+        {"open", Kind::Open}, {"tick", Kind::Tick}, {"tap", Kind::Tap}, {"key", Kind::Key},
+        {"answer", Kind::Answer}, {"settings", Kind::Settings}, {"name", Kind::Name}, {"command", Kind::Command},
+    }};
+    const auto found = std::find_if(kVerbs.begin(), kVerbs.end(), [&](const auto& entry) { return entry.first == verb; });
+    if (found == kVerbs.end()) {
+        return ScriptError{line, "unknown event '" + std::string(verb) +
+                                     "'; expected open, tick, tap, key, answer, settings, name or command"};
+    }
+    Event event;
+    event.line = line;
+    event.kind = found->second;
+    switch (event.kind) {
+        case Kind::Open: return parseOpen(event, rest, scriptFolder);
+        case Kind::Tick: return parseTick(event, args);
+        case Kind::Tap: return parseTap(event, args);
+        case Kind::Key: return parseKey(event, args);
+        case Kind::Answer: return parseAnswer(event, args);
+        case Kind::Settings: return parseSettings(event, args);
+        case Kind::Name: return parseName(event, rest);
+        case Kind::Command: return parseCommand(event, args);
+    }
+    return std::monostate{};
+}
+
+std::variant<std::vector<Event>, ScriptError> parseScript(std::istream& in, const std::filesystem::path& scriptFolder) {
+    std::vector<Event> events;
+    std::string text;
+    for (int line = 1; std::getline(in, text); ++line) {
+        LineResult result = parseLine(text, line, scriptFolder);
+        if (auto* error = std::get_if<ScriptError>(&result)) {
+            return *error;
+        }
+        if (auto* event = std::get_if<Event>(&result)) {
+            events.push_back(std::move(*event));
+        }
+    }
+    return events;
+}
+
+}  // namespace pp::replay

@@ -1,0 +1,217 @@
+// quiz-replay: plays a script of events on the real game without a window, for tests,
+// benchmarks and checking quiz files. See kUsage for the script language.
+
+#include <QGuiApplication>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+
+#include <stdlib.h>
+
+#include "engine/Random.h"
+#include "persistence/SettingsFile.h"
+#include "tools/replay/PngFrames.h"
+#include "tools/replay/Replay.h"
+#include "tools/replay/ReplayScript.h"
+
+namespace {
+
+constexpr int kExitScriptError = 1;
+constexpr int kExitUsage = 2;
+// The seed when none is given, so that a script replays the same game every time.
+constexpr std::uint32_t kDefaultSeed = 1;
+constexpr int kLargestScale = 16;
+
+constexpr const char* kUsage =
+    "Usage: quiz-replay [--seed N] [--documents DIR] [--frames DIR] [--scale N] SCRIPT\n"
+    "Plays SCRIPT on the game without a window and prints one JSON object a line: every change\n"
+    "of screen (the title at start-up first), every sound the game starts, every message box,\n"
+    "and a summary at the end. \"t\" counts the ticks (50 ms each) run since the start.\n"
+    "\n"
+    "Options:\n"
+    "  --seed N         seed of the question and choice draws (default 1)\n"
+    "  --documents DIR  the documents folder, with the settings file (created with defaults when\n"
+    "                   missing); default: a fresh temporary folder, removed at the end\n"
+    "  --frames DIR     write every painted picture as DIR/NNNNN-Screen.png, in paint order\n"
+    "  --scale N        the frames' scale, 1 to 16 (default 1: 240 x 268 pixels)\n"
+    "\n"
+    "SCRIPT (\"-\" for standard input) holds one event a line; blank lines and lines starting\n"
+    "with # are skipped:\n"
+    "  open PATH           the open command with PATH chosen; a relative PATH is taken from the\n"
+    "                      script's folder (from the current folder when reading standard input)\n"
+    "  tick N              N timer ticks, each followed by the paint it asked for\n"
+    "  tap X Y             a tap at (X, Y) in the 240 x 268 picture\n"
+    "  key NAME|CODE       up, down, return, enter, space, action, app1..app4, left, right, or a\n"
+    "                      hexadecimal key code (0x86)\n"
+    "  answer right|wrong  tap the right row (or the first wrong one) twice\n"
+    "  settings sound=0|1 correct=0|1 limit=0|1 reveal=0|1 study=0|1\n"
+    "                      the settings dialog confirmed; options not named keep their values\n"
+    "  name TEXT           what the name dialog returns when it is next shown\n"
+    "  command ID          a menu command: 40013 ranking, 40003 About (nothing here),\n"
+    "                      40008 or 1 quit (ends the replay)\n"
+    "\n"
+    "Exit status: 0 when the script ran to its end or to a quit command, 1 on a bad script line\n"
+    "or an event that cannot run (reported on standard error with its line), 2 on bad arguments.\n";
+
+struct Arguments {
+    std::uint32_t seed = kDefaultSeed;
+    std::optional<std::filesystem::path> documents;
+    std::optional<std::string> frames;
+    int scale = 1;
+    std::string script;
+};
+
+template <typename Number>
+std::optional<Number> number(const char* text, Number low, Number high) {
+    try {
+        std::size_t used = 0;
+        const long long value = std::stoll(text, &used);
+        if (used == std::strlen(text) && value >= static_cast<long long>(low) && value <= static_cast<long long>(high)) {
+            return static_cast<Number>(value);
+        }
+    } catch (const std::exception&) {
+    }
+    return std::nullopt;
+}
+
+std::optional<Arguments> parseArguments(int argc, char** argv) {
+    Arguments args;
+    bool haveScript = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--seed" && hasValue) {
+            const auto seed = number<std::uint32_t>(argv[++i], 0, 0xFFFFFFFFu);
+            if (!seed) return std::nullopt;
+            args.seed = *seed;
+        } else if (arg == "--documents" && hasValue) {
+            args.documents = std::filesystem::path(argv[++i]);
+        } else if (arg == "--frames" && hasValue) {
+            args.frames = argv[++i];
+        } else if (arg == "--scale" && hasValue) {
+            const auto scale = number<int>(argv[++i], 1, kLargestScale);
+            if (!scale) return std::nullopt;
+            args.scale = *scale;
+        } else if (!haveScript && (arg == "-" || !arg.starts_with("-"))) {
+            args.script = arg;
+            haveScript = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return haveScript ? std::optional(args) : std::nullopt;
+}
+
+// A documents folder of its own, removed again at the end, so a replay never touches the
+// player's settings and ranking.
+class TemporaryFolder {
+public:
+    TemporaryFolder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "quiz-replay-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) != nullptr) {
+            path_ = pattern;
+        }
+    }
+    ~TemporaryFolder() {
+        if (!path_.empty()) {
+            std::error_code ignored;
+            std::filesystem::remove_all(path_, ignored);
+        }
+    }
+    TemporaryFolder(const TemporaryFolder&) = delete;
+    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+    [[nodiscard]] const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+int reportScriptError(const std::string& script, const pp::replay::ScriptError& error) {
+    std::cerr << "quiz-replay: " << script << ":" << error.line << ": " << error.message << "\n";
+    return kExitScriptError;
+}
+
+// Reads the whole script before anything runs, so a bad line is reported before any output.
+std::variant<std::vector<pp::replay::Event>, pp::replay::ScriptError> readScript(const std::string& script) {
+    if (script == "-") {
+        return pp::replay::parseScript(std::cin, std::filesystem::current_path());
+    }
+    std::ifstream in(script, std::ios::binary);
+    if (!in) {
+        return pp::replay::ScriptError{0, "cannot read the script"};
+    }
+    const std::filesystem::path folder = std::filesystem::absolute(std::filesystem::path(script)).parent_path();
+    return pp::replay::parseScript(in, folder);
+}
+
+int play(const Arguments& args, const std::vector<pp::replay::Event>& events, pp::replay::FrameSink& frames,
+         const std::filesystem::path& documents) {
+    pp::GameState state;
+    pp::loadSettings(state, pp::settingsPathIn(documents));
+    pp::MersenneRandom random(args.seed);
+    pp::replay::Replayer replayer(state, random, pp::settingsPathIn(documents), frames, std::cout);
+    if (auto error = replayer.start()) {
+        return reportScriptError(args.script, *error);
+    }
+    for (const pp::replay::Event& event : events) {
+        if (auto error = replayer.run(event)) {
+            std::cout.flush();
+            return reportScriptError(args.script, *error);
+        }
+        if (replayer.quitting()) {
+            break;
+        }
+    }
+    replayer.finish();
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::optional<Arguments> args = parseArguments(argc, argv);
+    if (!args) {
+        std::cerr << kUsage;
+        return kExitUsage;
+    }
+    auto script = readScript(args->script);
+    if (auto* error = std::get_if<pp::replay::ScriptError>(&script)) {
+        return reportScriptError(args->script, *error);
+    }
+    const auto& events = std::get<std::vector<pp::replay::Event>>(script);
+
+    TemporaryFolder temporary;
+    std::filesystem::path documents;
+    if (args->documents) {
+        documents = *args->documents;
+        std::error_code ignored;
+        std::filesystem::create_directories(documents, ignored);
+    } else {
+        documents = temporary.path();
+    }
+    if (documents.empty() || !std::filesystem::is_directory(documents)) {
+        std::cerr << "quiz-replay: no documents folder to use\n";
+        return kExitUsage;
+    }
+
+    if (!args->frames) {
+        pp::replay::NullFrames frames;
+        return play(*args, events, frames, documents);
+    }
+    // Frames are painted with Qt, which needs an application; the replay never shows a window.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    int qtArgc = 1;
+    QGuiApplication application(qtArgc, argv);
+    pp::replay::PngFrames frames(QString::fromStdString(*args->frames), args->scale);
+    if (!frames.ready()) {
+        std::cerr << "quiz-replay: cannot make the frames folder " << *args->frames << "\n";
+        return kExitUsage;
+    }
+    return play(*args, events, frames, documents);
+}
