@@ -41,10 +41,10 @@ Creature creatureFor(int id) {
     case 131: return {ink::kSunRamp, ink::kBlack, ink::kBlack, 9, 8, Crest::Antenna, Mouth::Open, 4.5, 1, 0};
     case 126: return {ink::kEmberRamp, ink::kNavy, ink::kBlack, 9.5, 8.5, Crest::Horns, Mouth::Grin, 5, -1, 0};
     case 130: return {ink::kPinkRamp, ink::kMaroon, ink::kBlack, 10, 9, Crest::Ears, Mouth::Open, 5, 0, -1, true, false, true};
-    case 123: return {ink::kSkyRamp, ink::kTeal, ink::kBlack, 10.5, 9.5, Crest::Fin, Mouth::Grin, 5, 1, 1};
-    case 124: return {ink::kCreamRamp, ink::kGold, ink::kBlack, 11, 10, Crest::Rays, Mouth::Open, 5.5, 0, 0, true};
-    case 127: return {ink::kMintRamp, ink::kPurple, ink::kBlack, 11.5, 10.5, Crest::Wings, Mouth::Fangs, 5.5, -1, 1};
-    case 128: return {ink::kSteelRamp, ink::kBlack, ink::kEyeRed, 12.5, 11, Crest::Crown, Mouth::Fangs, 6, 0, 1, false, true};
+    case 123: return {ink::kSkyRamp, ink::kTeal, ink::kBlack, 11, 10.5, Crest::Fin, Mouth::Grin, 5, 1, 1};
+    case 124: return {ink::kCreamRamp, ink::kGold, ink::kBlack, 11.5, 10.5, Crest::Rays, Mouth::Open, 5.5, 0, 0, true};
+    case 127: return {ink::kMintRamp, ink::kPurple, ink::kBlack, 12, 11, Crest::Wings, Mouth::Fangs, 5.5, -1, 1};
+    case 128: return {ink::kSteelRamp, ink::kBlack, ink::kEyeRed, 13, 11.5, Crest::Crown, Mouth::Fangs, 6, 0, 1, false, true};
     case 129: return {ink::kMagentaRamp, ink::kWhite, ink::kEyeGreen, 10, 9, Crest::Cap, Mouth::Smile, 5, 1, 1};
     default: throw std::out_of_range("no character icon with id " + std::to_string(id));
     }
@@ -80,7 +80,7 @@ Mask bodyShape(const Creature& c, const Layout& at) {
                 p.save();
                 p.translate(kCentreX + side * 4.5, at.top - 2);
                 p.rotate(side * 14);
-                p.drawEllipse(around(0, 0, 2.5, 6.5));
+                p.drawEllipse(around(0, 0, 2.5, 6));
                 p.restore();
             }
         }
@@ -148,7 +148,7 @@ std::vector<Accent> accentsOf(const Creature& c, const Layout& at) {
             const double y = at.top + 1.5;
             p.drawPolygon(QPolygonF{{10, y}, {9, y - 7}, {12.5, y - 4}, {16, y - 8}, {19.5, y - 4}, {23, y - 7}, {22, y}});
         });
-        add(ink::kEyeRed, ink::kRedDark, [&](QPainter& p) { p.drawRect(QRectF(15, at.top - 3, 2, 2)); });
+        add(ink::kSky, ink::kSkyOutline, [&](QPainter& p) { p.drawRect(QRectF(15, at.top - 3, 2, 2)); });
         break;
     case Crest::Cap:
         add(ink::kBlack, ink::kGrey, [&](QPainter& p) {
