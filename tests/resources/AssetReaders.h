@@ -89,7 +89,8 @@ inline std::optional<BmpFile> readBmp(const QByteArray& bytes, std::string& erro
     for (std::int32_t y = 0; y < rows; ++y) {
         const std::int32_t stored = bmp.height > 0 ? rows - 1 - y : y;
         for (std::int32_t x = 0; x < bmp.width; ++x) {
-            bmp.indices.push_back(static_cast<std::uint8_t>(bytes[bmp.pixelOffset + stride * stored + x]));
+            const qsizetype at = bmp.pixelOffset + stride * stored + x;
+            bmp.indices.push_back(static_cast<std::uint8_t>(bytes[at]));
         }
     }
     return bmp;
@@ -105,10 +106,12 @@ struct WavFile {
     std::uint32_t bitsPerSample = 0;
     QByteArray data;
 
-    std::size_t frames() const { return blockAlign ? static_cast<std::size_t>(data.size()) / blockAlign : 0; }
+    std::size_t frames() const {
+        return blockAlign ? static_cast<std::size_t>(data.size()) / blockAlign : 0;
+    }
     // A sample scaled to -1..1; 8-bit samples are unsigned around 128.
     double sample(std::size_t frame, std::uint32_t channel) const {
-        const qsizetype at = static_cast<qsizetype>(frame * blockAlign + channel * bitsPerSample / 8);
+        const auto at = static_cast<qsizetype>(frame * blockAlign + channel * bitsPerSample / 8);
         if (bitsPerSample == 8) {
             return (static_cast<std::uint8_t>(data[at]) - 128) / 128.0;
         }

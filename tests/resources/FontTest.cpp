@@ -35,14 +35,18 @@ TEST(BundledFont, HasGlyphsForEveryKindOfTextTheQuizzesUse) {
         {U'〜', "wave dash"},       {U'Ⅲ', "an NEC special character"},
     };
     for (const auto& [code, kind] : characters) {
-        EXPECT_TRUE(font.supportsCharacter(code)) << kind << " U+" << std::hex << static_cast<unsigned>(code);
+        EXPECT_TRUE(font.supportsCharacter(code))
+            << kind << " U+" << std::hex << static_cast<unsigned>(code);
     }
 }
 
 TEST(ProgramIcon, IsInTheResourcesAtEachSizeOnATransparentGround) {
     test::ensureGuiApplication();
     const std::pair<QString, int> icons[] = {
-        {resources::kIconPath, 256}, {resources::kSmallIconPath, 32}, {QStringLiteral(":/icons/pocketperna-16.png"), 16}};
+        {resources::kIconPath, 256},
+        {resources::kSmallIconPath, 32},
+        {QStringLiteral(":/icons/pocketperna-16.png"), 16},
+    };
     for (const auto& [path, size] : icons) {
         SCOPED_TRACE(path.toStdString());
         const QImage icon(path);

@@ -21,7 +21,8 @@ namespace pp {
 namespace {
 
 QByteArray bytesOf(const std::vector<std::uint8_t>& data) {
-    return QByteArray(reinterpret_cast<const char*>(data.data()), static_cast<qsizetype>(data.size()));
+    return QByteArray(reinterpret_cast<const char*>(data.data()),
+                      static_cast<qsizetype>(data.size()));
 }
 
 TEST(BmpWriter, RowsArePaddedAndStoredBottomUpAsAnotherReaderSeesThem) {
@@ -78,7 +79,8 @@ TEST(Mask, GrowsIntoOutlinesAndShadows) {
 TEST(Lettering, KeepsADakutenApartFromItsCharacter) {
     test::ensureGuiApplication();
     const QString family = assetgen::loadLetteringFont(PERNA_RESOURCES_DIR);
-    const auto parts = assetgen::lettering(QString::fromUtf8("ゲ"), {family, 30, 2, 1}, QRect(0, 0, 40, 40), 40, 40);
+    const auto parts =
+        assetgen::lettering(QString::fromUtf8("ゲ"), {family, 30, 2, 1}, QRect(0, 0, 40, 40), 40, 40);
     EXPECT_GE(parts.size(), 3u) << "the body and two strokes of the dakuten";
     for (const auto& part : parts) {
         EXPECT_EQ(part.character, 0);
@@ -126,14 +128,16 @@ TEST(CommittedAssets, SoundsAreTheGeneratorsOutput) {
         std::string error;
         const auto made = test::readWav(
             bytesOf(soundgen::encodeWav(soundgen::composeEffect(effect.id), effect.format)), error);
-        const auto committed = test::readWav(test::readResource(resources::soundPath(effect.id)), error);
+        const auto committed =
+            test::readWav(test::readResource(resources::soundPath(effect.id)), error);
         ASSERT_TRUE(made && committed) << error << " (run soundgen, see resources/README.md)";
         ASSERT_EQ(made->data.size(), committed->data.size());
+        const double step = made->bitsPerSample == 8 ? 1 / 128.0 : 1 / 32768.0;
         int differing = 0;
         for (std::size_t i = 0; i < made->frames(); ++i) {
             for (std::uint32_t c = 0; c < made->channels; ++c) {
-                const double step = made->bitsPerSample == 8 ? 1 / 128.0 : 1 / 32768.0;
-                differing += std::abs(made->sample(i, c) - committed->sample(i, c)) > step * 1.5 ? 1 : 0;
+                const double difference = std::abs(made->sample(i, c) - committed->sample(i, c));
+                differing += difference > step * 1.5 ? 1 : 0;
             }
         }
         EXPECT_EQ(differing, 0) << "regenerate with soundgen";
@@ -145,8 +149,10 @@ TEST(CommittedAssets, BitmapsAreTheGeneratorsOutput) {
     const QString family = assetgen::loadLetteringFont(PERNA_RESOURCES_DIR);
     for (const auto& entry : bitmap::kCatalogue) {
         SCOPED_TRACE(entry.id);
-        const QImage made = assetgen::toImage(assetgen::toIndexed(assetgen::drawCatalogueBitmap(entry.id, family)));
-        const QImage committed = QImage(resources::bitmapPath(entry.id)).convertToFormat(QImage::Format_RGB32);
+        const QImage drawn = assetgen::drawCatalogueBitmap(entry.id, family);
+        const QImage made = assetgen::toImage(assetgen::toIndexed(drawn));
+        const QImage committed =
+            QImage(resources::bitmapPath(entry.id)).convertToFormat(QImage::Format_RGB32);
         ASSERT_EQ(made.size(), committed.size());
         EXPECT_EQ(made, committed) << "regenerate with assetgen";
     }

@@ -84,8 +84,8 @@ void paintSparkle(QImage& image, int x, int y, QRgb colour) {
 QImage drawAllClearBanner(const QString& fontFamily) {
     QImage image = canvas(kBannerWidth, kBannerHeight, ink::kWhite);
     const LetteringStyle style{fontFamily, 34, 1.8, 2};
-    const auto letters = lettering(QString::fromUtf8("おめでとう！！"), style, QRect(24, 4, 152, 40),
-                                   kBannerWidth, kBannerHeight);
+    const auto letters = lettering(QString::fromUtf8("おめでとう！！"), style,
+                                   QRect(24, 4, 152, 40), kBannerWidth, kBannerHeight);
     paintLettering(image, letters, ink::kBlueRamp, ink::kLightGrey, 2);
     paintStamp(image, kStar, 4, 8, ink::kSunRamp);
     paintStamp(image, kStar, 187, 26, ink::kSunRamp);
@@ -97,8 +97,8 @@ QImage drawAllClearBanner(const QString& fontFamily) {
 QImage drawGameOverBanner(const QString& fontFamily) {
     QImage image = canvas(kBannerWidth, kBannerHeight, ink::kWhite);
     const LetteringStyle style{fontFamily, 40, 2.4, 2, 0.72};
-    const auto letters = lettering(QString::fromUtf8("ゲームオーバー"), style, QRect(5, 5, 188, 38),
-                                   kBannerWidth, kBannerHeight);
+    const auto letters = lettering(QString::fromUtf8("ゲームオーバー"), style,
+                                   QRect(5, 5, 188, 38), kBannerWidth, kBannerHeight);
     paintLettering(image, letters, ink::kOrangeRamp, ink::kLightGrey, 2);
     return image;
 }
@@ -106,8 +106,8 @@ QImage drawGameOverBanner(const QString& fontFamily) {
 QImage drawRankingBanner(const QString& fontFamily) {
     QImage image = canvas(kBannerWidth, kRankingHeight, ink::kWhite);
     const LetteringStyle style{fontFamily, 24, 1.6, 2};
-    const auto letters = lettering(QString::fromUtf8("ランキング"), style, QRect(30, 2, 140, 26),
-                                   kBannerWidth, kRankingHeight);
+    const auto letters = lettering(QString::fromUtf8("ランキング"), style,
+                                   QRect(30, 2, 140, 26), kBannerWidth, kRankingHeight);
     // Black lettering needs no outline on white; a white ring still parts the dakuten.
     const ink::Ramp black{ink::kBlack, ink::kBlack, ink::kBlack, ink::kWhite};
     paintLettering(image, letters, black, ink::kLightGrey, 2);
@@ -121,8 +121,8 @@ QImage drawTitleBanner(const QString& fontFamily) {
                                 ink::kSkyRamp,   ink::kLavenderRamp, ink::kMagentaRamp};
     QImage image = canvas(kTitleWidth, kTitleHeight, ink::kWhite);
     const LetteringStyle style{fontFamily, 30, 2, 3};
-    const auto letters = lettering(QString::fromUtf8("ポケットペルナ"), style, QRect(12, 2, 216, 30),
-                                   kTitleWidth, kTitleHeight);
+    const auto letters = lettering(QString::fromUtf8("ポケットペルナ"), style,
+                                   QRect(12, 2, 216, 30), kTitleWidth, kTitleHeight);
     paintLettering(
         image, letters,
         [&](int character) {
@@ -140,7 +140,8 @@ QImage drawLogo(const QString& fontFamily) {
     constexpr int kPocketLength = 6;
     QImage image = canvas(kLogoWidth, kLogoHeight, ink::kWhite);
     const LetteringStyle style{fontFamily, 17, 1.2, 1};
-    const auto letters = lettering("Pocket Perna", style, QRect(3, 1, 134, 17), kLogoWidth, kLogoHeight);
+    const auto letters =
+        lettering("Pocket Perna", style, QRect(3, 1, 134, 17), kLogoWidth, kLogoHeight);
     paintLettering(
         image, letters,
         [](int character) { return character < kPocketLength ? ink::kOrangeRamp : ink::kBlueRamp; },

@@ -7,7 +7,9 @@
 #include <QPolygonF>
 
 #include <cmath>
+#include <functional>
 #include <stdexcept>
+#include <string>
 
 namespace pp::assetgen {
 namespace {
@@ -35,18 +37,47 @@ struct Creature {
     bool blush = false;
 };
 
+// Level by level the creature grows and gains a feature; the last one wears a crown and frowns.
 Creature creatureFor(int id) {
     switch (id) {
-    case 125: return {ink::kLimeRamp, ink::kBlack, ink::kBlack, 8, 7, Crest::Sprout, Mouth::Smile, 4.5, 0, 1};
-    case 131: return {ink::kSunRamp, ink::kBlack, ink::kBlack, 9, 8, Crest::Antenna, Mouth::Open, 4.5, 1, 0};
-    case 126: return {ink::kEmberRamp, ink::kNavy, ink::kBlack, 9.5, 8.5, Crest::Horns, Mouth::Grin, 5, -1, 0};
-    case 130: return {ink::kPinkRamp, ink::kMaroon, ink::kBlack, 10, 9, Crest::Ears, Mouth::Open, 5, 0, -1, true, false, true};
-    case 123: return {ink::kSkyRamp, ink::kTeal, ink::kBlack, 11, 10.5, Crest::Fin, Mouth::Grin, 5, 1, 1};
-    case 124: return {ink::kCreamRamp, ink::kGold, ink::kBlack, 11.5, 10.5, Crest::Rays, Mouth::Open, 5.5, 0, 0, true};
-    case 127: return {ink::kMintRamp, ink::kPurple, ink::kBlack, 12, 11, Crest::Wings, Mouth::Fangs, 5.5, -1, 1};
-    case 128: return {ink::kSteelRamp, ink::kBlack, ink::kEyeRed, 13, 11.5, Crest::Crown, Mouth::Fangs, 6, 0, 1, false, true};
-    case 129: return {ink::kMagentaRamp, ink::kWhite, ink::kEyeGreen, 10, 9, Crest::Cap, Mouth::Smile, 5, 1, 1};
-    default: throw std::out_of_range("no character icon with id " + std::to_string(id));
+    case 125:
+        return {.body = ink::kLimeRamp, .background = ink::kBlack, .iris = ink::kBlack,
+                .halfWidth = 8, .halfHeight = 7, .crest = Crest::Sprout, .mouth = Mouth::Smile,
+                .eyeRadius = 4.5, .lookY = 1};
+    case 131:
+        return {.body = ink::kSunRamp, .background = ink::kBlack, .iris = ink::kBlack,
+                .halfWidth = 9, .halfHeight = 8, .crest = Crest::Antenna, .mouth = Mouth::Open,
+                .eyeRadius = 4.5, .lookX = 1};
+    case 126:
+        return {.body = ink::kEmberRamp, .background = ink::kNavy, .iris = ink::kBlack,
+                .halfWidth = 9.5, .halfHeight = 8.5, .crest = Crest::Horns, .mouth = Mouth::Grin,
+                .eyeRadius = 5, .lookX = -1};
+    case 130:
+        return {.body = ink::kPinkRamp, .background = ink::kMaroon, .iris = ink::kBlack,
+                .halfWidth = 10, .halfHeight = 9, .crest = Crest::Ears, .mouth = Mouth::Open,
+                .eyeRadius = 5, .lookY = -1, .armsUp = true, .blush = true};
+    case 123:
+        return {.body = ink::kSkyRamp, .background = ink::kTeal, .iris = ink::kBlack,
+                .halfWidth = 11, .halfHeight = 10.5, .crest = Crest::Fin, .mouth = Mouth::Grin,
+                .eyeRadius = 5, .lookX = 1, .lookY = 1};
+    case 124:
+        return {.body = ink::kCreamRamp, .background = ink::kGold, .iris = ink::kBlack,
+                .halfWidth = 11.5, .halfHeight = 10.5, .crest = Crest::Rays, .mouth = Mouth::Open,
+                .eyeRadius = 5.5, .armsUp = true};
+    case 127:
+        return {.body = ink::kMintRamp, .background = ink::kPurple, .iris = ink::kBlack,
+                .halfWidth = 12, .halfHeight = 11, .crest = Crest::Wings, .mouth = Mouth::Fangs,
+                .eyeRadius = 5.5, .lookX = -1, .lookY = 1};
+    case 128:
+        return {.body = ink::kSteelRamp, .background = ink::kBlack, .iris = ink::kEyeRed,
+                .halfWidth = 13, .halfHeight = 11.5, .crest = Crest::Crown, .mouth = Mouth::Fangs,
+                .eyeRadius = 6, .lookY = 1, .fierce = true};
+    case 129:  // the study creature, in a mortarboard and with a monocle
+        return {.body = ink::kMagentaRamp, .background = ink::kWhite, .iris = ink::kEyeGreen,
+                .halfWidth = 10, .halfHeight = 9, .crest = Crest::Cap, .mouth = Mouth::Smile,
+                .eyeRadius = 5, .lookX = 1, .lookY = 1};
+    default:
+        throw std::out_of_range("no character icon with id " + std::to_string(id));
     }
 }
 
@@ -66,7 +97,22 @@ QRectF around(double x, double y, double halfWidth, double halfHeight) {
     return {x - halfWidth, y - halfHeight, 2 * halfWidth, 2 * halfHeight};
 }
 
-// Body, feet and arms: everything painted in the body's own tones.
+// Triangles standing out of the top of the body like the rays of a sun, `spacing` radians apart.
+void drawSpikes(QPainter& p, const Creature& c, const Layout& at, int count, double spacing,
+                double halfBase) {
+    constexpr double kLength = 5.5;
+    for (int i = 0; i < count; ++i) {
+        const double angle = (i - (count - 1) / 2.0) * spacing;
+        const QPointF base(kCentreX + std::sin(angle) * c.halfWidth * 0.9,
+                           at.centreY - std::cos(angle) * c.halfHeight * 0.9);
+        const QPointF tip(kCentreX + std::sin(angle) * (c.halfWidth + kLength),
+                          at.centreY - std::cos(angle) * (c.halfHeight + kLength));
+        const QPointF across(halfBase * std::cos(angle), halfBase * std::sin(angle));
+        p.drawPolygon(QPolygonF{base - across, tip, base + across});
+    }
+}
+
+// Body, feet, arms, ears and spikes: everything painted in the body's own tones.
 Mask bodyShape(const Creature& c, const Layout& at) {
     return Mask::fromDrawing(kIconSize, kIconSize, [&](QPainter& p) {
         p.drawEllipse(around(kCentreX, at.centreY, c.halfWidth, c.halfHeight));
@@ -84,19 +130,10 @@ Mask bodyShape(const Creature& c, const Layout& at) {
                 p.restore();
             }
         }
-        if (c.crest == Crest::Rays || c.crest == Crest::Fin) {
-            const int count = c.crest == Crest::Rays ? 5 : 3;
-            for (int i = 0; i < count; ++i) {
-                const double angle = (i - (count - 1) / 2.0) * (c.crest == Crest::Rays ? 0.55 : 0.4);
-                const double baseX = kCentreX + std::sin(angle) * c.halfWidth * 0.9;
-                const double baseY = at.centreY - std::cos(angle) * c.halfHeight * 0.9;
-                const double tipX = kCentreX + std::sin(angle) * (c.halfWidth + 5.5);
-                const double tipY = at.centreY - std::cos(angle) * (c.halfHeight + 5.5);
-                const double spread = c.crest == Crest::Rays ? 2.2 : 2.8;
-                p.drawPolygon(QPolygonF{{baseX - spread * std::cos(angle), baseY - spread * std::sin(angle)},
-                                        {tipX, tipY},
-                                        {baseX + spread * std::cos(angle), baseY + spread * std::sin(angle)}});
-            }
+        if (c.crest == Crest::Rays) {
+            drawSpikes(p, c, at, 5, 0.55, 2.2);
+        } else if (c.crest == Crest::Fin) {
+            drawSpikes(p, c, at, 3, 0.4, 2.8);
         }
     });
 }
@@ -115,21 +152,25 @@ std::vector<Accent> accentsOf(const Creature& c, const Layout& at) {
     };
     switch (c.crest) {
     case Crest::Sprout:
-        add(ink::kLimeOutline, ink::kLimeOutline, [&](QPainter& p) { p.drawRect(QRectF(15, at.top - 3, 1, 3)); });
+        add(ink::kLimeOutline, ink::kLimeOutline,
+            [&](QPainter& p) { p.drawRect(QRectF(15, at.top - 3, 1, 3)); });
         add(ink::kLimeLight, ink::kLimeOutline, [&](QPainter& p) {
             p.drawEllipse(around(12.5, at.top - 4, 2.5, 1.5));
             p.drawEllipse(around(18.5, at.top - 5, 2.5, 1.5));
         });
         break;
     case Crest::Antenna:
-        add(ink::kSunOutline, ink::kSunOutline, [&](QPainter& p) { p.drawRect(QRectF(17, at.top - 5, 1, 5)); });
-        add(ink::kEmber, ink::kEmberOutline, [&](QPainter& p) { p.drawEllipse(around(17.5, at.top - 6.5, 2, 2)); });
+        add(ink::kSunOutline, ink::kSunOutline,
+            [&](QPainter& p) { p.drawRect(QRectF(17, at.top - 5, 1, 5)); });
+        add(ink::kEmber, ink::kEmberOutline,
+            [&](QPainter& p) { p.drawEllipse(around(17.5, at.top - 6.5, 2, 2)); });
         break;
     case Crest::Horns:
         add(ink::kCreamLight, ink::kCreamOutline, [&](QPainter& p) {
             for (double side : {-1.0, 1.0}) {
                 const double x = kCentreX + side * 5;
-                p.drawPolygon(QPolygonF{{x - 2.5, at.top + 2.5}, {x + side * 2, at.top - 5}, {x + 2.5, at.top + 2.5}});
+                p.drawPolygon(QPolygonF{
+                    {x - 2.5, at.top + 2.5}, {x + side * 2, at.top - 5}, {x + 2.5, at.top + 2.5}});
             }
         });
         break;
@@ -139,16 +180,19 @@ std::vector<Accent> accentsOf(const Creature& c, const Layout& at) {
                 const double x = kCentreX + side * (c.halfWidth - 1);
                 const double y = at.centreY - 2;
                 p.drawPolygon(QPolygonF{{x, y - 3}, {x + side * 6, y - 9}, {x + side * 5, y - 4},
-                                        {x + side * 7, y - 2}, {x + side * 4, y + 1}, {x + side * 5, y + 3}, {x, y + 2}});
+                                        {x + side * 7, y - 2}, {x + side * 4, y + 1},
+                                        {x + side * 5, y + 3}, {x, y + 2}});
             }
         });
         break;
     case Crest::Crown:
         add(ink::kYellow, ink::kYellowDark, [&](QPainter& p) {
             const double y = at.top + 1.5;
-            p.drawPolygon(QPolygonF{{10, y}, {9, y - 7}, {12.5, y - 4}, {16, y - 8}, {19.5, y - 4}, {23, y - 7}, {22, y}});
+            p.drawPolygon(QPolygonF{{10, y}, {9, y - 7}, {12.5, y - 4}, {16, y - 8},
+                                    {19.5, y - 4}, {23, y - 7}, {22, y}});
         });
-        add(ink::kSky, ink::kSkyOutline, [&](QPainter& p) { p.drawRect(QRectF(15, at.top - 3, 2, 2)); });
+        add(ink::kSky, ink::kSkyOutline,  // a blue jewel, so the only red is the eye
+            [&](QPainter& p) { p.drawRect(QRectF(15, at.top - 3, 2, 2)); });
         break;
     case Crest::Cap:
         add(ink::kBlack, ink::kGrey, [&](QPainter& p) {
@@ -197,8 +241,9 @@ void paintEye(QImage& image, const Creature& c, const Layout& at) {
         });
         paint(image, pupil, ink::kBlack);
     }
-    image.setPixel(static_cast<int>(at.eyeX + c.lookX - r * 0.3), static_cast<int>(at.eyeY + c.lookY - r * 0.3),
-                   ink::kWhite);
+    const QPoint glint(static_cast<int>(at.eyeX + c.lookX - r * 0.3),
+                       static_cast<int>(at.eyeY + c.lookY - r * 0.3));
+    image.setPixel(glint, ink::kWhite);
     if (c.fierce) {
         // A lid slanting down towards the middle makes the last level's creature frown.
         const Mask socket = white.grown();
@@ -307,7 +352,10 @@ QImage drawProgramIcon(int size) {
     QImage image(size, size, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
     if (size == kIconSize) {
-        paintCreature(image, {ink::kLimeRamp, 0, ink::kBlack, 10.5, 9, Crest::Sprout, Mouth::Open, 5.5, 1, -1});
+        // The first level's creature, grown a little and looking up at the player.
+        paintCreature(image, {.body = ink::kLimeRamp, .background = 0, .iris = ink::kBlack,
+                              .halfWidth = 10.5, .halfHeight = 9, .crest = Crest::Sprout,
+                              .mouth = Mouth::Open, .eyeRadius = 5.5, .lookX = 1, .lookY = -1});
         return image;
     }
     const ink::Ramp& ramp = ink::kLimeRamp;

@@ -43,11 +43,12 @@ QByteArray encodeIco(const std::vector<QImage>& images) {
         pngs.push_back(pngOf(image));
     }
 
+    const auto count = static_cast<quint32>(images.size());
     QByteArray out;
     appendU16(out, 0);  // reserved
     appendU16(out, 1);  // an icon, not a cursor
-    appendU16(out, static_cast<quint16>(images.size()));
-    quint32 offset = kDirectoryHeaderSize + kDirectoryEntrySize * static_cast<quint32>(images.size());
+    appendU16(out, static_cast<quint16>(count));
+    quint32 offset = kDirectoryHeaderSize + kDirectoryEntrySize * count;
     for (size_t i = 0; i < images.size(); ++i) {
         // A size of 256 is stored as 0 in the one-byte fields.
         out.append(static_cast<char>(images[i].width() & 0xff));
@@ -55,7 +56,7 @@ QByteArray encodeIco(const std::vector<QImage>& images) {
         out.append('\0');   // no colour table
         out.append('\0');   // reserved
         appendU16(out, 1);  // planes
-        appendU16(out, 32); // bits per pixel of the decoded image
+        appendU16(out, 32);  // bits per pixel of the decoded image
         appendU32(out, static_cast<quint32>(pngs[i].size()));
         appendU32(out, offset);
         offset += static_cast<quint32>(pngs[i].size());

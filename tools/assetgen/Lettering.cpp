@@ -132,7 +132,8 @@ std::vector<LetteringPart> lettering(const QString& text, const LetteringStyle& 
             painter.translate(QRectF(box).center() * kSupersample);
             painter.scale(fitX, fitY);
             painter.translate(-ink.center());
-            painter.setPen(pen > 0 ? QPen(Qt::black, pen, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin)
+            painter.setPen(pen > 0 ? QPen(Qt::black, pen, Qt::SolidLine, Qt::RoundCap,
+                                          Qt::RoundJoin)
                                    : QPen(Qt::NoPen));
             painter.setBrush(Qt::black);
             painter.drawPath(piece);

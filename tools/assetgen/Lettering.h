@@ -18,7 +18,8 @@ struct LetteringStyle {
     double pixelSize = 24;  // em size before any shrinking to fit
     double boldness = 0;    // width of the pen that thickens every stroke, in pixels
     double gap = 1;         // pixels between the ink of neighbouring characters
-    double narrowest = 1;   // how far a line too long for its box may be condensed before it shrinks
+    double narrowest = 1;   // how far a line too wide for its box may be condensed before it
+                            // shrinks as a whole (1: never condensed)
 };
 
 // One separate piece of a character's ink (a stroke, a dakuten, the dot of "!") with its holes.

@@ -20,7 +20,9 @@ void Mask::set(int x, int y, bool on) {
     }
 }
 
-bool Mask::empty() const { return std::none_of(bits_.begin(), bits_.end(), [](bool b) { return b; }); }
+bool Mask::empty() const {
+    return std::none_of(bits_.begin(), bits_.end(), [](bool bit) { return bit; });
+}
 
 QRect Mask::bounds() const {
     QRect box;

@@ -100,10 +100,22 @@ QImage drawSlot(SlotMark mark) {
 
     Mask sign(kSlotSize, kSlotSize);
     if (mark == SlotMark::Wrong) {
-        sign.stamp({"##...##", "###.###", ".#####.", "..###..", ".#####.", "###.###", "##...##"}, 1, 1);
+        sign.stamp({"##...##",
+                    "###.###",
+                    ".#####.",
+                    "..###..",
+                    ".#####.",
+                    "###.###",
+                    "##...##"}, 1, 1);
         paint(image, sign, ink::kRed);
     } else if (mark == SlotMark::Right) {
-        sign.stamp({"..###..", ".#####.", "##...##", "##...##", "##...##", ".#####.", "..###.."}, 1, 1);
+        sign.stamp({"..###..",
+                    ".#####.",
+                    "##...##",
+                    "##...##",
+                    "##...##",
+                    ".#####.",
+                    "..###.."}, 1, 1);
         paint(image, sign, ink::kBlue);
     }
     return image;

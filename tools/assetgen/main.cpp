@@ -43,12 +43,14 @@ std::vector<Drawn> writeBitmaps(const QString& resourcesDir, const QString& font
     for (const auto& entry : pp::bitmap::kCatalogue) {
         const QImage image = drawCatalogueBitmap(entry.id, fontFamily);
         if (image.width() != entry.size.width || image.height() != entry.size.height) {
-            throw std::logic_error("bitmap " + std::to_string(entry.id) + " drawn at the wrong size");
+            throw std::logic_error("bitmap " + std::to_string(entry.id) +
+                                   " drawn at the wrong size");
         }
         const IndexedImage indexed = toIndexed(image);
         const std::vector<std::uint8_t> bmp = encodeBmp8(indexed);
         writeFile(QString("%1/bitmaps/%2.bmp").arg(resourcesDir).arg(entry.id),
-                  QByteArray(reinterpret_cast<const char*>(bmp.data()), static_cast<qsizetype>(bmp.size())));
+                  QByteArray(reinterpret_cast<const char*>(bmp.data()),
+                             static_cast<qsizetype>(bmp.size())));
         drawn.push_back({entry.id, toImage(indexed)});
     }
     return drawn;
@@ -60,7 +62,8 @@ std::vector<QImage> writeIcons(const QString& resourcesDir) {
     const QImage medium = drawProgramIcon(32);
     const QImage large = enlarged(medium, kDesktopIconScale);
     const QString base = resourcesDir + "/icons/pocketperna";
-    if (!small.save(base + "-16.png") || !medium.save(base + "-32.png") || !large.save(base + ".png")) {
+    if (!small.save(base + "-16.png") || !medium.save(base + "-32.png") ||
+        !large.save(base + ".png")) {
         throw std::runtime_error("cannot write the program icon");
     }
     writeFile(base + ".ico", encodeIco({small, medium, large}));
@@ -68,7 +71,8 @@ std::vector<QImage> writeIcons(const QString& resourcesDir) {
 }
 
 // Every picture at the game's typical enlargement, on grey so white edges show, for looking at.
-void writeContactSheet(const QString& path, const std::vector<Drawn>& drawn, const std::vector<QImage>& icons) {
+void writeContactSheet(const QString& path, const std::vector<Drawn>& drawn,
+                       const std::vector<QImage>& icons) {
     std::vector<std::pair<QString, QImage>> items;
     for (const Drawn& d : drawn) {
         items.emplace_back(QString::number(d.id), enlarged(d.image, kSheetScale));

@@ -35,23 +35,33 @@ constexpr double kTickTrimDb = -7;
 constexpr double kCeiling = 0.89;  // about -1 dB: headroom for the 8-bit rounding
 
 // Struck metal: a strong fundamental, an octave and a slightly sharp twelfth that fade first.
-const Timbre kBell{{{1, 1}, {2, 0.4, 4}, {3.01, 0.2, 7}, {4.2, 0.12, 12}, {5.4, 0.06, 18}},
-                   0.003, 3.2, 0.04};
+const Timbre kBell{
+    .partials = {{1, 1}, {2, 0.4, 4}, {3.01, 0.2, 7}, {4.2, 0.12, 12}, {5.4, 0.06, 18}},
+    .attack = 0.003, .decay = 3.2, .release = 0.04};
 // A bright, quick chime for the question card.
-const Timbre kChime{{{1, 1}, {2, 0.5, 6}, {3, 0.25, 10}, {4, 0.15, 14}}, 0.002, 7, 0.03};
-// A soft mallet: the fundamental with a little of the fourth and tenth harmonics of a bar.
-const Timbre kMallet{{{1, 1}, {3.98, 0.25, 18}, {9.9, 0.07, 40}}, 0.003, 2.4, 0.06};
+const Timbre kChime{.partials = {{1, 1}, {2, 0.5, 6}, {3, 0.25, 10}, {4, 0.15, 14}},
+                    .attack = 0.002, .decay = 7, .release = 0.03};
+// A soft mallet: the fundamental with a little of the fourth and tenth partials of a tuned bar.
+const Timbre kMallet{.partials = {{1, 1}, {3.98, 0.25, 18}, {9.9, 0.07, 40}},
+                     .attack = 0.003, .decay = 2.4, .release = 0.06};
 // Brass: a full harmonic series, rounded off towards the top, with a slow vibrato.
-const Timbre kBrass{{{1, 1}, {2, 0.62}, {3, 0.42}, {4, 0.28}, {5, 0.2}, {6, 0.13}, {7, 0.08}, {8, 0.05}},
-                    0.025, 0.4, 0.05, 0.006, 5.5, 0.18};
+const Timbre kBrass{
+    .partials = {{1, 1}, {2, 0.62}, {3, 0.42}, {4, 0.28}, {5, 0.2}, {6, 0.13}, {7, 0.08},
+                 {8, 0.05}},
+    .attack = 0.025, .decay = 0.4, .release = 0.05,
+    .vibratoDepth = 0.006, .vibratoRate = 5.5, .vibratoDelay = 0.18};
 // The sad horn of the game-over phrase: darker than the fanfare brass, with a wider vibrato.
-const Timbre kHorn{{{1, 1}, {2, 0.5}, {3, 0.3}, {4, 0.16}, {5, 0.08}}, 0.04, 0.3, 0.12, 0.012, 5, 0.25};
-// A buzzer: odd harmonics falling off like a square wave, cut short of the harsh top.
-const Timbre kBuzz{{{1, 1}, {3, 0.33}, {5, 0.2}, {7, 0.14}, {9, 0.11}, {11, 0.09}, {13, 0.07}, {15, 0.06},
-                    {2, 0.3}, {4, 0.12}},
-                   0.006, 0.5, 0.025};
+const Timbre kHorn{.partials = {{1, 1}, {2, 0.5}, {3, 0.3}, {4, 0.16}, {5, 0.08}},
+                   .attack = 0.04, .decay = 0.3, .release = 0.12,
+                   .vibratoDepth = 0.012, .vibratoRate = 5, .vibratoDelay = 0.25};
+// A buzzer: odd harmonics falling off like a square wave, cut short of the harsh top, with a
+// little of the second and fourth for a nasal edge.
+const Timbre kBuzz{.partials = {{1, 1}, {3, 0.33}, {5, 0.2}, {7, 0.14}, {9, 0.11}, {11, 0.09},
+                                {13, 0.07}, {15, 0.06}, {2, 0.3}, {4, 0.12}},
+                   .attack = 0.006, .decay = 0.5, .release = 0.025};
 // A tap on a small wooden key.
-const Timbre kTick{{{1, 1}, {2.7, 0.35, 30}}, 0.001, 55, 0.01};
+const Timbre kTick{.partials = {{1, 1}, {2.7, 0.35, 30}}, .attack = 0.001, .decay = 55,
+                   .release = 0.01};
 
 void questionIntro(Mix& mix) {
     mix.add({0.00, 0.34, midiFrequency(81), 0, 0.8, -0.25}, kChime);  // A5
@@ -127,8 +137,10 @@ void allClear(Mix& mix) {
         }
         mix.add({chord.start, chord.length, midiFrequency(chord.bass), 0, 0.5}, kHorn);
     }
-    for (int i = 0; i < 4; ++i) {  // sparkles over the last chord
-        mix.add({2.2 + 0.08 * i, 1.0 - 0.08 * i, midiFrequency(96 + (i % 2) * 7), 0, 0.25, i % 2 ? 0.6 : -0.6}, kBell);
+    for (int i = 0; i < 4; ++i) {  // sparkles over the last chord, C7 and G7 from side to side
+        const int note = i % 2 == 0 ? 96 : 103;
+        const double pan = i % 2 == 0 ? -0.6 : 0.6;
+        mix.add({2.2 + 0.08 * i, 1.0 - 0.08 * i, midiFrequency(note), 0, 0.25, pan}, kBell);
     }
 }
 

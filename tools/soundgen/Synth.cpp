@@ -10,6 +10,7 @@ namespace {
 constexpr double kNyquist = kSampleRate / 2.0;
 constexpr double kLoudnessWindow = 0.05;  // seconds
 constexpr double kEdgeRamp = 0.003;       // seconds faded at both ends of every sound
+constexpr double kVibratoFadeIn = 0.2;    // seconds for vibrato to reach its full depth
 
 // Level of a note at time t after its start: linear attack, exponential decay, linear release.
 double envelope(const Timbre& timbre, double duration, double t) {
@@ -52,7 +53,8 @@ void Mix::add(const Note& note, const Timbre& timbre) {
         const double progress = t / note.duration;
         double frequency = note.frequency * std::pow(endFrequency / note.frequency, progress);
         if (timbre.vibratoDepth > 0 && t > timbre.vibratoDelay) {
-            const double depth = timbre.vibratoDepth * std::min(1.0, (t - timbre.vibratoDelay) / 0.2);
+            const double fadeIn = std::min(1.0, (t - timbre.vibratoDelay) / kVibratoFadeIn);
+            const double depth = timbre.vibratoDepth * fadeIn;
             frequency *= 1 + depth * std::sin(2 * std::numbers::pi * timbre.vibratoRate * t);
         }
         const double wah = note.wah ? 0.2 + 0.8 * std::sin(std::numbers::pi * progress) : 1.0;
@@ -66,7 +68,8 @@ void Mix::add(const Note& note, const Timbre& timbre) {
             }
             phases[p] += 2 * std::numbers::pi * partialFrequency / kSampleRate;
             const double brightness = partial.ratio > 1.5 ? wah : 1.0;
-            sample += partial.amplitude * brightness * std::exp(-partial.extraDecay * t) * std::sin(phases[p]);
+            const double level = partial.amplitude * brightness * std::exp(-partial.extraDecay * t);
+            sample += level * std::sin(phases[p]);
         }
         sample *= envelope(timbre, note.duration, t);
         left_[first + i] += sample * leftGain;

@@ -9,7 +9,8 @@ namespace {
 
 constexpr std::uint32_t kFmtChunkSize = 16;
 constexpr std::uint16_t kPcm = 1;
-constexpr std::uint32_t kHeaderBytesAfterSize = 36;  // "WAVE", the fmt chunk and the data chunk's header
+// What the RIFF size counts besides the samples: "WAVE", the fmt chunk, the data chunk's header.
+constexpr std::uint32_t kHeaderBytesAfterSize = 36;
 
 void put16(std::vector<std::uint8_t>& out, std::uint16_t value) {
     out.push_back(static_cast<std::uint8_t>(value));
@@ -32,7 +33,8 @@ void putSample(std::vector<std::uint8_t>& out, double value, int bits) {
     if (bits == 8) {
         out.push_back(static_cast<std::uint8_t>(std::lround(128 + value * 127)));
     } else {
-        put16(out, static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lround(value * 32767))));
+        const auto sample = static_cast<std::int16_t>(std::lround(value * 32767));
+        put16(out, static_cast<std::uint16_t>(sample));
     }
 }
 

@@ -23,12 +23,14 @@ int main(int argc, char** argv) {
             const std::vector<std::uint8_t> wav = encodeWav(mix, effect.format);
             const auto path = folder / (std::to_string(effect.id) + ".wav");
             std::ofstream file(path, std::ios::binary);
-            file.write(reinterpret_cast<const char*>(wav.data()), static_cast<std::streamsize>(wav.size()));
+            file.write(reinterpret_cast<const char*>(wav.data()),
+                       static_cast<std::streamsize>(wav.size()));
             if (!file) {
                 throw std::runtime_error("cannot write " + path.string());
             }
-            std::printf("%d.wav: %.2f s, loudness %.3f, peak %.3f\n", effect.id,
-                        static_cast<double>(mix.frames()) / kSampleRate, mix.loudness(), mix.peak());
+            const double seconds = static_cast<double>(mix.frames()) / kSampleRate;
+            std::printf("%d.wav: %.2f s, loudness %.3f, peak %.3f\n", effect.id, seconds,
+                        mix.loudness(), mix.peak());
         }
     } catch (const std::exception& error) {
         std::fprintf(stderr, "soundgen: %s\n", error.what());
