@@ -16,7 +16,10 @@ inline void ensureGuiApplication() {
     static int argc = 1;
     static char name[] = "resources_tests";
     static char* argv[] = {name, nullptr};
-    static QGuiApplication app(argc, argv);
+    // Never destroyed: a static application torn down at exit runs after Qt's thread storage
+    // is gone and crashes while removing the fonts the tests added.
+    static auto* app = new QGuiApplication(argc, argv);
+    static_cast<void>(app);
 }
 
 }  // namespace pp::test
