@@ -201,7 +201,8 @@ TEST(GameFlow, NextQuestionAfterATimeOutStartsWithTheFullClock) {
     EXPECT_EQ(game.state.timeLeftTicks, -1);
 
     game.tickUntil(Screen::Answering);
-    EXPECT_EQ(game.state.timeLeftTicks, 199);  // the countdown shows 9 seconds from its first paint
+    EXPECT_EQ(game.state.timeLeftTicks, 199);
+    EXPECT_NE(game.surface.findText(u"あと 9秒"), nullptr);  // not the 0 left by the time-out
     game.answer(true);  // before the first tick
     game.tickUntil(Screen::Judging);
     EXPECT_EQ(game.state.score, 90);
