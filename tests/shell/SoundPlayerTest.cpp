@@ -189,5 +189,25 @@ TEST_F(SoundPlayerTest, PlayersCanFollowOneAnother) {
     }
 }
 
+// The program's own path: the eight sounds from the compiled-in resources.
+TEST_F(SoundPlayerTest, PlaysEverySoundOfTheProgram) {
+    for (int id = 135; id <= 142; ++id) {
+        EXPECT_GT(resourceWave(id).size(), 44u) << id;
+    }
+    EXPECT_TRUE(resourceWave(134).empty());
+    EXPECT_TRUE(resourceWave(143).empty());
+
+    SoundPlayer player;
+    ASSERT_TRUE(player.hasDevice());
+    for (int id = 135; id <= 142; ++id) {
+        player.play(id);
+        EXPECT_GT(player.pendingBytes(), 0u) << id;
+    }
+    player.play(141);
+    waitUntilPlayed(player);
+    const std::vector<std::int16_t> output = played();
+    EXPECT_TRUE(std::any_of(output.begin(), output.end(), [](std::int16_t sample) { return sample != 0; }));
+}
+
 }  // namespace
 }  // namespace pp
