@@ -37,7 +37,8 @@ void ensureApplication() {
         static int argc = 1;
         static char name[] = "perna_bench";
         static char* argv[] = {name, nullptr};
-        static QGuiApplication app(argc, argv);
+        // Never destroyed: tearing Qt down in the exit handlers crashes.
+        new QGuiApplication(argc, argv);
     }
 }
 

@@ -23,7 +23,8 @@ protected:
             static int argc = 1;
             static char name[] = "screens_surface_tests";
             static char* argv[] = {name, nullptr};
-            static QGuiApplication app(argc, argv);
+            // Never destroyed: tearing Qt down in the exit handlers crashes.
+            new QGuiApplication(argc, argv);
         }
     }
 };
