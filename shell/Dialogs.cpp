@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "resources/Resources.h"
 #include "screens/Bitmaps.h"
 
 namespace pp {
@@ -20,7 +21,7 @@ namespace {
 constexpr const char* kOkButtonName = "ok";
 
 QPixmap bitmapPixmap(int id, int scale) {
-    const QImage image(QStringLiteral(":/bitmaps/%1.bmp").arg(id));
+    const QImage image(resources::bitmapPath(id));
     if (image.isNull()) {
         return {};
     }
@@ -86,7 +87,7 @@ AboutDialog::AboutDialog(QWidget* parent) : ConfirmOnlyDialog(parent) {
 
     auto* header = new QHBoxLayout;
     auto* icon = new QLabel(this);
-    icon->setPixmap(QPixmap(QStringLiteral(":/icons/pocketperna-32.png")));
+    icon->setPixmap(QPixmap(resources::kSmallIconPath));
     header->addWidget(icon, 0, Qt::AlignTop);
     auto* texts = new QVBoxLayout;
     auto* name = new QLabel(QStringLiteral("ポケットペルナ for PocketPC"), this);

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 
+#include "resources/Resources.h"
 #include "engine/Commands.h"
 #include "engine/Input.h"
 #include "engine/Ticker.h"
@@ -63,7 +64,7 @@ MainWindow::MainWindow(ShellConfig config, QWidget* parent)
       random_(makeRandom(config_.randomSeed)),
       context_{state_, *this, random_, settingsPathIn(config_.documentsFolder)} {
     setWindowTitle(kTitle);
-    setWindowIcon(QIcon(QStringLiteral(":/icons/pocketperna.png")));
+    setWindowIcon(QIcon(resources::kIconPath));
 
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QSize screenSize = screen ? screen->size() : QSize(kClientWidth, kClientHeight) * 2;

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "resources/Resources.h"
 #include "shell/Documents.h"
 #include "shell/MainWindow.h"
 #include "shell/QtSurface.h"
@@ -66,7 +67,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationDisplayName(QStringLiteral("ポケットペルナ"));
     QApplication::setApplicationVersion(QStringLiteral("1.1"));
     QApplication::setDesktopFileName(QStringLiteral("pocketperna"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/pocketperna.png")));
+    QApplication::setWindowIcon(QIcon(pp::resources::kIconPath));
 
     // Fonts and bitmaps first, then the check for a running copy, as the handheld did.
     pp::QtSurface::loadAssets();
