@@ -7,6 +7,8 @@
 
 #include <cstring>
 
+#include "resources/Resources.h"
+
 namespace pp {
 namespace {
 
@@ -58,7 +60,7 @@ std::vector<std::uint8_t> decodeForDevice(const std::vector<std::uint8_t>& wave,
 }  // namespace
 
 std::vector<std::uint8_t> resourceWave(int id) {
-    QFile file(QStringLiteral(":/sounds/%1.wav").arg(id));
+    QFile file(resources::soundPath(id));
     if (!file.open(QIODevice::ReadOnly)) {
         return {};
     }
