@@ -284,21 +284,5 @@ TEST(GameFlow, SoundEffectsOffSilencesAWholeGame) {
     EXPECT_TRUE(game.host.sounds.empty());
 }
 
-TEST(GameFlow, KeysPlayTheirClickAndTapsDoNot) {
-    GameDriver game(withOptions(1, 0, 1, 0, 0));
-    game.open(game.writeQuiz(kFullQuiz));
-    game.tickUntil(Screen::Answering);
-    game.host.sounds.clear();
-    game.tap(120, GameDriver::rowY(4));
-    game.key(key::kDown);
-    game.key(key::kDown);
-    game.key(key::kUp);
-    EXPECT_EQ(game.host.sounds, (std::vector<int>{141, 141, 141}));
-    EXPECT_EQ(game.state.selection, 5);
-    game.key(key::kReturn);
-    game.tick();
-    EXPECT_EQ(game.host.sounds.back(), game.state.correctPosition == 4 ? 140 : 142);
-}
-
 }  // namespace
 }  // namespace pp

@@ -52,13 +52,6 @@ TEST_F(InputTest, UpAndDownWrapAroundTheFiveRows) {
     EXPECT_EQ(game.host.sounds, (std::vector<int>(6, 141)));
 }
 
-TEST_F(InputTest, UpAndDownAreSilentWithSoundEffectsOff) {
-    state.options.soundEffects = 0;
-    EXPECT_EQ(key(key::kDown), 1);
-    EXPECT_EQ(state.selection, 1);
-    EXPECT_TRUE(game.host.sounds.empty());
-}
-
 TEST_F(InputTest, UpAndDownOnlyWhileChoosing) {
     state.selection = 2;
     state.confirmed = 1;

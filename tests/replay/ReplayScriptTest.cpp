@@ -65,10 +65,6 @@ TEST(ReplayScript, ReadsEveryEventSkippingCommentsAndBlankLines) {
     EXPECT_EQ(read[8].commandId, 40013);
 }
 
-TEST(ReplayScript, AbsolutePathsStayAsTheyAre) {
-    EXPECT_EQ(events("open /data/q.kqd\n").at(0).path, std::filesystem::path("/data/q.kqd"));
-}
-
 TEST(ReplayScript, KeysByNameOrHexCode) {
     const std::pair<const char*, int> keys[] = {
         {"up", 0x26},  {"down", 0x28}, {"return", 0x0D}, {"enter", 0x0D}, {"space", 0x0D},
@@ -107,12 +103,6 @@ TEST(ReplayScript, BadLinesAreReportedWithTheirNumber) {
         EXPECT_EQ(found.line, 3) << line;
         EXPECT_NE(found.message.find(message), std::string::npos) << line << ": " << found.message;
     }
-}
-
-TEST(ReplayScript, AnEmptyNameIsAllowed) {
-    const auto read = events("name\n");
-    ASSERT_EQ(read.size(), 1u);
-    EXPECT_TRUE(read[0].name.empty());
 }
 
 }  // namespace

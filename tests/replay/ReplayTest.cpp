@@ -101,15 +101,6 @@ private:
     bool started_ = false;
 };
 
-TEST_F(ReplayTest, StartsOnThePaintedTitle) {
-    runAll({});
-    const auto printed = lines();
-    ASSERT_EQ(printed.size(), 1u);
-    EXPECT_EQ(printed[0]["t"].number, 0);
-    EXPECT_EQ(printed[0]["screen"].string, "Title");
-    EXPECT_EQ(frames.painted(), std::vector<Screen>{Screen::Title});
-}
-
 TEST_F(ReplayTest, ReportsEachScreenAndSoundWithItsTick) {
     Event settings = event(Event::Kind::Settings);
     settings.reveal = 0;
@@ -181,25 +172,6 @@ TEST_F(ReplayTest, AnswerOnlyWhileTheGameWaitsForOne) {
     error = replayer.run(answer(true, 9));  // already confirmed
     ASSERT_TRUE(error.has_value());
     EXPECT_EQ(error->line, 9);
-}
-
-TEST_F(ReplayTest, QuitEndsAndOtherCommandsAreHarmless) {
-    ASSERT_FALSE(replayer.start().has_value());
-    for (int id : {40003, 40004, 12345}) {
-        Event command = event(Event::Kind::Command);
-        command.commandId = id;
-        ASSERT_FALSE(replayer.run(command));
-        EXPECT_FALSE(replayer.quitting());
-        EXPECT_EQ(state.screen, Screen::Title);
-    }
-    Event ranking = event(Event::Kind::Command);
-    ranking.commandId = 40013;
-    ASSERT_FALSE(replayer.run(ranking));
-    EXPECT_EQ(state.screen, Screen::Ranking);
-    Event quit = event(Event::Kind::Command);
-    quit.commandId = 1;
-    ASSERT_FALSE(replayer.run(quit));
-    EXPECT_TRUE(replayer.quitting());
 }
 
 TEST_F(ReplayTest, AFrameThatCannotBeKeptStopsTheReplay) {

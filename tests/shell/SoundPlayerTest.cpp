@@ -181,14 +181,6 @@ TEST_F(SoundPlayerTest, WithoutASoundDeviceFallsBackToTheDummyDriver) {
     EXPECT_GT(player.pendingBytes(), 0u);
 }
 
-TEST_F(SoundPlayerTest, PlayersCanFollowOneAnother) {
-    for (int i = 0; i < 3; ++i) {
-        SoundPlayer player(sounds({{137, makeWave(1, 16, 22050, 100, 9)}}));
-        ASSERT_TRUE(player.hasDevice());
-        player.play(137);
-    }
-}
-
 // The program's own path: the eight sounds from the compiled-in resources.
 TEST_F(SoundPlayerTest, PlaysEverySoundOfTheProgram) {
     for (int id = 135; id <= 142; ++id) {
