@@ -38,12 +38,12 @@ void openQuizFile(Context& context, const std::filesystem::path& chosen) {
     if (!keepPath(state.quizPath, chosen)) {
         state.quizPath.clear();
         context.host.showMessage(kLoadErrorText, kLoadErrorCaption);
-        return;
+    } else if (loadQuestion(context, chosen) == LoadResult::Ok) {
+        setScreen(state, Screen::QuestionIntro);
     }
-    if (loadQuestion(context, chosen) != LoadResult::Ok) {
-        return;  // the loader has shown its message; the game waits on the title
-    }
-    setScreen(state, Screen::QuestionIntro);
+    // Also after a refusal: the handheld repainted the window when the file dialog and the
+    // message box closed over it, so the title replaced the abandoned game; the retained
+    // picture here must be asked for.
     context.host.requestRepaint();
 }
 
