@@ -1,0 +1,122 @@
+#!/bin/sh
+# Takes the README's screenshots of the real game window on a private X server: the title, a
+# question, the settings dialog and a results screen. Usage, after a build:
+#   tools/screenshots.sh [BUILD_DIR] [OUT_DIR]
+set -eu
+
+build=${1:-build}
+out=${2:-docs}
+program="$build/shell/pocketperna"
+kqd="$build/tools/kqd/kqd"
+work=$(mktemp -d)
+mkdir -p "$out"
+xvfb_pid=""
+game_pid=""
+cleanup() {
+    [ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT INT TERM
+
+display=""
+for n in $(seq 141 190); do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
+        display=":$n"
+        break
+    fi
+done
+Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY="$display"
+for _ in $(seq 1 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+export HOME="$work/home" XDG_RUNTIME_DIR="$work/run"
+mkdir -p "$HOME/Documents" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+
+# A short study quiz from the sample's first question of each genre, so a run ends quickly.
+awk -F '\t' '!/^#/ && NF == 7 && !seen[$1]++' samples/sample.tsv >"$work/short.tsv"
+"$kqd" build "$work/short.tsv" -o "$HOME/Documents/short.kqd" >/dev/null
+# Study mode, no time limit, gradual reveal on.
+settings="$HOME/Documents/ポケットペルナ.txt"
+printf '1,1,0,1,1\r\n' >"$settings"
+for _ in 1 2 3 4 5 6 7 8 9 10; do printf ',0\r\n' >>"$settings"; done
+
+find_window() {
+    for _ in $(seq 1 100); do
+        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1 || true)
+        [ -n "$id" ] && { echo "$id"; return 0; }
+        sleep 0.1
+    done
+    echo "no window named $1" >&2
+    return 1
+}
+shoot() { import -window "$1" "$out/$2"; }
+
+SDL_AUDIODRIVER=dummy "$program" >/dev/null 2>&1 &
+game_pid=$!
+window=$(find_window '^ポケットペルナ$')
+sleep 1
+shoot "$window" window-title.png
+
+eval "$(xdotool getwindowgeometry --shell "$window")"
+scale=$((WIDTH / 240))
+top=$((HEIGHT - 268 * scale))
+tap() { xdotool mousemove $((X + $1 * scale)) $((Y + top + $2 * scale)) click 1; }
+
+# A second start hands the quiz to the running copy, which opens it.
+SDL_AUDIODRIVER=dummy "$program" "$HOME/Documents/short.kqd" >/dev/null 2>&1
+sleep 4
+tap 120 150
+sleep 0.5
+shoot "$window" window-question.png
+
+xdotool mousemove $((X + 85)) $((Y + 8)) click 1
+sleep 0.5
+xdotool key Down Down Return
+dialog=$(find_window '^設定$')
+sleep 0.5
+shoot "$dialog" window-settings.png
+xdotool key Escape
+sleep 0.5
+
+# The colour of one logical pixel of the game's picture, as "r,g,b".
+pixel() {
+    import -window "$window" -crop "1x1+$(($1 * scale))+$((top + $2 * scale))" txt:- 2>/dev/null |
+        sed -n 's/.*(\([0-9]*,[0-9]*,[0-9]*\).*/\1/p' | head -n 1
+}
+# The question waits for an answer: the first button is drawn and no mark covers the rows.
+answering() {
+    [ "$(pixel 13 67)" != "255,255,255" ] && [ "$(pixel 130 140)" != "255,0,0" ] &&
+        [ "$(pixel 130 70)" != "50,150,255" ]
+}
+wait_until_answering() {
+    for _ in $(seq 1 200); do
+        answering && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# Answer every question with the third row, then enter a name if the score made the ranking.
+tap 120 150
+sleep 2.5
+while wait_until_answering; do
+    tap 120 150
+    sleep 0.2
+    tap 120 150
+    sleep 2.5
+done
+if name=$(find_window '^名前の入力$'); then
+    xdotool type --delay 50 'Hanako'
+    sleep 0.3
+    shoot "$name" window-name.png
+    xdotool key Return
+fi
+sleep 1
+shoot "$window" window-results.png
+tap 120 150
+sleep 0.5
+shoot "$window" window-ranking.png
+xdotool mousemove $((X + 120 * scale)) $((Y + top + 100 * scale)) key ctrl+q
