@@ -111,7 +111,11 @@ TEST_F(QuizReplayProgram, PlaysToAllClearWithTheRightTimings) {
     EXPECT_EQ(answered, 64);
     EXPECT_EQ(end["ranking"][0]["name"].string, "勝者");
     EXPECT_EQ(end["ranking"][0]["score"].number, 5760);
-    EXPECT_TRUE(std::filesystem::exists(documents / u"ポケットペルナ.txt"));
+
+    // The new row is already in the settings file, in code page 932, first place first.
+    const std::string settings = test::readBytes(documents / u"ポケットペルナ.txt");
+    const std::string firstRow = "\r\n\x8f\x9f\x8e\xd2,5760\r\n";  // 勝者,5760
+    EXPECT_EQ(settings.find(firstRow), 9u) << settings;
 }
 
 TEST_F(QuizReplayProgram, PlaysToGameOverWithTheRevealTimings) {
