@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "quizdata/Cp932.h"
+#include "quizdata/Utf8.h"
 
 namespace pp {
 namespace {
@@ -55,21 +56,7 @@ std::optional<std::string> storableForm(std::u16string_view character) {
 
 std::string utf8Of(char32_t c) {
     std::string out;
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
+    appendUtf8(out, c);
     return out;
 }
 

@@ -32,7 +32,9 @@ for n in $(seq 91 140); do
     fi
 done
 [ -n "$display" ] || fail "no free X display"
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+# -noreset: the server would otherwise reset when the readiness probe disconnects, and a
+# client connecting during the reset is refused.
+Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 export DISPLAY="$display"
 for _ in $(seq 1 50); do

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "quizdata/Utf8.h"
+
 namespace pp::test {
 
 // Just enough JSON to read back what `kqd dump --json` prints, written apart from the code
@@ -141,23 +143,6 @@ private:
         return take('}') ? std::optional<Json>(std::move(json)) : std::nullopt;
     }
 
-    static void appendUtf8(std::string& out, std::uint32_t c) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
 
     std::optional<std::uint32_t> hex4() {
         if (pos_ + 4 > text_.size()) {
@@ -215,7 +200,7 @@ private:
                         }
                         code = 0x10000 + ((code - 0xD800) << 10) + (*low - 0xDC00);
                     }
-                    appendUtf8(out, code);
+                    appendUtf8(out, static_cast<char32_t>(code));
                     break;
                 }
                 default: return false;

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <system_error>
 
-#include "Utf8.h"
+#include "quizdata/Utf8.h"
 #include "quizdata/QuizWriter.h"
 
 namespace pp::kqd {

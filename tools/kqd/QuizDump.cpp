@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "Utf8.h"
+#include "quizdata/Utf8.h"
 
 namespace pp::kqd {
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "Utf8.h"
+#include "quizdata/Utf8.h"
 
 namespace pp::kqd {
 namespace {

@@ -1,6 +1,6 @@
 #include "tools/replay/Replay.h"
 
-#include "Utf8.h"
+#include "QuizDump.h"  // the JSON strings of kqd dump
 #include "engine/Commands.h"
 #include "engine/Input.h"
 #include "engine/Ticker.h"
@@ -13,29 +13,6 @@ namespace {
 constexpr unsigned kRowTapX = 120;
 unsigned rowTapY(int row) { return static_cast<unsigned>(30 + 35 * row + 15); }
 
-// A JSON string with the escapes JSON requires; everything else as UTF-8.
-std::string jsonString(std::u16string_view text) {
-    std::string quoted = "\"";
-    for (const char c : kqd::utf8FromUtf16(text)) {
-        switch (c) {
-            case '"': quoted += "\\\""; break;
-            case '\\': quoted += "\\\\"; break;
-            case '\n': quoted += "\\n"; break;
-            case '\r': quoted += "\\r"; break;
-            case '\t': quoted += "\\t"; break;
-            default:
-                if (static_cast<unsigned char>(c) < 0x20) {
-                    static constexpr char kHex[] = "0123456789abcdef";
-                    quoted += "\\u00";
-                    quoted += kHex[(c >> 4) & 0xF];
-                    quoted += kHex[c & 0xF];
-                } else {
-                    quoted += c;
-                }
-        }
-    }
-    return quoted + "\"";
-}
 
 std::string jsonArray(const std::array<std::int32_t, kGenreCount>& values) {
     std::string text = "[";
@@ -171,7 +148,7 @@ void Replayer::reportScreen() {
 void Replayer::playSound(int id) { out_ << "{\"t\":" << ticks_ << ",\"sound\":" << id << "}\n"; }
 
 void Replayer::showMessage(std::u16string_view text, std::u16string_view) {
-    out_ << "{\"t\":" << ticks_ << ",\"message\":" << jsonString(text) << "}\n";
+    out_ << "{\"t\":" << ticks_ << ",\"message\":" << kqd::jsonString(text) << "}\n";
 }
 
 std::u16string Replayer::askPlayerName() {
@@ -189,7 +166,7 @@ void Replayer::finish() {
          << ",\"genreCorrect\":" << jsonArray(state.genreCorrect)
          << ",\"genreAnswered\":" << jsonArray(state.genreAnswered) << ",\"ranking\":[";
     for (std::size_t i = 0; i < state.ranking.size(); ++i) {
-        out_ << (i == 0 ? "" : ",") << "{\"name\":" << jsonString(state.ranking[i].name.view())
+        out_ << (i == 0 ? "" : ",") << "{\"name\":" << kqd::jsonString(state.ranking[i].name.view())
              << ",\"score\":" << state.ranking[i].score << "}";
     }
     out_ << "]}\n";

@@ -6,9 +6,9 @@
 #include <limits>
 #include <string_view>
 
-#include "Utf8.h"
 #include "engine/Commands.h"
 #include "engine/Input.h"
+#include "quizdata/Utf8.h"
 
 namespace pp::replay {
 namespace {
@@ -133,7 +133,7 @@ LineResult parseSettings(Event event, const std::vector<std::string_view>& args)
 }
 
 LineResult parseName(Event event, std::string_view rest) {
-    const std::optional<std::u16string> name = kqd::utf16FromUtf8(rest);
+    const std::optional<std::u16string> name = utf16FromUtf8(rest);
     if (!name) {
         return ScriptError{event.line, "name is not valid UTF-8"};
     }

@@ -1,6 +1,6 @@
-#include "Utf8.h"
+#include "quizdata/Utf8.h"
 
-namespace pp::kqd {
+namespace pp {
 namespace {
 
 bool isContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
@@ -40,6 +40,9 @@ std::size_t decodeOne(std::string_view bytes, std::size_t i, char32_t& out) {
     return length;
 }
 
+
+}  // namespace
+
 void appendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
         out += static_cast<char>(c);
@@ -57,8 +60,6 @@ void appendUtf8(std::string& out, char32_t c) {
         out += static_cast<char>(0x80 | (c & 0x3F));
     }
 }
-
-}  // namespace
 
 std::optional<std::u16string> utf16FromUtf8(std::string_view bytes, std::size_t* badOffset) {
     std::u16string text;
@@ -99,4 +100,4 @@ std::string utf8FromUtf16(std::u16string_view text) {
     return out;
 }
 
-}  // namespace pp::kqd
+}  // namespace pp
