@@ -23,32 +23,11 @@ fail() {
     exit 1
 }
 
-# A display number nobody uses.
-display=""
-for n in $(seq 91 140); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-        display=":$n"
-        break
-    fi
-done
-[ -n "$display" ] || fail "no free X display"
-# -noreset: the server would otherwise reset when the readiness probe disconnects, and a
-# client connecting during the reset is refused.
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-export DISPLAY="$display"
-for _ in $(seq 1 50); do
-    xdpyinfo >/dev/null 2>&1 && break
-    sleep 0.1
-done
-xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start"
+. "$(dirname "$0")/../../tools/private_x.sh"
+start_private_x "$work/xvfb.log" || fail "Xvfb did not start"
 
 # A fresh home, with options that let the test take its time: no time limit, no reveal.
-export HOME="$work/home"
-export XDG_CONFIG_HOME="$HOME/.config" XDG_DATA_HOME="$HOME/.local/share" XDG_RUNTIME_DIR="$work/run"
-unset XDG_DOCUMENTS_DIR || true
-mkdir -p "$HOME/Documents" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
+use_fresh_home "$work"
 settings="$HOME/Documents/ポケットペルナ.txt"
 printf '1,0,0,0,0\r\n' >"$settings"
 for _ in 1 2 3 4 5 6 7 8 9 10; do printf ',0\r\n' >>"$settings"; done
