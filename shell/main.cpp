@@ -86,6 +86,9 @@ int main(int argc, char** argv) {
     QObject::connect(&instance, &pp::SingleInstance::activationRequested, &window,
                      &pp::MainWindow::activateFromOtherCopy);
     window.show();
+    // Without a window manager (a kiosk, a test server) nobody else makes the window active,
+    // and Qt's shortcuts such as Ctrl+Q work only in the active window.
+    window.activateWindow();
     if (!quizPath.isEmpty()) {
         QTimer::singleShot(0, &window, [&window, quizPath] { window.openQuizFile(quizPath); });
     }
