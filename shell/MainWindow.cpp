@@ -66,19 +66,25 @@ MainWindow::MainWindow(ShellConfig config, QWidget* parent)
     setWindowTitle(kTitle);
     setWindowIcon(QIcon(resources::kIconPath));
 
+    // The window opens at the largest whole scale the screen leaves room for, at least 2.
     const QScreen* screen = QGuiApplication::primaryScreen();
-    const QSize screenSize = screen ? screen->size() : QSize(kClientWidth, kClientHeight) * 2;
-    const QSize available = screen ? screen->availableSize() - QSize(0, kScreenMargin) : screenSize;
-    const int renderScale =
-        config_.renderScale > 0 ? config_.renderScale : largestScaleFor(screenSize, kDefaultWindowScale);
-    surface_ = std::make_unique<QtSurface>(renderScale);
+    const QSize available = screen ? screen->availableSize() - QSize(0, kScreenMargin)
+                                   : QSize(kClientWidth, kClientHeight) * kDefaultWindowScale;
+    const int windowScale =
+        config_.windowScale > 0 ? config_.windowScale : largestScaleFor(available, kDefaultWindowScale);
+    surface_ = std::make_unique<QtSurface>(windowScale);
     if (config_.sound) {
         sound_ = std::make_unique<SoundPlayer>();
     }
 
     view_ = new ScreenView(&surface_->image(), QSize(kClientWidth, kClientHeight), this);
-    view_->setPreferredScale(std::min(renderScale, largestScaleFor(available, kDefaultWindowScale)));
+    view_->setPreferredScale(windowScale);
     setCentralWidget(view_);
+    // The picture is drawn again, sharp, at whatever whole scale the window shows it.
+    connect(view_, &ScreenView::displayScaleChanged, this, [this](int scale) {
+        surface_->setScale(scale);
+        view_->update();
+    });
     connect(view_, &ScreenView::tapped, this, [this](QPoint logical) {
         onStylusUp(context_, static_cast<unsigned>(logical.x()), static_cast<unsigned>(logical.y()));
     });

@@ -26,7 +26,7 @@ class SoundPlayer;
 struct ShellConfig {
     std::filesystem::path documentsFolder;    // the settings file and quiz files live here
     std::optional<std::uint32_t> randomSeed;  // empty: seeded from the OS
-    int renderScale = 0;                      // 0: the largest whole scale the screen allows
+    int windowScale = 0;                      // 0: the largest whole scale the screen leaves room for
     bool sound = true;                        // false: the sound effects are never opened
 };
 

@@ -4,7 +4,9 @@
 #include <QImage>
 #include <QPainter>
 
+#include <functional>
 #include <optional>
+#include <vector>
 
 #include "screens/Surface.h"
 
@@ -36,8 +38,8 @@ public:
     void endPaint();
 
     [[nodiscard]] int scale() const { return scale_; }
-    // Changes the scale, enlarging or shrinking the current picture pixel for pixel until the
-    // next paint draws it afresh.
+    // Changes the scale and draws the current picture again at the new one, sharp: the surface
+    // remembers the drawing calls since the last whole-picture erase for this.
     void setScale(int scale);
 
     // The picture, 240 * scale by 268 * scale device pixels.
@@ -60,8 +62,22 @@ private:
     class Session;
     void openPainter();
 
+    // A drawing call with everything it depends on, to draw it again at another scale.
+    using DrawCall = std::function<void(QtSurface&)>;
+    // Draws `call` now and remembers it.
+    void draw(DrawCall call);
+    void eraseNow(Rect rect);
+    void drawBitmapNow(int id, int x, int y);
+    void drawTextNow(std::u16string_view text, Rect rect, TextFormat format);
+    void drawPolylineNow(std::span<const Point> points, int width, Rgb colour);
+    void drawEllipseNow(Rect box, int penWidth, Rgb colour);
+
     int scale_;
     QImage image_;
+    // What the picture was drawn from: a base picture (empty when it is plain white) and the
+    // calls made on it since.
+    QImage base_;
+    std::vector<DrawCall> calls_;
     std::optional<QPainter> painter_;
     Rgb textColour_ = colour::kBlack;
     BackgroundMode background_ = BackgroundMode::Opaque;

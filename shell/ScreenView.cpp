@@ -52,10 +52,18 @@ void ScreenView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const QRect target = pictureRect();
     painter.fillRect(rect(), kSurroundColour);
-    // The picture is kept at a whole multiple of its logical size; showing it at another
-    // whole multiple needs smoothing only when it shrinks.
+    // The picture is drawn at the scale it is shown at; only while the window is being resized
+    // may it be shown at another one for a moment, smoothed when it shrinks.
     painter.setRenderHint(QPainter::SmoothPixmapTransform, picture_->width() > target.width());
     painter.drawImage(target, *picture_);
+}
+
+void ScreenView::resizeEvent(QResizeEvent*) {
+    const int scale = displayScale();
+    if (scale != lastDisplayScale_) {
+        lastDisplayScale_ = scale;
+        emit displayScaleChanged(scale);
+    }
 }
 
 void ScreenView::mouseReleaseEvent(QMouseEvent* event) {

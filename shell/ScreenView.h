@@ -33,15 +33,19 @@ public:
 
 signals:
     void tapped(QPoint logical);
+    // The whole scale the picture is shown at has changed with the view's size.
+    void displayScaleChanged(int scale);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     const QImage* picture_;
     QSize logicalSize_;
     int preferredScale_ = 2;
+    int lastDisplayScale_ = 0;
 };
 
 }  // namespace pp

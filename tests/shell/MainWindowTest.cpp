@@ -202,6 +202,8 @@ TEST_F(ShellTest, TapAtTheWindowsScaleLandsOnTheRightRow) {
     window->openQuizFile(qpath(writeQuiz({4, 4, 4, 4, 4, 4, 4, 4})));
     ASSERT_TRUE(reach(Screen::Answering));
     ASSERT_EQ(window->view()->displayScale(), 3);
+    // The picture is drawn at the scale it is shown at, not enlarged from another.
+    EXPECT_EQ(window->picture().size(), QSize(240 * 3, 268 * 3));
 
     const QRect picture = window->view()->pictureRect();
     const QPoint row2 = picture.topLeft() + QPoint(120 * 3, 115 * 3);

@@ -56,7 +56,7 @@ protected:
         ShellConfig config;
         config.documentsFolder = folder.path();
         config.randomSeed = 7;
-        config.renderScale = 2;
+        config.windowScale = 2;
         config.sound = false;
         return std::make_unique<MainWindow>(config);
     }
