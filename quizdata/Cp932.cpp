@@ -95,22 +95,28 @@ std::u16string decodeCp932(std::string_view bytes) {
     return text;
 }
 
-std::optional<std::string> encodeCp932(std::u16string_view text) {
+namespace {
+
+// Encodes `text` a character at a time; `unmapped` decides what a character without a form
+// becomes, or that the whole text fails.
+template <typename Unmapped>
+std::optional<std::string> encodeEach(std::u16string_view text, Unmapped unmapped) {
     Converter converter = openStrictEncoder();
-    if (!converter) {
-        return std::nullopt;
-    }
     std::string out;
     out.reserve(text.size() * 2);
     for (std::size_t i = 0; i < text.size();) {
-        std::size_t units = 1;
-        if (text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < text.size() &&
-            text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            units = 2;
+        const bool pair = text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < text.size() &&
+                          text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+        const std::size_t units = pair ? 2 : 1;
+        std::optional<std::string> bytes;
+        if (converter) {
+            bytes = encodeCodePoint(converter.get(), text.substr(i, units));
         }
-        auto bytes = encodeCodePoint(converter.get(), text.substr(i, units));
         if (!bytes) {
-            return std::nullopt;
+            bytes = unmapped();
+            if (!bytes) {
+                return std::nullopt;
+            }
         }
         out += *bytes;
         i += units;
@@ -118,24 +124,14 @@ std::optional<std::string> encodeCp932(std::u16string_view text) {
     return out;
 }
 
+}  // namespace
+
+std::optional<std::string> encodeCp932(std::u16string_view text) {
+    return encodeEach(text, [] { return std::optional<std::string>(); });
+}
+
 std::string encodeCp932Lossy(std::u16string_view text) {
-    Converter converter = openStrictEncoder();
-    std::string out;
-    out.reserve(text.size() * 2);
-    for (std::size_t i = 0; i < text.size();) {
-        std::size_t units = 1;
-        if (text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < text.size() &&
-            text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            units = 2;
-        }
-        std::optional<std::string> bytes;
-        if (converter) {
-            bytes = encodeCodePoint(converter.get(), text.substr(i, units));
-        }
-        out += bytes ? *bytes : std::string("?");
-        i += units;
-    }
-    return out;
+    return *encodeEach(text, [] { return std::optional<std::string>("?"); });
 }
 
 }  // namespace pp
