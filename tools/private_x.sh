@@ -1,5 +1,19 @@
 # Shell functions for running the game on a private X server with a fresh home folder.
-# Sourced by the end-to-end test and by screenshots.sh; both keep `xvfb_pid` to stop it.
+# Sourced by the end-to-end test and by screenshots.sh.
+
+xvfb_pid=""
+game_pid=""
+
+# At exit, stops the game (`game_pid`) and the X server, and removes the folder $1.
+clean_up_on_exit() {
+    clean_up_folder=$1
+    trap 'clean_up' EXIT INT TERM
+}
+clean_up() {
+    [ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    rm -rf "$clean_up_folder"
+}
 
 # Starts Xvfb on a display nobody uses, exports DISPLAY and sets xvfb_pid. $1: its log file.
 start_private_x() {

@@ -10,16 +10,9 @@ program="$build/shell/pocketperna"
 kqd="$build/tools/kqd/kqd"
 work=$(mktemp -d)
 mkdir -p "$out"
-xvfb_pid=""
-game_pid=""
-cleanup() {
-    [ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT INT TERM
-
 . "$(dirname "$0")/private_x.sh"
+clean_up_on_exit "$work"
+
 start_private_x /dev/null
 use_fresh_home "$work"
 

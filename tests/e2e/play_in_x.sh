@@ -7,14 +7,8 @@ set -eu
 program=$1
 quiz=$2
 work=$(mktemp -d)
-xvfb_pid=""
-game_pid=""
-cleanup() {
-    [ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT INT TERM
+. "$(dirname "$0")/../../tools/private_x.sh"
+clean_up_on_exit "$work"
 
 fail() {
     echo "FAIL: $*" >&2
@@ -23,7 +17,6 @@ fail() {
     exit 1
 }
 
-. "$(dirname "$0")/../../tools/private_x.sh"
 start_private_x "$work/xvfb.log" || fail "Xvfb did not start"
 
 # A fresh home, with options that let the test take its time: no time limit, no reveal.
