@@ -163,13 +163,15 @@ TEST_F(SoundPlayerTest, UnknownOrDamagedSoundsAreSilent) {
 
 TEST_F(SoundPlayerTest, ConvertsEachSoundOnce) {
     int reads = 0;
-    SoundPlayer player(sounds({{141, makeWave(2, 8, 22050, 200, 0xA0)}}, &reads));
+    // A second long, so that a busy machine cannot have played it all before the check.
+    constexpr std::uint32_t kFrames = 22050;
+    SoundPlayer player(sounds({{141, makeWave(2, 8, 22050, kFrames, 0xA0)}}, &reads));
     for (int i = 0; i < 50; ++i) {
         player.play(141);
     }
     EXPECT_EQ(reads, 1);
     EXPECT_GT(player.pendingBytes(), 0u);
-    EXPECT_LE(player.pendingBytes(), 200u * 2 * 2);  // one copy queued, not fifty
+    EXPECT_LE(player.pendingBytes(), kFrames * 2 * 2);  // one copy queued, not fifty
 }
 
 TEST_F(SoundPlayerTest, WithoutASoundDeviceFallsBackToTheDummyDriver) {
