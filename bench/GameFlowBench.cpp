@@ -12,8 +12,8 @@
 #include <sstream>
 #include <variant>
 
-#include "engine/Random.h"
-#include "quizdata/QuizWriter.h"
+#include "record/Random.h"
+#include "tools/common/QuizWriter.h"
 #include "shell/SoundPlayer.h"
 #include "tools/replay/Replay.h"
 
@@ -64,11 +64,10 @@ void BM_WholeGameToAllClear(benchmark::State& run) {
     std::filesystem::create_directories(documents);
     long long ticks = 0;
     for (auto _ : run) {
-        GameState state;
-        MersenneRandom random(1);
         replay::NullFrames frames;
         std::ostringstream out;
-        replay::Replayer replayer(state, random, documents / "settings.txt", frames, out);
+        replay::Replayer replayer(documents / "settings.txt", 1, frames, out);
+        const GameState& state = replayer.state();
         (void)replayer.start();
         for (const replay::Event& event : events) {
             (void)replayer.run(event);

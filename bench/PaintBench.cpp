@@ -7,27 +7,13 @@
 
 #include <string>
 
-#include "engine/GameState.h"
-#include "engine/Host.h"
+#include "record/GameState.h"
 #include "screens/LineBreaker.h"
 #include "screens/Painter.h"
 #include "shell/QtSurface.h"
 
 namespace pp {
 namespace {
-
-class SilentHost final : public Host {
-public:
-    void requestRepaint() override {}
-    void playSound(int) override {}
-    void showMessage(std::u16string_view, std::u16string_view) override {}
-    std::u16string askPlayerName() override { return {}; }
-};
-
-class FixedRandom final : public RandomSource {
-public:
-    std::uint32_t next() override { return 0; }
-};
 
 void ensureApplication() {
     if (QGuiApplication::instance() == nullptr) {
@@ -58,20 +44,18 @@ GameState longestQuestion() {
     }
     state.timeLeftTicks = 150;
     state.selection = 2;
+    state.revealCount = static_cast<std::int32_t>(question.size() / 2);
     return state;
 }
 
 void paintRepeatedly(benchmark::State& run, Screen screen) {
     ensureApplication();
     GameState state = longestQuestion();
-    SilentHost host;
-    FixedRandom random;
-    Context context{state, host, random, {}};
     QtSurface surface(static_cast<int>(run.range(0)));
     setScreen(state, screen);
     for (auto _ : run) {
         surface.beginPaint();
-        paintScreen(context, surface);
+        paintScreen(state, surface);
         surface.endPaint();
         benchmark::DoNotOptimize(surface.image().constBits());
     }

@@ -3,6 +3,7 @@
 #include <string>
 #include <system_error>
 
+#include "engine/Messages.h"
 #include "persistence/SettingsFile.h"
 #include "quizdata/QuestionLoader.h"
 
@@ -38,8 +39,10 @@ void openQuizFile(Context& context, const std::filesystem::path& chosen) {
     if (!keepPath(state.quizPath, chosen)) {
         state.quizPath.clear();
         context.host.showMessage(kLoadErrorText, kLoadErrorCaption);
-    } else if (loadQuestion(context, chosen) == LoadResult::Ok) {
+    } else if (loadQuestion(state, context.random, chosen) == LoadResult::Ok) {
         setScreen(state, Screen::QuestionIntro);
+    } else {
+        context.host.showMessage(kLoadErrorText, kLoadErrorCaption);
     }
     // Also after a refusal: the handheld repainted the window when the file dialog and the
     // message box closed over it, so the title replaced the abandoned game; the retained

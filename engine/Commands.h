@@ -2,7 +2,6 @@
 
 #include <filesystem>
 
-#include "engine/GameState.h"
 #include "engine/Host.h"
 
 namespace pp {

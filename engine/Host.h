@@ -2,26 +2,29 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "record/GameState.h"
+#include "record/Random.h"
+
 namespace pp {
 
-struct GameState;
-
-// What the game asks of the platform. The Qt shell implements it once, the headless replay
+// What the game asks of the platform. The Qt window implements it once, the headless replay
 // driver once, and tests with fakes; the game never reaches the platform any other way.
+// Every call comes from inside a call of Game, on the thread that drives the game.
 class Host {
 public:
     virtual ~Host() = default;
 
-    // Marks the whole picture for a repaint without erasing it. The paint does not happen
-    // inside this call: it follows once the current event has been handled, and several
-    // requests before it coalesce into one paint.
+    // Marks the whole picture for a repaint. The paint does not happen inside this call: the
+    // frontend calls Game::paint once the current event has been handled, and several requests
+    // before it coalesce into one paint.
     virtual void requestRepaint() = 0;
 
     // Starts sound `id` (135..142) and returns at once; it replaces a sound still playing.
-    // An unknown id plays nothing. Callers check the sound option first.
+    // An unknown id plays nothing. The game checks the sound option first.
     virtual void playSound(int id) = 0;
 
     // Shows a modal message box with one OK button and returns when it is closed.
@@ -30,20 +33,25 @@ public:
     // Shows the modal name dialog and returns what the edit box held when it was confirmed.
     // There is no cancel: closing the dialog counts as confirming it.
     virtual std::u16string askPlayerName() = 0;
+
+    // The open dialog: the quiz file the player chose, or nothing when it was cancelled.
+    virtual std::optional<std::filesystem::path> chooseQuizFile() { return std::nullopt; }
+
+    // The settings dialog, showing `current`: the options chosen, or nothing when the dialog
+    // changed nothing.
+    virtual std::optional<Options> editOptions(const Options& current) {
+        (void)current;
+        return std::nullopt;
+    }
+
+    // The modal version box.
+    virtual void showAbout() {}
+
+    // Ends the program once the current event has been handled.
+    virtual void quit() {}
 };
 
-// The pseudo-random source of question and choice draws. The program seeds it from the OS;
-// tests and replays give a fixed seed or sequence so that games repeat exactly.
-class RandomSource {
-public:
-    virtual ~RandomSource() = default;
-    virtual std::uint32_t next() = 0;
-};
-
-// A value in 0..n-1 from the source: the 32-bit value modulo n, unsigned. `n` must be positive.
-inline std::uint32_t draw(RandomSource& random, std::uint32_t n) { return random.next() % n; }
-
-// Everything one running game works with: the shared record and the platform behind it.
+// Everything the parts of the engine work with: the record and the platform behind it.
 struct Context {
     GameState& state;
     Host& host;

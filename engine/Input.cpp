@@ -1,34 +1,10 @@
 #include "engine/Input.h"
 
-#include <array>
-
-#include "engine/GameState.h"
 #include "engine/Sounds.h"
+#include "screens/Layout.h"
 
 namespace pp {
 namespace {
-
-// Taps count only between these x limits, exclusive.
-constexpr unsigned kTapLeftLimit = 11;
-constexpr unsigned kTapRightLimit = 235;
-
-// The y bands of the five choice rows, exclusive at both ends; they lie inside the drawn rows,
-// so a tap on the gap between two rows hits neither.
-struct Band {
-    unsigned above;
-    unsigned below;
-};
-constexpr std::array<Band, kChoiceCount> kRowBands{{{65, 95}, {100, 130}, {135, 165}, {170, 200}, {205, 235}}};
-
-// The display row 1..5 under y, or 0 when y is in no band.
-int rowAt(unsigned y) {
-    for (std::size_t i = 0; i < kRowBands.size(); ++i) {
-        if (y > kRowBands[i].above && y < kRowBands[i].below) {
-            return static_cast<int>(i) + 1;
-        }
-    }
-    return 0;
-}
 
 bool choosing(const GameState& state) { return state.screen == Screen::Answering && state.confirmed == 0; }
 
@@ -93,16 +69,16 @@ void onKeyDown(Context& context, int keyCode) {
     }
 }
 
-void onStylusUp(Context& context, unsigned x, unsigned y) {
+void onStylusUp(Context& context, int x, int y) {
     GameState& state = context.state;
     if (state.screen != Screen::Answering) {
         act(context);
         return;
     }
-    if (state.confirmed != 0 || x <= kTapLeftLimit || x >= kTapRightLimit) {
+    if (state.confirmed != 0) {
         return;
     }
-    const int row = rowAt(y);
+    const int row = layout::choiceRowAt(x, y);
     if (row == 0) {
         return;
     }

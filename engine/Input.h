@@ -22,6 +22,6 @@ bool isActionKey(int keyCode);
 void onKeyDown(Context& context, int keyCode);
 
 // A tap lifted at (x, y) in logical pixels of the client area.
-void onStylusUp(Context& context, unsigned x, unsigned y);
+void onStylusUp(Context& context, int x, int y);
 
 }  // namespace pp

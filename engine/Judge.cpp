@@ -1,25 +1,12 @@
 #include "engine/Judge.h"
 
 #include <algorithm>
-#include <array>
 #include <limits>
 
-#include "engine/GameState.h"
 #include "engine/Sounds.h"
 
 namespace pp {
 namespace {
-
-// The large mark drawn over the question.
-constexpr int kMarkPenWidth = 40;
-constexpr Rgb kCircleColour = colour::kBlue;
-constexpr Rgb kCrossColour = colour::kRed;
-// Insets of the mark from the client's left and right edges; the vertical edges are taken from
-// the horizontal ones, so the mark is the square 50,60 - 210,220 on the 240-pixel client.
-constexpr int kMarkNearLeft = 50;
-constexpr int kMarkNearTop = 60;
-constexpr int kMarkFarRight = 30;
-constexpr int kMarkFarBottom = 20;
 
 constexpr int kTicksPerSecond = 20;
 constexpr int kPointsPerSecondLeft = 10;
@@ -45,27 +32,9 @@ std::int16_t addPoints(std::int16_t score, int points) {
 // (no question loaded yet) counts nowhere rather than writing past it.
 bool genreInRange(std::int32_t genre) { return genre >= 0 && genre < kGenreCount; }
 
-void drawCircle(Surface& surface, Rect client) {
-    const Rect box{client.left + kMarkNearLeft, client.left + kMarkNearTop,
-                   client.right - kMarkFarRight, client.right - kMarkFarBottom};
-    surface.drawEllipse(box, kMarkPenWidth, kCircleColour);
-}
-
-void drawCross(Surface& surface, Rect client) {
-    const int near = client.left;
-    const int far = client.right;
-    const std::array<Point, 2> falling{
-        Point{far - kMarkFarRight, far - kMarkFarBottom}, Point{near + kMarkNearLeft, near + kMarkNearTop}};
-    const std::array<Point, 2> rising{
-        Point{near + kMarkNearLeft, far - kMarkFarBottom}, Point{far - kMarkFarRight, near + kMarkNearTop}};
-    surface.drawPolyline(falling, kMarkPenWidth, kCrossColour);
-    surface.drawPolyline(rising, kMarkPenWidth, kCrossColour);
-}
-
-void countRightAnswer(Context& context, Surface& surface, Rect client) {
+void countRightAnswer(Context& context) {
     GameState& state = context.state;
     state.score = addPoints(state.score, pointsForRightAnswer(state));
-    drawCircle(surface, client);
     if (state.options.studyMode != 1) {
         ++state.levelCorrect;
         --state.slotsLeft;
@@ -77,9 +46,8 @@ void countRightAnswer(Context& context, Surface& surface, Rect client) {
     playEffect(context, sound::kRight);
 }
 
-void countWrongAnswer(Context& context, Surface& surface, Rect client) {
+void countWrongAnswer(Context& context) {
     GameState& state = context.state;
-    drawCross(surface, client);
     --state.slotsLeft;  // study mode never shows it
     if (genreInRange(state.currentGenre)) {
         ++state.genreAnswered[static_cast<std::size_t>(state.currentGenre)];
@@ -89,15 +57,11 @@ void countWrongAnswer(Context& context, Surface& surface, Rect client) {
 
 }  // namespace
 
-bool answerIsRight(const GameState& state) {
-    return state.selection != 0 && state.selection - 1 == state.correctPosition;
-}
-
-void judgeAnswer(Context& context, Surface& surface, Rect client) {
+void judgeAnswer(Context& context) {
     if (answerIsRight(context.state)) {
-        countRightAnswer(context, surface, client);
+        countRightAnswer(context);
     } else {
-        countWrongAnswer(context, surface, client);
+        countWrongAnswer(context);
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/Host.h"
+
 namespace pp::sound {
 
 // The ids of the eight sound effects.
@@ -16,9 +18,6 @@ inline constexpr int kFirst = kGameOver;
 inline constexpr int kLast = kWrong;
 
 }  // namespace pp::sound
-
-#include "engine/GameState.h"
-#include "engine/Host.h"
 
 namespace pp {
 

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "engine/GameState.h"
-#include "engine/Judge.h"
 #include "engine/Sounds.h"
 
 namespace pp {
@@ -22,8 +20,24 @@ constexpr std::int32_t kIntroSoundTick = 1;
 constexpr std::int32_t kAnswerTicks = 200;
 constexpr std::int32_t kCountdownRefreshTicks = 10;
 
+// The longest question shown character by character; a longer text would not fit its buffer.
+constexpr std::int32_t kLongestReveal = 117;
+
 // Options are on only when exactly 1, like every flag of the game.
 bool isOn(std::int16_t option) { return option == 1; }
+
+// Shows one more character of the question; the step after the whole question is on screen
+// marks the reveal done, and the next tick moves on to Answering.
+void advanceReveal(GameState& state) {
+    const auto length = static_cast<std::int32_t>(state.questionText.size());
+    if (state.revealCount < length && state.revealCount <= kLongestReveal) {
+        ++state.revealCount;
+        state.revealDone = 0;
+    } else {
+        state.revealCount = 0;
+        state.revealDone = 1;
+    }
+}
 
 // Enters Answering with a fresh clock, so the first countdown and a quick answer see the full
 // ten seconds instead of whatever the previous question left behind.
@@ -67,6 +81,7 @@ void tickQuestionIntro(Context& context) {
     state.tickCount = 0;
     state.questionReady = 0;
     state.revealDone = 0;
+    state.revealCount = 0;
     state.confirmed = 0;
     state.selection = 0;
     setScreen(state, Screen::LoadQuestion);
@@ -81,6 +96,7 @@ void tickLoadQuestion(Context& context) {
     state.tickCount = 0;
     if (isOn(state.options.gradualReveal)) {
         setScreen(state, Screen::RevealQuestion);
+        advanceReveal(state);
     } else {
         state.questionReady = 0;
         beginAnswering(state);
@@ -92,8 +108,10 @@ void tickRevealQuestion(Context& context) {
     GameState& state = context.state;
     if (state.revealDone != 0) {
         beginAnswering(state);
+    } else {
+        advanceReveal(state);
     }
-    context.host.requestRepaint();  // each paint reveals one more character
+    context.host.requestRepaint();
 }
 
 void tickAnswering(Context& context) {

@@ -1,7 +1,5 @@
 #include "persistence/Ranking.h"
 
-#include "engine/GameState.h"
-#include "persistence/SettingsFile.h"
 #include "persistence/StoredName.h"
 
 namespace pp {
@@ -23,29 +21,25 @@ int rankingInsertIndex(const GameState& state, std::int16_t score) {
     return 0;
 }
 
-void enterRanking(Context& context) {
-    GameState& state = context.state;
-    if (!state.playerName.empty() || state.rankingEntered) {
-        return;
-    }
-    // The caller only offers a score that beats the tenth place; any other would push out a
-    // row that belongs there.
-    if (state.score <= state.ranking[kRankingRows - 1].score) {
+bool rankingOffered(const GameState& state) {
+    // A score that does not beat the tenth place would push out a row that belongs there.
+    return state.playerName.empty() && !state.rankingEntered && state.score > state.ranking[kRankingRows - 1].score;
+}
+
+void enterRanking(GameState& state, std::u16string_view typedName) {
+    if (!rankingOffered(state)) {
         return;
     }
     const auto newRow = static_cast<std::size_t>(rankingInsertIndex(state, state.score));
     for (std::size_t row = kRankingRows - 1; row > newRow; --row) {
         state.ranking[row] = state.ranking[row - 1];
     }
-
-    state.playerName = context.host.askPlayerName();
-    state.ranking[newRow].score = state.score;
+    state.playerName = typedName;
     state.playerName.truncate(kEnteredNameChars);
+    state.ranking[newRow].score = state.score;
     // Stored as the file will keep it, so the ranking reads the same after a restart.
     state.ranking[newRow].name = storableName(state.playerName.view());
     state.rankingEntered = true;
-
-    saveSettings(state, context.settingsPath);
 }
 
 }  // namespace pp

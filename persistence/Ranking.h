@@ -1,14 +1,21 @@
 #pragma once
 
-#include "engine/Host.h"
+#include <string_view>
+
+#include "record/GameState.h"
 
 namespace pp {
 
 // The row a new score takes: below every row with an equal or greater score.
 int rankingInsertIndex(const GameState& state, std::int16_t score);
 
-// Enters this game's score in the ranking under the name the player types, and saves the file.
-// Does nothing once this game has entered the ranking.
-void enterRanking(Context& context);
+// True when this game's score beats the tenth place and the game has not entered the ranking
+// yet: the moment to ask for a name.
+bool rankingOffered(const GameState& state);
+
+// Enters this game's score in the ranking under `typedName` (cut to the ten characters the name
+// dialog allows, stored as the settings file keeps it) and marks the game as entered. Does
+// nothing unless the ranking is offered.
+void enterRanking(GameState& state, std::u16string_view typedName);
 
 }  // namespace pp

@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "persistence/StoredName.h"
-#include "quizdata/Cp932.h"
+#include "record/Cp932.h"
 
 namespace pp {
 namespace {

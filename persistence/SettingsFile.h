@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/GameState.h"
+#include "record/GameState.h"
 #include "persistence/SafeFile.h"
 
 namespace pp {

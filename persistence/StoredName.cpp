@@ -1,6 +1,6 @@
 #include "persistence/StoredName.h"
 
-#include "quizdata/Cp932.h"
+#include "record/Cp932.h"
 
 namespace pp {
 namespace {

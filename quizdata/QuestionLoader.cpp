@@ -15,11 +15,6 @@ struct Pick {
     std::int32_t genre = 0;
 };
 
-LoadResult refuse(Context& context) {
-    context.host.showMessage(kLoadErrorText, kLoadErrorCaption);
-    return LoadResult::Failed;
-}
-
 // Copies the headers read so far into the genre table, even when the file is then refused.
 void copyGenreTable(GameState& state, const QuizLayout& layout) {
     for (std::size_t g = 0; g < layout.genres.size(); ++g) {
@@ -89,52 +84,39 @@ std::int16_t positionOfRightAnswer(const std::array<std::int16_t, kChoiceCount>&
 
 }  // namespace
 
-LoadResult loadQuestion(Context& context, const std::filesystem::path& path) {
-    GameState& state = context.state;
+LoadResult loadQuestion(GameState& state, RandomSource& random, const std::filesystem::path& path) {
     state.selection = 0;
     state.confirmed = 0;
 
     std::ifstream in(path, std::ios::binary);
     if (!in.is_open()) {
-        return refuse(context);
+        return LoadResult::Failed;
     }
     const QuizLayout layout = readQuizLayout(in);
     copyGenreTable(state, layout);
     if (!layout.accepted()) {
-        return refuse(context);
+        return LoadResult::Failed;
     }
     const std::optional<Pick> pick = state.options.studyMode == 1
                                          ? pickStudyQuestion(layout, state.questionIndex)
-                                         : pickGameQuestion(layout, context.random);
+                                         : pickGameQuestion(layout, random);
     if (!pick) {
-        return refuse(context);
+        return LoadResult::Failed;
     }
     const std::optional<Record> record = readQuestionRecord(in, pick->question);
     in.close();
     if (!record) {
-        return refuse(context);
+        return LoadResult::Failed;
     }
 
     DecodedQuestion question = decodeQuestionRecord(*record);
     state.currentGenre = pick->genre;
     state.questionText = question.text;
     state.choices = question.choices;
-    state.choiceOrder = shuffledChoiceOrder(context.random);
+    state.choiceOrder = shuffledChoiceOrder(random);
     state.correctPosition = positionOfRightAnswer(state.choiceOrder);
     state.questionReady = 1;
     return LoadResult::Ok;
-}
-
-std::u16string_view choiceText(const GameState& state, int position) {
-    int stored = 0;
-    if (position >= 0 && position < kChoiceCount) {
-        stored = state.choiceOrder[static_cast<std::size_t>(position)];
-    }
-    // A damaged order entry shows the right answer rather than reading past the choices.
-    if (stored < 1 || stored >= kChoiceCount) {
-        stored = 0;
-    }
-    return state.choices[static_cast<std::size_t>(stored)].view();
 }
 
 }  // namespace pp

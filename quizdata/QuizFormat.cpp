@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "quizdata/Cp932.h"
+#include "record/Cp932.h"
 
 namespace pp {
 namespace {

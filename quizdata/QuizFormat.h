@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/GameState.h"
+#include "record/GameState.h"
 
 namespace pp {
 

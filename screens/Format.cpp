@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "engine/FixedText.h"
+#include "record/FixedText.h"
 
 namespace pp {
 

@@ -41,14 +41,35 @@ constexpr Rect choiceTextRect(int row) {
     return {kChoiceTextLeft, choiceRowTop(row), kChoiceTextRight, choiceRowTop(row) + kChoiceRowHeight};
 }
 
+// Taps choose a row only strictly inside its band: between these x limits and within the
+// row's height, so a tap on the gap between two rows hits neither.
+inline constexpr int kChoiceTapLeft = kChoiceButtonX;
+inline constexpr int kChoiceTapRight = kChoiceTextRight;
+// The display row 1..5 a tap at (x, y) chooses, or 0 for none.
+constexpr int choiceRowAt(int x, int y) {
+    if (x <= kChoiceTapLeft || x >= kChoiceTapRight) {
+        return 0;
+    }
+    for (int row = 1; row <= 5; ++row) {
+        if (y > choiceRowTop(row) && y < choiceRowTop(row) + kChoiceRowHeight) {
+            return row;
+        }
+    }
+    return 0;
+}
+// The middle of display row 1..5, where a tap surely chooses it.
+inline constexpr Point choiceRowMiddle(int row) {
+    return {(kChoiceTapLeft + kChoiceTapRight) / 2, choiceRowTop(row) + kChoiceRowHeight / 2};
+}
+
+// The large circle or cross of the verdict: the square (50, 60) - (210, 220).
+inline constexpr Rect kJudgementMark{50, 60, 210, 220};
+
 // The status strip along the bottom of the question screens.
 inline constexpr int kStatusSeparatorY = 244;
 inline constexpr Rect kCountdownText{11, 247, 65, 263};
-// The countdown box is erased from here instead when the seconds value changes.
-inline constexpr int kCountdownWideEraseLeft = 3;
 inline constexpr Rect kAccuracyText{145, 247, 229, 263};
 inline constexpr Rect kScoreText{70, 247, 140, 263};
-inline constexpr Rect kStatusStripErase{11, 247, 235, 268};
 // The quota marker stands in the gap after the slot the quota must reach.
 inline constexpr int kQuotaMarkerBaseX = 144;
 inline constexpr int kQuotaMarkerY = 247;

@@ -4,8 +4,7 @@
 #include <array>
 #include <string_view>
 
-#include "engine/FixedText.h"
-#include "quizdata/QuestionLoader.h"
+#include "record/FixedText.h"
 #include "screens/Bitmaps.h"
 #include "screens/Format.h"
 #include "screens/Layout.h"
@@ -48,7 +47,6 @@ void drawSeparator(Surface& surface, int y) {
 }
 
 void paintTitle(Surface& surface) {
-    eraseClient(surface);
     drawBitmapAt(surface, bitmap::kLevelIcons[0], layout::kTitleIcon);
     drawBitmapAt(surface, bitmap::kTitleBanner, layout::kTitleBanner);
     drawBitmapAt(surface, bitmap::kBar, layout::kTitleBar);
@@ -62,7 +60,6 @@ void paintTitle(Surface& surface) {
 }
 
 void paintQuestionIntro(const GameState& state, Surface& surface) {
-    eraseClient(surface);
     drawBitmapAt(surface, levelIcon(state), layout::kCardIcon);
     surface.setBackgroundMode(BackgroundMode::Transparent);
     surface.setTextColour(colour::kBlack);
@@ -93,7 +90,6 @@ void paintRevealQuestion(const GameState& state, Surface& surface) {
 }
 
 void paintShowCorrect(const GameState& state, Surface& surface) {
-    eraseClient(surface);
     surface.setTextColour(colour::kBlack);
     surface.setBackgroundMode(BackgroundMode::Opaque);
     surface.drawText(kCorrectHeading, layout::kCorrectHeading, TextFormat::Wrap);
@@ -108,7 +104,6 @@ void paintShowCorrect(const GameState& state, Surface& surface) {
 }
 
 void paintLevelClear(const GameState& state, Surface& surface) {
-    eraseClient(surface);
     drawBitmapAt(surface, gameLevelIcon(state), layout::kCardIcon);
     surface.setTextColour(colour::kBlue);
     surface.setBackgroundMode(BackgroundMode::Opaque);

@@ -1,10 +1,10 @@
-// The screens that show a question with its choices: Answering, and Judging drawn over the
-// judgement mark. Neither erases the window, so each paint draws over the one before.
+// The screens that show a question with its choices: Answering, and Judging with the verdict's
+// mark under the texts.
 #include <algorithm>
+#include <array>
 #include <numeric>
 #include <string_view>
 
-#include "quizdata/QuestionLoader.h"
 #include "screens/Bitmaps.h"
 #include "screens/Format.h"
 #include "screens/Layout.h"
@@ -19,20 +19,19 @@ constexpr std::u16string_view kAccuracyFormat = u"正解確率:%3.0f%%";
 constexpr std::u16string_view kScoreFormat = u"得点:%8d";
 constexpr int kTicksPerSecond = 20;
 
+// The large mark of the verdict, drawn over the question and choices.
+constexpr int kMarkPenWidth = 40;
+constexpr Rgb kCircleColour = colour::kBlue;
+constexpr Rgb kCrossColour = colour::kRed;
+
 int sum(const std::array<std::int32_t, kGenreCount>& counts) {
     return std::accumulate(counts.begin(), counts.end(), 0);
 }
 
-// The seconds left, erased wider when the value changes, then drawn in red.
-void drawCountdown(GameState& state, Surface& surface) {
+// The seconds left, in red.
+void drawCountdown(const GameState& state, Surface& surface) {
     const int seconds = state.timeLeftTicks / kTicksPerSecond;  // -1 ticks shows as 0
-    const int eraseLeft = seconds != state.lastSecondsShown ? layout::kCountdownWideEraseLeft
-                                                            : layout::kCountdownText.left;
-    Rect box = layout::kCountdownText;
-    box.left = eraseLeft;
-    surface.eraseRect(box);
     surface.setTextColour(colour::kRed);
-    state.lastSecondsShown = seconds;
     surface.drawText(formatText(kCountdownFormat, seconds), layout::kCountdownText, TextFormat::Left);
 }
 
@@ -63,7 +62,7 @@ void drawProgressRow(const GameState& state, Surface& surface) {
     }
 }
 
-void drawStatusStrip(GameState& state, Surface& surface) {
+void drawStatusStrip(const GameState& state, Surface& surface) {
     if (state.options.timeLimit == 1) {
         drawCountdown(state, surface);
     }
@@ -95,22 +94,34 @@ void drawChoiceRows(const GameState& state, Surface& surface) {
     }
 }
 
-}  // namespace
+// A blue circle for a right answer, a red cross for a wrong one or a time-out.
+void drawJudgementMark(const GameState& state, Surface& surface) {
+    const Rect box = layout::kJudgementMark;
+    if (answerIsRight(state)) {
+        surface.drawEllipse(box, kMarkPenWidth, kCircleColour);
+        return;
+    }
+    const std::array<Point, 2> falling{Point{box.right, box.bottom}, Point{box.left, box.top}};
+    const std::array<Point, 2> rising{Point{box.left, box.bottom}, Point{box.right, box.top}};
+    surface.drawPolyline(falling, kMarkPenWidth, kCrossColour);
+    surface.drawPolyline(rising, kMarkPenWidth, kCrossColour);
+}
 
-void paintAnswering(GameState& state, Surface& surface) {
+void drawQuestionScreen(const GameState& state, Surface& surface) {
     surface.setBackgroundMode(BackgroundMode::Transparent);
     drawStatusStrip(state, surface);
     drawQuestionBlock(state, surface);
     drawChoiceRows(state, surface);
 }
 
-void paintJudging(GameState& state, Surface& surface) {
-    surface.setBackgroundMode(BackgroundMode::Transparent);
-    // The judgement has just changed the strip's figures.
-    surface.eraseRect(layout::kStatusStripErase);
-    drawStatusStrip(state, surface);
-    drawQuestionBlock(state, surface);
-    drawChoiceRows(state, surface);
+}  // namespace
+
+void paintAnswering(const GameState& state, Surface& surface) { drawQuestionScreen(state, surface); }
+
+void paintJudging(const GameState& state, Surface& surface) {
+    // The texts are drawn over the mark, transparently, so they stay readable.
+    drawJudgementMark(state, surface);
+    drawQuestionScreen(state, surface);
 }
 
 }  // namespace pp

@@ -14,7 +14,6 @@ constexpr std::u16string_view kPointsFormat = u"%d点";
 }  // namespace
 
 void paintRanking(const GameState& state, Surface& surface) {
-    eraseClient(surface);
     surface.drawBitmap(bitmap::kRankingBanner, layout::kRankingBanner.x, layout::kRankingBanner.y);
     surface.setTextColour(colour::kBlack);
     for (int row = 0; row < kRankingRows; ++row) {

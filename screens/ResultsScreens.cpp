@@ -87,7 +87,6 @@ void drawRadarChart(const GameState& state, Surface& surface) {
 }
 
 void paintResults(const GameState& state, Surface& surface) {
-    eraseClient(surface);
     const int banner = state.screen == Screen::AllClear ? bitmap::kAllClearBanner : bitmap::kGameOverBanner;
     surface.drawBitmap(banner, layout::kResultsBanner.x, layout::kResultsBanner.y);
     drawRadarGrid(surface);

@@ -1,11 +1,12 @@
 #pragma once
 
-#include "engine/GameState.h"
+#include "record/GameState.h"
 #include "screens/Surface.h"
 
-// The painters of the screens, one per screen family, as paintScreen calls them. Each draws
-// only; the work a screen does when it appears (loading, judging, sounds, ranking entry) is
-// paintScreen's, done before the painter runs.
+// The painters of the screens, one per screen family, as paintScreen calls them. Each draws its
+// screen whole from the state, over a picture paintScreen has just made white, and changes
+// nothing; the work a screen does when it appears (loading, judging, sounds, ranking entry) is
+// the game's, done before the paint.
 namespace pp {
 
 // The character icon of the play screens: the study icon in study mode, else the level's.
@@ -17,10 +18,10 @@ void paintTitle(Surface& surface);
 void paintQuestionIntro(const GameState& state, Surface& surface);
 // Shows the question as far as revealCount has got, or whole once revealDone is set.
 void paintRevealQuestion(const GameState& state, Surface& surface);
-// Draws over the previous picture: the countdown box and strip, question and choices.
-void paintAnswering(GameState& state, Surface& surface);
-// Draws over the judgement mark: the refreshed strip, question and choices.
-void paintJudging(GameState& state, Surface& surface);
+// The status strip, the question and the five choices with the highlighted one lit.
+void paintAnswering(const GameState& state, Surface& surface);
+// The large circle or cross of the verdict, with the strip, question and choices drawn over it.
+void paintJudging(const GameState& state, Surface& surface);
 void paintShowCorrect(const GameState& state, Surface& surface);
 void paintLevelClear(const GameState& state, Surface& surface);
 // The results of GameOver and AllClear, after the sound and the ranking offer.

@@ -97,4 +97,10 @@ public:
 // Erases the whole client rectangle (which leaves its last column and row as they were).
 inline void eraseClient(Surface& surface) { surface.eraseRect(surface.clientRect()); }
 
+// Makes the whole picture white, its last column and row included.
+inline void erasePicture(Surface& surface) {
+    const Rect client = surface.clientRect();
+    surface.eraseRect({client.left, client.top, client.right + 1, client.bottom + 1});
+}
+
 }  // namespace pp

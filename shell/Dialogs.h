@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-#include "engine/GameState.h"
+#include "record/GameState.h"
 
 class QBoxLayout;
 class QCheckBox;

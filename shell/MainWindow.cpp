@@ -10,12 +10,10 @@
 
 #include <algorithm>
 
-#include "resources/Resources.h"
 #include "engine/Commands.h"
 #include "engine/Input.h"
-#include "engine/Ticker.h"
 #include "persistence/SettingsFile.h"
-#include "screens/Painter.h"
+#include "resources/Resources.h"
 #include "shell/Dialogs.h"
 #include "shell/QtSurface.h"
 #include "shell/ScreenView.h"
@@ -28,7 +26,6 @@ constexpr int kTickMs = 50;
 constexpr int kDefaultWindowScale = 2;
 // Room the window frame, menu bar and task bars take from the screen, in device pixels.
 constexpr int kScreenMargin = 120;
-constexpr int kOpenRetryMs = 200;
 
 const QString kTitle = QStringLiteral("ポケットペルナ");
 const QString kQuizFilter = QStringLiteral("ペルナ形式(*.kqd);;すべてのファイル(*.*)");
@@ -52,17 +49,13 @@ std::optional<int> gameKeyCode(const QKeyEvent& event) {
     }
 }
 
-MersenneRandom makeRandom(const std::optional<std::uint32_t>& seed) {
-    return seed ? MersenneRandom(*seed) : MersenneRandom();
-}
-
 }  // namespace
 
-MainWindow::MainWindow(ShellConfig config, QWidget* parent)
-    : QMainWindow(parent),
-      config_(std::move(config)),
-      random_(makeRandom(config_.randomSeed)),
-      context_{state_, *this, random_, settingsPathIn(config_.documentsFolder)} {
+MainWindow::MainWindow(ShellConfig config, QWidget* parent) : QMainWindow(parent), config_(std::move(config)) {
+    auto random = config_.randomSeed ? std::make_unique<MersenneRandom>(*config_.randomSeed)
+                                     : std::make_unique<MersenneRandom>();
+    Host& host = *this;
+    game_ = std::make_unique<Game>(host, settingsPathIn(config_.documentsFolder), std::move(random));
     setWindowTitle(kTitle);
     setWindowIcon(QIcon(resources::kIconPath));
 
@@ -80,25 +73,21 @@ MainWindow::MainWindow(ShellConfig config, QWidget* parent)
     view_ = new ScreenView(&surface_->image(), QSize(kClientWidth, kClientHeight), this);
     view_->setPreferredScale(windowScale);
     setCentralWidget(view_);
-    // The picture is drawn again, sharp, at whatever whole scale the window shows it.
-    connect(view_, &ScreenView::displayScaleChanged, this, [this](int scale) {
-        surface_->setScale(scale);
-        view_->update();
-    });
-    connect(view_, &ScreenView::tapped, this, [this](QPoint logical) {
-        onStylusUp(context_, static_cast<unsigned>(logical.x()), static_cast<unsigned>(logical.y()));
-    });
+    // The picture is painted again, sharp, at whatever whole scale the window shows it.
+    connect(view_, &ScreenView::displayScaleChanged, this, &MainWindow::changeScale);
+    connect(view_, &ScreenView::tapped, this, [this](QPoint logical) { game_->tap(logical.x(), logical.y()); });
     buildMenus();
     // Top-level windows default to two thirds of the screen; the picture wants its own size.
     resize(view_->sizeHint() + QSize(0, menuBar()->sizeHint().height()));
 
     // The options and ranking are in place before the first tick.
-    loadSettings(state_, context_.settingsPath);
+    game_->start();
     timer_.setTimerType(Qt::PreciseTimer);
     timer_.setInterval(kTickMs);
-    connect(&timer_, &QTimer::timeout, this, &MainWindow::onTick);
-    timer_.start();
-    requestRepaint();
+    connect(&timer_, &QTimer::timeout, this, [this] { game_->tick(); });
+    if (config_.clockRunning) {
+        timer_.start();
+    }
 }
 
 MainWindow::~MainWindow() = default;
@@ -115,7 +104,7 @@ void MainWindow::buildMenus() {
         auto* action = new QAction(text, this);
         action->setData(id);
         action->setShortcut(shortcut);
-        connect(action, &QAction::triggered, this, [this, id] { runCommand(id); });
+        connect(action, &QAction::triggered, this, [this, id] { game_->command(id); });
         actions_[id] = action;
         if (menu) {
             menu->addAction(action);
@@ -147,52 +136,6 @@ void MainWindow::buildMenus() {
     addAction(fullScreen);
 }
 
-void MainWindow::runCommand(int id) {
-    switch (id) {
-        case command::kQuitAccelerator:
-        case command::kQuit:
-            // Nothing is saved here: the settings file is written on every change already.
-            close();
-            break;
-        case command::kAbout: {
-            AboutDialog dialog(this);
-            dialog.exec();
-            break;
-        }
-        case command::kOpen:
-            chooseQuizFile();
-            break;
-        case command::kSettings:
-            editSettings();
-            break;
-        case command::kShowRanking:
-            showRanking(context_);
-            break;
-        default:
-            break;
-    }
-}
-
-void MainWindow::chooseQuizFile() {
-    const QString folder = QString::fromStdU16String(config_.documentsFolder.u16string());
-    const QString path = QFileDialog::getOpenFileName(this, QString(), folder, kQuizFilter);
-    if (path.isEmpty()) {
-        return;  // cancelled: the running game goes on untouched
-    }
-    openQuizFile(path);
-}
-
-void MainWindow::openQuizFile(const QString& path) {
-    pp::openQuizFile(context_, std::filesystem::path(path.toStdU16String()));
-}
-
-void MainWindow::editSettings() {
-    // The game keeps running behind the dialog on the old options until OK.
-    SettingsDialog dialog(state_.options, this);
-    dialog.exec();
-    confirmSettings(context_, dialog.chosen());
-}
-
 void MainWindow::activateFromOtherCopy(const QString& quizPath) {
     if (isMinimized()) {
         showNormal();
@@ -200,59 +143,44 @@ void MainWindow::activateFromOtherCopy(const QString& quizPath) {
     raise();
     activateWindow();
     if (!quizPath.isEmpty()) {
-        openWhenNoDialogIsOpen(quizPath);
+        game_->open(std::filesystem::path(quizPath.toStdU16String()));
     }
-}
-
-void MainWindow::openWhenNoDialogIsOpen(const QString& path) {
-    // A new game must not start under an open dialog: the name dialog, for one, is about to
-    // store the current game's score.
-    if (painting_ || QApplication::activeModalWidget() != nullptr) {
-        QTimer::singleShot(kOpenRetryMs, this, [this, path] { openWhenNoDialogIsOpen(path); });
-        return;
-    }
-    openQuizFile(path);
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {
     if (auto code = gameKeyCode(*event)) {
-        onKeyDown(context_, *code);
+        game_->key(*code);
         event->accept();
         return;
     }
     QMainWindow::keyPressEvent(event);
 }
 
-void MainWindow::onTick() {
-    ++ticksSeen_;
-    tick(context_);
-}
-
 void MainWindow::requestRepaint() {
-    if (repaintPending_) {
+    if (paintQueued_) {
         return;
     }
-    repaintPending_ = true;
+    paintQueued_ = true;
     QMetaObject::invokeMethod(this, &MainWindow::paintGame, Qt::QueuedConnection);
 }
 
 void MainWindow::paintGame() {
-    repaintPending_ = false;
-    if (painting_) {
-        // Asked from a dialog that the current paint opened: paint again once it is done.
-        repaintAgain_ = true;
+    paintQueued_ = false;
+    if (!game_->needsPaint()) {
         return;
     }
-    painting_ = true;
     surface_->beginPaint();
-    paintScreen(context_, *surface_);
+    game_->paint(*surface_);
     surface_->endPaint();
-    painting_ = false;
     view_->update();
-    if (repaintAgain_) {
-        repaintAgain_ = false;
-        requestRepaint();
-    }
+}
+
+void MainWindow::changeScale(int scale) {
+    surface_->setScale(scale);
+    surface_->beginPaint();
+    game_->paint(*surface_);
+    surface_->endPaint();
+    view_->update();
 }
 
 void MainWindow::playSound(int id) {
@@ -272,5 +200,27 @@ std::u16string MainWindow::askPlayerName() {
     dialog.exec();
     return dialog.name().toStdU16String();
 }
+
+std::optional<std::filesystem::path> MainWindow::chooseQuizFile() {
+    const QString folder = QString::fromStdU16String(config_.documentsFolder.u16string());
+    const QString path = QFileDialog::getOpenFileName(this, QString(), folder, kQuizFilter);
+    if (path.isEmpty()) {
+        return std::nullopt;  // cancelled: the running game goes on untouched
+    }
+    return std::filesystem::path(path.toStdU16String());
+}
+
+std::optional<Options> MainWindow::editOptions(const Options& current) {
+    SettingsDialog dialog(current, this);
+    dialog.exec();
+    return dialog.chosen();  // closing the dialog counts as OK
+}
+
+void MainWindow::showAbout() {
+    AboutDialog dialog(this);
+    dialog.exec();
+}
+
+void MainWindow::quit() { close(); }
 
 }  // namespace pp

@@ -22,10 +22,6 @@ constexpr int kFontPixels = 12;
 // ("得点:%8d") out of their boxes; the device's proportional system font had narrow spaces,
 // and so does this surface.
 constexpr int kSpaceAdvance = 3;
-// The most drawing calls kept for redrawing at another scale. A screen that is never erased
-// while a player keeps moving the highlight could grow without end; past this the picture is
-// kept as pixels instead and enlarged or shrunk as such.
-constexpr std::size_t kMaxRememberedCalls = 4096;
 const QString kFontResource = QStringLiteral(":/fonts/VL-Gothic-Regular.ttf");
 const QString kFontFamily = QStringLiteral("VL Gothic");
 
@@ -195,36 +191,13 @@ void QtSurface::setScale(int scale) {
     const bool painting = painter_.has_value();
     painter_.reset();
     scale_ = scale;
-    image_ = QImage(kClientWidth * scale_, kClientHeight * scale_, QImage::Format_RGB32);
-    if (base_.isNull()) {
-        image_.fill(Qt::white);
-    } else {
-        image_ = base_.scaled(image_.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    }
-    // The calls set the text colour and background of their time; the paint under way, if
-    // any, goes on with its own.
-    const Rgb textColour = textColour_;
-    const BackgroundMode background = background_;
-    openPainter();
-    for (const DrawCall& call : calls_) {
-        call(*this);
-    }
-    painter_.reset();
-    textColour_ = textColour;
-    background_ = background;
+    // The old picture stands in until the game paints at the new scale, which it cannot do
+    // while a dialog of its own paint is open.
+    image_ = image_.scaled(kClientWidth * scale_, kClientHeight * scale_, Qt::IgnoreAspectRatio,
+                           Qt::SmoothTransformation);
     if (painting) {
         openPainter();
     }
-}
-
-void QtSurface::draw(DrawCall call) {
-    call(*this);
-    if (calls_.size() >= kMaxRememberedCalls) {
-        base_ = image_.copy();
-        calls_.clear();
-        return;
-    }
-    calls_.push_back(std::move(call));
 }
 
 int QtSurface::textWidth(std::u16string_view text) {
@@ -234,7 +207,7 @@ int QtSurface::textWidth(std::u16string_view text) {
 
 Rect QtSurface::clientRect() const { return {0, 0, kClientWidth, kClientHeight}; }
 
-void QtSurface::eraseNow(Rect rect) {
+void QtSurface::eraseRect(Rect rect) {
     // Like a rectangle drawn without a pen: the last column and row are left alone.
     const int width = rect.width() - 1;
     const int height = rect.height() - 1;
@@ -245,7 +218,7 @@ void QtSurface::eraseNow(Rect rect) {
     session.painter().fillRect(QRect(rect.left, rect.top, width, height), Qt::white);
 }
 
-void QtSurface::drawBitmapNow(int id, int x, int y) {
+void QtSurface::drawBitmap(int id, int x, int y) {
     const auto found = assets().bitmaps.find(id);
     if (found == assets().bitmaps.end()) {
         return;
@@ -259,7 +232,7 @@ void QtSurface::drawBitmapNow(int id, int x, int y) {
     painter.restore();
 }
 
-void QtSurface::drawTextNow(std::u16string_view text, Rect rect, TextFormat format) {
+void QtSurface::drawText(std::u16string_view text, Rect rect, TextFormat format) {
     if (text.empty() || rect.width() <= 0 || rect.height() <= 0) {
         return;
     }
@@ -289,7 +262,7 @@ void QtSurface::drawTextNow(std::u16string_view text, Rect rect, TextFormat form
     painter.restore();
 }
 
-void QtSurface::drawPolylineNow(std::span<const Point> points, int width, Rgb colour) {
+void QtSurface::drawPolyline(std::span<const Point> points, int width, Rgb colour) {
     if (points.size() < 2) {
         return;
     }
@@ -312,7 +285,7 @@ void QtSurface::drawPolylineNow(std::span<const Point> points, int width, Rgb co
     painter.restore();
 }
 
-void QtSurface::drawEllipseNow(Rect box, int penWidth, Rgb colour) {
+void QtSurface::drawEllipse(Rect box, int penWidth, Rgb colour) {
     Session session(*this);
     QPainter& painter = session.painter();
     painter.save();
@@ -321,39 +294,6 @@ void QtSurface::drawEllipseNow(Rect box, int penWidth, Rgb colour) {
     painter.setBrush(Qt::white);
     painter.drawEllipse(QRectF(box.left, box.top, box.width(), box.height()));
     painter.restore();
-}
-
-void QtSurface::eraseRect(Rect rect) {
-    // Erasing the whole picture makes every earlier call invisible (but for the last column
-    // and row, which a redraw then shows white).
-    if (rect.left <= 0 && rect.top <= 0 && rect.right >= kClientWidth && rect.bottom >= kClientHeight) {
-        base_ = QImage();
-        calls_.clear();
-    }
-    draw([rect](QtSurface& surface) { surface.eraseNow(rect); });
-}
-
-void QtSurface::drawBitmap(int id, int x, int y) {
-    draw([id, x, y](QtSurface& surface) { surface.drawBitmapNow(id, x, y); });
-}
-
-void QtSurface::drawText(std::u16string_view text, Rect rect, TextFormat format) {
-    draw([text = std::u16string(text), rect, format, colour = textColour_,
-          background = background_](QtSurface& surface) {
-        surface.textColour_ = colour;
-        surface.background_ = background;
-        surface.drawTextNow(text, rect, format);
-    });
-}
-
-void QtSurface::drawPolyline(std::span<const Point> points, int width, Rgb colour) {
-    draw([points = std::vector<Point>(points.begin(), points.end()), width, colour](QtSurface& surface) {
-        surface.drawPolylineNow(points, width, colour);
-    });
-}
-
-void QtSurface::drawEllipse(Rect box, int penWidth, Rgb colour) {
-    draw([box, penWidth, colour](QtSurface& surface) { surface.drawEllipseNow(box, penWidth, colour); });
 }
 
 }  // namespace pp

@@ -4,9 +4,7 @@
 #include <QImage>
 #include <QPainter>
 
-#include <functional>
 #include <optional>
-#include <vector>
 
 #include "screens/Surface.h"
 
@@ -14,8 +12,8 @@ namespace pp {
 
 // The game's picture: a retained image of 240 x 268 logical pixels stored at a whole scale,
 // drawn on with QPainter in logical coordinates. Text is rendered at the full resolution of
-// the image; bitmaps are enlarged pixel for pixel, never smoothed. The picture persists from
-// one paint to the next, as the screens that draw over their previous picture expect.
+// the image; bitmaps are enlarged pixel for pixel, never smoothed. The game paints the whole
+// picture every time, so a new scale only needs a new paint.
 class QtSurface final : public Surface {
 public:
     // The image starts white, as a new window does.
@@ -38,8 +36,7 @@ public:
     void endPaint();
 
     [[nodiscard]] int scale() const { return scale_; }
-    // Changes the scale and draws the current picture again at the new one, sharp: the surface
-    // remembers the drawing calls since the last whole-picture erase for this.
+    // Changes the scale; the picture is kept, enlarged or shrunk, until it is painted anew.
     void setScale(int scale);
 
     // The picture, 240 * scale by 268 * scale device pixels.
@@ -62,22 +59,8 @@ private:
     class Session;
     void openPainter();
 
-    // A drawing call with everything it depends on, to draw it again at another scale.
-    using DrawCall = std::function<void(QtSurface&)>;
-    // Draws `call` now and remembers it.
-    void draw(DrawCall call);
-    void eraseNow(Rect rect);
-    void drawBitmapNow(int id, int x, int y);
-    void drawTextNow(std::u16string_view text, Rect rect, TextFormat format);
-    void drawPolylineNow(std::span<const Point> points, int width, Rgb colour);
-    void drawEllipseNow(Rect box, int penWidth, Rgb colour);
-
     int scale_;
     QImage image_;
-    // What the picture was drawn from: a base picture (empty when it is plain white) and the
-    // calls made on it since.
-    QImage base_;
-    std::vector<DrawCall> calls_;
     std::optional<QPainter> painter_;
     Rgb textColour_ = colour::kBlack;
     BackgroundMode background_ = BackgroundMode::Opaque;

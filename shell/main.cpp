@@ -90,7 +90,9 @@ int main(int argc, char** argv) {
     // and Qt's shortcuts such as Ctrl+Q work only in the active window.
     window.activateWindow();
     if (!quizPath.isEmpty()) {
-        QTimer::singleShot(0, &window, [&window, quizPath] { window.openQuizFile(quizPath); });
+        QTimer::singleShot(0, &window, [&window, quizPath] {
+            window.game().open(std::filesystem::path(quizPath.toStdU16String()));
+        });
     }
     return QApplication::exec();
 }

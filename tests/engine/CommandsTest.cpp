@@ -10,7 +10,7 @@ using test::withOptions;
 
 const std::vector<int> kFullQuiz(kGenreCount, 8);
 
-// A game in its second level, a few questions in, with a name already entered.
+// A game in its second level, a few questions in.
 void playIntoSecondLevel(GameDriver& game) {
     game.open(game.writeQuiz(kFullQuiz));
     for (int question = 0; question < 10; ++question) {
@@ -19,15 +19,26 @@ void playIntoSecondLevel(GameDriver& game) {
         game.tickUntil(Screen::Judging);
     }
     ASSERT_EQ(game.state.level, 1);
-    game.state.playerName = u"前の人";
-    game.state.rankingEntered = true;
+}
+
+// A short game that ends on its first level with one right answer, entered in the ranking
+// under `name`.
+void endGameWithName(GameDriver& game, const std::u16string& name) {
+    game.open(game.writeQuiz(kFullQuiz));
+    game.host.names.push_back(name);
+    for (int question = 0; question < kQuestionsPerLevel; ++question) {
+        game.tickUntil(Screen::Answering);
+        game.answer(question == 0);
+    }
+    game.tickUntil(Screen::GameOver);
+    ASSERT_EQ(game.state.playerName, name);
+    ASSERT_TRUE(game.state.rankingEntered);
 }
 
 TEST(OpenCommand, StartsANewGameOnTheIntroCard) {
     GameDriver game(kDefaultOptions);
+    endGameWithName(game, u"前の人");
     const auto quiz = game.writeQuiz({1, 2, 3});
-    game.state.playerName = u"前の人";
-    game.state.rankingEntered = true;
     const int repaints = game.host.repaints;
     game.open(quiz);
     EXPECT_EQ(game.state.screen, Screen::QuestionIntro);
@@ -77,7 +88,7 @@ TEST(OpenCommand, AFileThatDoesNotLoadStaysOnTheTitle) {
     EXPECT_EQ(game.state.score, 0);
 
     // The title works as usual afterwards.
-    showRanking(game.context);
+    game.showRanking();
     EXPECT_EQ(game.state.screen, Screen::Ranking);
 }
 
@@ -103,13 +114,13 @@ TEST(OpenCommand, APathTooLongToKeepIsRefusedWithTheLoadMessage) {
 TEST(SettingsCommand, SavesEveryTimeAndResetsOnlyForANewPurpose) {
     GameDriver game(kDefaultOptions);
     playIntoSecondLevel(game);
-    std::filesystem::remove(game.context.settingsPath);
+    std::filesystem::remove(game.settingsPath());
 
     const auto entry = game.state.screenEntry;
     const auto score = game.state.score;
     const int repaints = game.host.repaints;
     game.settings(game.state.options);  // OK without changes
-    EXPECT_TRUE(std::filesystem::exists(game.context.settingsPath));
+    EXPECT_TRUE(std::filesystem::exists(game.settingsPath()));
     EXPECT_EQ(game.state.screenEntry, entry);
     EXPECT_EQ(game.state.score, score);
     EXPECT_EQ(game.host.repaints, repaints);
@@ -125,11 +136,10 @@ TEST(SettingsCommand, SavesEveryTimeAndResetsOnlyForANewPurpose) {
     EXPECT_EQ(game.state.level, 0);
     EXPECT_EQ(game.state.questionIndex, 0);
     EXPECT_EQ(game.state.genreCorrect, (std::array<std::int32_t, 8>{}));
-    EXPECT_EQ(game.state.playerName, u"前の人");
     EXPECT_EQ(game.state.quizPath, (game.folder / "quiz.kqd").u16string());
 
     GameState saved;
-    loadSettings(saved, game.context.settingsPath);
+    loadSettings(saved, game.settingsPath());
     EXPECT_EQ(saved.options, withOptions(0, 1, 0, 0, 1));
 
     game.open(game.folder / "quiz.kqd");
@@ -137,6 +147,14 @@ TEST(SettingsCommand, SavesEveryTimeAndResetsOnlyForANewPurpose) {
     game.settings(withOptions(0, 1, 0, 0, 0));  // and back
     EXPECT_EQ(game.state.screen, Screen::Title);
     EXPECT_EQ(game.state.options.studyMode, 0);
+}
+
+TEST(SettingsCommand, ANewPurposeKeepsTheNameOfTheGameThatEnded) {
+    GameDriver game(kDefaultOptions);
+    endGameWithName(game, u"前の人");
+    game.settings(withOptions(1, 0, 1, 1, 1));
+    EXPECT_EQ(game.state.screen, Screen::Title);
+    EXPECT_EQ(game.state.playerName, u"前の人");
 }
 
 TEST(SettingsCommand, OnlyOneCountsAsOn) {
@@ -148,7 +166,7 @@ TEST(SettingsCommand, OnlyOneCountsAsOn) {
 
 TEST(RankingCommand, OnlyFromTheTitle) {
     GameDriver game(kDefaultOptions);
-    showRanking(game.context);
+    game.showRanking();
     EXPECT_EQ(game.state.screen, Screen::Ranking);
     EXPECT_EQ(game.host.repaints, 1);
     game.tap(100, 100);
@@ -158,7 +176,7 @@ TEST(RankingCommand, OnlyFromTheTitle) {
     for (int i = 0; i < 40; ++i) {
         const Screen screen = game.state.screen;
         const int repaints = game.host.repaints;
-        showRanking(game.context);
+        game.showRanking();
         EXPECT_EQ(game.state.screen, screen);
         EXPECT_EQ(game.host.repaints, repaints);
         game.tick();

@@ -3,32 +3,31 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "engine/Commands.h"
-#include "engine/GameState.h"
-#include "engine/Input.h"
-#include "engine/Random.h"
-#include "engine/Ticker.h"
+#include "engine/Game.h"
 #include "persistence/SettingsFile.h"
 #include "quizdata/QuizFixtures.h"
-#include "screens/Painter.h"
+#include "screens/Layout.h"
 #include "support/FakeHost.h"
 #include "support/RecordingSurface.h"
 
 namespace pp::test {
 
-// Drives the real engine, loader, painters and ranking the way the shell does: every tick or
-// input that asks for a repaint is followed by one paint before the next event.
+// Drives the real game the way a frontend does: every event that asks for a repaint is
+// followed by one paint before the next event.
 class GameDriver {
 public:
-    explicit GameDriver(const Options& options, std::uint32_t seed = 1) : random(seed) {
-        context.settingsPath = settingsPathIn(folder.path());
-        loadSettings(state, context.settingsPath);
-        state.options = options;
-        painted_ = host.repaints;
+    explicit GameDriver(const Options& options, std::uint32_t seed = 1)
+        : game(host, settingsPathIn(folder.path()), std::make_unique<MersenneRandom>(seed)) {
+        game.start();
+        game.confirmSettings(options);
+        paintIfAsked();
+        host.repaints = 0;
+        paints = 0;
     }
 
     // Writes a quiz with `counts[g]` labelled questions in genre g and returns its path.
@@ -38,15 +37,17 @@ public:
         return path;
     }
 
-    void open(const std::filesystem::path& path) { after([&] { openQuizFile(context, path); }); }
-    void settings(const Options& chosen) { after([&] { confirmSettings(context, chosen); }); }
-    void tap(unsigned x, unsigned y) { after([&] { onStylusUp(context, x, y); }); }
-    void key(int code) { after([&] { onKeyDown(context, code); }); }
+    void open(const std::filesystem::path& path) { after([&] { game.open(path); }); }
+    void settings(const Options& chosen) { after([&] { game.confirmSettings(chosen); }); }
+    void tap(int x, int y) { after([&] { game.tap(x, y); }); }
+    void key(int code) { after([&] { game.key(code); }); }
+    void command(int id) { after([&] { game.command(id); }); }
+    void showRanking() { after([&] { game.showRanking(); }); }
 
     void tick(int n = 1) {
         for (int i = 0; i < n; ++i) {
             ++ticks;
-            after([&] { pp::tick(context); });
+            after([&] { game.tick(); });
         }
     }
 
@@ -58,8 +59,11 @@ public:
         ASSERT_EQ(state.screen, screen) << "after " << ticks << " ticks";
     }
 
-    // The y of the middle of display row 1..5.
-    static unsigned rowY(int row) { return static_cast<unsigned>(30 + 35 * row + 15); }
+    // Taps the middle of display row 1..5.
+    void tapRow(int row) {
+        const Point middle = layout::choiceRowMiddle(row);
+        tap(middle.x, middle.y);
+    }
 
     // Taps the right row, or the first wrong one, twice: highlight, then confirm.
     void answer(bool right) {
@@ -68,10 +72,12 @@ public:
         if (!right) {
             row = state.correctPosition == 0 ? 2 : 1;
         }
-        tap(120, rowY(row));
-        tap(120, rowY(row));
+        tapRow(row);
+        tapRow(row);
         ASSERT_EQ(state.confirmed, 1);
     }
+
+    [[nodiscard]] const std::filesystem::path& settingsPath() const { return game.settingsPath(); }
 
     // The tick at which each screen was entered, in order.
     std::vector<std::pair<int, Screen>> entries;
@@ -79,11 +85,10 @@ public:
     int ticks = 0;
 
     TempDir folder;
-    GameState state;
     FakeHost host;
     RecordingSurface surface;
-    MersenneRandom random;
-    Context context{state, host, random, {}};
+    Game game;
+    const GameState& state = game.state();
 
 private:
     template <typename Event>
@@ -93,15 +98,16 @@ private:
         if (state.screenEntry != entry) {
             entries.emplace_back(ticks, state.screen);
         }
-        if (host.repaints != painted_) {
-            painted_ = host.repaints;
-            ++paints;
-            surface.clear();
-            paintScreen(context, surface);
-        }
+        paintIfAsked();
     }
 
-    int painted_ = 0;
+    void paintIfAsked() {
+        if (game.needsPaint()) {
+            ++paints;
+            surface.clear();
+            game.paint(surface);
+        }
+    }
 };
 
 // Options by name, for readable tests.

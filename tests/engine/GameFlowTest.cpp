@@ -4,6 +4,7 @@
 #include <numeric>
 
 #include "GameDriver.h"
+#include "engine/Input.h"
 
 namespace pp {
 namespace {
@@ -93,7 +94,7 @@ TEST(GameFlow, GameModeClearedToAllClear) {
     EXPECT_EQ(game.state.ranking[0].name, u"クリア");
     EXPECT_EQ(game.state.ranking[0].score, 3420);
     GameState reloaded;
-    loadSettings(reloaded, game.context.settingsPath);
+    loadSettings(reloaded, game.settingsPath());
     EXPECT_EQ(reloaded.ranking[0].score, 3420);
 
     game.tick(100);
@@ -184,7 +185,7 @@ TEST(GameFlow, TimeOutIsJudgedOnWhatIsHighlighted) {
 
     // The right row highlighted but never confirmed: right, still worth nothing.
     game.tickUntil(Screen::Answering);
-    game.tap(120, GameDriver::rowY(game.state.correctPosition + 1));
+    game.tapRow(game.state.correctPosition + 1);
     game.tick(201);
     EXPECT_EQ(game.state.screen, Screen::Judging);
     EXPECT_EQ(game.surface.of(Kind::Ellipse).size(), 1u);
@@ -227,7 +228,7 @@ TEST(GameFlow, TimeLimitSwitchedOffMidQuestion) {
     EXPECT_EQ(game.state.score, 10);
 
     GameState saved;
-    loadSettings(saved, game.context.settingsPath);
+    loadSettings(saved, game.settingsPath());
     EXPECT_EQ(saved.options, withOptions(1, 0, 0, 0, 0));
 }
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "engine/GameState.h"
+#include "record/GameState.h"
 #include "engine/Input.h"
 #include "support/FakeHost.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "engine/GameState.h"
+#include "record/GameState.h"
 #include "engine/Ticker.h"
 #include "support/FakeHost.h"
 
@@ -105,17 +105,34 @@ TEST_F(TickerTest, WithoutRevealTheAnswerClockStartsFull) {
     EXPECT_EQ(state.timeLeftTicks, 199);
 }
 
-TEST_F(TickerTest, RevealRepaintsEveryTickUntilDoneThenStartsTheClock) {
-    setScreen(state, Screen::RevealQuestion);
+TEST_F(TickerTest, RevealShowsACharacterMoreEveryTickUntilDoneThenStartsTheClock) {
+    state.questionText = u"首都は？";
+    state.questionReady = 1;
+    state.options.gradualReveal = 1;
     state.timeLeftTicks = -1;
-    EXPECT_EQ(run(30), 30);
+    setScreen(state, Screen::LoadQuestion);
+    std::vector<std::int32_t> counts;
+    for (int tick = 0; tick < 4; ++tick) {
+        EXPECT_EQ(run(1), 1);
+        counts.push_back(state.revealCount);
+    }
+    EXPECT_EQ(counts, (std::vector<std::int32_t>{1, 2, 3, 4}));
+    EXPECT_EQ(run(1), 1);  // the whole question, marked done
+    EXPECT_EQ(state.revealDone, 1);
     EXPECT_EQ(state.screen, Screen::RevealQuestion);
-
-    state.revealDone = 1;
     EXPECT_EQ(run(1), 1);
     EXPECT_EQ(state.screen, Screen::Answering);
     EXPECT_EQ(state.revealDone, 0);
     EXPECT_EQ(state.timeLeftTicks, 199);
+}
+
+TEST_F(TickerTest, RevealOfAnEmptyQuestionIsDoneAtOnce) {
+    state.questionReady = 1;
+    state.options.gradualReveal = 1;
+    setScreen(state, Screen::LoadQuestion);
+    run(1);
+    EXPECT_EQ(state.screen, Screen::RevealQuestion);
+    EXPECT_EQ(state.revealDone, 1);
 }
 
 TEST_F(TickerTest, AnswerClockRunsOutOnThe201stTick) {

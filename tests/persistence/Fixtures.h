@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/GameState.h"
+#include "record/GameState.h"
 
 namespace pp::test {
 

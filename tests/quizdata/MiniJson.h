@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "quizdata/Utf8.h"
+#include "tools/common/Utf8.h"
 
 namespace pp::test {
 

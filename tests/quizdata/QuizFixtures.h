@@ -11,7 +11,7 @@
 #include <variant>
 #include <vector>
 
-#include "quizdata/QuizWriter.h"
+#include "tools/common/QuizWriter.h"
 
 namespace pp::test {
 

@@ -2,7 +2,7 @@
 
 #include <random>
 
-#include "quizdata/Cp932.h"
+#include "record/Cp932.h"
 #include "quizdata/QuizFormat.h"
 
 namespace pp {

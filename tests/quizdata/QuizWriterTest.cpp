@@ -4,7 +4,7 @@
 
 #include "QuizFixtures.h"
 #include "quizdata/QuizFile.h"
-#include "quizdata/QuizWriter.h"
+#include "tools/common/QuizWriter.h"
 
 namespace pp {
 namespace {

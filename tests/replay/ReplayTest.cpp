@@ -2,7 +2,6 @@
 
 #include <sstream>
 
-#include "engine/Random.h"
 #include "persistence/SettingsFile.h"
 #include "quizdata/MiniJson.h"
 #include "quizdata/QuizFixtures.h"
@@ -41,7 +40,6 @@ class ReplayTest : public ::testing::Test {
 protected:
     ReplayTest() {
         test::writeBytes(folder / "quiz.kqd", test::quizBytes(test::labelledQuiz(std::vector<int>(8, 8))));
-        loadSettings(state, settingsPathIn(folder.path()));
     }
 
     Event event(Event::Kind kind, int line = 1) {
@@ -91,11 +89,10 @@ protected:
     }
 
     test::TempDir folder;
-    GameState state;
-    MersenneRandom random{1};
     RecordingFrames frames;
     std::ostringstream out;
-    Replayer replayer{state, random, settingsPathIn(folder.path()), frames, out};
+    Replayer replayer{settingsPathIn(folder.path()), 1, frames, out};
+    const GameState& state = replayer.state();
 
 private:
     bool started_ = false;
@@ -184,9 +181,10 @@ TEST_F(ReplayTest, AFrameThatCannotBeKeptStopsTheReplay) {
 }
 
 TEST_F(ReplayTest, EndSummaryEscapesNames) {
-    state.ranking[0].name = u"a\"b\\c\tд";
-    state.ranking[0].score = -5;
-    state.genreAnswered[3] = 4;
+    GameState stored;
+    stored.ranking[0].name = u"a\"b\\c\tд";
+    stored.ranking[0].score = -5;
+    test::writeBytes(settingsPathIn(folder.path()), encodeSettings(stored));
     runAll({});
     replayer.finish();
     const auto printed = lines();
@@ -197,7 +195,6 @@ TEST_F(ReplayTest, EndSummaryEscapesNames) {
     EXPECT_EQ(end["ranking"][0]["name"].string, "a\"b\\c\tд");
     EXPECT_EQ(end["ranking"][0]["score"].number, -5);
     EXPECT_EQ(end["genreAnswered"].items.size(), 8u);
-    EXPECT_EQ(end["genreAnswered"][3].number, 4);
 }
 
 }  // namespace

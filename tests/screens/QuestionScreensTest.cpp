@@ -64,38 +64,25 @@ TEST_F(QuestionScreens, StudyModeShowsAccuracyInsteadOfProgress) {
     EXPECT_EQ(bitmaps().front(), bitmap::kStudyIcon);
 }
 
-TEST_F(QuestionScreens, CountdownShowsZeroOnTimeOutAndErasesWiderOnlyWhenItChanges) {
+TEST_F(QuestionScreens, CountdownShowsWholeSecondsAndZeroOnTimeOut) {
     state.timeLeftTicks = -1;
-    state.lastSecondsShown = 1;
     enterAndPaint(Screen::Answering);
     const auto* countdown = surface.findText(u"あと 0秒");
     ASSERT_NE(countdown, nullptr);
     EXPECT_EQ(countdown->rect, (Rect{11, 247, 65, 263}));
     EXPECT_EQ(countdown->format, TextFormat::Left);
     EXPECT_EQ(countdown->colour, colour::kRed);
-    ASSERT_EQ(surface.of(Kind::Erase).size(), 1u);
-    EXPECT_EQ(surface.of(Kind::Erase)[0].rect, (Rect{3, 247, 65, 263}));
-    EXPECT_EQ(state.lastSecondsShown, 0);
-
-    paint();  // the same second again: the narrow erase
-    EXPECT_EQ(surface.of(Kind::Erase)[0].rect, (Rect{11, 247, 65, 263}));
-
     state.timeLeftTicks = 199;
     paint();
     EXPECT_NE(surface.findText(u"あと 9秒"), nullptr);
-    EXPECT_EQ(surface.of(Kind::Erase)[0].rect.left, 3);
-    EXPECT_EQ(state.lastSecondsShown, 9);
 }
 
-TEST_F(QuestionScreens, WithoutTimeLimitNoCountdownIsDrawnOrErased) {
+TEST_F(QuestionScreens, WithoutTimeLimitNoCountdownIsDrawn) {
     state.options.timeLimit = 0;
-    state.lastSecondsShown = 4;
     enterAndPaint(Screen::Answering);
-    EXPECT_TRUE(surface.of(Kind::Erase).empty());
     for (const auto& text : surface.of(Kind::Text)) {
         EXPECT_NE(text.rect, (Rect{11, 247, 65, 263}));
     }
-    EXPECT_EQ(state.lastSecondsShown, 4);
 }
 
 TEST_F(QuestionScreens, AnsweringDrawsStripThenQuestionThenChoicesTransparently) {
@@ -119,7 +106,7 @@ TEST_F(QuestionScreens, AnsweringDrawsStripThenQuestionThenChoicesTransparently)
     EXPECT_EQ(lines[0].points, (std::vector<Point>{{11, 244}, {229, 244}}));
     EXPECT_EQ(lines[1].points, (std::vector<Point>{{11, 63}, {229, 63}}));
     EXPECT_EQ(lines[1].width, 2);
-    EXPECT_TRUE(surface.of(Kind::Erase).size() == 1);  // only the countdown box
+    EXPECT_EQ(surface.of(Kind::Erase).size(), 1u);  // only the whole picture
 }
 
 TEST_F(QuestionScreens, HighlightedRowIsBlackWithTheLitButton) {
@@ -141,14 +128,15 @@ TEST_F(QuestionScreens, HighlightedRowIsBlackWithTheLitButton) {
 TEST_F(QuestionScreens, TimeOutWithoutSelectionShowsGreyRowsOverTheCross) {
     state.selection = 0;
     state.timeLeftTicks = -1;
+    state.slotsLeft = 7;  // the miss, as the judgement has just counted it
     enterAndPaint(Screen::Judging);
     ASSERT_GE(surface.calls.size(), 3u);
-    // The cross first, then the strip erase, then everything else over it.
-    EXPECT_EQ(surface.calls[0].kind, Kind::Polyline);
-    EXPECT_EQ(surface.calls[0].colour, colour::kRed);
+    // The cross right after the white picture, then everything else over it.
     EXPECT_EQ(surface.calls[1].kind, Kind::Polyline);
-    EXPECT_EQ(surface.calls[2].kind, Kind::Erase);
-    EXPECT_EQ(surface.calls[2].rect, (Rect{11, 247, 235, 268}));
+    EXPECT_EQ(surface.calls[1].colour, colour::kRed);
+    EXPECT_EQ(surface.calls[1].points, (std::vector<Point>{{210, 220}, {50, 60}}));
+    EXPECT_EQ(surface.calls[2].points, (std::vector<Point>{{50, 220}, {210, 60}}));
+    EXPECT_EQ(surface.calls[2].width, 40);
     const std::vector<int> ids = bitmaps();
     EXPECT_EQ(std::vector<int>(ids.end() - 5, ids.end()), (std::vector<int>{107, 108, 109, 110, 111}));
     for (const auto& text : surface.of(Kind::Text)) {
@@ -158,8 +146,7 @@ TEST_F(QuestionScreens, TimeOutWithoutSelectionShowsGreyRowsOverTheCross) {
         }
     }
     EXPECT_NE(surface.findText(u"あと 0秒"), nullptr);
-    // The miss already shows as a cross at the right end of the progress row.
-    EXPECT_EQ(state.slotsLeft, 7);
+    // The miss shows as a cross at the right end of the progress row.
     for (const auto& call : surface.of(Kind::Bitmap)) {
         if (call.at.y == 255) {
             EXPECT_EQ(call.bitmap, call.at.x == 219 ? bitmap::kSlotWrong : bitmap::kSlotOpen);
@@ -167,17 +154,20 @@ TEST_F(QuestionScreens, TimeOutWithoutSelectionShowsGreyRowsOverTheCross) {
     }
 }
 
-TEST_F(QuestionScreens, JudgingRepaintedDrawsNoSecondMark) {
+TEST_F(QuestionScreens, RightAnswerShowsTheBlueCircleOnEveryPaint) {
     state.selection = 1;
-    state.confirmed = 1;
     enterAndPaint(Screen::Judging);
-    EXPECT_EQ(surface.of(Kind::Ellipse).size(), 1u);
-    EXPECT_EQ(state.confirmed, 0);
-    EXPECT_EQ(state.score, 0);  // timeLeftTicks 0: a right answer in the last second
-    paint();
-    EXPECT_TRUE(surface.of(Kind::Ellipse).empty());
-    EXPECT_EQ(state.levelCorrect, 1);
+    const auto circles = surface.of(Kind::Ellipse);
+    ASSERT_EQ(circles.size(), 1u);
+    EXPECT_EQ(circles[0].rect, (Rect{50, 60, 210, 220}));
+    EXPECT_EQ(circles[0].width, 40);
+    EXPECT_EQ(circles[0].colour, colour::kBlue);
+    EXPECT_EQ(surface.calls[1].kind, Kind::Ellipse);  // under everything but the white picture
     EXPECT_EQ(surface.findText(u"富士山")->colour, colour::kBlack);
+    const auto first = surface.calls.size();
+    paint();
+    EXPECT_EQ(surface.calls.size(), first);
+    EXPECT_EQ(surface.of(Kind::Ellipse).size(), 1u);
 }
 
 }  // namespace

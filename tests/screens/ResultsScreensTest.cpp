@@ -120,24 +120,12 @@ TEST_F(ResultsScreens, GameOverShowsBannerChartScoreAndTotals) {
     EXPECT_EQ(totals->rect, (Rect{120, 55, 228, 70}));
     EXPECT_EQ(totals->colour, colour::kBlue);
     EXPECT_EQ(totals->background, BackgroundMode::Transparent);
-    EXPECT_EQ(game.host.nameRequests, 0);
 }
 
 TEST_F(ResultsScreens, AllClearShowsTheCongratulationBanner) {
     state.ranking[kRankingRows - 1].score = 32767;
     enterAndPaint(Screen::AllClear);
     EXPECT_EQ(surface.calls[1].bitmap, bitmap::kAllClearBanner);
-}
-
-TEST_F(ResultsScreens, ScoreAboveTheTenthAsksForTheNameOnceBeforeDrawing) {
-    state.score = 401;
-    state.ranking[kRankingRows - 1].score = 400;
-    game.host.names.push_back(u"たろう");
-    enterAndPaint(Screen::GameOver);
-    EXPECT_EQ(game.host.nameRequests, 1);
-    paint();
-    EXPECT_EQ(game.host.nameRequests, 1);
-    EXPECT_NE(surface.findText(u"得点:     401"), nullptr);
 }
 
 }  // namespace

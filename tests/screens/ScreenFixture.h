@@ -5,14 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "engine/GameState.h"
+#include "record/GameState.h"
 #include "screens/Painter.h"
-#include "support/FakeHost.h"
 #include "support/RecordingSurface.h"
 
 namespace pp::test {
 
-// A game in progress with a question on screen, painted on a recording surface.
+// A game in progress with a question on screen, painted on a recording surface. Every paint
+// starts by making the whole picture white; `calls` begins with that erase.
 struct ScreenTest : ::testing::Test {
     using Kind = RecordingSurface::Kind;
     using Call = RecordingSurface::Call;
@@ -38,7 +38,7 @@ struct ScreenTest : ::testing::Test {
 
     void paint() {
         surface.clear();
-        paintScreen(game.context, surface);
+        paintScreen(state, surface);
     }
 
     // The bitmap ids drawn, in order.
@@ -60,8 +60,7 @@ struct ScreenTest : ::testing::Test {
         return -1;
     }
 
-    TestGame game;
-    GameState& state = game.state;
+    GameState state;
     RecordingSurface surface;
 };
 

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QTimer>
 
+#include <deque>
 #include <functional>
 #include <memory>
 
@@ -27,39 +29,96 @@ inline bool waitFor(const std::function<bool()>& done, int timeoutMs = 3000) {
     return true;
 }
 
-// Runs `handle` on the next modal dialog of type D once it is open (from inside its exec()).
-template <class D>
-void whenDialogOpens(std::function<void(D&)> handle, int timeoutMs = 3000) {
-    auto clock = std::make_shared<QElapsedTimer>();
-    clock->start();
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [handle, clock, poll, timeoutMs] {
-        if (auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget())) {
-            handle(*dialog);
-            return;
+// Answers the modal dialogs a test opens. Each expected dialog gets its handler, run from
+// inside the dialog's own event loop; a modal box that nobody expects (a load error, say) fails
+// the test and is closed, so a regression costs a second instead of the whole test timeout.
+class DialogWatch {
+public:
+    DialogWatch() {
+        timer_.setInterval(10);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
+        timer_.start();
+    }
+    ~DialogWatch() {
+        if (!expected_.empty()) {
+            ADD_FAILURE() << expected_.size() << " expected dialog(s) never opened";
         }
-        if (clock->elapsed() > timeoutMs) {
-            ADD_FAILURE() << "no dialog of the expected type appeared";
-            return;
-        }
-        QTimer::singleShot(10, *poll);
-    };
-    QTimer::singleShot(0, *poll);
-}
+    }
+    DialogWatch(const DialogWatch&) = delete;
+    DialogWatch& operator=(const DialogWatch&) = delete;
 
-// A main window on a temporary documents folder, with a fixed seed and no sound device.
+    // Runs `handle` on the next modal dialog, which must be a D.
+    template <class D>
+    void expect(std::function<void(D&)> handle) {
+        expected_.push_back([handle](QWidget* widget) {
+            auto* dialog = qobject_cast<D*>(widget);
+            if (dialog == nullptr) {
+                return false;
+            }
+            handle(*dialog);
+            return true;
+        });
+    }
+
+private:
+    static constexpr int kUnexpectedAfterMs = 1000;
+
+    void poll() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr || modal == current_) {
+            if (modal == nullptr) {
+                current_ = nullptr;
+            } else if (openFor_.elapsed() > kUnexpectedAfterMs) {
+                ADD_FAILURE() << "an unexpected dialog stayed open: " << modal->windowTitle().toStdString();
+                closeUnexpected(modal);
+            }
+            return;
+        }
+        current_ = modal;
+        openFor_.start();
+        if (!expected_.empty()) {
+            auto handle = std::move(expected_.front());
+            expected_.pop_front();
+            if (!handle(modal)) {
+                ADD_FAILURE() << "a dialog of another kind opened: " << modal->windowTitle().toStdString();
+                closeUnexpected(modal);
+            }
+        }
+    }
+
+    static void closeUnexpected(QWidget* modal) {
+        if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+            dialog->done(QDialog::Rejected);
+        } else {
+            modal->close();
+        }
+    }
+
+    QTimer timer_;
+    std::deque<std::function<bool(QWidget*)>> expected_;
+    QWidget* current_ = nullptr;
+    QElapsedTimer openFor_;
+};
+
+// A main window on a temporary documents folder, with a fixed seed, no sound device and its
+// clock stopped: tests tick the game themselves.
 class ShellTest : public ::testing::Test {
 protected:
     void SetUp() override { window = makeWindow(); }
 
-    std::unique_ptr<MainWindow> makeWindow() {
+    std::unique_ptr<MainWindow> makeWindow(bool clockRunning = false) {
         ShellConfig config;
         config.documentsFolder = folder.path();
         config.randomSeed = 7;
         config.windowScale = 2;
         config.sound = false;
-        return std::make_unique<MainWindow>(config);
+        config.clockRunning = clockRunning;
+        auto made = std::make_unique<MainWindow>(config);
+        QApplication::processEvents();  // the first paint
+        return made;
     }
+
+    const GameState& state() const { return window->game().state(); }
 
     std::filesystem::path writeQuiz(const std::vector<int>& counts) {
         const std::filesystem::path path = folder / "quiz.kqd";
@@ -67,16 +126,37 @@ protected:
         return path;
     }
 
-    static QString qpath(const std::filesystem::path& path) {
-        return QString::fromStdU16String(path.u16string());
+    // Opens a quiz of eight genres of four questions.
+    void openQuiz() {
+        window->game().open(writeQuiz({4, 4, 4, 4, 4, 4, 4, 4}));
+        QApplication::processEvents();
     }
 
-    // Waits until the game shows `screen`, letting the real timer tick.
-    bool reach(Screen screen, int timeoutMs = 5000) {
-        return waitFor([&] { return window->state().screen == screen; }, timeoutMs);
+    void setOptions(const Options& options) {
+        window->game().confirmSettings(options);
+        QApplication::processEvents();
     }
+
+    // Ticks the game `n` times, each followed by the paint it asks for.
+    void tick(int n = 1) {
+        for (int i = 0; i < n; ++i) {
+            window->game().tick();
+            QApplication::processEvents();
+        }
+    }
+
+    // Ticks until the game shows `screen`; false when it takes more than `limit` ticks.
+    bool reach(Screen screen, int limit = 1000) {
+        for (int i = 0; i < limit && state().screen != screen; ++i) {
+            tick();
+        }
+        return state().screen == screen;
+    }
+
+    static QString qpath(const std::filesystem::path& path) { return QString::fromStdU16String(path.u16string()); }
 
     TempDir folder;
+    DialogWatch dialogs;
     std::unique_ptr<MainWindow> window;
 };
 

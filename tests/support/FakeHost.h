@@ -2,10 +2,13 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "engine/GameState.h"
+#include "record/GameState.h"
 #include "engine/Host.h"
 
 namespace pp::test {
@@ -22,9 +25,11 @@ public:
     void playSound(int id) override { sounds.push_back(id); }
     void showMessage(std::u16string_view text, std::u16string_view caption) override {
         messages.push_back({std::u16string(text), std::u16string(caption)});
+        whileOpen();
     }
     std::u16string askPlayerName() override {
         ++nameRequests;
+        whileOpen();
         if (names.empty()) {
             return {};
         }
@@ -32,12 +37,43 @@ public:
         names.pop_front();
         return name;
     }
+    std::optional<std::filesystem::path> chooseQuizFile() override {
+        ++fileDialogs;
+        whileOpen();
+        return chosenFile;
+    }
+    std::optional<Options> editOptions(const Options& current) override {
+        shownOptions.push_back(current);
+        whileOpen();
+        return chosenOptions;
+    }
+    void showAbout() override {
+        ++aboutBoxes;
+        whileOpen();
+    }
+    void quit() override { ++quits; }
+
+    // Runs inside the next modal dialog, as events do in its nested loop.
+    std::function<void()> duringDialog;
 
     int repaints = 0;
     std::vector<int> sounds;
     std::vector<Message> messages;
     std::deque<std::u16string> names;  // what the name dialog returns, one per request
     int nameRequests = 0;
+    std::optional<std::filesystem::path> chosenFile;  // what the open dialog returns
+    int fileDialogs = 0;
+    std::optional<Options> chosenOptions;  // what the settings dialog returns
+    std::vector<Options> shownOptions;
+    int aboutBoxes = 0;
+    int quits = 0;
+
+private:
+    void whileOpen() {
+        if (auto run = std::exchange(duringDialog, nullptr)) {
+            run();
+        }
+    }
 };
 
 // Returns a fixed sequence of values, then repeats it.

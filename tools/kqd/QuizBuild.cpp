@@ -7,8 +7,8 @@
 #include <fstream>
 #include <system_error>
 
-#include "quizdata/Utf8.h"
-#include "quizdata/QuizWriter.h"
+#include "tools/common/Utf8.h"
+#include "tools/common/QuizWriter.h"
 
 namespace pp::kqd {
 namespace {

@@ -29,7 +29,4 @@ std::string dumpText(const QuizContents& quiz);
 // "choices":[5]}]}, in file order, UTF-8.
 std::string dumpJson(const QuizContents& quiz);
 
-// `text` as a JSON string literal, quotes included.
-std::string jsonString(std::u16string_view text);
-
 }  // namespace pp::kqd

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "quizdata/Utf8.h"
+#include "tools/common/Utf8.h"
 
 namespace pp::kqd {
 namespace {

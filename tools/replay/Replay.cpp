@@ -1,17 +1,10 @@
 #include "tools/replay/Replay.h"
 
-#include "QuizDump.h"  // the JSON strings of kqd dump
-#include "engine/Commands.h"
-#include "engine/Input.h"
-#include "engine/Ticker.h"
-#include "screens/Painter.h"
+#include "screens/Layout.h"
+#include "tools/common/Json.h"
 
 namespace pp::replay {
 namespace {
-
-// The middle of a choice row's tap band, and an x inside every band.
-constexpr unsigned kRowTapX = 120;
-unsigned rowTapY(int row) { return static_cast<unsigned>(30 + 35 * row + 15); }
 
 
 std::string jsonArray(const std::array<std::int32_t, kGenreCount>& values) {
@@ -26,13 +19,12 @@ std::string screenJsonName(Screen screen) { return "\"" + std::string(screenName
 
 }  // namespace
 
-Replayer::Replayer(GameState& state, RandomSource& random, std::filesystem::path settingsPath, FrameSink& frames,
-                   std::ostream& out)
-    : context_{state, *this, random, std::move(settingsPath)}, frames_(frames), out_(out) {}
+Replayer::Replayer(std::filesystem::path settingsPath, std::uint32_t seed, FrameSink& frames, std::ostream& out)
+    : game_(*this, std::move(settingsPath), std::make_unique<MersenneRandom>(seed)), frames_(frames), out_(out) {}
 
 std::optional<ScriptError> Replayer::start() {
+    game_.start();
     reportScreen();
-    repaintRequested_ = true;
     return settle(0);
 }
 
@@ -40,49 +32,49 @@ std::optional<ScriptError> Replayer::run(const Event& event) {
     using Kind = Event::Kind;
     switch (event.kind) {
         case Kind::Open:
-            openQuizFile(context_, event.path);
+            game_.open(event.path);
             break;
         case Kind::Tick:
             for (std::uint32_t i = 0; i < event.ticks; ++i) {
                 ++ticks_;
-                tick(context_);
+                game_.tick();
                 if (auto error = settle(event.line)) {
                     return error;
                 }
             }
             return std::nullopt;
         case Kind::Tap:
-            onStylusUp(context_, event.x, event.y);
+            game_.tap(static_cast<int>(event.x), static_cast<int>(event.y));
             break;
         case Kind::Key:
-            onKeyDown(context_, event.keyCode);
+            game_.key(event.keyCode);
             break;
         case Kind::Answer:
             return answer(event);
         case Kind::Settings:
-            confirmSettings(context_, chosenOptions(event));
+            game_.confirmSettings(chosenOptions(event));
             break;
         case Kind::Name:
             names_.push_back(event.name);
             break;
         case Kind::Command:
-            runCommand(event.commandId);
+            game_.command(event.commandId);
             break;
     }
     return settle(event.line);
 }
 
 std::optional<ScriptError> Replayer::answer(const Event& event) {
-    const GameState& state = context_.state;
+    const GameState& state = game_.state();
     if (state.screen != Screen::Answering || state.confirmed != 0) {
         return ScriptError{event.line, "answer: the game is on " + std::string(screenName(state.screen)) +
                                            (state.confirmed != 0 ? " with an answer confirmed" : "") +
                                            ", not waiting for an answer"};
     }
     const int rightRow = state.correctPosition + 1;
-    const int row = event.right ? rightRow : (rightRow == 1 ? 2 : 1);
+    const Point middle = layout::choiceRowMiddle(event.right ? rightRow : (rightRow == 1 ? 2 : 1));
     for (int tap = 0; tap < 2; ++tap) {  // highlight, then confirm
-        onStylusUp(context_, kRowTapX, rowTapY(row));
+        game_.tap(middle.x, middle.y);
         if (auto error = settle(event.line)) {
             return error;
         }
@@ -90,22 +82,8 @@ std::optional<ScriptError> Replayer::answer(const Event& event) {
     return std::nullopt;
 }
 
-void Replayer::runCommand(int id) {
-    switch (id) {
-        case command::kShowRanking:
-            showRanking(context_);
-            break;
-        case command::kQuit:
-        case command::kQuitAccelerator:
-            quitting_ = true;
-            break;
-        default:
-            break;  // the About box changes nothing, and unknown ids go unhandled, as in the program
-    }
-}
-
 Options Replayer::chosenOptions(const Event& event) const {
-    Options chosen = context_.state.options;
+    Options chosen = game_.state().options;
     chosen.soundEffects = event.sound.value_or(chosen.soundEffects);
     chosen.showCorrectAnswer = event.correct.value_or(chosen.showCorrectAnswer);
     chosen.timeLimit = event.limit.value_or(chosen.timeLimit);
@@ -115,17 +93,16 @@ Options Replayer::chosenOptions(const Event& event) const {
 }
 
 std::optional<ScriptError> Replayer::settle(int line) {
-    if (context_.state.screenEntry != reportedEntry_) {
+    if (game_.state().screenEntry != reportedEntry_) {
         reportScreen();
     }
-    if (!repaintRequested_) {
+    if (!game_.needsPaint()) {
         return std::nullopt;
     }
-    repaintRequested_ = false;
     // What the painted picture shows is the screen as it stands when the paint begins.
-    const Screen painted = context_.state.screen;
+    const Screen painted = game_.state().screen;
     frames_.beginFrame();
-    paintScreen(context_, frames_.surface());
+    game_.paint(frames_.surface());
     std::string failure;
     if (!frames_.endFrame(painted, failure)) {
         return ScriptError{line, failure};
@@ -134,7 +111,7 @@ std::optional<ScriptError> Replayer::settle(int line) {
 }
 
 void Replayer::reportScreen() {
-    const GameState& state = context_.state;
+    const GameState& state = game_.state();
     reportedEntry_ = state.screenEntry;
     out_ << "{\"t\":" << ticks_ << ",\"screen\":" << screenJsonName(state.screen) << ",\"score\":" << state.score
          << ",\"level\":" << state.level << ",\"questionIndex\":" << state.questionIndex
@@ -148,7 +125,7 @@ void Replayer::reportScreen() {
 void Replayer::playSound(int id) { out_ << "{\"t\":" << ticks_ << ",\"sound\":" << id << "}\n"; }
 
 void Replayer::showMessage(std::u16string_view text, std::u16string_view) {
-    out_ << "{\"t\":" << ticks_ << ",\"message\":" << kqd::jsonString(text) << "}\n";
+    out_ << "{\"t\":" << ticks_ << ",\"message\":" << jsonString(text) << "}\n";
 }
 
 std::u16string Replayer::askPlayerName() {
@@ -161,12 +138,12 @@ std::u16string Replayer::askPlayerName() {
 }
 
 void Replayer::finish() {
-    const GameState& state = context_.state;
+    const GameState& state = game_.state();
     out_ << "{\"end\":true,\"screen\":" << screenJsonName(state.screen) << ",\"score\":" << state.score
          << ",\"genreCorrect\":" << jsonArray(state.genreCorrect)
          << ",\"genreAnswered\":" << jsonArray(state.genreAnswered) << ",\"ranking\":[";
     for (std::size_t i = 0; i < state.ranking.size(); ++i) {
-        out_ << (i == 0 ? "" : ",") << "{\"name\":" << kqd::jsonString(state.ranking[i].name.view())
+        out_ << (i == 0 ? "" : ",") << "{\"name\":" << jsonString(state.ranking[i].name.view())
              << ",\"score\":" << state.ranking[i].score << "}";
     }
     out_ << "]}\n";

@@ -1,20 +1,20 @@
 #pragma once
 
+#include <cstdint>
 #include <deque>
 #include <filesystem>
 #include <optional>
 #include <ostream>
 #include <string>
 
-#include "engine/GameState.h"
-#include "engine/Host.h"
+#include "engine/Game.h"
 #include "screens/Surface.h"
 #include "tools/replay/ReplayScript.h"
 
 namespace pp::replay {
 
-// Where the replay paints. Every paint is one frame: beginFrame, paintScreen on surface(),
-// then endFrame with the screen that was painted.
+// Where the replay paints. Every paint is one frame: beginFrame, the game's paint on
+// surface(), then endFrame with the screen that was painted.
 class FrameSink {
 public:
     virtual ~FrameSink() = default;
@@ -46,15 +46,15 @@ private:
     NullSurface surface_;
 };
 
-// Runs script events on the real engine, painters and persistence, and reports what happens as
-// JSON lines on `out`: each change of screen, each sound the game starts, each message box, and
-// a summary at the end. Times are the ticks run since the start.
+// Runs script events on the real game (engine, painters and persistence) and reports what
+// happens as JSON lines on `out`: each change of screen, each sound the game starts, each message
+// box, and a summary at the end. Times are the ticks run since the start.
 class Replayer final : private Host {
 public:
-    Replayer(GameState& state, RandomSource& random, std::filesystem::path settingsPath, FrameSink& frames,
-             std::ostream& out);
+    Replayer(std::filesystem::path settingsPath, std::uint32_t seed, FrameSink& frames, std::ostream& out);
 
-    // Reports the title screen and paints it, as the program's first picture.
+    // Reads the settings file, reports the title screen and paints it, as the program's first
+    // picture.
     [[nodiscard]] std::optional<ScriptError> start();
 
     // Runs one event, then the paint it asked for. An error names the event's line.
@@ -66,26 +66,27 @@ public:
     // Prints the closing summary: screen, score, genre counts and the ranking.
     void finish();
 
+    [[nodiscard]] const GameState& state() const { return game_.state(); }
+
 private:
-    void requestRepaint() override { repaintRequested_ = true; }
+    void requestRepaint() override {}  // the replay paints whenever the game needs it
     void playSound(int id) override;
     void showMessage(std::u16string_view text, std::u16string_view caption) override;
     std::u16string askPlayerName() override;
+    void quit() override { quitting_ = true; }
 
     std::optional<ScriptError> answer(const Event& event);
-    void runCommand(int id);
     Options chosenOptions(const Event& event) const;
-    // Reports a new screen if the last step entered one, then paints if a repaint was asked for.
+    // Reports a new screen if the last step entered one, then paints if the game needs it.
     std::optional<ScriptError> settle(int line);
     void reportScreen();
 
-    Context context_;
+    Game game_;
     FrameSink& frames_;
     std::ostream& out_;
     std::deque<std::u16string> names_;
     std::uint32_t reportedEntry_ = 0;
     long long ticks_ = 0;
-    bool repaintRequested_ = false;
     bool quitting_ = false;
 };
 

@@ -8,7 +8,7 @@
 
 #include "engine/Commands.h"
 #include "engine/Input.h"
-#include "quizdata/Utf8.h"
+#include "tools/common/Utf8.h"
 
 namespace pp::replay {
 namespace {

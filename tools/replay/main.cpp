@@ -14,7 +14,6 @@
 
 #include <stdlib.h>
 
-#include "engine/Random.h"
 #include "persistence/SettingsFile.h"
 #include "tools/replay/PngFrames.h"
 #include "tools/replay/Replay.h"
@@ -152,10 +151,7 @@ std::variant<std::vector<pp::replay::Event>, pp::replay::ScriptError> readScript
 
 int play(const Arguments& args, const std::vector<pp::replay::Event>& events, pp::replay::FrameSink& frames,
          const std::filesystem::path& documents) {
-    pp::GameState state;
-    pp::loadSettings(state, pp::settingsPathIn(documents));
-    pp::MersenneRandom random(args.seed);
-    pp::replay::Replayer replayer(state, random, pp::settingsPathIn(documents), frames, std::cout);
+    pp::replay::Replayer replayer(pp::settingsPathIn(documents), args.seed, frames, std::cout);
     if (auto error = replayer.start()) {
         return reportScriptError(args.script, *error);
     }

@@ -3,9 +3,18 @@
 #include <cstdint>
 #include <random>
 
-#include "engine/Host.h"
-
 namespace pp {
+
+// The pseudo-random source of question and choice draws. The program seeds it from the OS;
+// tests and replays give a fixed seed or sequence so that games repeat exactly.
+class RandomSource {
+public:
+    virtual ~RandomSource() = default;
+    virtual std::uint32_t next() = 0;
+};
+
+// A value in 0..n-1 from the source: the 32-bit value modulo n, unsigned. `n` must be positive.
+inline std::uint32_t draw(RandomSource& random, std::uint32_t n) { return random.next() % n; }
 
 // The default source: a Mersenne Twister, seeded from the OS unless a seed is given.
 class MersenneRandom final : public RandomSource {

@@ -1,11 +1,11 @@
-#include "quizdata/QuizWriter.h"
+#include "tools/common/QuizWriter.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
-#include "quizdata/Cp932.h"
-#include "quizdata/Utf8.h"
+#include "record/Cp932.h"
+#include "tools/common/Utf8.h"
 
 namespace pp {
 namespace {

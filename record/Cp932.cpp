@@ -1,4 +1,4 @@
-#include "quizdata/Cp932.h"
+#include "record/Cp932.h"
 
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_cb.h>

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "quizdata/Cp932.h"
+#include "record/Cp932.h"
 
 namespace pp {
 namespace {

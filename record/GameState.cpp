@@ -1,4 +1,4 @@
-#include "engine/GameState.h"
+#include "record/GameState.h"
 
 namespace pp {
 
@@ -39,6 +39,18 @@ int totalQuestionCount(const GameState& state) {
         total += genre.questionCount;
     }
     return total;
+}
+
+std::u16string_view choiceText(const GameState& state, int position) {
+    int stored = 0;
+    if (position >= 0 && position < kChoiceCount) {
+        stored = state.choiceOrder[static_cast<std::size_t>(position)];
+    }
+    // A damaged order entry shows the right answer rather than reading past the choices.
+    if (stored < 1 || stored >= kChoiceCount) {
+        stored = 0;
+    }
+    return state.choices[static_cast<std::size_t>(stored)].view();
 }
 
 }  // namespace pp

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "engine/FixedText.h"
+#include "record/FixedText.h"
 
 namespace pp {
 
@@ -71,8 +71,8 @@ struct Options {
 // What the options are when no settings file exists yet.
 inline constexpr Options kDefaultOptions{1, 0, 1, 1, 0};
 
-// The one record of the whole game. Plain data: the engine, the loader, the painters and the
-// settings code all work on the same instance.
+// The one record of the whole game. Plain data: the engine changes it; the loader and the
+// settings code fill it; the painters only read it.
 struct GameState {
     // Options.
     Options options;
@@ -86,7 +86,6 @@ struct GameState {
     std::int32_t selection = 0;  // highlighted display row 1..5, 0 = none
     std::int16_t confirmed = 0;
     std::int32_t timeLeftTicks = 0;
-    std::int32_t lastSecondsShown = 0;
 
     // Scoring and progress.
     std::int16_t score = 0;
@@ -115,7 +114,6 @@ struct GameState {
     // Counts entries into screens, so that the work a screen does when first painted runs once
     // per entry however often it is painted. Changed only through setScreen.
     std::uint32_t screenEntry = 0;
-    std::uint32_t entryWorkDone = 0;  // the screenEntry whose one-time work has run
 };
 
 // Moves to `next` as a new entry into that screen (its one-time paint work will run again).
@@ -131,18 +129,12 @@ void resetGame(GameState& state);
 // The sum of the eight genres' question counts.
 int totalQuestionCount(const GameState& state);
 
-}  // namespace pp
+// The stored choice shown at display position 0..4.
+std::u16string_view choiceText(const GameState& state, int position);
 
-namespace pp {
-
-// True the first time it is asked for the current entry into the current screen, false on
-// every later paint of that entry: the work a screen does when it appears runs once.
-inline bool takeEntryWork(GameState& state) {
-    if (state.entryWorkDone == state.screenEntry) {
-        return false;
-    }
-    state.entryWorkDone = state.screenEntry;
-    return true;
+// True when the highlighted row is the right answer.
+inline bool answerIsRight(const GameState& state) {
+    return state.selection != 0 && state.selection - 1 == state.correctPosition;
 }
 
 }  // namespace pp

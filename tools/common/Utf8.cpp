@@ -1,4 +1,4 @@
-#include "quizdata/Utf8.h"
+#include "tools/common/Utf8.h"
 
 namespace pp {
 namespace {

@@ -1,0 +1,223 @@
+#include "engine/Game.h"
+
+#include <utility>
+
+#include "engine/Commands.h"
+#include "engine/Input.h"
+#include "engine/Judge.h"
+#include "engine/Messages.h"
+#include "engine/Sounds.h"
+#include "engine/Ticker.h"
+#include "persistence/Ranking.h"
+#include "persistence/SettingsFile.h"
+#include "quizdata/QuestionLoader.h"
+#include "screens/Painter.h"
+
+namespace pp {
+
+class Game::Call {
+public:
+    explicit Call(Game& game) : game_(game) { ++game_.callDepth_; }
+    ~Call() {
+        if (--game_.callDepth_ == 0) {
+            game_.runWaitingOpen();
+        }
+    }
+    Call(const Call&) = delete;
+    Call& operator=(const Call&) = delete;
+
+private:
+    Game& game_;
+};
+
+namespace {
+
+// Counts a dialog of the game as open for as long as it runs.
+class DialogOpen {
+public:
+    explicit DialogOpen(int& count) : count_(count) { ++count_; }
+    ~DialogOpen() { --count_; }
+    DialogOpen(const DialogOpen&) = delete;
+    DialogOpen& operator=(const DialogOpen&) = delete;
+
+private:
+    int& count_;
+};
+
+}  // namespace
+
+Game::Game(Host& host, std::filesystem::path settingsPath, std::unique_ptr<RandomSource> random)
+    : host_(host),
+      random_(random ? std::move(random) : std::make_unique<MersenneRandom>()),
+      context_{state_, *this, *random_, std::move(settingsPath)} {}
+
+Game::~Game() = default;
+
+void Game::start() {
+    Call call(*this);
+    loadSettings(state_, context_.settingsPath);
+    requestRepaint();
+}
+
+void Game::tick() {
+    Call call(*this);
+    pp::tick(context_);
+}
+
+void Game::key(int keyCode) {
+    Call call(*this);
+    onKeyDown(context_, keyCode);
+}
+
+void Game::tap(int x, int y) {
+    Call call(*this);
+    onStylusUp(context_, x, y);
+}
+
+void Game::open(const std::filesystem::path& path) {
+    // A new game must not start under a dialog of the running one: the name dialog, for one,
+    // is about to store this game's score.
+    if (dialogsOpen_ > 0) {
+        waitingOpen_ = path;
+        return;
+    }
+    Call call(*this);
+    openQuizFile(context_, path);
+}
+
+void Game::confirmSettings(const Options& chosen) {
+    Call call(*this);
+    pp::confirmSettings(context_, chosen);
+}
+
+void Game::showRanking() {
+    Call call(*this);
+    pp::showRanking(context_);
+}
+
+void Game::command(int id) {
+    Call call(*this);
+    switch (id) {
+        case command::kQuitAccelerator:
+        case command::kQuit:
+            // Nothing is saved here: the settings file is written on every change already.
+            quit();
+            break;
+        case command::kAbout:
+            showAbout();
+            break;
+        case command::kOpen:
+            if (auto chosen = chooseQuizFile()) {
+                openQuizFile(context_, *chosen);
+            }
+            break;
+        case command::kSettings:
+            // The game keeps running behind the dialog on the old options until it is confirmed.
+            if (auto chosen = editOptions(state_.options)) {
+                pp::confirmSettings(context_, *chosen);
+            }
+            break;
+        case command::kShowRanking:
+            pp::showRanking(context_);
+            break;
+        default:
+            break;
+    }
+}
+
+void Game::paint(Surface& surface) {
+    if (painting_) {
+        return;  // asked from a dialog that this paint opened: the paint under way draws last
+    }
+    Call call(*this);
+    painting_ = true;
+    needsPaint_ = false;
+    runEntryWork();
+    paintScreen(state_, surface);
+    painting_ = false;
+    if (needsPaint_) {
+        host_.requestRepaint();  // asked for while the entry work ran
+    }
+}
+
+void Game::runEntryWork() {
+    if (entryWorkDone_ == state_.screenEntry) {
+        return;
+    }
+    entryWorkDone_ = state_.screenEntry;
+    switch (state_.screen) {
+        case Screen::LoadQuestion:
+            // A failure leaves questionReady false, and the tick waits on this screen.
+            if (loadQuestion(state_, *random_, state_.quizPath.view()) != LoadResult::Ok) {
+                showMessage(kLoadErrorText, kLoadErrorCaption);
+            }
+            break;
+        case Screen::Judging:
+            judgeAnswer(context_);
+            break;
+        case Screen::ShowCorrect:
+            playEffect(context_, sound::kShowCorrect);
+            break;
+        case Screen::LevelClear:
+            playEffect(context_, sound::kLevelClear);
+            break;
+        case Screen::GameOver:
+        case Screen::AllClear:
+            // The name dialog shows over the previous picture; the results are drawn after it.
+            playEffect(context_, state_.screen == Screen::GameOver ? sound::kGameOver : sound::kAllClear);
+            offerRanking();
+            break;
+        default:
+            break;
+    }
+}
+
+void Game::offerRanking() {
+    if (!rankingOffered(state_)) {
+        return;
+    }
+    const std::u16string name = askPlayerName();
+    enterRanking(state_, name);
+    saveSettings(state_, context_.settingsPath);
+}
+
+void Game::runWaitingOpen() {
+    if (waitingOpen_ && dialogsOpen_ == 0) {
+        const std::filesystem::path path = std::exchange(waitingOpen_, std::nullopt).value();
+        open(path);
+    }
+}
+
+void Game::requestRepaint() {
+    if (!needsPaint_) {
+        needsPaint_ = true;
+        host_.requestRepaint();
+    }
+}
+
+void Game::showMessage(std::u16string_view text, std::u16string_view caption) {
+    DialogOpen open(dialogsOpen_);
+    host_.showMessage(text, caption);
+}
+
+std::u16string Game::askPlayerName() {
+    DialogOpen open(dialogsOpen_);
+    return host_.askPlayerName();
+}
+
+std::optional<std::filesystem::path> Game::chooseQuizFile() {
+    DialogOpen open(dialogsOpen_);
+    return host_.chooseQuizFile();
+}
+
+std::optional<Options> Game::editOptions(const Options& current) {
+    DialogOpen open(dialogsOpen_);
+    return host_.editOptions(current);
+}
+
+void Game::showAbout() {
+    DialogOpen open(dialogsOpen_);
+    host_.showAbout();
+}
+
+}  // namespace pp
