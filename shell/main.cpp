@@ -9,8 +9,10 @@
 
 #include "resources/Resources.h"
 #include "shell/Documents.h"
+#include "shell/FirstFrameReport.h"
 #include "shell/MainWindow.h"
 #include "shell/QtSurface.h"
+#include "shell/ScreenView.h"
 #include "shell/SingleInstance.h"
 
 namespace {
@@ -85,6 +87,8 @@ int main(int argc, char** argv) {
     pp::MainWindow window(config);
     QObject::connect(&instance, &pp::SingleInstance::activationRequested, &window,
                      &pp::MainWindow::activateFromOtherCopy);
+    // The first real frame is the title, painted once the game's first paint request is served.
+    pp::FirstFrameReport::arm(window.view(), [&window] { return !window.game().needsPaint(); });
     window.show();
     // Without a window manager (a kiosk, a test server) nobody else makes the window active,
     // and Qt's shortcuts such as Ctrl+Q work only in the active window.

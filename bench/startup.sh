@@ -1,0 +1,77 @@
+#!/bin/sh
+# Start-up benchmark: starts the game and a bare Qt window (bench/BareWindow.cpp) in turn, RUNS
+# times each, on Qt's offscreen platform and on a private X server, and prints the median CPU
+# time and peak resident size of each at its first painted frame, and the game's ratio to the
+# bare window. Usage, after a build (about a minute; not part of the test run):
+#   bench/startup.sh [BUILD_DIR] [RUNS]
+#
+# The frame: both programs carry the same probe (shell/FirstFrameReport.h). It watches the
+# paint events of the widget that shows the picture; at the first one showing a ready picture
+# (for the game, once the title has been painted into its picture) it waits until the window's
+# update has copied the painted widgets to the window, then writes getrusage's CPU time (user +
+# system, every thread) and peak RSS to the file in PERNA_FIRST_FRAME_REPORT and exits.
+set -eu
+
+build=${1:-build}
+runs=${2:-10}
+game="$build/shell/pocketperna"
+bare="$build/bench/bare_window"
+for program in "$game" "$bare"; do
+    [ -x "$program" ] || { echo "startup.sh: $program is not built" >&2; exit 1; }
+done
+
+work=$(mktemp -d)
+. "$(dirname "$0")/../tools/private_x.sh"
+clean_up_on_exit "$work"
+use_fresh_home "$work"
+
+# Runs a program once to its first frame; prints "CPU_US RSS_KB".
+measure() {
+    report="$work/report"
+    rm -f "$report"
+    # Fresh runtime and temporary folders: the single-instance socket lives in the temporary
+    # folder, and a copy of the game running elsewhere on the machine must not answer it.
+    mkdir -m 700 "$work/run" "$work/tmp"
+    XDG_RUNTIME_DIR="$work/run" TMPDIR="$work/tmp" PERNA_FIRST_FRAME_REPORT="$report" \
+        timeout 30 "$@" >/dev/null 2>"$work/stderr" || true
+    rm -rf "$work/run" "$work/tmp"
+    if [ ! -s "$report" ]; then
+        echo "startup.sh: no report from $1:" >&2
+        cat "$work/stderr" >&2
+        return 1
+    fi
+    sed 's/cpu_us=\([0-9]*\) maxrss_kb=\([0-9]*\)/\1 \2/' "$report"
+}
+
+# The median of column $1 of file $2.
+median() {
+    sort -n -k "$1" "$2" | awk -v c="$1" '{ v[NR] = $c } END { print v[int((NR + 1) / 2)] }'
+}
+
+# Measures both programs on the platform the environment selects; $1 names it in the output.
+compare() {
+    name=$1
+    : >"$work/game" && : >"$work/bare"
+    # One start each first, so that both find the page cache and the settings file warm.
+    measure "$game" >/dev/null
+    measure "$bare" >/dev/null
+    i=0
+    while [ "$i" -lt "$runs" ]; do
+        measure "$bare" >>"$work/bare"
+        measure "$game" >>"$work/game"
+        i=$((i + 1))
+    done
+    game_cpu=$(median 1 "$work/game")
+    bare_cpu=$(median 1 "$work/bare")
+    game_rss=$(median 2 "$work/game")
+    bare_rss=$(median 2 "$work/bare")
+    awk -v n="$name" -v r="$runs" -v gc="$game_cpu" -v bc="$bare_cpu" -v gr="$game_rss" -v br="$bare_rss" 'BEGIN {
+        printf "%-9s  runs %d  CPU to first frame: game %6.1f ms, bare %6.1f ms, ratio %.2f\n", n, r, gc / 1000, bc / 1000, gc / bc
+        printf "%-9s          peak RSS:           game %6.1f MB, bare %6.1f MB, ratio %.2f\n", "", gr / 1024, br / 1024, gr / br
+    }'
+}
+
+QT_QPA_PLATFORM=offscreen compare offscreen
+
+start_private_x "$work/xvfb.log" || { echo "startup.sh: cannot start Xvfb" >&2; exit 1; }
+QT_QPA_PLATFORM=xcb compare xvfb
