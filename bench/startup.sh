@@ -31,10 +31,10 @@ measure() {
     rm -f "$report"
     # Fresh runtime and temporary folders: the single-instance socket lives in the temporary
     # folder, and a copy of the game running elsewhere on the machine must not answer it.
-    mkdir -m 700 "$work/run" "$work/tmp"
-    XDG_RUNTIME_DIR="$work/run" TMPDIR="$work/tmp" PERNA_FIRST_FRAME_REPORT="$report" \
+    mkdir -m 700 "$work/program-run" "$work/program-tmp"
+    XDG_RUNTIME_DIR="$work/program-run" TMPDIR="$work/program-tmp" PERNA_FIRST_FRAME_REPORT="$report" \
         timeout 30 "$@" >/dev/null 2>"$work/stderr" || true
-    rm -rf "$work/run" "$work/tmp"
+    rm -rf "$work/program-run" "$work/program-tmp"
     if [ ! -s "$report" ]; then
         echo "startup.sh: no report from $1:" >&2
         cat "$work/stderr" >&2
