@@ -33,14 +33,6 @@ bool isWide(char16_t c) {
 bool isHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool isLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
-// The index after the character at `i`, keeping surrogate pairs whole.
-std::size_t nextCharacter(std::u16string_view text, std::size_t i) {
-    if (isHighSurrogate(text[i]) && i + 1 < text.size() && isLowSurrogate(text[i + 1])) {
-        return i + 2;
-    }
-    return i + 1;
-}
-
 std::size_t trimTrailingSpaces(std::u16string_view text, std::size_t start, std::size_t end) {
     while (end > start && isSpace(text[end - 1])) {
         --end;
@@ -56,11 +48,11 @@ void wrapParagraph(std::u16string_view text, std::size_t start, std::size_t end,
         std::size_t breakAt = kNoBreak;
         std::size_t lastOpportunity = kNoBreak;
         int lineWidth = 0;
-        for (std::size_t i = lineStart; i < end; i = nextCharacter(text, i)) {
+        for (std::size_t i = lineStart; i < end; i = characterEnd(text, i)) {
             if (i > lineStart && mayBreakBetween(text[i - 1], text[i])) {
                 lastOpportunity = i;
             }
-            lineWidth += measure(text.substr(i, nextCharacter(text, i) - i));
+            lineWidth += measure(text.substr(i, characterEnd(text, i) - i));
             // Spaces may hang past the edge; only visible characters make a line too wide.
             if (i > lineStart && !isSpace(text[i]) && lineWidth > width) {
                 breakAt = lastOpportunity != kNoBreak ? lastOpportunity : i;
@@ -83,6 +75,13 @@ void wrapParagraph(std::u16string_view text, std::size_t start, std::size_t end,
 }
 
 }  // namespace
+
+std::size_t characterEnd(std::u16string_view text, std::size_t i) {
+    if (isHighSurrogate(text[i]) && i + 1 < text.size() && isLowSurrogate(text[i + 1])) {
+        return i + 2;
+    }
+    return i + 1;
+}
 
 bool mayBreakBetween(char16_t before, char16_t after) {
     if (isSpace(after)) {

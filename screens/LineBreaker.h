@@ -29,4 +29,7 @@ std::vector<TextLine> breakLines(std::u16string_view text, int width, bool wrap,
 // True when a wrapped line may end between `before` and `after`.
 bool mayBreakBetween(char16_t before, char16_t after);
 
+// The index after the character that starts at `i`: a surrogate pair is one character.
+std::size_t characterEnd(std::u16string_view text, std::size_t i);
+
 }  // namespace pp

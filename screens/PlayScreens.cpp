@@ -80,13 +80,15 @@ void paintRevealQuestion(const GameState& state, Surface& surface) {
     drawBitmapAt(surface, levelIcon(state), layout::kQuestionIcon);
     surface.setTextColour(colour::kBlack);
     surface.setBackgroundMode(BackgroundMode::Opaque);
-    std::u16string_view shown = state.questionText.view();
+    const std::u16string_view question = state.questionText.view();
+    std::size_t shown = question.size();
     if (state.revealDone != 1) {
         // Never show half of a surrogate pair; the pair appears whole on the next paint.
-        const auto count = static_cast<std::size_t>(std::max(state.revealCount, 0));
-        shown = shown.substr(0, fittingLength(shown, count));
+        shown = fittingLength(question, static_cast<std::size_t>(std::max(state.revealCount, 0)));
     }
-    surface.drawText(shown, layout::kQuestionText, TextFormat::Wrap);
+    // The whole question is laid out on every step, so a character appears where it will stay
+    // even when a later one moves a line break.
+    surface.drawTextPrefix(question, shown, layout::kQuestionText, TextFormat::Wrap);
 }
 
 void paintShowCorrect(const GameState& state, Surface& surface) {

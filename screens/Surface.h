@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string_view>
@@ -49,9 +50,14 @@ enum class TextFormat : int {
     WrapCentre = 17,        // centred, wrapped
     WrapRight = 18,         // right-aligned, wrapped
     WrapCentreMiddle = 21,  // laid out exactly like WrapCentre
+    // One line per line break, never wrapped; a line wider than the rectangle is squeezed
+    // horizontally to its width, so a name or label always shows whole on its line.
+    LeftCondensed = 40,
+    CentreCondensed = 41,
 };
 
 inline bool wraps(TextFormat format) { return static_cast<int>(format) & 16; }
+inline bool condenses(TextFormat format) { return static_cast<int>(format) & 32; }
 
 enum class BackgroundMode {
     Opaque,       // each line of text first fills its own extent with white
@@ -82,6 +88,11 @@ public:
 
     // Draws text in the rectangle with the current text colour and background mode.
     virtual void drawText(std::u16string_view text, Rect rect, TextFormat format) = 0;
+
+    // Lays the whole text out as drawText would, but draws only its first `shownUnits` UTF-16
+    // units, each where it stands in the whole layout: a text revealed step by step never moves.
+    virtual void drawTextPrefix(std::u16string_view text, std::size_t shownUnits, Rect rect,
+                                TextFormat format) = 0;
 
     // A solid line through the points in order.
     virtual void drawPolyline(std::span<const Point> points, int width, Rgb colour) = 0;

@@ -1,66 +1,30 @@
 #include "shell/QtSurface.h"
 
-#include <QFontDatabase>
-#include <QFontMetricsF>
-#include <QPainterPath>
 #include <QPen>
-#include <QString>
 
 #include <algorithm>
 #include <unordered_map>
 
+#include "resources/Resources.h"
 #include "screens/Bitmaps.h"
-#include "screens/LineBreaker.h"
+#include "screens/TextLayout.h"
+#include "shell/GameFont.h"
 
 namespace pp {
 namespace {
 
-// Every line of text is exactly this many logical pixels high, so layouts match the device.
-constexpr int kLineHeight = 12;
-constexpr int kFontPixels = 12;
-// The face's own half-width space is as wide as a digit, which would push padded numbers
-// ("得点:%8d") out of their boxes; the device's proportional system font had narrow spaces,
-// and so does this surface.
-constexpr int kSpaceAdvance = 3;
-const QString kFontResource = QStringLiteral(":/fonts/VL-Gothic-Regular.ttf");
-const QString kFontFamily = QStringLiteral("VL Gothic");
-
-// What every surface shares: loaded once, kept for the life of the program.
-struct Assets {
+// The bitmap catalogue, loaded once and kept for the life of the program.
+struct Bitmaps {
     bool loaded = false;
-    QFont font;
-    qreal baseline = 10.0;  // from the top of a line to its baseline, in logical pixels
-    std::optional<QFontMetricsF> metrics;
-    std::unordered_map<int, QImage> bitmaps;
+    std::unordered_map<int, QImage> images;
 };
 
-Assets& assets() {
-    static Assets shared;
+Bitmaps& bitmaps() {
+    static Bitmaps shared;
     return shared;
 }
 
-QFont makeFont() {
-    QString family = kFontFamily;
-    const int id = QFontDatabase::addApplicationFont(kFontResource);
-    if (id >= 0 && !QFontDatabase::applicationFontFamilies(id).isEmpty()) {
-        family = QFontDatabase::applicationFontFamilies(id).constFirst();
-    }
-    QFont font(family);
-    font.setPixelSize(kFontPixels);
-    font.setKerning(false);
-    // Text is drawn again over itself on the screens that do not erase (transparently, and in
-    // another colour when the highlight moves): with antialiasing the soft edges would build
-    // up and leave fringes, so glyphs are drawn with hard edges like the device's.
-    font.setStyleStrategy(QFont::NoAntialias);
-    font.setHintingPreference(QFont::PreferFullHinting);
-    return font;
-}
-
 QColor toQColor(Rgb colour) { return {colour.r, colour.g, colour.b}; }
-
-QString toQString(std::u16string_view text) {
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // Diagonal lines are smoothed; horizontal and vertical ones stay crisp, since the screens
 // that redraw without erasing would otherwise thicken their soft ends.
@@ -73,41 +37,16 @@ bool hasDiagonal(std::span<const Point> points) {
     return false;
 }
 
-// Walks a line as it is drawn: each run of characters other than the ASCII space is handed
-// to `place` with its x offset from the line's start; returns the line's width.
-template <typename Place>
-int walkLine(std::u16string_view line, const QFontMetricsF& metrics, Place place) {
-    int x = 0;
-    std::size_t pos = 0;
-    while (pos < line.size()) {
-        if (line[pos] == u' ') {
-            x += kSpaceAdvance;
-            ++pos;
-            continue;
-        }
-        const std::size_t end = std::min(line.find(u' ', pos), line.size());
-        const QString run = toQString(line.substr(pos, end - pos));
-        place(run, x);
-        x += qRound(metrics.horizontalAdvance(run));
-        pos = end;
+// Draws the glyphs of `piece` whose characters start before unit `shown`.
+void drawGlyphsBefore(QPainter& painter, QPointF origin, const ShapedText::Piece& piece, std::size_t shown) {
+    const auto count = std::lower_bound(piece.units.begin(), piece.units.end(), shown) - piece.units.begin();
+    if (count == 0) {
+        return;
     }
-    return x;
-}
-
-// The x of a line of `lineWidth` in `rect` for `format`.
-int lineLeft(Rect rect, int lineWidth, TextFormat format) {
-    switch (format) {
-        case TextFormat::WrapCentre:
-        case TextFormat::WrapCentreMiddle:
-            return rect.left + (rect.width() - lineWidth) / 2;
-        case TextFormat::Right:
-        case TextFormat::WrapRight:
-            return rect.right - lineWidth;
-        case TextFormat::Left:
-        case TextFormat::Wrap:
-            break;
-    }
-    return rect.left;
+    QGlyphRun part = piece.glyphs;
+    part.setGlyphIndexes(piece.glyphs.glyphIndexes().first(count));
+    part.setPositions(piece.glyphs.positions().first(count));
+    painter.drawGlyphRun(origin, part);
 }
 
 }  // namespace
@@ -136,30 +75,23 @@ private:
 };
 
 void QtSurface::loadAssets() {
-    Assets& shared = assets();
+    GameFont::instance();
+    Bitmaps& shared = bitmaps();
     if (shared.loaded) {
         return;
     }
     shared.loaded = true;
-    shared.font = makeFont();
-    const QFontMetricsF& metrics = shared.metrics.emplace(shared.font);
-    // Centre the font's ascent and descent in the 12-pixel line, on a whole pixel so that
-    // every scale puts the glyphs at the same place.
-    shared.baseline = qRound(metrics.ascent() + (kLineHeight - metrics.ascent() - metrics.descent()) / 2);
     for (const bitmap::CatalogueEntry& entry : bitmap::kCatalogue) {
-        QImage image(QStringLiteral(":/bitmaps/%1.bmp").arg(entry.id));
+        QImage image(resources::bitmapPath(entry.id));
         if (!image.isNull()) {
-            shared.bitmaps.emplace(entry.id, image.convertToFormat(QImage::Format_RGB32));
+            shared.images.emplace(entry.id, image.convertToFormat(QImage::Format_RGB32));
         }
     }
 }
 
-QFont QtSurface::gameFont() {
-    loadAssets();
-    return assets().font;
-}
+QFont QtSurface::gameFont() { return GameFont::instance().font(); }
 
-QtSurface::QtSurface(int scale) : scale_(std::max(1, scale)) {
+QtSurface::QtSurface(int scale) : scale_(std::max(1, scale)), texts_(std::make_unique<ShapedTextCache>()) {
     loadAssets();
     image_ = QImage(kClientWidth * scale_, kClientHeight * scale_, QImage::Format_RGB32);
     image_.fill(Qt::white);
@@ -170,7 +102,6 @@ QtSurface::~QtSurface() { painter_.reset(); }
 void QtSurface::openPainter() {
     painter_.emplace(&image_);
     painter_->scale(scale_, scale_);
-    painter_->setFont(assets().font);
     painter_->setRenderHint(QPainter::SmoothPixmapTransform, false);
 }
 
@@ -200,10 +131,7 @@ void QtSurface::setScale(int scale) {
     }
 }
 
-int QtSurface::textWidth(std::u16string_view text) {
-    loadAssets();
-    return walkLine(text, *assets().metrics, [](const QString&, int) {});
-}
+int QtSurface::textWidth(std::u16string_view text) { return lineWidth(text, GameFont::characterWidth); }
 
 Rect QtSurface::clientRect() const { return {0, 0, kClientWidth, kClientHeight}; }
 
@@ -219,8 +147,8 @@ void QtSurface::eraseRect(Rect rect) {
 }
 
 void QtSurface::drawBitmap(int id, int x, int y) {
-    const auto found = assets().bitmaps.find(id);
-    if (found == assets().bitmaps.end()) {
+    const auto found = bitmaps().images.find(id);
+    if (found == bitmaps().images.end()) {
         return;
     }
     const QImage& bitmap = found->second;
@@ -233,31 +161,51 @@ void QtSurface::drawBitmap(int id, int x, int y) {
 }
 
 void QtSurface::drawText(std::u16string_view text, Rect rect, TextFormat format) {
-    if (text.empty() || rect.width() <= 0 || rect.height() <= 0) {
+    drawTextPrefix(text, text.size(), rect, format);
+}
+
+void QtSurface::drawTextPrefix(std::u16string_view text, std::size_t shownUnits, Rect rect, TextFormat format) {
+    shownUnits = std::min(shownUnits, text.size());
+    if (shownUnits == 0 || rect.width() <= 0 || rect.height() <= 0) {
         return;
     }
-    const std::vector<TextLine> lines = breakLines(text, rect.width(), wraps(format), textWidth);
+    const ShapedText& shaped = texts_->get(text, rect.width(), rect.height(), format);
     Session session(*this);
     QPainter& painter = session.painter();
     painter.save();
     painter.setClipRect(QRect(rect.left, rect.top, rect.width(), rect.height()));
     painter.setPen(toQColor(textColour_));
-    int top = rect.top;
-    for (const TextLine& line : lines) {
-        if (top >= rect.bottom) {
-            break;
-        }
-        const std::u16string_view run = text.substr(line.start, line.length);
-        const int width = textWidth(run);
-        const int left = lineLeft(rect, width, format);
+    const qreal baseline = GameFont::instance().baseline();
+    for (std::size_t l = 0; l < shaped.lines.size() && shaped.lines[l].start < shownUnits; ++l) {
+        const PlacedLine& line = shaped.lines[l];
+        const bool whole = line.start + line.length <= shownUnits;
+        const int left = rect.left + line.left;
+        const int top = rect.top + line.top;
+        // A condensing format squeezes a line wider than its box to the box.
+        const qreal squeeze = line.width > line.drawnWidth ? qreal(line.drawnWidth) / line.width : 1.0;
         if (background_ == BackgroundMode::Opaque) {
-            painter.fillRect(QRect(left, top, width, kLineHeight), Qt::white);
+            const int shownWidth =
+                whole ? line.drawnWidth
+                      : qCeil(textWidth(text.substr(line.start, shownUnits - line.start)) * squeeze);
+            painter.fillRect(QRect(left, top, shownWidth, kTextLineHeight), Qt::white);
         }
-        const qreal baseline = top + assets().baseline;
-        walkLine(run, *assets().metrics, [&](const QString& characters, int offset) {
-            painter.drawText(QPointF(left + offset, baseline), characters);
-        });
-        top += kLineHeight;
+        QPointF origin(left, top + baseline);
+        if (squeeze != 1.0) {
+            painter.save();
+            painter.translate(left, 0);
+            painter.scale(squeeze, 1.0);
+            origin.setX(0);
+        }
+        for (const ShapedText::Piece& piece : shaped.pieces[l]) {
+            if (whole || piece.units.back() < shownUnits) {
+                painter.drawGlyphRun(origin, piece.glyphs);
+            } else {
+                drawGlyphsBefore(painter, origin, piece, shownUnits);
+            }
+        }
+        if (squeeze != 1.0) {
+            painter.restore();
+        }
     }
     painter.restore();
 }

@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QPainter>
 
+#include <memory>
 #include <optional>
 
 #include "screens/Surface.h"
@@ -12,8 +13,12 @@ namespace pp {
 
 // The game's picture: a retained image of 240 x 268 logical pixels stored at a whole scale,
 // drawn on with QPainter in logical coordinates. Text is rendered at the full resolution of
-// the image; bitmaps are enlarged pixel for pixel, never smoothed. The game paints the whole
-// picture every time, so a new scale only needs a new paint.
+// the image; bitmaps are enlarged pixel for pixel, never smoothed; lines and ellipses are drawn
+// aliased, as on the device. The game paints the whole picture every time, so a new scale only
+// needs a new paint; the surface keeps each text laid out and shaped for its box and format, so
+// painting an unchanged text again measures and shapes nothing.
+class ShapedTextCache;
+
 class QtSurface final : public Surface {
 public:
     // The image starts white, as a new window does.
@@ -23,8 +28,9 @@ public:
     QtSurface(const QtSurface&) = delete;
     QtSurface& operator=(const QtSurface&) = delete;
 
-    // Loads the game's font and the bitmap catalogue from the resources, once per process.
-    // Needs a QGuiApplication. Later calls do nothing; the constructor calls it too.
+    // Registers the game's font from its file and loads the bitmap catalogue from the
+    // resources, once per process. Needs a QGuiApplication. Later calls do nothing; the
+    // constructor calls it too.
     static void loadAssets();
 
     // The font the surface draws with: the bundled face at 12 pixels.
@@ -49,6 +55,7 @@ public:
     void eraseRect(Rect rect) override;
     void drawBitmap(int id, int x, int y) override;
     void drawText(std::u16string_view text, Rect rect, TextFormat format) override;
+    void drawTextPrefix(std::u16string_view text, std::size_t shownUnits, Rect rect, TextFormat format) override;
     void drawPolyline(std::span<const Point> points, int width, Rgb colour) override;
     void drawEllipse(Rect box, int penWidth, Rgb colour) override;
     void setTextColour(Rgb colour) override { textColour_ = colour; }
@@ -62,6 +69,7 @@ private:
     int scale_;
     QImage image_;
     std::optional<QPainter> painter_;
+    std::unique_ptr<ShapedTextCache> texts_;
     Rgb textColour_ = colour::kBlack;
     BackgroundMode background_ = BackgroundMode::Opaque;
 };

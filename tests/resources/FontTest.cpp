@@ -1,5 +1,4 @@
 #include "resources/Resources.h"
-#include "tests/resources/AssetReaders.h"
 #include "tests/resources/QtApplication.h"
 
 #include <QFontDatabase>
@@ -13,9 +12,11 @@ namespace {
 
 constexpr double kTextPixelSize = 12;
 
-TEST(BundledFont, LoadsFromTheResourcesAsVlGothic) {
+// The build tree holds the font where the program looks for it, relative to the program.
+TEST(BundledFont, IsFoundBesideTheProgramAndLoadsAsVlGothic) {
     test::ensureGuiApplication();
-    const int id = QFontDatabase::addApplicationFont(resources::kFontPath);
+    ASSERT_FALSE(resources::fontFile().isEmpty());
+    const int id = QFontDatabase::addApplicationFont(resources::fontFile());
     ASSERT_GE(id, 0);
     const QStringList families = QFontDatabase::applicationFontFamilies(id);
     ASSERT_FALSE(families.isEmpty());
@@ -24,7 +25,7 @@ TEST(BundledFont, LoadsFromTheResourcesAsVlGothic) {
 
 TEST(BundledFont, HasGlyphsForEveryKindOfTextTheQuizzesUse) {
     test::ensureGuiApplication();
-    const QRawFont font(test::readResource(resources::kFontPath), kTextPixelSize);
+    const QRawFont font(resources::fontFile(), kTextPixelSize);
     ASSERT_TRUE(font.isValid());
     const std::pair<char32_t, const char*> characters[] = {
         {U'A', "Latin"},          {U'%', "the accuracy line's percent"},

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "screens/Bitmaps.h"
 #include "screens/ScreenFixture.h"
 #include "screens/Screens.h"
+#include "screens/TextLayout.h"
 
 namespace pp {
 namespace {
@@ -66,14 +69,48 @@ TEST_F(PlayScreens, RevealShowsTheQuestionAsFarAsItHasGotThenWhole) {
         ASSERT_EQ(texts.size(), 1u);
         EXPECT_EQ(texts[0].rect, (Rect{40, 5, 235, 60}));
         EXPECT_EQ(texts[0].background, BackgroundMode::Opaque);
-        shown.push_back(texts[0].text);
+        EXPECT_EQ(texts[0].text, u"首都は？");  // laid out whole on every step
+        shown.push_back(texts[0].text.substr(0, texts[0].shown));
     }
     EXPECT_EQ(shown, (std::vector<std::u16string>{u"首", u"首都", u"首都は", u"首都は？"}));
     state.revealCount = 0;
     state.revealDone = 1;
     paint();
     EXPECT_EQ(surface.of(Kind::Text)[0].text, u"首都は？");
+    EXPECT_EQ(surface.of(Kind::Text)[0].shown, 4u);
     EXPECT_EQ(bitmaps(), (std::vector<int>{125}));
+}
+
+// Half-width characters 6 pixels wide, the rest 12, like the game's font.
+int fixedWidth(std::u16string_view character) { return character[0] < 0x2E80 ? 6 : 12; }
+
+// Where each drawn character of a text call lands in the picture, by its unit in the text.
+std::map<std::size_t, Point> characterPlaces(const test::RecordingSurface::Call& call) {
+    std::map<std::size_t, Point> places;
+    for (const PlacedLine& line : layoutText(call.text, call.rect.width(), call.rect.height(), call.format, fixedWidth)) {
+        int x = call.rect.left + line.left;
+        for (std::size_t i = line.start; i < line.start + line.length && i < call.shown; ++i) {
+            places[i] = {x, call.rect.top + line.top};
+            x += fixedWidth(call.text.substr(i, 1));
+        }
+    }
+    return places;
+}
+
+TEST_F(PlayScreens, RevealNeverDrawsACharacterAtTwoPlaces) {
+    // The first line holds up to "戦い" (192 of 195 pixels); "」" may not start the next line,
+    // so once it is shown, "い" goes down with it.
+    state.questionText = u"1600年に起きた「天下分け目の戦い」とは？";
+    std::map<std::size_t, Point> firstSeen;
+    for (int count = 1; count <= static_cast<int>(state.questionText.size()); ++count) {
+        state.revealCount = count;
+        enterAndPaint(Screen::RevealQuestion);
+        for (const auto& [unit, at] : characterPlaces(surface.of(Kind::Text).at(0))) {
+            const auto [first, _] = firstSeen.emplace(unit, at);
+            EXPECT_EQ(first->second, at) << "unit " << unit << " moved on step " << count;
+        }
+    }
+    EXPECT_EQ(firstSeen.at(17).y, 17);  // "い" stood on the second line from the start
 }
 
 TEST_F(PlayScreens, ShowCorrectShowsTheRightChoiceWithItsLitButton) {

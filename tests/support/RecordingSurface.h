@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,8 @@ public:
         Rect rect{};             // Erase, Text, Ellipse
         int bitmap = 0;          // Bitmap
         Point at{};              // Bitmap
-        std::u16string text{};   // Text
+        std::u16string text{};   // Text: the whole text laid out
+        std::size_t shown = 0;   // Text: how many of its units are drawn
         TextFormat format{};     // Text
         Rgb colour{};            // Text: the text colour; Polyline, Ellipse: the pen colour
         BackgroundMode background = BackgroundMode::Opaque;  // Text
@@ -34,9 +36,14 @@ public:
     }
 
     void drawText(std::u16string_view text, Rect rect, TextFormat format) override {
+        drawTextPrefix(text, text.size(), rect, format);
+    }
+
+    void drawTextPrefix(std::u16string_view text, std::size_t shownUnits, Rect rect, TextFormat format) override {
         calls.push_back({.kind = Kind::Text,
                          .rect = rect,
                          .text = std::u16string(text),
+                         .shown = std::min(shownUnits, text.size()),
                          .format = format,
                          .colour = textColour_,
                          .background = background_});

@@ -31,6 +31,7 @@ public:
     void eraseRect(Rect) override {}
     void drawBitmap(int, int, int) override {}
     void drawText(std::u16string_view, Rect, TextFormat) override {}
+    void drawTextPrefix(std::u16string_view, std::size_t, Rect, TextFormat) override {}
     void drawPolyline(std::span<const Point>, int, Rgb) override {}
     void drawEllipse(Rect, int, Rgb) override {}
     void setTextColour(Rgb) override {}
