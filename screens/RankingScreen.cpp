@@ -24,8 +24,9 @@ void paintRanking(const GameState& state, Surface& surface) {
         const RankEntry& entry = state.ranking[static_cast<std::size_t>(row)];
         const int top = layout::rankRowTop(row);
         const int bottom = top + layout::kRankTextHeight;
+        // A name always shows whole on its line: one too wide for the row is squeezed into it.
         surface.drawText(entry.name.view(), {layout::kRankNameLeft, top, layout::kRankNameRight, bottom},
-                         TextFormat::Wrap);
+                         TextFormat::LeftCondensed);
         surface.drawText(formatText(kPointsFormat, entry.score),
                          {layout::kRankScoreLeft, top, layout::kRankScoreRight, bottom}, TextFormat::WrapRight);
     }

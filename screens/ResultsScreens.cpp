@@ -43,11 +43,11 @@ void drawGenreLabels(const GameState& state, Surface& surface) {
         const Point vertex = layout::radarOffset(genre, layout::radarReach(genre));
         const layout::RadarLabel& label = layout::kRadarLabels[g];
         surface.setBackgroundMode(BackgroundMode::Transparent);
-        surface.drawText(state.genres[g].name.view(), layout::offsetRect(label.name, vertex), TextFormat::Wrap);
-        const TextFormat countFormat =
-            layout::isRadarDiagonal(genre) ? TextFormat::WrapCentreMiddle : TextFormat::WrapCentre;
+        // A long name or a large count is squeezed into its box rather than cut.
+        surface.drawText(state.genres[g].name.view(), layout::offsetRect(label.name, vertex),
+                         TextFormat::LeftCondensed);
         surface.drawText(formatText(kGenreCountFormat, state.genreCorrect[g], state.genreAnswered[g]),
-                         layout::offsetRect(label.count, vertex), countFormat);
+                         layout::offsetRect(label.count, vertex), TextFormat::CentreCondensed);
     }
 }
 

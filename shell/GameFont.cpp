@@ -129,6 +129,17 @@ std::vector<GameFont::Glyph> GameFont::findGlyphs(char32_t character) {
     return glyphs;
 }
 
+const QRawFont& GameFont::condensedFace(int stretch) {
+    if (const auto found = condensedFaces_.find(stretch); found != condensedFaces_.end()) {
+        return found->second;
+    }
+    // A stretched font is rendered narrower by FreeType, hinted at its own width, and keeps its
+    // own glyph cache, so squeezed text draws as fast as any other.
+    QFont font = font_;
+    font.setStretch(stretch);
+    return condensedFaces_.emplace(stretch, QRawFont::fromFont(font)).first->second;
+}
+
 int GameFont::faceIndex(const QRawFont& face) {
     const auto found = std::find(faces_.begin(), faces_.end(), face);
     if (found != faces_.end()) {
@@ -140,8 +151,8 @@ int GameFont::faceIndex(const QRawFont& face) {
 
 namespace {
 
-// The glyphs of one laid-out line, in runs of one face each.
-std::vector<ShapedText::Piece> shapeLine(std::u16string_view text, const PlacedLine& line) {
+// The glyphs of one laid-out line, in runs of one face each, squeezed to `stretch` per cent.
+std::vector<ShapedText::Piece> shapeLine(std::u16string_view text, const PlacedLine& line, int stretch) {
     GameFont& font = GameFont::instance();
     std::vector<ShapedText::Piece> pieces;
     int face = -1;
@@ -153,7 +164,8 @@ std::vector<ShapedText::Piece> shapeLine(std::u16string_view text, const PlacedL
             return;
         }
         ShapedText::Piece& piece = pieces.emplace_back();
-        piece.glyphs.setRawFont(font.face(face));
+        // Characters of other faces keep their own width; only their places close up.
+        piece.glyphs.setRawFont(face == 0 && stretch != 100 ? font.condensedFace(stretch) : font.face(face));
         piece.glyphs.setGlyphIndexes(std::exchange(indexes, {}));
         piece.glyphs.setPositions(std::exchange(positions, {}));
         piece.units = std::exchange(units, {});
@@ -171,7 +183,7 @@ std::vector<ShapedText::Piece> shapeLine(std::u16string_view text, const PlacedL
                     face = glyph.face;
                 }
                 indexes.push_back(glyph.index);
-                positions.push_back(QPointF(x + glyph.x, 0));
+                positions.push_back(QPointF((x + glyph.x) * stretch / 100, 0));
                 units.push_back(i);
             }
         }
@@ -199,7 +211,9 @@ const ShapedText& ShapedTextCache::get(std::u16string_view text, int width, int 
     ShapedText shaped;
     shaped.lines = layoutText(text, width, height, format, GameFont::characterWidth);
     for (const PlacedLine& line : shaped.lines) {
-        shaped.pieces.push_back(shapeLine(text, line));
+        const int stretch = line.width > line.drawnWidth ? std::max(1, line.drawnWidth * 100 / line.width) : 100;
+        shaped.pieces.push_back(shapeLine(text, line, stretch));
+        shaped.squeeze.push_back(stretch / 100.0);
     }
     return texts_.emplace(key_, std::move(shaped)).first->second;
 }

@@ -44,6 +44,8 @@ public:
     };
     const std::vector<Glyph>& glyphsOf(char32_t character);
     [[nodiscard]] const QRawFont& face(int face) const { return faces_[static_cast<std::size_t>(face)]; }
+    // The game's face squeezed horizontally to `stretch` per cent of its width.
+    const QRawFont& condensedFace(int stretch);
 
 private:
     GameFont();
@@ -58,6 +60,7 @@ private:
     std::vector<std::int16_t> planeAdvances_;
     std::unordered_map<char32_t, int> otherAdvances_;
     std::unordered_map<char32_t, std::vector<Glyph>> glyphs_;
+    std::unordered_map<int, QRawFont> condensedFaces_;
 };
 
 // A text laid out for one box and format, with each line's glyphs ready to draw.
@@ -70,6 +73,7 @@ struct ShapedText {
     };
     std::vector<PlacedLine> lines;
     std::vector<std::vector<Piece>> pieces;  // per line
+    std::vector<qreal> squeeze;              // per line: 1, or less for a condensed line
 };
 
 // Laid-out texts by text, box size and format, so that painting an unchanged text again

@@ -26,17 +26,6 @@ Bitmaps& bitmaps() {
 
 QColor toQColor(Rgb colour) { return {colour.r, colour.g, colour.b}; }
 
-// Diagonal lines are smoothed; horizontal and vertical ones stay crisp, since the screens
-// that redraw without erasing would otherwise thicken their soft ends.
-bool hasDiagonal(std::span<const Point> points) {
-    for (std::size_t i = 1; i < points.size(); ++i) {
-        if (points[i].x != points[i - 1].x && points[i].y != points[i - 1].y) {
-            return true;
-        }
-    }
-    return false;
-}
-
 // Draws the glyphs of `piece` whose characters start before unit `shown`.
 void drawGlyphsBefore(QPainter& painter, QPointF origin, const ShapedText::Piece& piece, std::size_t shown) {
     const auto count = std::lower_bound(piece.units.begin(), piece.units.end(), shown) - piece.units.begin();
@@ -122,6 +111,7 @@ void QtSurface::setScale(int scale) {
     const bool painting = painter_.has_value();
     painter_.reset();
     scale_ = scale;
+    scaledBitmaps_.clear();
     // The old picture stands in until the game paints at the new scale, which it cannot do
     // while a dialog of its own paint is open.
     image_ = image_.scaled(kClientWidth * scale_, kClientHeight * scale_, Qt::IgnoreAspectRatio,
@@ -146,17 +136,33 @@ void QtSurface::eraseRect(Rect rect) {
     session.painter().fillRect(QRect(rect.left, rect.top, width, height), Qt::white);
 }
 
+const QImage* QtSurface::scaledBitmap(int id) {
+    if (const auto found = scaledBitmaps_.find(id); found != scaledBitmaps_.end()) {
+        return &found->second;
+    }
+    const auto original = bitmaps().images.find(id);
+    if (original == bitmaps().images.end()) {
+        return nullptr;
+    }
+    const QImage& bitmap = original->second;
+    // Each pixel becomes a square block, never a blend of its neighbours.
+    return &scaledBitmaps_
+                .emplace(id, bitmap.scaled(bitmap.size() * scale_, Qt::IgnoreAspectRatio, Qt::FastTransformation))
+                .first->second;
+}
+
 void QtSurface::drawBitmap(int id, int x, int y) {
-    const auto found = bitmaps().images.find(id);
-    if (found == bitmaps().images.end()) {
+    const QImage* bitmap = scaledBitmap(id);
+    if (bitmap == nullptr) {
         return;
     }
-    const QImage& bitmap = found->second;
     Session session(*this);
     QPainter& painter = session.painter();
+    // Already enlarged, the bitmap is copied row by row at the picture's own resolution.
     painter.save();
+    painter.resetTransform();
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(QRect(x, y, bitmap.width(), bitmap.height()), bitmap);
+    painter.drawImage(QPoint(x * scale_, y * scale_), *bitmap);
     painter.restore();
 }
 
@@ -181,21 +187,13 @@ void QtSurface::drawTextPrefix(std::u16string_view text, std::size_t shownUnits,
         const bool whole = line.start + line.length <= shownUnits;
         const int left = rect.left + line.left;
         const int top = rect.top + line.top;
-        // A condensing format squeezes a line wider than its box to the box.
-        const qreal squeeze = line.width > line.drawnWidth ? qreal(line.drawnWidth) / line.width : 1.0;
         if (background_ == BackgroundMode::Opaque) {
             const int shownWidth =
                 whole ? line.drawnWidth
-                      : qCeil(textWidth(text.substr(line.start, shownUnits - line.start)) * squeeze);
+                      : qCeil(textWidth(text.substr(line.start, shownUnits - line.start)) * shaped.squeeze[l]);
             painter.fillRect(QRect(left, top, shownWidth, kTextLineHeight), Qt::white);
         }
-        QPointF origin(left, top + baseline);
-        if (squeeze != 1.0) {
-            painter.save();
-            painter.translate(left, 0);
-            painter.scale(squeeze, 1.0);
-            origin.setX(0);
-        }
+        const QPointF origin(left, top + baseline);
         for (const ShapedText::Piece& piece : shaped.pieces[l]) {
             if (whole || piece.units.back() < shownUnits) {
                 painter.drawGlyphRun(origin, piece.glyphs);
@@ -203,13 +201,12 @@ void QtSurface::drawTextPrefix(std::u16string_view text, std::size_t shownUnits,
                 drawGlyphsBefore(painter, origin, piece, shownUnits);
             }
         }
-        if (squeeze != 1.0) {
-            painter.restore();
-        }
     }
     painter.restore();
 }
 
+// Lines and ellipses are drawn aliased, as the device drew them: hard pixel edges suit the
+// pixel-art pictures, and they cost a fraction of smoothed ones.
 void QtSurface::drawPolyline(std::span<const Point> points, int width, Rgb colour) {
     if (points.size() < 2) {
         return;
@@ -223,7 +220,6 @@ void QtSurface::drawPolyline(std::span<const Point> points, int width, Rgb colou
     Session session(*this);
     QPainter& painter = session.painter();
     painter.save();
-    painter.setRenderHint(QPainter::Antialiasing, hasDiagonal(points));
     // Wide pens end round as on the device; on thin ones a round end is a pixel's difference
     // that would not scale evenly, so they end square.
     const Qt::PenCapStyle cap = width > 2 ? Qt::RoundCap : Qt::SquareCap;
@@ -234,13 +230,21 @@ void QtSurface::drawPolyline(std::span<const Point> points, int width, Rgb colou
 }
 
 void QtSurface::drawEllipse(Rect box, int penWidth, Rgb colour) {
+    // The pen's band is the ellipse grown by half the pen filled in its colour, with the
+    // ellipse shrunk by half the pen filled white inside it: two plain fills draw it far faster
+    // than a stroke, and it is exact for the circles the game draws.
+    const qreal half = std::max(1, penWidth) / 2.0;
+    const QRectF inner = QRectF(box.left, box.top, box.width(), box.height()).adjusted(half, half, -half, -half);
     Session session(*this);
     QPainter& painter = session.painter();
     painter.save();
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    painter.setPen(QPen(toQColor(colour), std::max(1, penWidth), Qt::SolidLine));
-    painter.setBrush(Qt::white);
-    painter.drawEllipse(QRectF(box.left, box.top, box.width(), box.height()));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(toQColor(colour));
+    painter.drawEllipse(inner.adjusted(-2 * half, -2 * half, 2 * half, 2 * half));
+    if (inner.isValid()) {
+        painter.setBrush(Qt::white);
+        painter.drawEllipse(inner);
+    }
     painter.restore();
 }
 

@@ -5,6 +5,7 @@
 #include <QPainter>
 
 #include <memory>
+#include <unordered_map>
 #include <optional>
 
 #include "screens/Surface.h"
@@ -65,11 +66,14 @@ private:
     // The painter of the current paint, or of a one-call session outside a paint.
     class Session;
     void openPainter();
+    // Bitmap `id` enlarged to the current scale, made on first use; null when there is none.
+    const QImage* scaledBitmap(int id);
 
     int scale_;
     QImage image_;
     std::optional<QPainter> painter_;
     std::unique_ptr<ShapedTextCache> texts_;
+    std::unordered_map<int, QImage> scaledBitmaps_;
     Rgb textColour_ = colour::kBlack;
     BackgroundMode background_ = BackgroundMode::Opaque;
 };

@@ -187,6 +187,24 @@ TEST_F(QtSurfaceTest, FormatsAlignEachLine) {
     EXPECT_TRUE(inkOf(surface, {0, 94, 240, 110}, kBlackPixel).empty());
 }
 
+TEST_F(QtSurfaceTest, CondensedTextSqueezesAWideLineIntoItsBoxAndLeavesOthersAlone) {
+    QtSurface surface(2);
+    surface.beginPaint();
+    // Ten full-width characters take 120 pixels: too wide for a 110-pixel ranking row.
+    surface.drawText(u"あいうえおかきくけこ", {40, 50, 150, 70}, TextFormat::LeftCondensed);
+    surface.drawText(u"あいう", {40, 80, 150, 100}, TextFormat::LeftCondensed);
+    surface.drawText(u"あいう", {40, 110, 150, 130}, TextFormat::Wrap);
+    surface.endPaint();
+    const Ink squeezed = inkOf(surface, {0, 40, 240, 78}, kBlackPixel);
+    ASSERT_FALSE(squeezed.empty());
+    EXPECT_GE(squeezed.left, 2 * 40);
+    EXPECT_LE(squeezed.right, 2 * 150);
+    EXPECT_GT(squeezed.right, 2 * 140);           // the last character shows, near the box's end
+    EXPECT_LE(squeezed.bottom, 2 * (50 + 12));  // on one line
+    const QImage fitting = surface.image().copy(2 * 40, 2 * 80, 2 * 110, 2 * 20);
+    EXPECT_EQ(fitting, surface.image().copy(2 * 40, 2 * 110, 2 * 110, 2 * 20));
+}
+
 TEST_F(QtSurfaceTest, PaddedScoreFitsItsBoxWithNarrowSpaces) {
     EXPECT_EQ(QtSurface::textWidth(u"あ"), 12);
     EXPECT_EQ(QtSurface::textWidth(u"7"), 6);

@@ -36,7 +36,7 @@ TEST_F(RankingScreen, TenRowsInStoredOrderWithPlaceNumbers) {
         const auto& score = texts[2 * i + 1];
         EXPECT_EQ(name.text, rows[i].first);
         EXPECT_EQ(name.rect, (Rect{40, top, 150, top + 20}));
-        EXPECT_EQ(name.format, TextFormat::Wrap);
+        EXPECT_EQ(name.format, TextFormat::LeftCondensed);
         EXPECT_EQ(score.text, scores[i]);
         EXPECT_EQ(score.rect, (Rect{160, top, 220, top + 20}));
         EXPECT_EQ(score.format, TextFormat::WrapRight);

@@ -91,10 +91,7 @@ TEST_F(ResultsScreens, LabelsStandInTheirRectanglesOverThePolygon) {
     for (std::size_t i = 0; i < texts.size(); ++i) {
         EXPECT_EQ(texts[i].background, BackgroundMode::Transparent);
         EXPECT_EQ(texts[i].colour, colour::kBlack);
-        const std::size_t genre = i / 2;
-        const TextFormat expected = i % 2 == 0              ? TextFormat::Wrap
-                                    : genre % 2 == 0 ? TextFormat::WrapCentre
-                                                     : TextFormat::WrapCentreMiddle;
+        const TextFormat expected = i % 2 == 0 ? TextFormat::LeftCondensed : TextFormat::CentreCondensed;
         EXPECT_EQ(texts[i].format, expected) << i;
     }
 }
