@@ -8,9 +8,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 
 #include "record/GameState.h"
 #include "record/Random.h"
@@ -54,6 +56,10 @@ public:
             const Record record = *encodeQuestionRecord(numberedQuestion(q, questionWord, answerWord));
             out.write(record.data(), kRecordSize);
         }
+        out.close();
+        // A quiz file is played long after it was written, and the loader reads the headers of
+        // a file changed in the last two seconds again on every load: let it settle first.
+        std::this_thread::sleep_for(std::chrono::milliseconds(2100));
     }
     ~BigQuizFile() {
         std::error_code ignored;

@@ -1,7 +1,8 @@
 #include "quizdata/QuestionLoader.h"
 
+#include <time.h>
+
 #include <algorithm>
-#include <fstream>
 #include <optional>
 
 #include "quizdata/QuizFile.h"
@@ -15,12 +16,49 @@ struct Pick {
     std::int32_t genre = 0;
 };
 
-// Copies the headers read so far into the genre table, even when the file is then refused.
-void copyGenreTable(GameState& state, const QuizLayout& layout) {
-    for (std::size_t g = 0; g < layout.genres.size(); ++g) {
-        state.genres[g].name = decodeGenreName(layout.genres[g]);
-        state.genres[g].questionCount = layout.genres[g].questionCount;
+// The headers of the file loaded last, with the genre names decoded. A game reads the same
+// file for every question; its headers are read again only when it is another file or another
+// version of it.
+struct KnownHeaders {
+    QuizFileReader::Version version;
+    QuizLayout layout;
+    std::array<GenreName, kGenreCount> names;
+};
+thread_local std::optional<KnownHeaders> knownHeaders;
+
+// File times tick coarsely, so a file written twice within one tick keeps its times: only a
+// version older than this is trusted to show every later write in its times.
+constexpr std::int64_t kSettledNanoseconds = 2'000'000'000;
+
+bool hasSettled(const QuizFileReader::Version& version) {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const std::int64_t nowNanoseconds = static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+    return std::max(version.modified, version.changed) < nowNanoseconds - kSettledNanoseconds;
+}
+
+// The headers of `file`, read and decoded or as known from the last load.
+const KnownHeaders& headersOf(const QuizFileReader& file, KnownHeaders& fresh) {
+    if (knownHeaders && knownHeaders->version == file.version()) {
+        return *knownHeaders;
     }
+    fresh.version = file.version();
+    fresh.layout = readQuizLayout(file);
+    std::string joined;
+    for (const GenreHeader& header : fresh.layout.genres) {
+        joined += header.name;
+        joined += '\0';
+    }
+    const std::u16string decoded = decodeJoinedCp932(joined);
+    std::u16string_view texts = decoded;
+    for (std::size_t g = 0; g < fresh.layout.genres.size(); ++g) {
+        fresh.names[g] = takeJoinedText(texts);
+    }
+    if (hasSettled(fresh.version)) {
+        knownHeaders = fresh;
+        return *knownHeaders;
+    }
+    return fresh;
 }
 
 // Study mode: question `index` in file order, its genre found by walking the counts.
@@ -88,28 +126,32 @@ LoadResult loadQuestion(GameState& state, RandomSource& random, const std::files
     state.selection = 0;
     state.confirmed = 0;
 
-    std::ifstream in(path, std::ios::binary);
-    if (!in.is_open()) {
+    const QuizFileReader file(path);
+    if (file.problem() != QuizFileProblem::None) {
         return LoadResult::Failed;
     }
-    const QuizLayout layout = readQuizLayout(in);
-    copyGenreTable(state, layout);
+    KnownHeaders fresh;
+    const KnownHeaders& headers = headersOf(file, fresh);
+    const QuizLayout& layout = headers.layout;
+    // The genre table is filled even when the file is then refused.
+    for (std::size_t g = 0; g < layout.genres.size(); ++g) {
+        state.genres[g].name = headers.names[g];
+        state.genres[g].questionCount = layout.genres[g].questionCount;
+    }
     if (!layout.accepted()) {
         return LoadResult::Failed;
     }
-    const std::optional<Pick> pick = state.options.studyMode == 1
-                                         ? pickStudyQuestion(layout, state.questionIndex)
-                                         : pickGameQuestion(layout, random);
+    const std::optional<Pick> pick = state.options.studyMode == 1 ? pickStudyQuestion(layout, state.questionIndex)
+                                                                  : pickGameQuestion(layout, random);
     if (!pick) {
         return LoadResult::Failed;
     }
-    const std::optional<Record> record = readQuestionRecord(in, pick->question);
-    in.close();
+    const std::optional<Record> record = readQuestionRecord(file, pick->question);
     if (!record) {
         return LoadResult::Failed;
     }
 
-    DecodedQuestion question = decodeQuestionRecord(*record);
+    const DecodedQuestion question = decodeQuestionRecord(*record);
     state.currentGenre = pick->genre;
     state.questionText = question.text;
     state.choices = question.choices;

@@ -1,6 +1,11 @@
 #include "quizdata/QuizFile.h"
 
-#include <fstream>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
 
 namespace pp {
 namespace {
@@ -21,6 +26,21 @@ std::int64_t streamSize(std::istream& in) {
     in.seekg(0, std::ios::end);
     const std::streamoff end = in.tellg();
     return end < 0 ? 0 : static_cast<std::int64_t>(end);
+}
+
+void checkCounts(QuizLayout& layout);
+
+// Parses the whole headers among the first `size` bytes of `headers`, then checks the counts.
+void parseHeaders(QuizLayout& layout, const char* headers, std::size_t size) {
+    layout.genres.reserve(kGenreCount);
+    for (std::size_t g = 0; g < static_cast<std::size_t>(kGenreCount); ++g) {
+        if (size < (g + 1) * kRecordSize) {
+            layout.problem = QuizFileProblem::ShortHeaders;
+            return;
+        }
+        layout.genres.push_back(parseGenreHeader(std::span<const char, kRecordSize>(headers + g * kRecordSize, kRecordSize)));
+    }
+    checkCounts(layout);
 }
 
 // Fills in the count checks once all eight headers are known.
@@ -52,35 +72,76 @@ std::int32_t QuizLayout::firstQuestionOf(int genre) const {
     return first;
 }
 
+QuizFileReader::QuizFileReader(const std::filesystem::path& path) {
+    fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd_ < 0) {
+        return;
+    }
+    struct stat status {};
+    if (::fstat(fd_, &status) != 0) {
+        return;
+    }
+    if (!S_ISREG(status.st_mode)) {
+        problem_ = QuizFileProblem::NotAFile;
+        return;
+    }
+    const auto nanoseconds = [](const timespec& time) {
+        return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+    };
+    version_ = {status.st_dev, status.st_ino, status.st_size, nanoseconds(status.st_mtim), nanoseconds(status.st_ctim)};
+    problem_ = QuizFileProblem::None;
+}
+
+QuizFileReader::~QuizFileReader() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+std::size_t QuizFileReader::readAt(std::int64_t offset, std::span<char> out) const {
+    if (problem_ != QuizFileProblem::None || offset < 0) {
+        return 0;
+    }
+    std::size_t done = 0;
+    while (done < out.size()) {
+        const ssize_t got = ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(offset) + static_cast<off_t>(done));
+        if (got > 0) {
+            done += static_cast<std::size_t>(got);
+        } else if (got == 0 || errno != EINTR) {
+            break;
+        }
+    }
+    return done;
+}
+
 QuizLayout readQuizLayout(std::istream& in) {
     QuizLayout layout;
     layout.fileSize = streamSize(in);
-    for (int g = 0; g < kGenreCount; ++g) {
-        Record record;
-        if (!readAt(in, static_cast<std::int64_t>(kRecordSize) * g, record.data(), kRecordSize)) {
-            layout.problem = QuizFileProblem::ShortHeaders;
-            return layout;
+    std::array<char, kHeadersSize> headers{};
+    std::size_t size = 0;
+    for (int g = 0; g < kGenreCount; ++g, size += kRecordSize) {
+        if (!readAt(in, static_cast<std::int64_t>(size), headers.data() + size, kRecordSize)) {
+            break;
         }
-        layout.genres.push_back(parseGenreHeader(record));
     }
-    checkCounts(layout);
+    parseHeaders(layout, headers.data(), size);
     return layout;
 }
 
-QuizLayout readQuizLayout(const std::filesystem::path& path) {
-    std::error_code error;
-    std::ifstream in;
-    // A folder opens like a file on Linux but reads as nothing: call it what it is.
-    if (!std::filesystem::is_directory(path, error)) {
-        in.open(path, std::ios::binary);
-    }
-    if (!in.is_open()) {
-        QuizLayout layout;
-        layout.problem = QuizFileProblem::CannotOpen;
+QuizLayout readQuizLayout(const QuizFileReader& file) {
+    QuizLayout layout;
+    if (file.problem() != QuizFileProblem::None) {
+        layout.problem = file.problem();
         return layout;
     }
-    return readQuizLayout(in);
+    layout.fileSize = file.size();
+    // All eight headers in one read, into a buffer on the stack.
+    std::array<char, kHeadersSize> headers{};
+    parseHeaders(layout, headers.data(), file.readAt(0, headers));
+    return layout;
 }
+
+QuizLayout readQuizLayout(const std::filesystem::path& path) { return readQuizLayout(QuizFileReader(path)); }
 
 std::string describeLayout(const QuizLayout& layout) {
     switch (layout.problem) {
@@ -88,6 +149,8 @@ std::string describeLayout(const QuizLayout& layout) {
             return std::to_string(layout.questionCount) + " questions";
         case QuizFileProblem::CannotOpen:
             return "cannot open the file";
+        case QuizFileProblem::NotAFile:
+            return "not a regular file (a folder, pipe or device)";
         case QuizFileProblem::ShortHeaders:
             return "the file ends inside genre header " + std::to_string(layout.genres.size()) +
                    " (" + std::to_string(layout.fileSize) + " bytes; the eight headers take " +
@@ -109,6 +172,14 @@ std::string describeLayout(const QuizLayout& layout) {
 std::optional<Record> readQuestionRecord(std::istream& in, std::int32_t question) {
     Record record;
     if (question < 0 || !readAt(in, questionOffset(question), record.data(), kRecordSize)) {
+        return std::nullopt;
+    }
+    return record;
+}
+
+std::optional<Record> readQuestionRecord(const QuizFileReader& file, std::int32_t question) {
+    Record record;
+    if (question < 0 || file.readAt(questionOffset(question), record) != kRecordSize) {
         return std::nullopt;
     }
     return record;

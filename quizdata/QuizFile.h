@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <istream>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@ namespace pp {
 enum class QuizFileProblem {
     None,
     CannotOpen,
+    NotAFile,        // a folder, a pipe, a device: anything but a regular file
     ShortHeaders,    // fewer than eight whole genre headers
     NegativeCount,   // some genre claims fewer than zero questions
     NoQuestions,     // the counts sum to zero
@@ -36,9 +38,45 @@ struct QuizLayout {
     [[nodiscard]] std::int32_t firstQuestionOf(int genre) const;
 };
 
+// A quiz file open for reading with plain system calls (open, fstat, pread, close). Anything
+// but a regular file is refused before a byte is read: it is opened without blocking, so that a
+// pipe with no writer cannot hang the game.
+class QuizFileReader {
+public:
+    explicit QuizFileReader(const std::filesystem::path& path);
+    ~QuizFileReader();
+    QuizFileReader(const QuizFileReader&) = delete;
+    QuizFileReader& operator=(const QuizFileReader&) = delete;
+
+    // Which file this is and which version of it: any write changes the change time.
+    struct Version {
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+        std::int64_t size = 0;
+        std::int64_t modified = 0;  // nanoseconds since the epoch
+        std::int64_t changed = 0;
+        friend bool operator==(const Version&, const Version&) = default;
+    };
+
+    // None when the file is open; CannotOpen or NotAFile otherwise.
+    [[nodiscard]] QuizFileProblem problem() const { return problem_; }
+    [[nodiscard]] std::int64_t size() const { return version_.size; }
+    [[nodiscard]] const Version& version() const { return version_; }
+    // Reads up to `out.size()` bytes at `offset`; returns how many it read (fewer at the end).
+    std::size_t readAt(std::int64_t offset, std::span<char> out) const;
+
+private:
+    int fd_ = -1;
+    Version version_;
+    QuizFileProblem problem_ = QuizFileProblem::CannotOpen;
+};
+
 // Reads the headers of the quiz file in `in` (seekable, positioned anywhere) and checks the
 // counts against the file's size.
 QuizLayout readQuizLayout(std::istream& in);
+
+// The same for an open file.
+QuizLayout readQuizLayout(const QuizFileReader& file);
 
 // The same for the file at `path`.
 QuizLayout readQuizLayout(const std::filesystem::path& path);
@@ -49,5 +87,6 @@ std::string describeLayout(const QuizLayout& layout);
 // Reads question record `question` straight from its offset; nothing when the file does not
 // hold the whole record.
 std::optional<Record> readQuestionRecord(std::istream& in, std::int32_t question);
+std::optional<Record> readQuestionRecord(const QuizFileReader& file, std::int32_t question);
 
 }  // namespace pp

@@ -57,9 +57,26 @@ std::string descramble(std::string_view field) {
 }
 
 std::string scrambledFieldText(std::string_view field) {
-    std::string text = descramble(field);
-    text.resize(std::min(text.size(), text.find('\0')));
+    std::string text;
+    appendFieldText(text, field);
     return text;
+}
+
+void appendFieldText(std::string& out, std::string_view field) {
+    // As descramble, stopping at the first zero it would write.
+    const std::size_t start = out.size();
+    out.resize(start + field.size());
+    std::size_t length = 0;
+    bool atCharacterStart = true;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        const unsigned char decoded = byteAt(field, i) ^ kScrambleMask;
+        if (decoded == 0 || (atCharacterStart && decoded == kDecodedPad)) {
+            break;
+        }
+        out[start + length++] = static_cast<char>(decoded);
+        atCharacterStart = !atCharacterStart || !isLeadByte(decoded);
+    }
+    out.resize(start + length);
 }
 
 bool scramble(std::string_view text, std::span<char> field) {
@@ -111,14 +128,55 @@ Record encodeGenreHeader(const GenreHeader& header) {
 
 GenreName decodeGenreName(const GenreHeader& header) { return GenreName(decodeCp932(header.name)); }
 
-DecodedQuestion decodeQuestionRecord(const Record& record) {
-    DecodedQuestion question;
-    question.text = decodeCp932(scrambledFieldText(fieldOf(record, 0, kQuestionTextBytes)));
+std::u16string decodeJoinedCp932(std::string_view joined) {
+    std::u16string decoded = decodeCp932(joined);
+    if (std::count(decoded.begin(), decoded.end(), u'\0') == std::count(joined.begin(), joined.end(), '\0')) {
+        return decoded;
+    }
+    // A converter that read a zero byte as the trail of a lone lead byte before it merged two
+    // texts: decode each on its own then.
+    decoded.clear();
+    for (std::size_t start = 0; start < joined.size();) {
+        const std::size_t end = std::min(joined.find('\0', start), joined.size());
+        decoded += decodeCp932(joined.substr(start, end - start));
+        decoded += u'\0';
+        start = end + 1;
+    }
+    return decoded;
+}
+
+void appendQuestionTexts(std::string& joined, const Record& record) {
+    appendFieldText(joined, fieldOf(record, 0, kQuestionTextBytes));
+    joined += '\0';
     for (int k = 0; k < kChoiceCount; ++k) {
-        question.choices[static_cast<std::size_t>(k)] =
-            decodeCp932(scrambledFieldText(fieldOf(record, choiceOffset(k), kChoiceTextBytes)));
+        appendFieldText(joined, fieldOf(record, choiceOffset(k), kChoiceTextBytes));
+        joined += '\0';
+    }
+}
+
+std::u16string_view takeJoinedText(std::u16string_view& joined) {
+    const std::size_t end = std::min(joined.find(u'\0'), joined.size());
+    const std::u16string_view text = joined.substr(0, end);
+    joined.remove_prefix(std::min(end + 1, joined.size()));
+    return text;
+}
+
+DecodedQuestion takeJoinedQuestion(std::u16string_view& decoded) {
+    DecodedQuestion question;
+    question.text = takeJoinedText(decoded);
+    for (ChoiceText& choice : question.choices) {
+        choice = takeJoinedText(decoded);
     }
     return question;
+}
+
+DecodedQuestion decodeQuestionRecord(const Record& record) {
+    std::string joined;
+    joined.reserve(kRecordSize + kChoiceCount + 1);
+    appendQuestionTexts(joined, record);
+    const std::u16string decoded = decodeJoinedCp932(joined);
+    std::u16string_view texts = decoded;
+    return takeJoinedQuestion(texts);
 }
 
 }  // namespace pp

@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <chrono>
+#include <fstream>
 #include <map>
+#include <thread>
 
 #include "QuizFixtures.h"
 #include "record/Random.h"
@@ -184,8 +189,10 @@ TEST_F(QuestionLoader, ChoiceTextShowsTheRightAnswerForADamagedOrder) {
     EXPECT_EQ(choiceText(state, -1), choiceLabel(0, 0, 0));
 }
 
-TEST_F(QuestionLoader, RefusesAFileThatCannotBeOpened) {
-    for (const auto& path : {folder_ / "missing.kqd", folder_.path()}) {
+TEST_F(QuestionLoader, RefusesAFileThatCannotBeOpenedOrIsNoRegularFile) {
+    const std::filesystem::path fifo = folder_ / "pipe.kqd";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const auto& path : {folder_ / "missing.kqd", folder_.path(), fifo}) {
         test::TestGame game;
         markState(game.state);
         EXPECT_EQ(loadQuestion(game.state, game.random, path), LoadResult::Failed);
@@ -194,6 +201,27 @@ TEST_F(QuestionLoader, RefusesAFileThatCannotBeOpened) {
         EXPECT_EQ(game.state.genres[0].name.view(), u"old");
         EXPECT_EQ(game.state.questionReady, 0);
     }
+}
+
+// The headers of a file that has not changed are not read again; a change in place, even to
+// the same size, is seen. The file is left to settle first, as a quiz file on disk has.
+TEST_F(QuestionLoader, ReadsTheHeadersAgainWhenTheFileChanges) {
+    std::vector<QuizGenre> genres = labelledQuiz({2, 2});
+    const auto path = quizFile(quizBytes(genres));
+    std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+    test::TestGame game;
+    game.state.options.studyMode = 1;
+    ASSERT_EQ(loadQuestion(game.state, game.random, path), LoadResult::Ok);
+    const std::u16string before(game.state.genres[1].name.view());
+    ASSERT_EQ(loadQuestion(game.state, game.random, path), LoadResult::Ok);
+    EXPECT_EQ(game.state.genres[1].name.view(), before);
+
+    genres[1].name = u"ジャンルX";
+    std::string changed = quizBytes(genres);
+    ASSERT_EQ(changed.size(), test::readBytes(path).size());
+    std::ofstream(path, std::ios::binary | std::ios::in | std::ios::out).write(changed.data(), static_cast<std::streamsize>(changed.size()));
+    ASSERT_EQ(loadQuestion(game.state, game.random, path), LoadResult::Ok);
+    EXPECT_EQ(game.state.genres[1].name.view(), u"ジャンルX");
 }
 
 TEST_F(QuestionLoader, RefusesAFileShorterThanItsHeadersKeepingTheWholeOnes) {

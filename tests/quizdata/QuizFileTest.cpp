@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <sstream>
 
 #include "QuizFixtures.h"
@@ -71,10 +73,15 @@ TEST(QuizLayoutCheck, RefusesNegativeAndZeroCounts) {
     EXPECT_EQ(layoutOf(empty).problem, QuizFileProblem::NoQuestions);
 }
 
-TEST(QuizLayoutCheck, ReportsAFileThatCannotBeOpened) {
+TEST(QuizLayoutCheck, ReportsAFileThatCannotBeOpenedOrIsNoRegularFile) {
     test::TempDir folder;
     EXPECT_EQ(readQuizLayout(folder / "missing.kqd").problem, QuizFileProblem::CannotOpen);
-    EXPECT_EQ(readQuizLayout(folder.path()).problem, QuizFileProblem::CannotOpen);
+    EXPECT_EQ(readQuizLayout(folder.path()).problem, QuizFileProblem::NotAFile);
+    // A pipe nobody writes to would block a plain open or read for ever.
+    const std::filesystem::path fifo = folder / "pipe.kqd";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(readQuizLayout(fifo).problem, QuizFileProblem::NotAFile);
+    EXPECT_NE(describeLayout(readQuizLayout(fifo)).find("not a regular file"), std::string::npos);
 }
 
 TEST(QuestionRecordReading, ReadsStraightFromTheRecordsOffset) {

@@ -62,6 +62,35 @@ TEST(Descramble, LeadByteAsTheLastByteDecodesToAReplacementCharacter) {
     EXPECT_EQ(decodeCp932(scrambledFieldText(bytes({0xC1, 0x02}))), u"A\uFFFD");
 }
 
+// The six texts of a record are decoded with one call of the converter; a lone lead byte
+// ending one text must not take the next text's first character with it.
+TEST(QuestionRecord, DecodesEachTextAsIfAlone) {
+    Record record{};
+    std::fill(record.begin(), record.end(), static_cast<char>(kStoredPad));
+    // Fills a whole field: "A", two-byte kanji, and a lead byte whose trail the field cuts off.
+    const auto fillEndingWithLeadByte = [&record](std::size_t offset, std::size_t size) {
+        record[offset] = static_cast<char>(0x41 ^ kScrambleMask);
+        for (std::size_t i = 1; i + 2 < size; i += 2) {
+            record[offset + i] = static_cast<char>(0x96 ^ kScrambleMask);
+            record[offset + i + 1] = static_cast<char>(0xE2 ^ kScrambleMask);
+        }
+        record[offset + size - 1] = static_cast<char>(0x82 ^ kScrambleMask);
+    };
+    fillEndingWithLeadByte(0, kQuestionTextBytes);
+    fillEndingWithLeadByte(choiceOffset(4), kChoiceTextBytes);
+    record[choiceOffset(0)] = static_cast<char>(0x42 ^ kScrambleMask);
+    const DecodedQuestion question = decodeQuestionRecord(record);
+    const auto alone = [&record](std::size_t offset, std::size_t size) {
+        return decodeCp932(scrambledFieldText({record.data() + offset, size}));
+    };
+    EXPECT_EQ(question.text.view(), alone(0, kQuestionTextBytes));
+    EXPECT_EQ(question.text.view().back(), u'\uFFFD');
+    EXPECT_EQ(question.choices[0].view(), u"B");
+    EXPECT_EQ(question.choices[1].view(), u"");
+    EXPECT_EQ(question.choices[4].view(), alone(choiceOffset(4), kChoiceTextBytes));
+    EXPECT_EQ(question.choices[4].size(), 15u);
+}
+
 TEST(Scramble, InvertsDescrambling) {
     std::string field(8, '\0');
     ASSERT_TRUE(scramble(bytes({0x82, 0xA0, 0x41}), field));
