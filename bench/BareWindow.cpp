@@ -1,20 +1,33 @@
 // The yardstick of the start-up benchmark: a bare Qt Widgets program with the game window's
 // shape (a main window with the same two menus and a widget copying one retained picture of
-// the game's size at scale 2) and nothing else. bench/startup.sh starts it beside the game.
+// the game's size, at the scale the game would choose on this screen) and nothing else.
+// bench/startup.sh starts it beside the game.
 
 #include <QApplication>
 #include <QImage>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QPainter>
+#include <QScreen>
 #include <QWidget>
 
-#include "shell/FirstFrameReport.h"
+#include <algorithm>
+
+#include "shell/FirstFrame.h"
 
 namespace {
 
-constexpr int kScale = 2;
-constexpr QSize kPictureSize(240 * kScale, 268 * kScale);
+constexpr QSize kLogicalSize(240, 268);
+
+// The game's rule: the largest whole scale the screen leaves room for, at least 2.
+int windowScale() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) {
+        return 2;
+    }
+    const QSize available = screen->availableSize() - QSize(0, 120);
+    return std::max(2, std::min(available.width() / kLogicalSize.width(), available.height() / kLogicalSize.height()));
+}
 
 // Copies the retained picture, as the game's view does.
 class PictureView final : public QWidget {
@@ -38,7 +51,7 @@ private:
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QImage picture(kPictureSize, QImage::Format_RGB32);
+    QImage picture(kLogicalSize * windowScale(), QImage::Format_RGB32);
     picture.fill(Qt::white);
     {
         QPainter painter(&picture);
@@ -57,7 +70,7 @@ int main(int argc, char** argv) {
     tools->addAction(QStringLiteral("ランキング表示..."));
     auto* view = new PictureView(&picture);
     window.setCentralWidget(view);
-    pp::FirstFrameReport::arm(view, [] { return true; });
+    pp::FirstFrame::whenShown(view, [] { return true; }, [] { pp::FirstFrame::reportIfAsked(); });
     window.show();
     return QApplication::exec();
 }

@@ -104,6 +104,7 @@ void useDummyAudio() { ::setenv("SDL_AUDIODRIVER", "dummy", 1); }
 void BM_PlaySoundAgain(benchmark::State& run) {
     useDummyAudio();
     SoundPlayer player([](int) { return benchWave(3.24); });
+    player.waitForDevice();
     player.play(137);
     for (auto _ : run) {
         player.play(137);
@@ -117,6 +118,7 @@ void BM_PlaySoundFirstTime(benchmark::State& run) {
     for (auto _ : run) {
         run.PauseTiming();
         auto player = std::make_unique<SoundPlayer>([&](int) { return wave; });
+        player->waitForDevice();
         run.ResumeTiming();
         player->play(137);
         run.PauseTiming();

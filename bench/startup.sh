@@ -5,7 +5,7 @@
 # bare window. Usage, after a build (about a minute; not part of the test run):
 #   bench/startup.sh [BUILD_DIR] [RUNS]
 #
-# The frame: both programs carry the same probe (shell/FirstFrameReport.h). It watches the
+# The frame: both programs carry the same probe (shell/FirstFrame.h). It watches the
 # paint events of the widget that shows the picture; at the first one showing a ready picture
 # (for the game, once the title has been painted into its picture) it waits until the window's
 # update has copied the painted widgets to the window, then writes getrusage's CPU time (user +

@@ -32,6 +32,11 @@ QString registerFamily() {
             return QFontDatabase::applicationFontFamilies(id).constFirst();
         }
     }
+    const QString found = QFontInfo(QFont(resources::kFontFamily)).family();
+    if (!found.startsWith(resources::kFontFamily)) {
+        std::fprintf(stderr, "pocketperna: the font %s is missing; text is drawn in %s\n",
+                     qPrintable(resources::kFontFamily), qPrintable(found));
+    }
     return resources::kFontFamily;
 }
 
@@ -43,10 +48,6 @@ QFont makeFont() {
     // and text drawn over text must not build up soft fringes.
     font.setStyleStrategy(QFont::NoAntialias);
     font.setHintingPreference(QFont::PreferFullHinting);
-    if (!QFontInfo(font).family().startsWith(resources::kFontFamily)) {
-        std::fprintf(stderr, "pocketperna: the font %s is missing; text is drawn in %s\n",
-                     qPrintable(resources::kFontFamily), qPrintable(QFontInfo(font).family()));
-    }
     return font;
 }
 
@@ -89,13 +90,29 @@ int GameFont::advanceOf(char32_t character) {
             return found->second;
         }
     }
-    const int advance = std::max(0, qRound(QFontMetricsF(font_).horizontalAdvance(QString::fromUcs4(&character, 1))));
+    const int advance = std::max(0, qRound(measure(character)));
     if (cached != nullptr) {
         *cached = static_cast<std::int16_t>(std::min(advance, 0x7FFF));
     } else {
         otherAdvances_.emplace(character, advance);
     }
     return advance;
+}
+
+qreal GameFont::measure(char32_t character) {
+    // A visible character of the face has the advance of its glyph, read straight from the
+    // face; anything else (invisible format characters, marks, characters of other faces) is
+    // measured as Qt's shaping lays it out.
+    const QChar::Category category = QChar::category(character);
+    const bool plain = (category >= QChar::Number_DecimalDigit && category <= QChar::Separator_Space) ||
+                       (category >= QChar::Letter_Uppercase && category <= QChar::Symbol_Other);
+    if (plain) {
+        const QList<quint32> glyph = faces_[0].glyphIndexesForString(QString::fromUcs4(&character, 1));
+        if (glyph.size() == 1 && glyph[0] != 0) {
+            return faces_[0].advancesForGlyphIndexes(glyph).constFirst().x();
+        }
+    }
+    return QFontMetricsF(font_).horizontalAdvance(QString::fromUcs4(&character, 1));
 }
 
 const std::vector<GameFont::Glyph>& GameFont::glyphsOf(char32_t character) {

@@ -50,6 +50,7 @@ public:
 private:
     GameFont();
     int advanceOf(char32_t character);
+    qreal measure(char32_t character);
     std::vector<Glyph> findGlyphs(char32_t character);
     int faceIndex(const QRawFont& face);
 

@@ -57,7 +57,6 @@ MainWindow::MainWindow(ShellConfig config, QWidget* parent) : QMainWindow(parent
     Host& host = *this;
     game_ = std::make_unique<Game>(host, settingsPathIn(config_.documentsFolder), std::move(random));
     setWindowTitle(kTitle);
-    setWindowIcon(QIcon(resources::kIconPath));
 
     // The window opens at the largest whole scale the screen leaves room for, at least 2.
     const QScreen* screen = QGuiApplication::primaryScreen();

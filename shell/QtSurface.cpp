@@ -13,15 +13,20 @@
 namespace pp {
 namespace {
 
-// The bitmap catalogue, loaded once and kept for the life of the program.
-struct Bitmaps {
-    bool loaded = false;
-    std::unordered_map<int, QImage> images;
-};
-
-Bitmaps& bitmaps() {
-    static Bitmaps shared;
-    return shared;
+// The bitmap catalogue: each bitmap loaded when first drawn and kept for the life of the
+// program, so that start-up loads only what the first picture shows.
+const QImage* catalogueBitmap(int id) {
+    static std::unordered_map<int, QImage> loaded;
+    if (const auto found = loaded.find(id); found != loaded.end()) {
+        return found->second.isNull() ? nullptr : &found->second;
+    }
+    QImage image;
+    if (std::any_of(std::begin(bitmap::kCatalogue), std::end(bitmap::kCatalogue),
+                    [id](const bitmap::CatalogueEntry& entry) { return entry.id == id; })) {
+        image = QImage(resources::bitmapPath(id), "BMP").convertToFormat(QImage::Format_RGB32);
+    }
+    const QImage& kept = loaded.emplace(id, std::move(image)).first->second;
+    return kept.isNull() ? nullptr : &kept;
 }
 
 QColor toQColor(Rgb colour) { return {colour.r, colour.g, colour.b}; }
@@ -63,20 +68,7 @@ private:
     bool own_;
 };
 
-void QtSurface::loadAssets() {
-    GameFont::instance();
-    Bitmaps& shared = bitmaps();
-    if (shared.loaded) {
-        return;
-    }
-    shared.loaded = true;
-    for (const bitmap::CatalogueEntry& entry : bitmap::kCatalogue) {
-        QImage image(resources::bitmapPath(entry.id));
-        if (!image.isNull()) {
-            shared.images.emplace(entry.id, image.convertToFormat(QImage::Format_RGB32));
-        }
-    }
-}
+void QtSurface::loadAssets() { GameFont::instance(); }
 
 QFont QtSurface::gameFont() { return GameFont::instance().font(); }
 
@@ -140,11 +132,11 @@ const QImage* QtSurface::scaledBitmap(int id) {
     if (const auto found = scaledBitmaps_.find(id); found != scaledBitmaps_.end()) {
         return &found->second;
     }
-    const auto original = bitmaps().images.find(id);
-    if (original == bitmaps().images.end()) {
+    const QImage* original = catalogueBitmap(id);
+    if (original == nullptr) {
         return nullptr;
     }
-    const QImage& bitmap = original->second;
+    const QImage& bitmap = *original;
     // Each pixel becomes a square block, never a blend of its neighbours.
     return &scaledBitmaps_
                 .emplace(id, bitmap.scaled(bitmap.size() * scale_, Qt::IgnoreAspectRatio, Qt::FastTransformation))

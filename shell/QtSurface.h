@@ -29,8 +29,8 @@ public:
     QtSurface(const QtSurface&) = delete;
     QtSurface& operator=(const QtSurface&) = delete;
 
-    // Registers the game's font from its file and loads the bitmap catalogue from the
-    // resources, once per process. Needs a QGuiApplication. Later calls do nothing; the
+    // Registers the game's font from its file, once per process; the bitmaps are loaded from
+    // the resources when first drawn. Needs a QGuiApplication. Later calls do nothing; the
     // constructor calls it too.
     static void loadAssets();
 

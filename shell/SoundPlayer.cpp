@@ -5,9 +5,12 @@
 
 #include <SDL.h>
 
+#include <atomic>
+#include <cstdio>
 #include <cstring>
 
 #include "resources/Resources.h"
+#include "shell/SdlAudio.h"
 
 namespace pp {
 namespace {
@@ -21,24 +24,27 @@ constexpr Uint16 kBufferFrames = 512;
 
 const char* const kFallbackDriver = "dummy";
 
+std::atomic<bool> diagnostics{false};
+
 // Decodes a WAVE file image and converts its samples to the device's format; empty when the
 // bytes are not a WAVE file SDL can read.
-std::vector<std::uint8_t> decodeForDevice(const std::vector<std::uint8_t>& wave, const SDL_AudioSpec& device) {
+std::vector<std::uint8_t> decodeForDevice(const SdlAudio& sdl, const std::vector<std::uint8_t>& wave,
+                                          const SDL_AudioSpec& device) {
     if (wave.empty()) {
         return {};
     }
-    SDL_RWops* stream = SDL_RWFromConstMem(wave.data(), static_cast<int>(wave.size()));
+    SDL_RWops* stream = sdl.rwFromConstMem(wave.data(), static_cast<int>(wave.size()));
     if (stream == nullptr) {
         return {};
     }
     SDL_AudioSpec spec{};
     Uint8* samples = nullptr;
     Uint32 length = 0;
-    if (SDL_LoadWAV_RW(stream, 1, &spec, &samples, &length) == nullptr) {
+    if (sdl.loadWavRw(stream, 1, &spec, &samples, &length) == nullptr) {
         return {};
     }
     SDL_AudioCVT cvt{};
-    const int needed = SDL_BuildAudioCVT(&cvt, spec.format, spec.channels, spec.freq, device.format,
+    const int needed = sdl.buildAudioCvt(&cvt, spec.format, spec.channels, spec.freq, device.format,
                                          device.channels, device.freq);
     std::vector<std::uint8_t> result;
     if (needed == 0) {
@@ -48,12 +54,12 @@ std::vector<std::uint8_t> decodeForDevice(const std::vector<std::uint8_t>& wave,
         std::memcpy(work.data(), samples, length);
         cvt.buf = work.data();
         cvt.len = static_cast<int>(length);
-        if (SDL_ConvertAudio(&cvt) == 0) {
+        if (sdl.convertAudio(&cvt) == 0) {
             work.resize(static_cast<std::size_t>(cvt.len_cvt));
             result = std::move(work);
         }
     }
-    SDL_FreeWAV(samples);
+    sdl.freeWav(samples);
     return result;
 }
 
@@ -68,36 +74,64 @@ std::vector<std::uint8_t> resourceWave(int id) {
     return {bytes.begin(), bytes.end()};
 }
 
-SoundPlayer::SoundPlayer(WaveSource source) : source_(std::move(source)) {
-    // Qt owns the window and the signals; SDL is here for sound alone.
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "ポケットペルナ");
-    openDevice();
-}
+void SoundPlayer::setDiagnostics(bool on) { diagnostics = on; }
+
+SoundPlayer::SoundPlayer(WaveSource source) : source_(std::move(source)) {}
 
 SoundPlayer::~SoundPlayer() {
+    if (opener_.joinable()) {
+        opener_.join();
+    }
     if (device_ != 0) {
-        SDL_CloseAudioDevice(device_);
+        sdl_->closeAudioDevice(device_);
     }
     if (audioInitialised_) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        sdl_->quitSubSystem(SDL_INIT_AUDIO);
     }
 }
 
-bool SoundPlayer::openDevice() {
-    if (openDeviceOnCurrentDriver()) {
-        return true;
+void SoundPlayer::startOpening() {
+    const std::lock_guard lock(mutex_);
+    if (state_ != Device::NotOpened) {
+        return;
     }
-    // No usable sound device: the dummy driver takes the samples and plays them to nobody, so
-    // the game behaves the same with or without a sound card.
-    SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, kFallbackDriver, SDL_HINT_OVERRIDE);
-    const bool opened = openDeviceOnCurrentDriver();
-    SDL_ResetHint(SDL_HINT_AUDIODRIVER);
-    return opened;
+    state_ = Device::Opening;
+    opener_ = std::thread([this] { open(); });
 }
 
-bool SoundPlayer::openDeviceOnCurrentDriver() {
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+void SoundPlayer::open() {
+    // Until the state says Open under the lock, only this thread touches the device fields.
+    const SdlAudio* sdl = loadSdlAudio();
+    bool opened = false;
+    if (sdl != nullptr) {
+        // Qt owns the window and the signals; SDL is here for sound alone.
+        sdl->setHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        sdl->setHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "ポケットペルナ");
+        opened = openOnCurrentDriver(*sdl);
+        if (!opened) {
+            const std::string reason = sdl->getError();
+            // No usable sound device: the dummy driver takes the samples and plays them to
+            // nobody, so the game behaves the same with or without a sound card.
+            sdl->setHintWithPriority(SDL_HINT_AUDIODRIVER, kFallbackDriver, SDL_HINT_OVERRIDE);
+            opened = openOnCurrentDriver(*sdl);
+            sdl->resetHint(SDL_HINT_AUDIODRIVER);
+            if (diagnostics) {
+                std::fprintf(stderr, "pocketperna: no sound device (%s); sound effects %s\n", reason.c_str(),
+                             opened ? "play silently" : "are off");
+            }
+        }
+    }
+    const std::lock_guard lock(mutex_);
+    sdl_ = sdl;
+    state_ = opened ? Device::Open : Device::Unavailable;
+    if (opened && waiting_) {
+        playNow(*waiting_);
+    }
+    waiting_.reset();
+}
+
+bool SoundPlayer::openOnCurrentDriver(const SdlAudio& sdl) {
+    if (sdl.initSubSystem(SDL_INIT_AUDIO) != 0) {
         return false;
     }
     SDL_AudioSpec wanted{};
@@ -107,9 +141,9 @@ bool SoundPlayer::openDeviceOnCurrentDriver() {
     wanted.samples = kBufferFrames;
     wanted.callback = nullptr;  // samples are queued, not pulled
     SDL_AudioSpec obtained{};
-    const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, SDL_AUDIO_ALLOW_ANY_CHANGE);
+    const SDL_AudioDeviceID device = sdl.openAudioDevice(nullptr, 0, &wanted, &obtained, SDL_AUDIO_ALLOW_ANY_CHANGE);
     if (device == 0) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        sdl.quitSubSystem(SDL_INIT_AUDIO);
         return false;
     }
     audioInitialised_ = true;
@@ -117,8 +151,21 @@ bool SoundPlayer::openDeviceOnCurrentDriver() {
     deviceFrequency_ = obtained.freq;
     deviceFormat_ = obtained.format;
     deviceChannels_ = obtained.channels;
-    SDL_PauseAudioDevice(device_, 0);  // an empty queue plays silence
+    sdl.pauseAudioDevice(device_, 0);  // an empty queue plays silence
     return true;
+}
+
+bool SoundPlayer::waitForDevice() {
+    startOpening();
+    if (opener_.joinable()) {
+        opener_.join();
+    }
+    return hasDevice();
+}
+
+bool SoundPlayer::hasDevice() const {
+    const std::lock_guard lock(mutex_);
+    return state_ == Device::Open;
 }
 
 const std::vector<std::uint8_t>& SoundPlayer::samplesOf(int id) {
@@ -130,31 +177,40 @@ const std::vector<std::uint8_t>& SoundPlayer::samplesOf(int id) {
     device.format = deviceFormat_;
     device.channels = deviceChannels_;
     // A sound that cannot be read is remembered as silence, so it is not read again.
-    return converted_[id] = decodeForDevice(source_ ? source_(id) : std::vector<std::uint8_t>{}, device);
+    return converted_[id] = decodeForDevice(*sdl_, source_ ? source_(id) : std::vector<std::uint8_t>{}, device);
 }
 
 void SoundPlayer::play(int id) {
-    if (device_ == 0) {
-        return;
+    startOpening();
+    const std::lock_guard lock(mutex_);
+    if (state_ == Device::Opening) {
+        waiting_ = id;  // played as soon as the device is open
+    } else if (state_ == Device::Open) {
+        playNow(id);
     }
+}
+
+void SoundPlayer::playNow(int id) {
     const std::vector<std::uint8_t>& samples = samplesOf(id & 0xFFFF);
     if (samples.empty()) {
         return;
     }
-    SDL_ClearQueuedAudio(device_);  // only one sound at a time: the new one replaces the old
-    SDL_QueueAudio(device_, samples.data(), static_cast<Uint32>(samples.size()));
+    sdl_->clearQueuedAudio(device_);  // only one sound at a time: the new one replaces the old
+    sdl_->queueAudio(device_, samples.data(), static_cast<Uint32>(samples.size()));
 }
 
 std::string SoundPlayer::driverName() const {
-    if (device_ == 0) {
+    const std::lock_guard lock(mutex_);
+    if (state_ != Device::Open) {
         return {};
     }
-    const char* name = SDL_GetCurrentAudioDriver();
+    const char* name = sdl_->getCurrentAudioDriver();
     return name != nullptr ? name : "";
 }
 
 std::size_t SoundPlayer::pendingBytes() const {
-    return device_ != 0 ? SDL_GetQueuedAudioSize(device_) : 0;
+    const std::lock_guard lock(mutex_);
+    return state_ == Device::Open ? sdl_->getQueuedAudioSize(device_) : 0;
 }
 
 }  // namespace pp

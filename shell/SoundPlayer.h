@@ -4,10 +4,15 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace pp {
+
+struct SdlAudio;
 
 // The WAVE file of sound `id`, exactly as stored; empty when the program has no such sound.
 using WaveSource = std::function<std::vector<std::uint8_t>(int id)>;
@@ -17,10 +22,14 @@ std::vector<std::uint8_t> resourceWave(int id);
 
 // Plays the game's sound effects on SDL2's audio, one at a time.
 //
-// Called from the user-interface thread only. play() never waits for the sound: the samples are
-// handed to SDL's queue and its audio thread plays them. When no sound device can be opened the
-// player falls back to SDL's "dummy" driver, so a machine without sound behaves like one with
-// the sound turned down; if even that fails, play() does nothing.
+// Called from the user-interface thread only. Nothing of SDL is loaded or opened until the
+// first sound: play() then starts opening the device on a background thread and returns, so the
+// game never waits for a sound system (which can take a tenth of a second, or longer when none
+// is there). The sound asked for while the device opens is played, late, as soon as it is open;
+// only the latest one is kept. Once open, play() never waits either: the samples are handed to
+// SDL's queue and its audio thread plays them. When no sound device can be opened the player
+// falls back to SDL's "dummy" driver, so a machine without sound behaves like one with the sound
+// turned down; if even that fails, or SDL is missing, play() does nothing.
 class SoundPlayer {
 public:
     explicit SoundPlayer(WaveSource source = resourceWave);
@@ -33,8 +42,12 @@ public:
     // a readable WAVE file plays nothing.
     void play(int id);
 
+    // Starts opening the device if nothing has yet, and waits until the attempt is over; true
+    // when a device (possibly the dummy one) is open.
+    bool waitForDevice();
+
     // Whether a device (possibly the dummy one) is open.
-    [[nodiscard]] bool hasDevice() const { return device_ != 0; }
+    [[nodiscard]] bool hasDevice() const;
 
     // The SDL audio driver in use ("pulseaudio", "alsa", "dummy", ...), empty without a device.
     [[nodiscard]] std::string driverName() const;
@@ -42,13 +55,28 @@ public:
     // Bytes of the current sound that the device has not taken yet.
     [[nodiscard]] std::size_t pendingBytes() const;
 
+    // With diagnostics on, a fall-back to the silent driver says why in one line on standard
+    // error; otherwise the player never writes there. Off by default.
+    static void setDiagnostics(bool on);
+
 private:
-    bool openDevice();
-    bool openDeviceOnCurrentDriver();
+    enum class Device { NotOpened, Opening, Open, Unavailable };
+
+    void startOpening();
+    // Runs on the opening thread.
+    void open();
+    bool openOnCurrentDriver(const SdlAudio& sdl);
+    // With the lock held and the device open.
+    void playNow(int id);
     // The samples of sound `id` in the device's format, converted on first use.
     const std::vector<std::uint8_t>& samplesOf(int id);
 
     WaveSource source_;
+    mutable std::mutex mutex_;
+    std::thread opener_;
+    Device state_ = Device::NotOpened;
+    std::optional<int> waiting_;  // the sound asked for while the device opens
+    const SdlAudio* sdl_ = nullptr;
     std::uint32_t device_ = 0;
     bool audioInitialised_ = false;
     int deviceFrequency_ = 0;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QIcon>
 #include <QTimer>
 
 #include <cstdio>
@@ -9,11 +10,12 @@
 
 #include "resources/Resources.h"
 #include "shell/Documents.h"
-#include "shell/FirstFrameReport.h"
+#include "shell/FirstFrame.h"
 #include "shell/MainWindow.h"
 #include "shell/QtSurface.h"
 #include "shell/ScreenView.h"
 #include "shell/SingleInstance.h"
+#include "shell/SoundPlayer.h"
 
 namespace {
 
@@ -24,7 +26,8 @@ constexpr const char* kUsage =
     "comes to the front instead and opens it.\n"
     "\n"
     "  --help     show this help and exit\n"
-    "  --version  show the version and exit\n";
+    "  --version  show the version and exit\n"
+    "  --debug    say on standard error why no sound device could be opened\n";
 
 constexpr const char* kVersion = "ポケットペルナ Version 1.1\n";
 
@@ -32,6 +35,7 @@ struct Arguments {
     QString quizPath;
     bool exitNow = false;
     int exitCode = 0;
+    bool debug = false;
 };
 
 // Read before Qt starts, so that --help and --version work without a display.
@@ -45,6 +49,8 @@ Arguments parseArguments(int argc, char** argv) {
         } else if (std::strcmp(argument, "--version") == 0) {
             std::fputs(kVersion, stdout);
             arguments.exitNow = true;
+        } else if (std::strcmp(argument, "--debug") == 0) {
+            arguments.debug = true;
         } else if (argument[0] == '-' && argument[1] != '\0') {
             std::fprintf(stderr, "pocketperna: unknown option %s (try --help)\n", argument);
             arguments.exitNow = true;
@@ -64,14 +70,14 @@ int main(int argc, char** argv) {
         return arguments.exitCode;
     }
 
+    pp::SoundPlayer::setDiagnostics(arguments.debug);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("pocketperna"));
     QApplication::setApplicationDisplayName(QStringLiteral("ポケットペルナ"));
     QApplication::setApplicationVersion(QStringLiteral("1.1"));
     QApplication::setDesktopFileName(QStringLiteral("pocketperna"));
-    QApplication::setWindowIcon(QIcon(pp::resources::kIconPath));
-
-    // Fonts and bitmaps first, then the check for a running copy, as the handheld did.
+    // The font first, then the check for a running copy, as the handheld did; each bitmap is
+    // loaded when it is first drawn.
     pp::QtSurface::loadAssets();
 
     const QString quizPath =
@@ -88,7 +94,13 @@ int main(int argc, char** argv) {
     QObject::connect(&instance, &pp::SingleInstance::activationRequested, &window,
                      &pp::MainWindow::activateFromOtherCopy);
     // The first real frame is the title, painted once the game's first paint request is served.
-    pp::FirstFrameReport::arm(window.view(), [&window] { return !window.game().needsPaint(); });
+    // The icon is not needed for it: it is decoded once, for the window and its dialogs, after.
+    pp::FirstFrame::whenShown(
+        window.view(), [&window] { return !window.game().needsPaint(); },
+        [&window] {
+            pp::FirstFrame::reportIfAsked();
+            window.setWindowIcon(QIcon(pp::resources::kIconPath));
+        });
     window.show();
     // Without a window manager (a kiosk, a test server) nobody else makes the window active,
     // and Qt's shortcuts such as Ctrl+Q work only in the active window.

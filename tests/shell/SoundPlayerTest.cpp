@@ -115,9 +115,19 @@ protected:
 TEST_F(SoundPlayerTest, PlaysTheWaveConvertedToTheDeviceFormat) {
     // 16-bit mono: the device is stereo, so every sample is played on both channels.
     SoundPlayer player(sounds({{140, makeWave(1, 16, 22050, 2205, 1234)}}));
-    ASSERT_TRUE(player.hasDevice());
+    ASSERT_TRUE(player.waitForDevice());
     EXPECT_EQ(player.driverName(), "disk");
     player.play(140);
+    waitUntilPlayed(player);
+    EXPECT_EQ(longestRun(1234), 2u * 2205u);
+}
+
+// The device opens on a background thread at the first sound, which is played once it is open.
+TEST_F(SoundPlayerTest, OpensTheDeviceAtTheFirstSoundAndPlaysItOnceOpen) {
+    SoundPlayer player(sounds({{140, makeWave(1, 16, 22050, 2205, 1234)}}));
+    EXPECT_FALSE(player.hasDevice());
+    player.play(140);
+    ASSERT_TRUE(player.waitForDevice());
     waitUntilPlayed(player);
     EXPECT_EQ(longestRun(1234), 2u * 2205u);
 }
@@ -125,6 +135,7 @@ TEST_F(SoundPlayerTest, PlaysTheWaveConvertedToTheDeviceFormat) {
 TEST_F(SoundPlayerTest, EightBitStereoKeepsItsLength) {
     // Unsigned 8-bit samples played raw would last half as long and sound as noise.
     SoundPlayer player(sounds({{136, makeWave(2, 8, 22050, 1500, 0xC0)}}));
+    ASSERT_TRUE(player.waitForDevice());
     player.play(136);
     waitUntilPlayed(player);
     const std::vector<std::int16_t> output = played();
@@ -138,6 +149,7 @@ TEST_F(SoundPlayerTest, ANewSoundCutsOffTheOneStillPlaying) {
     const int longFrames = 22050 * 3;
     SoundPlayer player(sounds({{135, makeWave(1, 16, 22050, longFrames, 1111)},
                                {142, makeWave(1, 16, 22050, 2000, 2222)}}));
+    ASSERT_TRUE(player.waitForDevice());
     player.play(135);
     player.play(142);
     waitUntilPlayed(player);
@@ -152,6 +164,7 @@ TEST_F(SoundPlayerTest, UnknownOrDamagedSoundsAreSilent) {
     std::vector<std::uint8_t> noise(4000, 0x5A);
     int reads = 0;
     SoundPlayer player(sounds({{138, cut}, {139, noise}}, &reads));
+    ASSERT_TRUE(player.waitForDevice());
     for (int round = 0; round < 2; ++round) {
         for (int id : {999, 138, 139, -1, 0}) {
             player.play(id);
@@ -166,6 +179,7 @@ TEST_F(SoundPlayerTest, ConvertsEachSoundOnce) {
     // A second long, so that a busy machine cannot have played it all before the check.
     constexpr std::uint32_t kFrames = 22050;
     SoundPlayer player(sounds({{141, makeWave(2, 8, 22050, kFrames, 0xA0)}}, &reads));
+    ASSERT_TRUE(player.waitForDevice());
     for (int i = 0; i < 50; ++i) {
         player.play(141);
     }
@@ -177,7 +191,7 @@ TEST_F(SoundPlayerTest, ConvertsEachSoundOnce) {
 TEST_F(SoundPlayerTest, WithoutASoundDeviceFallsBackToTheDummyDriver) {
     ::setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
     SoundPlayer player(sounds({{140, makeWave(1, 16, 22050, 22050, 500)}}));
-    ASSERT_TRUE(player.hasDevice());
+    ASSERT_TRUE(player.waitForDevice());
     EXPECT_EQ(player.driverName(), "dummy");
     player.play(140);
     EXPECT_GT(player.pendingBytes(), 0u);
@@ -192,7 +206,7 @@ TEST_F(SoundPlayerTest, PlaysEverySoundOfTheProgram) {
     EXPECT_TRUE(resourceWave(143).empty());
 
     SoundPlayer player;
-    ASSERT_TRUE(player.hasDevice());
+    ASSERT_TRUE(player.waitForDevice());
     for (int id = 135; id <= 142; ++id) {
         player.play(id);
         EXPECT_GT(player.pendingBytes(), 0u) << id;
