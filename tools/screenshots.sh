@@ -1,6 +1,8 @@
 #!/bin/sh
-# Takes the README's screenshots of the real game window on a private X server: the title, a
-# question, the settings dialog and a results screen. Usage, after a build:
+# Makes the README's pictures: the contact sheet of every screen (screens.png), painted by
+# quiz-replay from the committed golden scripts, then screenshots of the real game window on a
+# private X server: the title, a question, the settings dialog and a results screen. Usage,
+# after a build:
 #   tools/screenshots.sh [BUILD_DIR] [OUT_DIR]
 set -eu
 
@@ -8,13 +10,59 @@ build=${1:-build}
 out=${2:-docs}
 program="$build/shell/pocketperna"
 kqd="$build/tools/kqd/kqd"
+replay="$build/tools/replay/quiz-replay"
+golden="$(dirname "$0")/../tests/golden"
 work=$(mktemp -d)
 mkdir -p "$out"
 . "$(dirname "$0")/private_x.sh"
 clean_up_on_exit "$work"
 
+
 start_private_x /dev/null
 use_fresh_home "$work"
+# The single-instance socket lives in the temporary folder: a copy of the game started elsewhere
+# on the machine must not answer the second start below.
+export TMPDIR="$work/tmp"
+mkdir -p "$TMPDIR"
+
+# The contact sheet. Three golden games share one documents folder, so that the ranking holds
+# the names of the first two.
+mkdir -p "$work/sheet"
+cp "$build/samples/sample.kqd" "$build/tests/golden/small.kqd" "$golden"/*.script "$work/sheet/"
+for game in sample-game sample-gameover-refusals small-study; do
+    QT_QPA_PLATFORM=offscreen "$replay" --documents "$work/sheet/documents" --frames "$work/sheet/$game" \
+        --scale 2 "$work/sheet/$game.script" >/dev/null
+done
+# Frame N of screen $2 in game $1 ("last" for the last one), by paint order.
+frame() { ls "$work/sheet/$1"/*-"$2".png | if [ "$3" = last ]; then tail -n 1; else sed -n "$3p"; fi; }
+# The last Answering frame before the first Judging of game $1: the question with a choice lit.
+answering() {
+    judged=$(basename "$(frame "$1" Judging 1)" | cut -d- -f1)
+    for f in "$work/sheet/$1"/*-Answering.png; do
+        [ "$(basename "$f" | cut -d- -f1)" -lt "$judged" ] && last=$f
+    done
+    echo "$last"
+}
+# The first Judging frame of game $1 showing the red cross, at its middle (130, 140).
+cross() {
+    for f in "$work/sheet/$1"/*-Judging.png; do
+        [ "$(convert "$f" -format '%[hex:p{260,280}]' info:)" = FF0000 ] && { echo "$f"; return; }
+    done
+}
+montage -font DejaVu-Sans -pointsize 16 -background '#dddddd' -geometry +6+6 -tile 4x3 \
+    -label Title "$(frame sample-game Title 1)" \
+    -label QuestionIntro "$(frame sample-game QuestionIntro 1)" \
+    -label RevealQuestion "$(frame sample-game RevealQuestion 8)" \
+    -label Answering "$(answering sample-game)" \
+    -label 'Judging (right)' "$(frame sample-game Judging 1)" \
+    -label 'Judging (wrong)' "$(cross sample-game)" \
+    -label ShowCorrect "$(frame sample-game ShowCorrect 1)" \
+    -label LevelClear "$(frame sample-game LevelClear 1)" \
+    -label 'Answering (study)' "$(answering small-study)" \
+    -label GameOver "$(frame sample-gameover-refusals GameOver 1)" \
+    -label AllClear "$(frame sample-game AllClear 1)" \
+    -label Ranking "$(frame sample-gameover-refusals Ranking last)" \
+    "$out/screens.png"
 
 # A short study quiz from the sample's first question of each genre, so a run ends quickly.
 awk -F '\t' '!/^#/ && NF == 7 && !seen[$1]++' samples/sample.tsv >"$work/short.tsv"
