@@ -1,5 +1,5 @@
 #!/bin/sh
-# Installs every Debian package the project needs to build, run and test.
+# Installs every Debian package the project needs to build, run, test and package.
 # Idempotent: does nothing when all packages are present. Run as root (or with sudo available).
 set -eu
 
@@ -11,6 +11,7 @@ PACKAGES="
   libsdl2-dev
   fonts-vlgothic
   xvfb xdotool x11-utils imagemagick xauth
+  dpkg-dev file lintian debootstrap appstream desktop-file-utils groff man-db
 "
 
 missing=""
