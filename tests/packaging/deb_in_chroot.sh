@@ -129,4 +129,4 @@ grep -q '^application/x-pocketperna-quiz=pocketperna.desktop;' "$root/usr/share/
 apt_remove
 check_nothing_left
 
-echo "PASS: $deb_name passes lintian, installs, runs and removes cleanly on Debian 12"
+echo "PASS: $deb_name passes lintian, installs, runs and removes cleanly on Debian 12 from $mirror"
