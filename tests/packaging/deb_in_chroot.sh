@@ -20,7 +20,8 @@ cache="$top/cache"
 root="$top/root"
 mkdir -p "$cache/debootstrap" "$cache/archives"
 rm -rf --one-file-system "$root" "$top/deb"
-trap 'rm -rf --one-file-system "$root"' EXIT INT TERM
+trap 'rm -rf --one-file-system "$root"' EXIT
+trap 'exit 1' INT TERM
 
 fail() {
     echo "FAIL: $*" >&2

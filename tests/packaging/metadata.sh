@@ -14,6 +14,10 @@ metainfo="$source_dir/resources/desktop/org.example.pocketperna.metainfo.xml"
 game_page="$source_dir/docs/man/pocketperna.6"
 kqd_page="$source_dir/docs/man/kqd.1"
 failures=0
+# The game only prints its help here, but still gets a home of its own.
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -m 700 "$work/run"
 
 fail() {
     echo "FAIL: $*" >&2
@@ -57,7 +61,7 @@ for command in $("$kqd" --help | sed -n 's/^  \([a-z][a-z]*\) .*/\1/p'); do
             fail "kqd(1) does not mention $option of \"kqd $command\""
     done
 done
-for option in $("$pocketperna" --help | options); do
+for option in $(HOME="$work" XDG_RUNTIME_DIR="$work/run" "$pocketperna" --help | options); do
     grep -q -- "$(echo "$option" | sed 's/-/\\\\-/g')" "$game_page" ||
         fail "pocketperna(6) does not mention $option"
 done
