@@ -8,6 +8,8 @@
 #include <string>
 #include <variant>
 
+#include <sys/stat.h>
+
 #include "persistence/SettingsFile.h"
 #include "tools/replay/Replay.h"
 #include "tools/replay/ReplayScript.h"
@@ -29,6 +31,8 @@ int scriptError(const std::string& script, const pp::replay::ScriptError& error)
 }  // namespace
 
 int main(int argc, char** argv) {
+    // This C library starts with a umask that would write the settings file without permissions.
+    ::umask(022);
     std::uint32_t seed = 1;
     std::string documents;
     std::string script;

@@ -444,8 +444,9 @@ function askPlayerName(storable) {
         dialog.removeEventListener("keydown", guard, true);
         dialog.removeEventListener("keyup", letGo, true);
         filter();
-        // The paint that asked goes on once this call has returned; catch up after it.
-        setTimeout(settle, 0);
+        // The paint that asked goes on once this call has returned; catch up after it, with
+        // any change of the window's size made meanwhile.
+        setTimeout(() => { settle(); fitScale(); }, 0);
         return edit.value;
       },
     };
@@ -599,6 +600,7 @@ function setUpInput() {
     if (file) openQuizFile(file);
   });
   addEventListener("resize", fitScale);
+  addEventListener("pagehide", () => { if (!gameWaiting()) keepSettings(); });
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -2,6 +2,7 @@
 // through the exported calls below, with the page (perna.js) standing for the platform.
 
 #include <emscripten.h>
+#include <sys/stat.h>
 
 #include <array>
 #include <cstdint>
@@ -105,6 +106,9 @@ EMSCRIPTEN_KEEPALIVE void pp_web_start(int seeded, std::uint32_t seed) {
     if (game()) {
         return;
     }
+    // This C library starts with a umask that would leave the saved settings file unreadable;
+    // a desktop session's usual one keeps it readable and writable.
+    ::umask(022);
     auto random = seeded ? std::make_unique<pp::MersenneRandom>(seed) : std::make_unique<pp::MersenneRandom>();
     page().game = std::make_unique<pp::Game>(page().host, pp::settingsPathIn(pp::web::kDocumentsFolder),
                                              std::move(random));
@@ -150,12 +154,13 @@ EMSCRIPTEN_KEEPALIVE int pp_web_settings_readable(const char* path) {
     return pp::loadSettings(scratch, std::filesystem::path(path)) != pp::FileStatus::Unreadable ? 1 : 0;
 }
 
-// The screen, score and ranking as JSON, for the page's tests; the text lives until the next call.
+// The screen, score, highlighted row, right answer's place and ranking as JSON, for the page's tests; the text lives until the next call.
 EMSCRIPTEN_KEEPALIVE const char* pp_web_state_json() {
     static std::string json;
     const pp::GameState& state = game()->state();
     json = "{\"screen\":\"" + std::string(pp::screenName(state.screen)) + "\",\"score\":" + std::to_string(state.score) +
-           ",\"ranking\":[";
+           ",\"selection\":" + std::to_string(state.selection) +
+           ",\"correctPosition\":" + std::to_string(state.correctPosition) + ",\"ranking\":[";
     for (std::size_t i = 0; i < state.ranking.size(); ++i) {
         json += (i == 0 ? "" : ",") + std::string("{\"name\":") + pp::jsonString(state.ranking[i].name.view()) +
                 ",\"score\":" + std::to_string(state.ranking[i].score) + "}";
