@@ -75,7 +75,11 @@ function renderRun(text, packed) {
   const ink = surface.getContext("2d", { willReadFrequently: true });
   ink.font = `${12 * scale}px "${FONT_FAMILY}"`;
   ink.fillStyle = "black";
-  ink.fillText(text, pad * scale, (pad + baseline) * scale);
+  let x = pad;
+  for (const character of text) {
+    ink.fillText(character, x * scale, (pad + baseline) * scale);
+    x += advance(character);
+  }
   const pixels = ink.getImageData(0, 0, width, height);
   const data = pixels.data;
   const red = (packed >> 16) & 255, green = (packed >> 8) & 255, blue = packed & 255;
@@ -92,8 +96,23 @@ function renderRun(text, packed) {
   return run;
 }
 
+// Each character's advance rounded to a whole pixel, as the desktop's hinted font has them, so a
+// run is as wide here as there and lines break at the same places.
+const advances = new Map();
+
+function advance(character) {
+  let width = advances.get(character);
+  if (width === undefined) {
+    width = Math.round(measureContext.measureText(character).width);
+    advances.set(character, width);
+  }
+  return width;
+}
+
 function measureRun(text) {
-  return Math.round(measureContext.measureText(text).width);
+  let width = 0;
+  for (const character of text) width += advance(character);
+  return width;
 }
 
 const page = {
