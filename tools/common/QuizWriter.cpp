@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "record/Cp932.h"
 #include "tools/common/Utf8.h"
@@ -52,6 +53,26 @@ std::optional<std::string> storableForm(std::u16string_view character) {
         return std::nullopt;
     }
     return bytes;
+}
+
+// The storable form of every BMP character, worked out once: the byte, the lead and trail
+// bytes (lead * 0x100 + trail), or 0 when it has none. A table keeps encoding a large quiz
+// from converting each character twice.
+const std::array<std::uint16_t, 0x10000>& storableForms() {
+    static const auto forms = [] {
+        auto table = std::make_unique<std::array<std::uint16_t, 0x10000>>();
+        for (std::uint32_t c = 0; c < 0x10000; ++c) {
+            const char16_t unit = static_cast<char16_t>(c);
+            const std::optional<std::string> bytes = storableForm(std::u16string_view(&unit, 1));
+            std::uint16_t form = 0;
+            for (const char byte : bytes.value_or("")) {
+                form = static_cast<std::uint16_t>(form << 8 | static_cast<unsigned char>(byte));
+            }
+            (*table)[c] = form;
+        }
+        return table;
+    }();
+    return *forms;
 }
 
 std::string utf8Of(char32_t c) {
@@ -117,17 +138,21 @@ std::size_t fieldUnits(TextField field) {
 
 EncodedText encodeFieldText(std::u16string_view text, TextField field) {
     const std::u16string mapped = toWindowsForms(text);
+    const auto& forms = storableForms();
     EncodedText encoded;
-    for (std::size_t i = 0; i < mapped.size();) {
-        const std::size_t units = codePointUnits(mapped, i);
-        std::optional<std::string> form = storableForm(std::u16string_view(mapped).substr(i, units));
-        if (!form) {
+    encoded.bytes.reserve(mapped.size() * 2);
+    for (std::size_t i = 0; i < mapped.size(); ++i) {
+        // Code page 932 has nothing beyond the BMP, so a surrogate pair never has a form.
+        const std::uint16_t form = codePointUnits(mapped, i) == 2 ? 0 : forms[mapped[i]];
+        if (form == 0) {
             encoded.problem = TextProblem::NoCp932Form;
             encoded.unencodable = codePointAt(mapped, i);
             return encoded;
         }
-        encoded.bytes += *form;
-        i += units;
+        if (form > 0xFF) {
+            encoded.bytes += static_cast<char>(form >> 8);
+        }
+        encoded.bytes += static_cast<char>(form & 0xFF);
     }
     if (encoded.bytes.size() > fieldBytes(field)) {
         encoded.problem = TextProblem::TooLong;

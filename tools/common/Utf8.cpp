@@ -43,6 +43,22 @@ std::size_t decodeOne(std::string_view bytes, std::size_t i, char32_t& out) {
 
 }  // namespace
 
+bool isValidUtf8(std::string_view bytes) {
+    for (std::size_t i = 0; i < bytes.size();) {
+        if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        char32_t c = 0;
+        const std::size_t length = decodeOne(bytes, i, c);
+        if (length == 0) {
+            return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
 void appendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
         out += static_cast<char>(c);
