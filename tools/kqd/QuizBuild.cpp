@@ -187,7 +187,13 @@ private:
 
     SourceError columnCountError(const SourceRow& row) const {
         const int count = static_cast<int>(row.cells.size());
-        const int column = count < kSourceColumns ? count + 1 : kSourceColumns + 1;
+        int column = count + 1;
+        if (count > kSourceColumns) {  // the first extra cell that holds something
+            column = kSourceColumns + 1;
+            while (row.cells[static_cast<std::size_t>(column - 1)].empty()) {
+                ++column;
+            }
+        }
         return {row.line, column,
                 std::to_string(count) + " columns, a question takes " + std::to_string(kSourceColumns) +
                     " (genre, question, right answer, four wrong answers)"};

@@ -68,6 +68,10 @@ public:
 
 private:
     bool feed() {
+        if (!entry_) {
+            failure_ = name_ + " is missing";
+            return false;
+        }
         char buffer[kReadPiece];
         const zip_int64_t got = zip_fread(entry_.get(), buffer, sizeof buffer);
         if (got < 0) {
