@@ -193,6 +193,41 @@ TEST_F(KqdSources, HostileSpreadsheetsAreRefusedQuickly) {
     }
 }
 
+TEST_F(KqdSources, HostileRepeatsInAnOdsAreBounded) {
+    const auto ods = [&](const std::string& table) {
+        return test::zipBytes({{"content.xml",
+                                "<office:document-content xmlns:office=\"urn:o\" xmlns:table=\"urn:t\" xmlns:text=\"urn:x\">"
+                                "<office:body><office:spreadsheet><table:table table:name=\"S\">" +
+                                    table + "</table:table></office:spreadsheet></office:body></office:document-content>"}},
+                              folder_ / "scratch.zip");
+    };
+    std::int64_t rows = 0;
+    std::size_t longest = 0;
+    const RowSink count = [&](SourceRow&& row) {
+        ++rows;
+        for (const auto& cell : row.cells) {
+            longest = std::max(longest, cell.size());
+        }
+        return std::optional<SourceError>();
+    };
+    std::string sheet;
+    const std::string manyRows = "<table:table-row table:number-rows-repeated=\"1000000000\"><table:table-cell>"
+                                 "<text:p>x</text:p></table:table-cell></table:table-row>";
+    const auto error = readOds(ods(manyRows), count, &sheet);
+    ASSERT_TRUE(error.has_value());
+    EXPECT_NE(error->message.find("more rows"), std::string::npos);
+    EXPECT_EQ(rows, 0);
+
+    std::string spaces = "<table:table-row><table:table-cell><text:p>";
+    for (int i = 0; i < 2000; ++i) {
+        spaces += "<text:s text:c=\"1000000\"/>";
+    }
+    spaces += "</text:p></table:table-cell></table:table-row><table:table-row><table:table-cell "
+              "table:number-columns-repeated=\"99999\"><text:p>y</text:p></table:table-cell></table:table-row>";
+    EXPECT_TRUE(readOds(ods(spaces), count, &sheet).has_value());  // the second row goes past the last column
+    EXPECT_EQ(longest, 1u << 16);
+}
+
 // Rows as a sink sees them.
 std::vector<SourceRow> rowsOf(const std::function<std::optional<SourceError>(const RowSink&)>& read) {
     std::vector<SourceRow> rows;

@@ -219,11 +219,15 @@ int runBuild(const std::vector<std::string>& args, std::ostream& out, std::ostre
     if (auto problem = file.open()) {
         return failure(err, *problem);
     }
+    FileSpill spill(build.output);
+    if (auto problem = spill.open()) {
+        return failure(err, *problem);
+    }
     const WriteAt write = [&file](std::int64_t offset, std::string_view bytes) { return file.writeAt(offset, bytes); };
-    auto built = buildQuizStreaming(reading.rows, build.options, write);
+    auto built = buildQuizStreaming(reading.rows, build.options, spill, write);
     if (auto* error = std::get_if<SourceError>(&built)) {
-        if (file.error()) {
-            return failure(err, *file.error());
+        if (file.error() || spill.error()) {
+            return failure(err, file.error() ? *file.error() : *spill.error());
         }
         SourceError located = *error;
         if (located.message == "the text is not valid UTF-8") {

@@ -12,6 +12,28 @@
 
 namespace pp::kqd {
 
+namespace {
+
+constexpr std::size_t kSpillPiece = 1 << 20;
+
+// Writes all of `bytes` at `offset`; the error number, or 0.
+int writeAllAt(int fd, std::string_view bytes, std::int64_t offset) {
+    while (!bytes.empty()) {
+        const ssize_t wrote = ::pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+        if (wrote < 0 && errno == EINTR) {
+            continue;
+        }
+        if (wrote <= 0) {
+            return wrote < 0 ? errno : ENOSPC;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(wrote));
+        offset += wrote;
+    }
+    return 0;
+}
+
+}  // namespace
+
 ReplacingFile::ReplacingFile(std::filesystem::path target) : target_(std::move(target)) {}
 
 ReplacingFile::~ReplacingFile() {
@@ -47,17 +69,11 @@ std::optional<std::string> ReplacingFile::open() {
 }
 
 bool ReplacingFile::writeAt(std::int64_t offset, std::string_view bytes) {
-    while (!error_ && !bytes.empty()) {
-        const ssize_t wrote = ::pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
-        if (wrote < 0 && errno == EINTR) {
-            continue;
-        }
-        if (wrote <= 0) {
-            fail("cannot write", wrote < 0 ? errno : ENOSPC);
-            break;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(wrote));
-        offset += wrote;
+    if (error_) {
+        return false;
+    }
+    if (const int code = writeAllAt(fd_, bytes, offset); code != 0) {
+        fail("cannot write", code);
     }
     return !error_;
 }
@@ -78,6 +94,72 @@ std::optional<std::string> ReplacingFile::commit() {
     }
     temporary_.clear();
     return std::nullopt;
+}
+
+FileSpill::FileSpill(std::filesystem::path target) : target_(std::move(target)) {}
+
+FileSpill::~FileSpill() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+std::optional<std::string> FileSpill::open() {
+    std::filesystem::path folder = target_.parent_path();
+    if (folder.empty()) {
+        folder = ".";
+    }
+    fd_ = ::open(folder.c_str(), O_TMPFILE | O_RDWR, 0600);
+    if (fd_ < 0) {  // a file system without unnamed files: name one and unlink it at once
+        std::string pattern = target_.string() + ".spill-XXXXXX";
+        std::vector<char> name(pattern.begin(), pattern.end());
+        name.push_back('\0');
+        fd_ = ::mkstemp(name.data());
+        if (fd_ >= 0) {
+            ::unlink(name.data());
+        }
+    }
+    if (fd_ < 0) {
+        error_ = "cannot write " + target_.string() + ": " + std::strerror(errno);
+    }
+    return error_;
+}
+
+bool FileSpill::flush() {
+    if (const int code = writeAllAt(fd_, pending_, size_); code != 0) {
+        error_ = "cannot write " + target_.string() + ": " + std::strerror(code);
+        return false;
+    }
+    size_ += static_cast<std::int64_t>(pending_.size());
+    pending_.clear();
+    return true;
+}
+
+bool FileSpill::append(std::string_view bytes) {
+    pending_ += bytes;
+    return pending_.size() < kSpillPiece || flush();
+}
+
+bool FileSpill::replay(const std::function<bool(std::string_view)>& piece) {
+    if (!flush()) {
+        return false;
+    }
+    std::string buffer(kSpillPiece, '\0');
+    for (std::int64_t offset = 0; offset < size_;) {
+        const ssize_t got = ::pread(fd_, buffer.data(), buffer.size(), static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            error_ = "cannot write " + target_.string() + ": " + std::strerror(got < 0 ? errno : EIO);
+            return false;
+        }
+        offset += got;
+        if (!piece(std::string_view(buffer.data(), static_cast<std::size_t>(got)))) {
+            return false;
+        }
+    }
+    return true;
 }
 
 bool isSameFile(const std::filesystem::path& a, const std::filesystem::path& b) {

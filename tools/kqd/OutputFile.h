@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "QuizBuild.h"
+
 namespace pp::kqd {
 
 // A file that replaces `target` only once it is whole: it is written to a temporary file in
@@ -35,6 +37,33 @@ private:
     std::filesystem::path target_;
     std::string temporary_;
     int fd_ = -1;
+    std::optional<std::string> error_;
+};
+
+// A spill in a temporary file beside `target` that has no name and goes with the process, so
+// that a large quiz waits on disk rather than in memory.
+class FileSpill : public Spill {
+public:
+    explicit FileSpill(std::filesystem::path target);
+    ~FileSpill() override;
+    FileSpill(const FileSpill&) = delete;
+    FileSpill& operator=(const FileSpill&) = delete;
+
+    // Creates the file; the reason, naming the target, when it cannot.
+    std::optional<std::string> open();
+
+    bool append(std::string_view bytes) override;
+    bool replay(const std::function<bool(std::string_view)>& piece) override;
+
+    [[nodiscard]] const std::optional<std::string>& error() const { return error_; }
+
+private:
+    bool flush();
+
+    std::filesystem::path target_;
+    int fd_ = -1;
+    std::string pending_;
+    std::int64_t size_ = 0;
     std::optional<std::string> error_;
 };
 

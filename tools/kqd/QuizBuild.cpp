@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <functional>
 
 #include "tools/common/QuizWriter.h"
 #include "tools/common/Utf8.h"
@@ -280,8 +281,7 @@ public:
         }
     }
 
-    // False when the genre has no room left (the source changed since it was checked) or a
-    // write fails.
+    // False when the genre has no room left (which the counts rule out) or a write fails.
     bool put(std::size_t genre, const Record& record) {
         Place& place = places_[genre];
         if (place.written + static_cast<std::int64_t>(place.pending.size() / kRecordSize) >= place.count) {
@@ -290,8 +290,6 @@ public:
         place.pending.append(record.data(), record.size());
         return place.pending.size() < kFlushBytes || flush(place);
     }
-
-    [[nodiscard]] bool writeFailed() const { return writeFailed_; }
 
     // Flushes everything; false when a genre did not get all its questions or a write fails.
     bool finish() {
@@ -316,7 +314,6 @@ private:
             return true;
         }
         if (!write_(questionOffset(place.first + place.written), place.pending)) {
-            writeFailed_ = true;
             return false;
         }
         place.written += static_cast<std::int64_t>(place.pending.size() / kRecordSize);
@@ -326,7 +323,6 @@ private:
 
     const WriteAt& write_;
     std::vector<Place> places_;
-    bool writeFailed_ = false;
 };
 
 std::string headerBytes(const std::vector<GenreSlot>& genres) {
@@ -343,7 +339,20 @@ std::string headerBytes(const std::vector<GenreSlot>& genres) {
     return bytes;
 }
 
-const SourceError kChangedWhileRead{0, 0, "the table changed while it was read; build again"};
+// A spilled question: its genre, then its record.
+constexpr std::size_t kSpilledSize = 1 + kRecordSize;
+
+class MemorySpill : public Spill {
+public:
+    bool append(std::string_view bytes) override {
+        bytes_ += bytes;
+        return true;
+    }
+    bool replay(const std::function<bool(std::string_view)>& piece) override { return piece(bytes_); }
+
+private:
+    std::string bytes_;
+};
 
 }  // namespace
 
@@ -356,45 +365,68 @@ void Warnings::add(SourceError warning) {
 }
 
 std::variant<BuildReport, SourceError> buildQuizStreaming(const RowSource& rows, const BuildOptions& options,
-                                                          const WriteAt& write) {
+                                                          Spill& spill, const WriteAt& write) {
+    static const SourceError kWriteFailed{0, 0, "cannot write the quiz file"};
     BuildReport report;
     QuestionChecker checker(options);
     std::optional<CheckedQuestion> question;
-    auto error = rows([&](SourceRow&& row) { return checker.take(row, question, report.warnings); });
-    if (error) {
-        return *error;
-    }
-    if (checker.questions() == 0) {
-        return SourceError{0, 0, "the table holds no questions"};
-    }
-    static const SourceError kWriteFailed{0, 0, "cannot write the quiz file"};
-    if (!write(0, headerBytes(checker.genres()))) {
-        return kWriteFailed;
-    }
-    QuestionChecker again(options);
-    Warnings ignored;
-    RecordPlacer placer(checker.genres(), write);
-    error = rows([&](SourceRow&& row) -> std::optional<SourceError> {
-        if (auto problem = again.take(row, question, ignored)) {
+    std::string spilled(kSpilledSize, '\0');
+    bool spillFailed = false;
+    auto error = rows([&](SourceRow&& row) -> std::optional<SourceError> {
+        if (auto problem = checker.take(row, question, report.warnings)) {
             return problem;
         }
         if (!question) {
             return std::nullopt;
         }
         const std::optional<Record> record = encodeQuestionRecord(question->question);
-        if (!record || question->genre >= checker.genres().size() || !placer.put(question->genre, *record)) {
-            return kChangedWhileRead;
+        if (!record) {
+            return SourceError{row.line, 0, "the question could not be laid out"};
         }
-        return std::nullopt;
+        spilled[0] = static_cast<char>(question->genre);
+        std::copy(record->begin(), record->end(), spilled.begin() + 1);
+        spillFailed = !spill.append(spilled);
+        return spillFailed ? std::optional<SourceError>(kWriteFailed) : std::nullopt;
     });
-    if (placer.writeFailed()) {
+    if (error) {
+        return *error;
+    }
+    if (checker.questions() == 0) {
+        return SourceError{0, 0, "the table holds no questions"};
+    }
+    if (!write(0, headerBytes(checker.genres()))) {
         return kWriteFailed;
     }
-    if (error) {
-        return kChangedWhileRead;
-    }
-    if (!placer.finish() || again.questions() != checker.questions()) {
-        return placer.writeFailed() ? kWriteFailed : kChangedWhileRead;
+    RecordPlacer placer(checker.genres(), write);
+    std::string carried;  // a question split between two pieces
+    const auto place = [&](std::string_view entry) {
+        Record record;
+        std::copy(entry.begin() + 1, entry.begin() + kSpilledSize, record.begin());
+        return placer.put(static_cast<unsigned char>(entry[0]), record);
+    };
+    const bool placed = spill.replay([&](std::string_view piece) {
+        if (!carried.empty()) {
+            const std::size_t taken = std::min(piece.size(), kSpilledSize - carried.size());
+            carried.append(piece.substr(0, taken));
+            piece.remove_prefix(taken);
+            if (carried.size() < kSpilledSize) {
+                return true;
+            }
+            if (!place(carried)) {
+                return false;
+            }
+            carried.clear();
+        }
+        for (; piece.size() >= kSpilledSize; piece.remove_prefix(kSpilledSize)) {
+            if (!place(piece.substr(0, kSpilledSize))) {
+                return false;
+            }
+        }
+        carried.assign(piece);
+        return true;
+    });
+    if (!placed || !carried.empty() || !placer.finish()) {
+        return kWriteFailed;
     }
     report.genres = static_cast<int>(checker.genres().size());
     report.questions = checker.questions();
@@ -419,7 +451,8 @@ std::variant<BuiltQuiz, SourceError> buildQuiz(const SourceTable& table, const B
         std::memcpy(file.data() + offset, bytes.data(), bytes.size());
         return true;
     };
-    auto built = buildQuizStreaming(rows, options, write);
+    MemorySpill spill;
+    auto built = buildQuizStreaming(rows, options, spill, write);
     if (auto* error = std::get_if<SourceError>(&built)) {
         return *error;
     }

@@ -51,11 +51,20 @@ struct BuiltQuiz {
 // first problem names its line and column.
 std::variant<BuiltQuiz, SourceError> buildQuiz(const SourceTable& table, const BuildOptions& options = {});
 
-// The rows of a source, read from its start on every call.
+// The rows of a source, read from its start.
 using RowSource = std::function<std::optional<SourceError>(const RowSink&)>;
 
 // Writes `bytes` at `offset` of the output; false when the write fails.
 using WriteAt = std::function<bool(std::int64_t offset, std::string_view bytes)>;
+
+// Where checked questions wait, in table order, until every row has been checked: appended
+// to, then read back once in pieces.
+class Spill {
+public:
+    virtual ~Spill() = default;
+    virtual bool append(std::string_view bytes) = 0;
+    virtual bool replay(const std::function<bool(std::string_view)>& piece) = 0;
+};
 
 struct BuildReport {
     int genres = 0;
@@ -63,11 +72,12 @@ struct BuildReport {
     Warnings warnings;
 };
 
-// Builds a quiz of any size a question at a time: reads `rows` once to check every row and
-// count each genre's questions, then again to write each question straight to its place in
-// the file. Only the genre table and each genre's next place are held in memory. Nothing is
-// written unless every row is good. A failed write stops the build with an error on line 0.
+// Builds a quiz of any size a question at a time: reads `rows` once, checking each row and
+// setting its record aside in `spill` with its genre, then writes the headers and moves each
+// record to its genre's next place in the file. Only the genre table and each genre's next
+// place are held in memory. Nothing is written unless every row is good. A failed write or
+// spill stops the build with an error on line 0.
 std::variant<BuildReport, SourceError> buildQuizStreaming(const RowSource& rows, const BuildOptions& options,
-                                                          const WriteAt& write);
+                                                          Spill& spill, const WriteAt& write);
 
 }  // namespace pp::kqd

@@ -89,6 +89,7 @@ public:
                 continue;
             }
             RawRow row{line_, {}};
+            row.cells.reserve(8);
             const std::size_t start = pos_;
             const LineNumber startLine = line_;
             if (format_ == TableFormat::Tsv) {

@@ -18,6 +18,17 @@ namespace {
 
 constexpr std::size_t kReadPiece = 1 << 16;
 
+// A cell's text is kept up to this many units: far more than any field holds, so a longer one
+// is still refused as too long, while a cell of a billion repeated spaces cannot fill memory.
+constexpr std::size_t kMaxCellUnits = 1 << 16;
+
+// Sheets end at row 1,048,576, as in Excel.
+constexpr LineNumber kMaxSheetRows = 1 << 20;
+
+void appendCapped(std::u16string& text, std::u16string_view more) {
+    text.append(more.substr(0, kMaxCellUnits - std::min(kMaxCellUnits, text.size())));
+}
+
 struct ArchiveCloser {
     void operator()(zip_t* archive) const { zip_discard(archive); }
 };
@@ -225,7 +236,7 @@ std::optional<std::u16string> richText(XmlPart& part, QStringView element) {
         } else if (isEnd(part, token, u"t")) {
             inText = false;
         } else if (token == QXmlStreamReader::Characters && inText && phonetic == 0) {
-            text += u16(part.xml().text().toString());
+            appendCapped(text, u16(part.xml().text().toString()));
         }
     }
 }
@@ -408,17 +419,17 @@ std::optional<std::u16string> odsCellText(XmlPart& part) {
             continue;
         } else if (isStart(part, token, u"p") || isStart(part, token, u"h")) {
             if (paragraphs++ > 0) {
-                text += u'\n';
+                appendCapped(text, u"\n");
             }
         } else if (isStart(part, token, u"s")) {
             const int count = std::min(repeatCount(part, u"c"), 1024);
-            text.append(static_cast<std::size_t>(count), u' ');
+            appendCapped(text, std::u16string(static_cast<std::size_t>(count), u' '));
         } else if (isStart(part, token, u"tab")) {
-            text += u'\t';
+            appendCapped(text, u"\t");
         } else if (isStart(part, token, u"line-break")) {
-            text += u'\n';
+            appendCapped(text, u"\n");
         } else if (token == QXmlStreamReader::Characters) {
-            text += u16(part.xml().text().toString());
+            appendCapped(text, u16(part.xml().text().toString()));
         }
     }
 }
@@ -456,6 +467,9 @@ std::optional<SourceError> readOdsArchive(zip_t* archive, const RowSink& sink, s
             column = 0;
             rowRepeats = repeatCount(content, u"number-rows-repeated");
         } else if (tableDepth == 1 && isEnd(content, token, u"table-row")) {
+            if (!row.empty() && rowNumber + rowRepeats > kMaxSheetRows) {
+                return SourceError{rowNumber + 1, 0, "the sheet has more rows than a spreadsheet can"};
+            }
             if (auto error = row.finish(rowNumber + 1, rowRepeats)) {
                 return error;
             }
