@@ -103,12 +103,13 @@ std::optional<SourceError> readOdsArchive(zip_t* archive, const RowSink& sink, s
                 text = generalNumber(value);
             }
             if (text->empty()) {
-                column += repeats;  // an empty stretch takes no room until a cell follows it
+                // An empty stretch takes no room until a cell follows it.
+                column = static_cast<int>(std::min<std::int64_t>(std::int64_t{column} + repeats, kMaxReadColumns + 1));
                 continue;
             }
             for (int r = 0; r < repeats; ++r) {
                 if (!row.set(++column, *text)) {
-                    return tooManyColumns(rowNumber + 1);
+                    return textTooFarRight(rowNumber + 1, column);
                 }
             }
         }

@@ -150,17 +150,18 @@ class RowBuilder {
 public:
     explicit RowBuilder(const RowSink& sink) : sink_(sink) {}
 
-    // Sets cell `column` (from 1) of the current row; false past the last column.
+    // Sets cell `column` (from 1) of the current row; false for text past kMaxReadColumns.
     bool set(int column, std::u16string text) {
-        if (column < 1 || column > kMaxSheetColumns) {
+        if (text.empty()) {
+            return true;
+        }
+        if (column < 1 || column > kMaxReadColumns) {
             return false;
         }
-        if (!text.empty()) {
-            if (cells_.size() < static_cast<std::size_t>(column)) {
-                cells_.resize(static_cast<std::size_t>(column));
-            }
-            cells_[static_cast<std::size_t>(column - 1)] = std::move(text);
+        if (cells_.size() < static_cast<std::size_t>(column)) {
+            cells_.resize(static_cast<std::size_t>(column));
         }
+        cells_[static_cast<std::size_t>(column - 1)] = std::move(text);
         return true;
     }
 
@@ -195,8 +196,8 @@ private:
     std::vector<std::u16string> cells_;
 };
 
-inline std::optional<SourceError> tooManyColumns(LineNumber row) {
-    return SourceError{row, kMaxSheetColumns + 1, "the sheet has more columns than a spreadsheet can"};
+inline std::optional<SourceError> textTooFarRight(LineNumber row, int column) {
+    return SourceError{row, column, "text far to the right of the seven columns of a question"};
 }
 
 // The readers of the two formats, on an open archive.

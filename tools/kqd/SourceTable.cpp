@@ -216,30 +216,36 @@ private:
             cell += c;
             ++pos_;
         }
-        if (!lineComplete(pos_)) {
+        // Only a comma or the end of the line may follow the closing quote.
+        const char next = pos_ < text_.size() ? text_[pos_] : '\n';
+        if (next == '\r' && pos_ + 1 >= text_.size() && !atEnd_) {
             complete = false;
             return std::nullopt;
         }
-        const std::string_view rest = withoutCarriageReturn(lineAt(pos_));
-        if (!rest.empty() && rest.front() != ',') {
+        if (next == '\r' && (pos_ + 1 >= text_.size() || text_[pos_ + 1] == '\n')) {
+            ++pos_;  // step over a '\r' before the line break
+        } else if (next != ',' && next != '\n') {
             return SourceError{line_, column, "text after the closing quote of the cell"};
         }
-        if (rest.empty()) {
-            pos_ += lineAt(pos_).size();  // step over a '\r' before the line break
+        if (pos_ >= text_.size() && !atEnd_) {
+            complete = false;  // the record may go on in the next piece
         }
         return std::nullopt;
     }
 
+    // Reads a cell up to the next comma or line break, each character looked at once.
     bool readPlain(std::string& cell) {
-        if (!lineComplete(pos_)) {
+        const std::size_t stop = text_.find_first_of(",\n", pos_);
+        if (stop == std::string_view::npos && !atEnd_) {
             return false;
         }
-        const std::string_view line = lineAt(pos_);
-        const std::size_t comma = line.find(',');
-        const std::string_view content =
-            comma == std::string_view::npos ? withoutCarriageReturn(line) : line.substr(0, comma);
+        const std::size_t end = stop == std::string_view::npos ? text_.size() : stop;
+        std::string_view content = text_.substr(pos_, end - pos_);
+        if (end == text_.size() || text_[end] == '\n') {
+            content = withoutCarriageReturn(content);
+        }
         cell.assign(content);
-        pos_ += comma == std::string_view::npos ? line.size() : comma;
+        pos_ = end;
         return true;
     }
 

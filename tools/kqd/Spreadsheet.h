@@ -22,8 +22,9 @@ namespace pp::kqd {
 // unpacks to gigabytes is refused rather than read.
 inline constexpr std::uint64_t kMaxPartBytes = std::uint64_t{128} << 20;
 
-// Sheets end at column XFD, as in Excel.
-inline constexpr int kMaxSheetColumns = 16384;
+// A row's cells are read up to this column: text further right is refused at once, so that a
+// hostile sheet cannot make every row thousands of cells wide. Empty cells there are ignored.
+inline constexpr int kMaxReadColumns = 64;
 
 // The entry points for a file held in memory; `sheetName` receives the first sheet's name.
 std::optional<SourceError> readXlsx(std::string_view bytes, const RowSink& sink, std::string* sheetName,

@@ -10,8 +10,8 @@ int columnOfReference(const QString& reference) {
     for (const QChar c : reference) {
         if (c >= u'A' && c <= u'Z') {
             column = column * 26 + (c.unicode() - u'A' + 1);
-            if (column > kMaxSheetColumns) {
-                return kMaxSheetColumns + 1;
+            if (column > kMaxReadColumns) {
+                return kMaxReadColumns + 1;  // any column this far right is refused alike
             }
         } else {
             break;
@@ -191,7 +191,7 @@ std::optional<SourceError> readXlsxArchive(zip_t* archive, const RowSink& sink, 
                 return SourceError{rowNumber, column, "the cell names a shared text the workbook does not have"};
             }
             if (!row.set(column, std::move(*text))) {
-                return tooManyColumns(rowNumber);
+                return textTooFarRight(rowNumber, column);
             }
         }
     }
