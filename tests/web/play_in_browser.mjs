@@ -307,6 +307,27 @@ async function afterReload(browser, origin, player) {
   const actual = fs.readFileSync(downloaded);
   check(Buffer.compare(expected, actual) === 0,
     `the downloaded settings file is byte for byte what quiz-replay writes (${actual.length} and ${expected.length} bytes)`);
+
+  // A ranking from elsewhere: the same game under another name, loaded from the menu.
+  const otherName = "ほかの人";
+  fs.writeFileSync(path.join(work, "other.script"),
+    player.script.map((line) => (line.startsWith("name ") ? `name ${otherName}` : line)).join("\n") + "\n");
+  spawnSync(quizReplay, ["--seed", String(SEED), "--documents", path.join(work, "other"), path.join(work, "other.script")]);
+  const [chooser] = await Promise.all([page.waitForFileChooser(), menu(page, 40004, "load-settings")]);
+  await Promise.all([page.waitForNavigation(), chooser.accept([path.join(work, "other", "ポケットペルナ.txt")])]);
+  await page.evaluate(() => perna.ready);
+  check((await state(page)).ranking[0].name === otherName, "a settings file loaded from the menu brings its ranking");
+
+  // A quiz file the game refuses: the desktop's message, and the title stays.
+  await page.goto(`${origin}/index.html?clock=manual&quiz=missing.kqd`);
+  await page.evaluate(() => perna.ready);
+  await waitFor("the load error", () => page.$eval("#message-box", (box) => box.open));
+  const [caption, text] = await page.$eval("#message-box", (box) =>
+    [box.querySelector(".caption").textContent, box.querySelector(".text").textContent]);
+  check(caption === "ファイルの読み込みエラー" && text === "データの読み込みに失敗しました。",
+    `a quiz file that cannot be had is refused with the game's message (${caption}: ${text})`);
+  check((await state(page)).screen === "Title", "the title stays after the refusal");
+
   fs.rmSync(work, { recursive: true, force: true });
   fs.rmSync(downloads, { recursive: true, force: true });
   await page.close();

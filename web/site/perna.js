@@ -13,6 +13,9 @@ const SETTINGS_NAME = "ポケットペルナ.txt";
 const SETTINGS_PATH = DOCUMENTS + "/" + SETTINGS_NAME;
 const STORAGE_KEY = "pocketperna.settings";
 const SCREEN_TITLE = 0;
+// The game's own message of a settings file that could not be saved (engine/Messages.h).
+const SAVE_ERROR_TEXT = "ランキングと設定を保存できませんでした。";
+const SAVE_ERROR_CAPTION = "設定ファイルの保存エラー";
 const BITMAP_IDS = [106, 107, 108, 109, 110, 111, 112, 113, 114, 115, 116, 117, 118, 119, 120, 121,
   123, 124, 125, 126, 127, 128, 129, 130, 131, 132, 133, 134,
   146, 147, 148, 149, 150, 151, 152, 153, 154, 155, 156];
@@ -37,6 +40,7 @@ let ready = false;
 let quizCount = 0;
 let pendingOpens = [];   // quiz files chosen while the game could not take them
 let storedSettings = null;
+let storageRefusalTold = false;
 
 // ---------------------------------------------------------------------------------------------
 // Drawing: the module calls these with logical coordinates (web/src/WebSurface.cpp).
@@ -295,7 +299,10 @@ function keepSettings() {
     localStorage.setItem(STORAGE_KEY, encoded);
     storedSettings = encoded;
   } catch (error) {
-    // Storage full or refused: the file stays in memory for this visit and can be downloaded.
+    // Storage full or refused: the file stays in memory for this visit and can be downloaded;
+    // the player hears of it once, as of a save that failed on the desktop.
+    if (!storageRefusalTold) showMessage(SAVE_ERROR_TEXT, SAVE_ERROR_CAPTION);
+    storageRefusalTold = true;
   }
 }
 
@@ -312,22 +319,14 @@ function downloadSettings() {
 }
 
 // A settings file from a desktop or a handheld replaces this browser's, and the game starts
-// again on it, as the desktop game would with the file copied into its Documents folder.
+// again on it, as the desktop game would with the file copied into its Documents folder. The
+// game reads any bytes as it reads the device's file: what it cannot use becomes the defaults.
 async function loadSettingsFile(file) {
   const bytes = new Uint8Array(await file.arrayBuffer());
-  const probe = "/tmp/settings-probe.txt";
-  Module.FS.mkdirTree("/tmp");
-  Module.FS.writeFile(probe, bytes);
-  const readable = Module.ccall("pp_web_settings_readable", "number", ["string"], [probe]);
-  Module.FS.unlink(probe);
-  if (!readable) {
-    showMessage(`設定ファイルを読み込めませんでした。\n${file.name}`, "設定ファイルの読み込みエラー");
-    return;
-  }
   try {
     localStorage.setItem(STORAGE_KEY, toBase64(bytes));
   } catch (error) {
-    showMessage("ランキングと設定を保存できませんでした。", "設定ファイルの保存エラー");
+    showMessage(`${SAVE_ERROR_TEXT}\n${file.name}`, SAVE_ERROR_CAPTION);
     return;
   }
   location.reload();

@@ -148,12 +148,6 @@ EMSCRIPTEN_KEEPALIVE int pp_web_options() {
            (options.studyMode == 1 ? 16 : 0);
 }
 
-// True when the file at `path` reads as a settings file, as the game would read it at start.
-EMSCRIPTEN_KEEPALIVE int pp_web_settings_readable(const char* path) {
-    pp::GameState scratch;
-    return pp::loadSettings(scratch, std::filesystem::path(path)) != pp::FileStatus::Unreadable ? 1 : 0;
-}
-
 // The screen, score, highlighted row, right answer's place and ranking as JSON, for the page's tests; the text lives until the next call.
 EMSCRIPTEN_KEEPALIVE const char* pp_web_state_json() {
     static std::string json;
