@@ -14,9 +14,12 @@
 #include <QTranslator>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "record/Cp932.h"
 #include "resources/Resources.h"
 #include "screens/Bitmaps.h"
+#include "shell/QtSurface.h"
 
 namespace pp {
 namespace {
@@ -70,7 +73,14 @@ void ConfirmOnlyDialog::addOkButton(QBoxLayout* layout) {
     layout->addWidget(buttons);
 }
 
-SettingsDialog::SettingsDialog(const Options& current, QWidget* parent) : QDialog(parent) {
+QFont interfaceFont(int scale) {
+    constexpr int kInterfacePixels = 12;
+    QFont font(QtSurface::gameFont().family());
+    font.setPixelSize(kInterfacePixels * std::clamp(scale, 1, kLargestInterfaceScale));
+    return font;
+}
+
+SettingsDialog::SettingsDialog(const Options& current, QWidget* parent, bool pauseWhenInactive) : QDialog(parent) {
     setWindowTitle(QStringLiteral("設定"));
     setModal(true);
     auto* layout = new QVBoxLayout(this);
@@ -98,6 +108,14 @@ SettingsDialog::SettingsDialog(const Options& current, QWidget* parent) : QDialo
     purposeLayout->addWidget(gameMode);
     purposeLayout->addWidget(studyMode);
     layout->addWidget(purpose);
+
+    auto* desktop = new QGroupBox(QStringLiteral("デスクトップ"), this);
+    auto* desktopLayout = new QVBoxLayout(desktop);
+    this->pauseWhenInactive = new QCheckBox(QStringLiteral("ウィンドウが非アクティブのときは一時停止する"), desktop);
+    this->pauseWhenInactive->setObjectName(QStringLiteral("pauseWhenInactive"));
+    this->pauseWhenInactive->setChecked(pauseWhenInactive);
+    desktopLayout->addWidget(this->pauseWhenInactive);
+    layout->addWidget(desktop);
 
     // Escape and the close button reject the dialog like キャンセル.
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
