@@ -33,8 +33,8 @@ void DesktopOptions::setPauseWhenInactive(bool on) { settings_->setValue(kPauseK
 
 std::vector<std::filesystem::path> DesktopOptions::recentFiles() const {
     std::vector<std::filesystem::path> files;
-    for (const QVariant& item : settings_->value(kRecentKey).toList()) {
-        const QByteArray bytes = item.toByteArray();
+    for (const QString& item : settings_->value(kRecentKey).toStringList()) {
+        const QByteArray bytes = QByteArray::fromPercentEncoding(item.toLatin1());
         if (!bytes.isEmpty() && static_cast<int>(files.size()) < kRecentFiles) {
             files.emplace_back(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())));
         }
@@ -43,9 +43,10 @@ std::vector<std::filesystem::path> DesktopOptions::recentFiles() const {
 }
 
 void DesktopOptions::setRecentFiles(const std::vector<std::filesystem::path>& files) {
-    QVariantList items;
+    // Percent-encoded, so that a name in any encoding reads back byte for byte.
+    QStringList items;
     for (const std::filesystem::path& file : files) {
-        items.append(QByteArray::fromStdString(file.native()));
+        items.append(QString::fromLatin1(QByteArray::fromStdString(file.native()).toPercentEncoding("/")));
     }
     settings_->setValue(kRecentKey, items);
     sync();

@@ -16,7 +16,7 @@ namespace pp {
 // the user's config folder) so that the settings file stays exactly the handheld's.
 class DesktopOptions {
 public:
-    // `file` is the store; empty for the user's own, "pocketperna/pocketperna.conf" in the config folder.
+    // `file` is the store; empty for the user's own, "pocketperna/pocketperna.ini" in the config folder.
     explicit DesktopOptions(const QString& file = {});
     ~DesktopOptions();
     DesktopOptions(const DesktopOptions&) = delete;

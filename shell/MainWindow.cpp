@@ -13,8 +13,11 @@
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPointer>
+#include <QProxyStyle>
 #include <QScreen>
 #include <QStyle>
+#include <QStyleOptionMenuItem>
 #include <QUrl>
 
 #include <algorithm>
@@ -80,6 +83,34 @@ std::filesystem::path pathOf(const QString& shown) {
     return std::filesystem::path(QFile::encodeName(shown).toStdString());
 }
 
+
+// Qt's styles keep the shortcut column free on every menu row when they draw it, but not when
+// they measure it: a long item without a shortcut, beside one with, would be cut short.
+class MenuStyle final : public QProxyStyle {
+public:
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+        const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
+        // A shortcut travels in the text after a tab; without one the row may use the column.
+        if (element == CE_MenuItem && item != nullptr && !item->text.contains(QLatin1Char('\t'))) {
+            QStyleOptionMenuItem whole(*item);
+            whole.reservedShortcutWidth = 0;
+            QProxyStyle::drawControl(element, &whole, painter, widget);
+            return;
+        }
+        QProxyStyle::drawControl(element, option, painter, widget);
+    }
+};
+
+// One for the whole program, owned by the application, so that it outlives every menu.
+QStyle* menuStyle() {
+    static QPointer<MenuStyle> style;
+    if (style.isNull()) {
+        style = new MenuStyle;
+        style->setParent(QCoreApplication::instance());
+    }
+    return style;
+}
 
 }  // namespace
 
@@ -218,11 +249,14 @@ void MainWindow::buildMenus() {
 void MainWindow::rebuildRecentFiles() {
     recentMenu_->clear();
     const std::vector<std::filesystem::path> files = options_->recentFiles();
+    // Short enough that the list opens beside the file menu rather than over it.
+    int width = kRecentPathChars * recentMenu_->fontMetrics().averageCharWidth();
+    if (const QScreen* shownOn = screen()) {
+        width = std::min(width, shownOn->availableGeometry().width() / 2);
+    }
     for (std::size_t i = 0; i < files.size(); ++i) {
         const std::filesystem::path path = files[i];
-        const QString shown = QFontMetrics(recentMenu_->font())
-                                  .elidedText(shownPath(path), Qt::ElideMiddle,
-                                              kRecentPathChars * recentMenu_->fontMetrics().averageCharWidth());
+        const QString shown = recentMenu_->fontMetrics().elidedText(shownPath(path), Qt::ElideMiddle, width);
         // "&1" to "&8": the digit reaches the item from the keyboard.
         QAction* item = recentMenu_->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(shown));
         item->setToolTip(shownPath(path));
@@ -339,12 +373,21 @@ void MainWindow::setInterfaceScale(int scale) {
         return;
     }
     interfaceScale_ = scale;
-    // Menus and dialogs take the application's font; menus may have had one of their own from the
-    // platform's theme.
+    // Dialogs made from now on take the application's font. Widgets made already hear of a new
+    // application font only once the event loop runs, too late to size the window, so the menus
+    // get theirs directly.
     const QFont font = interfaceFont(scale);
     QApplication::setFont(font);
     QApplication::setFont(font, "QMenu");
     QApplication::setFont(font, "QMenuBar");
+    menuBar()->setFont(font);
+    for (QMenu* menu : menuBar()->findChildren<QMenu*>()) {
+        menu->setFont(font);
+        menu->setStyle(menuStyle());
+    }
+    if (recentMenu_ != nullptr) {
+        rebuildRecentFiles();  // the paths are cut to the new font's widths
+    }
 }
 
 void MainWindow::rememberPlacement() {

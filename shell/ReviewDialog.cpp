@@ -1,11 +1,16 @@
 #include "shell/ReviewDialog.h"
 
 #include <QDialogButtonBox>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace pp {
 namespace {
@@ -13,10 +18,10 @@ namespace {
 const QString kTimedOut = QStringLiteral("時間切れ");
 
 // Widths in characters of the dialog's font: the question takes what is left.
-constexpr int kGenreColumnChars = 7;
-constexpr int kAnswerColumnChars = 11;
-constexpr int kQuestionColumnChars = 22;
-constexpr int kVisibleRows = 6;
+constexpr int kDialogChars = 48;
+constexpr int kGenreColumnChars = 6;
+constexpr int kAnswerColumnChars = 10;
+constexpr int kVisibleRows = 7;
 
 QTableWidgetItem* cell(const QString& text) {
     auto* item = new QTableWidgetItem(text);
@@ -53,19 +58,18 @@ ReviewDialog::ReviewDialog(const std::vector<MissedQuestionRow>& rows, QWidget* 
         table->setItem(r, 2, cell(row.timedOut ? kTimedOut : fromGame(row.given)));
         table->setItem(r, 3, cell(fromGame(row.right)));
     }
+    // As wide as the texts want, in characters of the dialog's font, but never past the screen:
+    // the question column gives way first, and its texts wrap.
     const int em = fontMetrics().horizontalAdvance(QChar(0x554F));  // one full-width character
-    table->setColumnWidth(0, kGenreColumnChars * em);
-    table->setColumnWidth(1, kQuestionColumnChars * em);
-    table->setColumnWidth(2, kAnswerColumnChars * em);
-    table->setColumnWidth(3, kAnswerColumnChars * em);
-    table->horizontalHeader()->setStretchLastSection(false);
+    QSize room(kDialogChars * em, kVisibleRows * 3 * fontMetrics().height());
+    if (const QScreen* screen = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen()) {
+        room = room.boundedTo(screen->availableGeometry().size() * 9 / 10);
+    }
+    table->setColumnWidth(0, std::min(kGenreColumnChars * em, room.width() / 6));
+    table->setColumnWidth(2, std::min(kAnswerColumnChars * em, room.width() / 5));
+    table->setColumnWidth(3, std::min(kAnswerColumnChars * em, room.width() / 5));
     table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
-    table->resizeRowsToContents();
-    table->setMinimumSize((kGenreColumnChars + kQuestionColumnChars + 2 * kAnswerColumnChars + 2) * em,
-                          std::min(table->rowCount(), kVisibleRows) * 3 * fontMetrics().height() +
-                              table->horizontalHeader()->sizeHint().height());
-    // Rows grow and shrink with the question column, so long questions stay whole.
-    connect(table->horizontalHeader(), &QHeaderView::sectionResized, table, [this] { table->resizeRowsToContents(); });
+    resize(room);
     layout->addWidget(table, 1);
 
     auto* buttons = new QDialogButtonBox(this);
@@ -77,6 +81,17 @@ ReviewDialog::ReviewDialog(const std::vector<MissedQuestionRow>& rows, QWidget* 
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
+}
+
+void ReviewDialog::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    table->resizeRowsToContents();
+}
+
+void ReviewDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // The layout has given the columns their widths only now.
+    QTimer::singleShot(0, table, [this] { table->resizeRowsToContents(); });
 }
 
 }  // namespace pp

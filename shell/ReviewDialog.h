@@ -23,6 +23,11 @@ public:
     QTableWidget* table;
     QPushButton* reviewButton;
     QPushButton* closeButton;
+
+protected:
+    // Rows take the height their wrapped texts need at the width the question column has now.
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 };
 
 }  // namespace pp

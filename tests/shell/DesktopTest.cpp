@@ -259,6 +259,16 @@ TEST_F(DesktopTest, AVirtualPadAnswersAQuestion) {
     tick();
     EXPECT_EQ(state().screen, Screen::Judging);
 
+    // In a dialog, A does what Return does there.
+    bool closedByPad = false;
+    dialogs.expect<AboutDialog>([&](AboutDialog& dialog) {
+        press(SDL_CONTROLLER_BUTTON_A);
+        closedByPad = !dialog.isVisible();
+        dialog.accept();
+    });
+    window->action(command::kAbout)->trigger();
+    EXPECT_TRUE(closedByPad);
+
     SDL_JoystickClose(joystick);
     SDL_JoystickDetachVirtual(device);
     EXPECT_TRUE(waitFor([&] { return pad->controllerCount() == 0; }));
@@ -276,10 +286,13 @@ TEST_F(DesktopTest, RecentFilesReturnOnTheTitleAndTheMissedListOutliveARestart) 
     QMenu* recent = window->recentFilesMenu();
     ASSERT_TRUE(recent->isEnabled());
     QStringList texts;
+    QStringList paths;  // whole in the tooltips; the texts may be cut in the middle
     for (QAction* item : recent->actions()) {
-        texts << item->text();
+        texts << item->text().left(3);
+        paths << item->toolTip();
     }
-    EXPECT_EQ(texts, (QStringList{QStringLiteral("&1 ") + qpath(first), QStringLiteral("&2 ") + qpath(second)}));
+    EXPECT_EQ(texts, (QStringList{QStringLiteral("&1 "), QStringLiteral("&2 ")}));
+    EXPECT_EQ(paths, (QStringList{qpath(first), qpath(second)}));
     EXPECT_TRUE(window->action(command::kMissedQuestions)->isEnabled());  // yesterday's mistakes
     EXPECT_EQ(window->game().missedQuestions(), (std::vector<std::int32_t>{2, 5, 6}));
 
