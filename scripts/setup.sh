@@ -6,13 +6,19 @@ set -eu
 PACKAGES="
   build-essential g++ cmake make pkg-config ca-certificates
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  libicu-dev
+  libicu-dev libzip-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
   libsdl2-dev
   fonts-vlgothic
   xvfb xdotool x11-utils imagemagick xauth
   dpkg-dev file lintian debootstrap appstream desktop-file-utils groff man-db
+  emscripten chromium
 "
+# The browser test installs puppeteer-core with npm: Debian's npm, unless a node of another origin
+# already brings its own (its nodejs package would conflict with Debian's npm).
+if ! command -v npm >/dev/null 2>&1; then
+  PACKAGES="$PACKAGES nodejs npm"
+fi
 
 missing=""
 for p in $PACKAGES; do

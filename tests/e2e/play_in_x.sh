@@ -83,16 +83,25 @@ count_colour() {
     convert "$1" -fill black +opaque "$2" -fill white -opaque "$2" -format '%[fx:int(mean*w*h+0.5)]' info:
 }
 
+# Waits until a screenshot shows more than MIN pixels of COLOUR: wait_for_colour FILE COLOUR MIN
+wait_for_colour() {
+    for _ in $(seq 1 100); do
+        shot "$1"
+        [ "$(count_colour "$1" "$2")" -gt "$3" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
 # Intro card (25 ticks) and loading, then the question waits: no time limit.
-sleep 3
-shot "$work/question.png"
-[ "$(count_colour "$work/question.png" 'rgb(150,150,200)')" -gt 0 ] || fail "no choice rows on screen"
+wait_for_colour "$work/question.png" 'rgb(150,150,200)' 0 || fail "no choice rows on screen"
 
 # Row 2 lies between y 100 and 130 in the picture: tap it twice to highlight and confirm.
 x=$((X + 120 * scale))
 y=$((Y + top + 115 * scale))
 xdotool mousemove "$x" "$y" click 1
-sleep 0.3
+# The lit button of the highlighted row, before the second tap.
+wait_for_colour "$work/highlighted.png" 'rgb(255,150,50)' 0 || fail "the tapped row was not highlighted"
 xdotool mousemove "$x" "$y" click 1
 
 judged=""
