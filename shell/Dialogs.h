@@ -10,6 +10,7 @@
 class QBoxLayout;
 class QCheckBox;
 class QLineEdit;
+class QMenuBar;
 class QRadioButton;
 class QTranslator;
 
@@ -38,6 +39,9 @@ protected:
 // scale, up to three times, so that they stay readable beside a large picture.
 inline constexpr int kLargestInterfaceScale = 3;
 QFont interfaceFont(int scale);
+
+// Gives the menus of `menuBar`, and every dialog made from now on, the font of `scale`.
+void applyInterfaceFont(QMenuBar& menuBar, int scale);
 
 // "設定": the four options and the purpose of the quiz, then the desktop's own options. Only OK
 // applies them; キャンセル, Escape and the window's close button change nothing.

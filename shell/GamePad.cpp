@@ -7,8 +7,10 @@
 namespace pp {
 namespace {
 
-// Often enough that a press feels immediate, well under the game's 50 ms tick.
+// Often enough that a press feels immediate, well under the game's 50 ms tick; without a pad,
+// just often enough to notice one plugged in.
 constexpr int kPollMs = 16;
+constexpr int kIdlePollMs = 250;
 constexpr int kEventsPerTake = 32;
 
 }  // namespace
@@ -23,7 +25,7 @@ GamePad::GamePad(QObject* parent) : QObject(parent) {
     }
     // Pads already plugged in announce themselves with the same "added" events as new ones.
     connect(&timer_, &QTimer::timeout, this, &GamePad::poll);
-    timer_.start(kPollMs);
+    timer_.start(kIdlePollMs);
 }
 
 GamePad::~GamePad() {
@@ -83,12 +85,16 @@ void GamePad::addController(int deviceIndex) {
         return;
     }
     controllers_[id] = Controller{handle, 0};
+    timer_.setInterval(kPollMs);
 }
 
 void GamePad::removeController(int instanceId) {
     if (auto found = controllers_.find(instanceId); found != controllers_.end()) {
         SDL_GameControllerClose(found->second.handle);
         controllers_.erase(found);
+    }
+    if (controllers_.empty()) {
+        timer_.setInterval(kIdlePollMs);
     }
 }
 

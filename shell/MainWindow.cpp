@@ -13,11 +13,8 @@
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QPointer>
-#include <QProxyStyle>
 #include <QScreen>
 #include <QStyle>
-#include <QStyleOptionMenuItem>
 #include <QUrl>
 
 #include <algorithm>
@@ -83,34 +80,6 @@ std::filesystem::path pathOf(const QString& shown) {
     return std::filesystem::path(QFile::encodeName(shown).toStdString());
 }
 
-
-// Qt's styles keep the shortcut column free on every menu row when they draw it, but not when
-// they measure it: a long item without a shortcut, beside one with, would be cut short.
-class MenuStyle final : public QProxyStyle {
-public:
-    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
-                     const QWidget* widget) const override {
-        const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
-        // A shortcut travels in the text after a tab; without one the row may use the column.
-        if (element == CE_MenuItem && item != nullptr && !item->text.contains(QLatin1Char('\t'))) {
-            QStyleOptionMenuItem whole(*item);
-            whole.reservedShortcutWidth = 0;
-            QProxyStyle::drawControl(element, &whole, painter, widget);
-            return;
-        }
-        QProxyStyle::drawControl(element, option, painter, widget);
-    }
-};
-
-// One for the whole program, owned by the application, so that it outlives every menu.
-QStyle* menuStyle() {
-    static QPointer<MenuStyle> style;
-    if (style.isNull()) {
-        style = new MenuStyle;
-        style->setParent(QCoreApplication::instance());
-    }
-    return style;
-}
 
 }  // namespace
 
@@ -373,18 +342,7 @@ void MainWindow::setInterfaceScale(int scale) {
         return;
     }
     interfaceScale_ = scale;
-    // Dialogs made from now on take the application's font. Widgets made already hear of a new
-    // application font only once the event loop runs, too late to size the window, so the menus
-    // get theirs directly.
-    const QFont font = interfaceFont(scale);
-    QApplication::setFont(font);
-    QApplication::setFont(font, "QMenu");
-    QApplication::setFont(font, "QMenuBar");
-    menuBar()->setFont(font);
-    for (QMenu* menu : menuBar()->findChildren<QMenu*>()) {
-        menu->setFont(font);
-        menu->setStyle(menuStyle());
-    }
+    applyInterfaceFont(*menuBar(), scale);
     if (recentMenu_ != nullptr) {
         rebuildRecentFiles();  // the paths are cut to the new font's widths
     }
