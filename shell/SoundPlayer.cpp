@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "resources/Resources.h"
-#include "shell/SdlAudio.h"
+#include "shell/SdlLibrary.h"
 
 namespace pp {
 namespace {
@@ -28,7 +28,7 @@ std::atomic<bool> diagnostics{false};
 
 // Decodes a WAVE file image and converts its samples to the device's format; empty when the
 // bytes are not a WAVE file SDL can read.
-std::vector<std::uint8_t> decodeForDevice(const SdlAudio& sdl, const std::vector<std::uint8_t>& wave,
+std::vector<std::uint8_t> decodeForDevice(const SdlLibrary& sdl, const std::vector<std::uint8_t>& wave,
                                           const SDL_AudioSpec& device) {
     if (wave.empty()) {
         return {};
@@ -101,7 +101,7 @@ void SoundPlayer::startOpening() {
 
 void SoundPlayer::open() {
     // Until the state says Open under the lock, only this thread touches the device fields.
-    const SdlAudio* sdl = loadSdlAudio();
+    const SdlLibrary* sdl = loadSdl();
     bool opened = false;
     if (sdl != nullptr) {
         // Qt owns the window and the signals; SDL is here for sound alone.
@@ -130,7 +130,7 @@ void SoundPlayer::open() {
     waiting_.reset();
 }
 
-bool SoundPlayer::openOnCurrentDriver(const SdlAudio& sdl) {
+bool SoundPlayer::openOnCurrentDriver(const SdlLibrary& sdl) {
     if (sdl.initSubSystem(SDL_INIT_AUDIO) != 0) {
         return false;
     }

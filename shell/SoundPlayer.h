@@ -12,7 +12,7 @@
 
 namespace pp {
 
-struct SdlAudio;
+struct SdlLibrary;
 
 // The WAVE file of sound `id`, exactly as stored; empty when the program has no such sound.
 using WaveSource = std::function<std::vector<std::uint8_t>(int id)>;
@@ -65,7 +65,7 @@ private:
     void startOpening();
     // Runs on the opening thread.
     void open();
-    bool openOnCurrentDriver(const SdlAudio& sdl);
+    bool openOnCurrentDriver(const SdlLibrary& sdl);
     // With the lock held and the device open.
     void playNow(int id);
     // The samples of sound `id` in the device's format, converted on first use.
@@ -76,7 +76,7 @@ private:
     std::thread opener_;
     Device state_ = Device::NotOpened;
     std::optional<int> waiting_;  // the sound asked for while the device opens
-    const SdlAudio* sdl_ = nullptr;
+    const SdlLibrary* sdl_ = nullptr;
     std::uint32_t device_ = 0;
     bool audioInitialised_ = false;
     int deviceFrequency_ = 0;

@@ -1,7 +1,9 @@
 // The game's entry point: one window, one copy per settings (Documents) folder.
 
 #include <QApplication>
+#include <QFile>
 #include <QIcon>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <cstdio>
@@ -13,6 +15,7 @@
 #include "shell/Dialogs.h"
 #include "shell/Documents.h"
 #include "shell/FirstFrame.h"
+#include "shell/GamePad.h"
 #include "shell/MainWindow.h"
 #include "shell/QtSurface.h"
 #include "shell/ScreenView.h"
@@ -97,6 +100,8 @@ int main(int argc, char** argv) {
     }
     pp::ShellConfig config;
     config.documentsFolder = pp::documentsFolder();
+    // The missed-question lists are the game's own data, kept apart from the player's documents.
+    config.dataFolder = QFile::encodeName(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).toStdString();
     pp::SingleInstance instance(pp::SingleInstance::socketPathFor(config.documentsFolder));
     if (instance.handOffToRunningCopy(QByteArray::fromStdString(quizPath.native()))) {
         return 0;
@@ -107,14 +112,18 @@ int main(int argc, char** argv) {
     QObject::connect(&instance, &pp::SingleInstance::activationRequested, &window,
                      &pp::MainWindow::activateFromOtherCopy);
     // The first real frame is the title, painted once the game's first paint request is served.
-    // The icon is not needed for it: it is decoded once, for the window and its dialogs, after.
+    // Neither the icon nor the game pads are needed for it: the icon is decoded once, for the
+    // window and its dialogs, and SDL loaded for the pads, after it.
     pp::FirstFrame::whenShown(
         window.view(), [&window] { return !window.game().needsPaint(); },
         [&window] {
             pp::FirstFrame::reportIfAsked();
             window.setWindowIcon(QIcon(pp::resources::kIconPath));
+            if (pp::GamePad* pad = window.gamePad()) {
+                pad->start();
+            }
         });
-    window.show();
+    window.showAsRemembered();
     // Without a window manager (a kiosk, a test server) nobody else makes the window active,
     // and Qt's shortcuts such as Ctrl+Q work only in the active window.
     window.activateWindow();

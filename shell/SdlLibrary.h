@@ -4,10 +4,11 @@
 
 namespace pp {
 
-// The SDL2 functions the sound player uses, looked up in the library when the first sound is
-// played rather than linked into the program: SDL and the thirty-odd libraries it pulls in
-// (sound servers, X11, Wayland) are then loaded on the sound thread, never at start-up.
-struct SdlAudio {
+// The SDL2 functions the sound player and the game pads use, looked up in the library when
+// first needed rather than linked into the program: SDL and the thirty-odd libraries it pulls in
+// (sound servers, X11, Wayland) are then loaded at the first sound or once the window's first
+// picture is shown, never before it.
+struct SdlLibrary {
     decltype(&SDL_SetHint) setHint;
     decltype(&SDL_SetHintWithPriority) setHintWithPriority;
     decltype(&SDL_ResetHint) resetHint;
@@ -26,11 +27,18 @@ struct SdlAudio {
     decltype(&SDL_FreeWAV) freeWav;
     decltype(&SDL_BuildAudioCVT) buildAudioCvt;
     decltype(&SDL_ConvertAudio) convertAudio;
+
+    decltype(&SDL_PumpEvents) pumpEvents;
+    decltype(&SDL_PeepEvents) peepEvents;
+    decltype(&SDL_GameControllerOpen) gameControllerOpen;
+    decltype(&SDL_GameControllerClose) gameControllerClose;
+    decltype(&SDL_GameControllerGetJoystick) gameControllerGetJoystick;
+    decltype(&SDL_JoystickInstanceID) joystickInstanceId;
 };
 
 // Loads SDL2 once (later calls wait for the first and return its result) and silences the
 // messages its ALSA library prints on standard error when it finds no sound card. Null when
 // the library or one of its functions is missing.
-const SdlAudio* loadSdlAudio();
+const SdlLibrary* loadSdl();
 
 }  // namespace pp

@@ -1,4 +1,4 @@
-#include "shell/SdlAudio.h"
+#include "shell/SdlLibrary.h"
 
 #include <dlfcn.h>
 
@@ -33,8 +33,8 @@ void silenceAlsa() {
     }
 }
 
-const SdlAudio* load() {
-    static SdlAudio api{};
+const SdlLibrary* load() {
+    static SdlLibrary api{};
     void* sdl = ::dlopen(kSdlLibrary, RTLD_NOW | RTLD_LOCAL);
     if (sdl == nullptr) {
         return nullptr;
@@ -54,7 +54,12 @@ const SdlAudio* load() {
                           lookUp(sdl, "SDL_RWFromConstMem", api.rwFromConstMem) &&
                           lookUp(sdl, "SDL_LoadWAV_RW", api.loadWavRw) && lookUp(sdl, "SDL_FreeWAV", api.freeWav) &&
                           lookUp(sdl, "SDL_BuildAudioCVT", api.buildAudioCvt) &&
-                          lookUp(sdl, "SDL_ConvertAudio", api.convertAudio);
+                          lookUp(sdl, "SDL_ConvertAudio", api.convertAudio) &&
+                          lookUp(sdl, "SDL_PumpEvents", api.pumpEvents) && lookUp(sdl, "SDL_PeepEvents", api.peepEvents) &&
+                          lookUp(sdl, "SDL_GameControllerOpen", api.gameControllerOpen) &&
+                          lookUp(sdl, "SDL_GameControllerClose", api.gameControllerClose) &&
+                          lookUp(sdl, "SDL_GameControllerGetJoystick", api.gameControllerGetJoystick) &&
+                          lookUp(sdl, "SDL_JoystickInstanceID", api.joystickInstanceId);
     if (!complete) {
         return nullptr;  // the library stays loaded: unloading SDL is never safe
     }
@@ -64,8 +69,8 @@ const SdlAudio* load() {
 
 }  // namespace
 
-const SdlAudio* loadSdlAudio() {
-    static const SdlAudio* const api = load();
+const SdlLibrary* loadSdl() {
+    static const SdlLibrary* const api = load();
     return api;
 }
 
