@@ -114,6 +114,44 @@ void BM_OpenPreadClose(benchmark::State& state) {
 }
 BENCHMARK(BM_OpenPreadClose)->Arg(0)->Arg(kBigFileQuestions - 1)->Unit(benchmark::kMicrosecond);
 
+// The two side by side in one loop, so that a busy machine slows both alike: each iteration
+// loads question `n` and then opens, reads and closes its record; the counters give each one's
+// mean time and the ratio (the goal: load_ratio at most 1.5).
+void BM_LoadBesideSystemCalls(benchmark::State& state) {
+    const std::filesystem::path& path = bigQuizFile().path();
+    const std::string name = path.string();
+    GameState game;
+    MersenneRandom random(1);
+    game.options.studyMode = 1;
+    game.questionIndex = static_cast<std::int32_t>(state.range(0));
+    const auto offset = static_cast<off_t>(questionOffset(state.range(0)));
+    Record record{};
+    using Clock = std::chrono::steady_clock;
+    Clock::duration loading{};
+    Clock::duration reading{};
+    bool ok = true;
+    for (auto _ : state) {
+        const Clock::time_point start = Clock::now();
+        ok = loadQuestion(game, random, path) == LoadResult::Ok && ok;
+        const Clock::time_point loaded = Clock::now();
+        const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+        ok = ::pread(fd, record.data(), record.size(), offset) == static_cast<ssize_t>(record.size()) && ok;
+        ::close(fd);
+        reading += Clock::now() - loaded;
+        loading += loaded - start;
+    }
+    if (!ok) {
+        state.SkipWithError("a read failed");
+    }
+    const auto microseconds = [&](Clock::duration total) {
+        return std::chrono::duration<double, std::micro>(total).count() / static_cast<double>(state.iterations());
+    };
+    state.counters["load_us"] = microseconds(loading);
+    state.counters["syscalls_us"] = microseconds(reading);
+    state.counters["load_ratio"] = microseconds(loading) / microseconds(reading);
+}
+BENCHMARK(BM_LoadBesideSystemCalls)->Arg(0)->Arg(kBigFileQuestions - 1)->Unit(benchmark::kMicrosecond);
+
 // Game mode: a random genre and question of the big file on every load.
 void BM_LoadGameQuestion(benchmark::State& state) {
     const std::filesystem::path& path = bigQuizFile().path();

@@ -37,11 +37,12 @@ bool hasSettled(const QuizFileReader::Version& version) {
     return std::max(version.modified, version.changed) < nowNanoseconds - kSettledNanoseconds;
 }
 
-// The headers of `file`, read and decoded or as known from the last load.
-const KnownHeaders& headersOf(const QuizFileReader& file, KnownHeaders& fresh) {
+// The headers of `file`, as known from the last load, or read and decoded into `read`.
+const KnownHeaders& headersOf(const QuizFileReader& file, std::optional<KnownHeaders>& read) {
     if (knownHeaders && knownHeaders->version == file.version()) {
         return *knownHeaders;
     }
+    KnownHeaders& fresh = read.emplace();
     fresh.version = file.version();
     fresh.layout = readQuizLayout(file);
     std::string joined;
@@ -142,8 +143,8 @@ LoadResult loadQuestion(GameState& state, RandomSource& random, const std::files
     if (file.problem() != QuizFileProblem::None) {
         return LoadResult::Failed;
     }
-    KnownHeaders fresh;
-    const KnownHeaders& headers = headersOf(file, fresh);
+    std::optional<KnownHeaders> read;
+    const KnownHeaders& headers = headersOf(file, read);
     const QuizLayout& layout = headers.layout;
     // The genre table is filled even when the file is then refused.
     for (std::size_t g = 0; g < layout.genres.size(); ++g) {
@@ -163,11 +164,18 @@ LoadResult loadQuestion(GameState& state, RandomSource& random, const std::files
         return LoadResult::Failed;
     }
 
-    const DecodedQuestion question = decodeQuestionRecord(*record);
+    // Decoded straight into the state, in one call of the converter.
+    std::string joined;
+    joined.reserve(kRecordSize + kChoiceCount + 1);
+    appendQuestionTexts(joined, *record);
+    const std::u16string decoded = decodeJoinedCp932(joined);
+    std::u16string_view texts = decoded;
+    state.questionText = takeJoinedText(texts);
+    for (ChoiceText& choice : state.choices) {
+        choice = takeJoinedText(texts);
+    }
     state.currentGenre = pick->genre;
     state.currentQuestion = pick->question;
-    state.questionText = question.text;
-    state.choices = question.choices;
     state.choiceOrder = shuffledChoiceOrder(random);
     state.correctPosition = positionOfRightAnswer(state.choiceOrder);
     state.questionReady = 1;

@@ -63,20 +63,22 @@ std::string scrambledFieldText(std::string_view field) {
 }
 
 void appendFieldText(std::string& out, std::string_view field) {
-    // As descramble, stopping at the first zero it would write.
-    const std::size_t start = out.size();
-    out.resize(start + field.size());
+    // As descramble, stopping at the first zero it would write: the text's length first, then
+    // its bytes unmasked in one pass.
     std::size_t length = 0;
     bool atCharacterStart = true;
-    for (std::size_t i = 0; i < field.size(); ++i) {
-        const unsigned char decoded = byteAt(field, i) ^ kScrambleMask;
+    for (; length < field.size(); ++length) {
+        const unsigned char decoded = byteAt(field, length) ^ kScrambleMask;
         if (decoded == 0 || (atCharacterStart && decoded == kDecodedPad)) {
             break;
         }
-        out[start + length++] = static_cast<char>(decoded);
         atCharacterStart = !atCharacterStart || !isLeadByte(decoded);
     }
-    out.resize(start + length);
+    const std::size_t start = out.size();
+    out.append(field.data(), length);
+    for (std::size_t i = start; i < out.size(); ++i) {
+        out[i] = static_cast<char>(static_cast<unsigned char>(out[i]) ^ kScrambleMask);
+    }
 }
 
 bool scramble(std::string_view text, std::span<char> field) {
