@@ -2,7 +2,7 @@
 # Start-up benchmark: starts the game and a bare Qt window (bench/BareWindow.cpp) in turn, RUNS
 # times each, on Qt's offscreen platform and on a private X server, and prints the median CPU
 # time and peak resident size of each at its first painted frame, and the game's ratio to the
-# bare window. Usage, after a build (about a minute; not part of the test run):
+# bare window. Usage, after a build (under a minute; not part of the test run):
 #   bench/startup.sh [BUILD_DIR] [RUNS]
 #
 # The frame: both programs carry the same probe (shell/FirstFrame.h). It watches the
@@ -45,29 +45,30 @@ measure() {
 
 # The median of column $1 of file $2.
 median() {
-    sort -n -k "$1" "$2" | awk -v c="$1" '{ v[NR] = $c } END { print v[int((NR + 1) / 2)] }'
+    sort -g -k "$1" "$2" | awk -v c="$1" '{ v[NR] = $c } END { print v[int((NR + 1) / 2)] }'
 }
 
 # Measures both programs on the platform the environment selects; $1 names it in the output.
+# They run in turn, so that a busy machine slows both alike; the ratios are the medians of the
+# ratios of each pair of runs.
 compare() {
     name=$1
-    : >"$work/game" && : >"$work/bare"
+    : >"$work/pairs"
     # One start each first, so that both find the page cache and the settings file warm.
     measure "$game" >/dev/null
     measure "$bare" >/dev/null
     i=0
     while [ "$i" -lt "$runs" ]; do
-        measure "$bare" >>"$work/bare"
-        measure "$game" >>"$work/game"
+        b=$(measure "$bare")
+        g=$(measure "$game")
+        echo "$g $b" | awk '{ print $1, $2, $3, $4, $1 / $3, $2 / $4 }' >>"$work/pairs"
         i=$((i + 1))
     done
-    game_cpu=$(median 1 "$work/game")
-    bare_cpu=$(median 1 "$work/bare")
-    game_rss=$(median 2 "$work/game")
-    bare_rss=$(median 2 "$work/bare")
-    awk -v n="$name" -v r="$runs" -v gc="$game_cpu" -v bc="$bare_cpu" -v gr="$game_rss" -v br="$bare_rss" 'BEGIN {
-        printf "%-9s  runs %d  CPU to first frame: game %6.1f ms, bare %6.1f ms, ratio %.2f\n", n, r, gc / 1000, bc / 1000, gc / bc
-        printf "%-9s          peak RSS:           game %6.1f MB, bare %6.1f MB, ratio %.2f\n", "", gr / 1024, br / 1024, gr / br
+    awk -v n="$name" -v r="$runs" -v gc="$(median 1 "$work/pairs")" -v gr="$(median 2 "$work/pairs")" \
+        -v bc="$(median 3 "$work/pairs")" -v br="$(median 4 "$work/pairs")" \
+        -v cr="$(median 5 "$work/pairs")" -v rr="$(median 6 "$work/pairs")" 'BEGIN {
+        printf "%-9s  runs %d  CPU to first frame: game %6.1f ms, bare %6.1f ms, ratio %.2f\n", n, r, gc / 1000, bc / 1000, cr
+        printf "%-9s          peak RSS:           game %6.1f MB, bare %6.1f MB, ratio %.2f\n", "", gr / 1024, br / 1024, rr
     }'
 }
 
