@@ -63,6 +63,7 @@ deb="$top/deb/$deb_name"
 [ -f "$deb" ] || fail "cpack made no $deb_name: $(ls "$top/deb")"
 dpkg-deb -f "$deb" Section | grep -qx games || fail "the package is not in section games"
 dpkg-deb -f "$deb" Depends | grep -q libqt6widgets6 || fail "the dependencies were not computed from the binaries"
+dpkg-deb -f "$deb" Depends | grep -q libsdl2-2.0-0 || fail "the package does not depend on SDL2, which the game loads itself"
 if ! lintian --fail-on error,warning "$deb" >"$top/lintian.log" 2>&1; then
     grep -v 'running with root privileges' "$top/lintian.log" >&2
     fail "lintian reports errors or warnings"
