@@ -33,6 +33,26 @@ const QImage* catalogueBitmap(int id) {
 
 QColor toQColor(Rgb colour) { return {colour.r, colour.g, colour.b}; }
 
+// `image` (RGB32) with each pixel made a `scale` x `scale` block, never a blend of its
+// neighbours: rows are widened once and copied down.
+QImage enlarged(const QImage& image, int scale) {
+    if (scale == 1) {
+        return image;
+    }
+    QImage out(image.width() * scale, image.height() * scale, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* from = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        auto* to = reinterpret_cast<QRgb*>(out.scanLine(y * scale));
+        for (int x = 0; x < image.width(); ++x) {
+            std::fill_n(to + static_cast<std::ptrdiff_t>(x) * scale, scale, from[x]);
+        }
+        for (int copy = 1; copy < scale; ++copy) {
+            std::copy_n(to, out.width(), reinterpret_cast<QRgb*>(out.scanLine(y * scale + copy)));
+        }
+    }
+    return out;
+}
+
 // The outline of a polyline drawn with a square-ended pen reaching `half` to each side: one
 // rectangle per segment, grown by `half` past both of its ends, filled together.
 QPainterPath squareEndedSegments(const QPolygonF& points, qreal half) {
@@ -161,10 +181,7 @@ const QImage* QtSurface::scaledBitmap(int id) {
         return nullptr;
     }
     const QImage& bitmap = *original;
-    // Each pixel becomes a square block, never a blend of its neighbours.
-    return &scaledBitmaps_
-                .emplace(id, bitmap.scaled(bitmap.size() * scale_, Qt::IgnoreAspectRatio, Qt::FastTransformation))
-                .first->second;
+    return &scaledBitmaps_.emplace(id, enlarged(bitmap, scale_)).first->second;
 }
 
 void QtSurface::drawBitmap(int id, int x, int y) {
