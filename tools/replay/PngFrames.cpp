@@ -1,6 +1,8 @@
 #include "tools/replay/PngFrames.h"
 
+#include <QBuffer>
 #include <QDir>
+#include <QSaveFile>
 
 namespace pp::replay {
 
@@ -16,8 +18,15 @@ bool PngFrames::endFrame(Screen painted, std::string& failure) {
                              .arg(QString::fromUtf8(screenName(painted).data(),
                                                     static_cast<qsizetype>(screenName(painted).size())));
     const QString path = QDir(folder_).filePath(name);
-    if (!surface_.image().save(path, "PNG")) {
-        failure = "cannot write the frame " + path.toStdString();
+    // Encoded in memory first and written through a file that is checked when committed: a
+    // full disk otherwise passes for a saved frame and leaves an empty file.
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QSaveFile file(path);
+    if (!surface_.image().save(&buffer, "PNG") || !file.open(QIODevice::WriteOnly) ||
+        file.write(png) != png.size() || !file.commit()) {
+        failure = "cannot write the frame " + path.toStdString() + ": " + file.errorString().toStdString();
         return false;
     }
     return true;
