@@ -1,11 +1,12 @@
 #include "engine/Commands.h"
 
+#include <exception>
 #include <string>
-#include <system_error>
 
 #include "engine/Messages.h"
 #include "persistence/SettingsFile.h"
 #include "quizdata/QuestionLoader.h"
+#include "quizdata/QuizFile.h"
 
 namespace pp {
 namespace {
@@ -13,41 +14,86 @@ namespace {
 // An option the dialog hands back counts as on only when it is exactly 1.
 std::int16_t checked(std::int16_t value) { return value == 1 ? 1 : 0; }
 
-// The chosen path as the game keeps it, or nothing when it cannot be kept whole: a path cut to
-// fit quizPath would make every later question load from some other file.
-bool keepPath(QuizPath& kept, const std::filesystem::path& chosen) {
-    std::u16string text;
+// The same check the loader makes, run before anything of the running game is touched.
+bool quizFileAccepted(const std::filesystem::path& chosen) {
+    return !chosen.empty() && readQuizLayout(chosen).accepted();
+}
+
+// The path as a message box shows it; bytes that are not UTF-8 show as U+FFFD.
+std::u16string shownPath(const std::filesystem::path& path) {
     try {
-        text = chosen.u16string();
-    } catch (const std::system_error&) {
-        return false;  // a file name that is not valid text
+        return path.u16string();
+    } catch (const std::exception&) {
+        std::u16string shown;
+        for (const char byte : path.native()) {
+            shown += static_cast<unsigned char>(byte) < 0x80 ? static_cast<char16_t>(byte) : u'\uFFFD';
+        }
+        return shown;
     }
-    if (text.empty() || text.size() > QuizPath::maxLength || text.find(u'\0') != std::u16string::npos) {
-        return false;
+}
+
+std::u16string_view causeText(FileStatus status) {
+    switch (status) {
+        case FileStatus::NoFolder: return kSaveNoFolderText;
+        case FileStatus::ReadOnly: return kSaveReadOnlyText;
+        case FileStatus::NoSpace: return kSaveNoSpaceText;
+        default: return {};
     }
-    kept = text;
-    return true;
+}
+
+// Shows why the settings file was not kept, the first time this cause occurs.
+void tellOnce(Context& context, FileStatus status) {
+    if (status == FileStatus::Ok) {
+        return;
+    }
+    const std::uint32_t bit = 1u << static_cast<unsigned>(status);
+    if ((context.settingsNotices.toldCauses & bit) != 0) {
+        return;
+    }
+    context.settingsNotices.toldCauses |= bit;
+    const std::u16string path = shownPath(context.settingsPath);
+    if (status == FileStatus::Unreadable) {
+        context.host.showMessage(std::u16string(kSettingsUnreadableText) + u"\n" + path,
+                                 kSettingsUnreadableCaption);
+    } else {
+        context.host.showMessage(std::u16string(kSaveErrorText) + std::u16string(causeText(status)) + u"\n" + path,
+                                 kSaveErrorCaption);
+    }
 }
 
 }  // namespace
 
 void openQuizFile(Context& context, const std::filesystem::path& chosen) {
+    if (!quizFileAccepted(chosen)) {
+        // Nothing changes: the running game, its picture and its clock go on as they were.
+        context.host.showMessage(kLoadErrorText, kLoadErrorCaption);
+        return;
+    }
     GameState& state = context.state;
     resetGame(state);  // back on the title, whatever was running
     state.playerName.clear();
     state.rankingEntered = false;  // the next end screen may offer the ranking again
-    if (!keepPath(state.quizPath, chosen)) {
-        state.quizPath.clear();
-        context.host.showMessage(kLoadErrorText, kLoadErrorCaption);
-    } else if (loadQuestion(state, context.random, chosen) == LoadResult::Ok) {
+    state.quizPath = chosen;
+    if (loadQuestion(state, context.random, chosen) == LoadResult::Ok) {
         setScreen(state, Screen::QuestionIntro);
     } else {
+        // The file changed between the check and the load: the new game cannot start.
         context.host.showMessage(kLoadErrorText, kLoadErrorCaption);
     }
-    // Also after a refusal: the handheld repainted the window when the file dialog and the
-    // message box closed over it, so the title replaced the abandoned game; the retained
-    // picture here must be asked for.
     context.host.requestRepaint();
+}
+
+void loadSettingsFile(Context& context) {
+    const FileStatus status = loadSettings(context.state, context.settingsPath);
+    context.settingsNotices.savesRefused = status == FileStatus::Unreadable;
+    tellOnce(context, status);
+}
+
+void saveSettingsFile(Context& context) {
+    const FileStatus status = context.settingsNotices.savesRefused
+                                  ? FileStatus::Unreadable
+                                  : saveSettings(context.state, context.settingsPath);
+    tellOnce(context, status);
 }
 
 void confirmSettings(Context& context, const Options& chosen) {
@@ -64,7 +110,7 @@ void confirmSettings(Context& context, const Options& chosen) {
         // picture must be asked for, or the abandoned game would stay on show over the title.
         context.host.requestRepaint();
     }
-    saveSettings(state, context.settingsPath);
+    saveSettingsFile(context);
 }
 
 void showRanking(Context& context) {

@@ -18,9 +18,19 @@ inline constexpr int kSettings = 40012;
 inline constexpr int kShowRanking = 40013;
 }  // namespace command
 
-// The open command once a file has been chosen: a new game on that file, starting with the
-// first question's intro card when the file loads, else back on the title.
+// The open command once a file has been chosen. The file is checked first: a refused file shows
+// the load error and leaves the running game exactly as it was; an accepted one starts a new game
+// on the first question's intro card.
 void openQuizFile(Context& context, const std::filesystem::path& chosen);
+
+// Reads the options and ranking at start, creating the file with the defaults when it is missing.
+// A file that is there but cannot be read is never saved over afterwards; the player is told so
+// once, as of a file that could not be created.
+void loadSettingsFile(Context& context);
+
+// Saves the options and ranking (unless the file could not be read at start) and tells the player
+// when nothing could be saved, once for each cause.
+void saveSettingsFile(Context& context);
 
 // The settings dialog confirmed with `chosen`: the four options take effect at once, a change
 // of purpose resets the game, and the settings file is saved whether or not anything changed.

@@ -9,7 +9,6 @@
 #include "engine/Sounds.h"
 #include "engine/Ticker.h"
 #include "persistence/Ranking.h"
-#include "persistence/SettingsFile.h"
 #include "quizdata/QuestionLoader.h"
 #include "screens/Painter.h"
 
@@ -55,7 +54,7 @@ Game::~Game() = default;
 
 void Game::start() {
     Call call(*this);
-    loadSettings(state_, context_.settingsPath);
+    loadSettingsFile(context_);
     requestRepaint();
 }
 
@@ -148,7 +147,7 @@ void Game::runEntryWork() {
     switch (state_.screen) {
         case Screen::LoadQuestion:
             // A failure leaves questionReady false, and the tick waits on this screen.
-            if (loadQuestion(state_, *random_, state_.quizPath.view()) != LoadResult::Ok) {
+            if (loadQuestion(state_, *random_, state_.quizPath) != LoadResult::Ok) {
                 showMessage(kLoadErrorText, kLoadErrorCaption);
             }
             break;
@@ -178,7 +177,7 @@ void Game::offerRanking() {
     }
     const std::u16string name = askPlayerName();
     enterRanking(state_, name);
-    saveSettings(state_, context_.settingsPath);
+    saveSettingsFile(context_);
 }
 
 void Game::runWaitingOpen() {

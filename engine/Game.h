@@ -26,7 +26,8 @@ public:
     ~Game() override;
 
     // Reads the options and ranking, creating the settings file with the defaults when it is
-    // missing, and asks for the first picture.
+    // missing (and telling the player when that fails or the file cannot be read), and asks for
+    // the first picture.
     void start();
 
     // One 50 ms tick of the clock.
@@ -35,7 +36,8 @@ public:
     void key(int keyCode);
     // A tap lifted at (x, y) in the 240 x 268 picture.
     void tap(int x, int y);
-    // The open command with `path` chosen: a new game on that file.
+    // The open command with `path` chosen: a new game on that file once it passes the check;
+    // a refused file shows the load error and leaves the running game as it was.
     void open(const std::filesystem::path& path);
     // The settings dialog confirmed with `chosen`.
     void confirmSettings(const Options& chosen);

@@ -51,12 +51,20 @@ public:
     virtual void quit() {}
 };
 
+// What the game knows about saving the settings file, so that the player hears of each cause of
+// a failure once rather than at every save.
+struct SettingsNotices {
+    bool savesRefused = false;     // the file could not be read at start: it is never written over
+    std::uint32_t toldCauses = 0;  // one bit for each cause (a FileStatus) already shown
+};
+
 // Everything the parts of the engine work with: the record and the platform behind it.
 struct Context {
     GameState& state;
     Host& host;
     RandomSource& random;
     std::filesystem::path settingsPath;  // the settings-and-ranking file, saved on every change
+    SettingsNotices settingsNotices{};
 };
 
 }  // namespace pp

@@ -8,4 +8,16 @@ namespace pp {
 inline constexpr std::u16string_view kLoadErrorText = u"データの読み込みに失敗しました。";
 inline constexpr std::u16string_view kLoadErrorCaption = u"ファイルの読み込みエラー";
 
+// The settings file was there at start but could not be read; the file's path follows the text.
+inline constexpr std::u16string_view kSettingsUnreadableText =
+    u"設定ファイルを読み込めませんでした。ファイルの内容を守るため、ランキングと設定は保存しません。";
+inline constexpr std::u16string_view kSettingsUnreadableCaption = u"設定ファイルの読み込みエラー";
+
+// A save that failed: the text, one sentence for the cause when it is known, then the file's path.
+inline constexpr std::u16string_view kSaveErrorText = u"ランキングと設定を保存できませんでした。";
+inline constexpr std::u16string_view kSaveErrorCaption = u"設定ファイルの保存エラー";
+inline constexpr std::u16string_view kSaveNoFolderText = u"保存先のフォルダがありません。";
+inline constexpr std::u16string_view kSaveReadOnlyText = u"保存先に書き込む権限がありません。";
+inline constexpr std::u16string_view kSaveNoSpaceText = u"ディスクの空き容量が足りません。";
+
 }  // namespace pp

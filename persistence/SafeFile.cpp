@@ -10,6 +10,27 @@
 namespace pp {
 namespace {
 
+// More links than this in a row are a loop; the save then fails on the last one like any other.
+constexpr int kMostLinksFollowed = 40;
+constexpr mode_t kNewFileMode = 0666;
+
+FileStatus statusForError(int error) {
+    switch (error) {
+        case ENOENT:
+        case ENOTDIR:
+            return FileStatus::NoFolder;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return FileStatus::ReadOnly;
+        case ENOSPC:
+        case EDQUOT:
+            return FileStatus::NoSpace;
+        default:
+            return FileStatus::Failed;
+    }
+}
+
 // Reads until the end of the file or `limit` bytes; nothing when a read fails.
 std::optional<std::string> readUpTo(int fd, std::size_t limit) {
     std::string bytes(limit, '\0');
@@ -31,7 +52,7 @@ std::optional<std::string> readUpTo(int fd, std::size_t limit) {
     return bytes;
 }
 
-// Writes all of `bytes`, going on after short writes and interruptions.
+// Writes all of `bytes`, going on after short writes and interruptions; errno tells a failure.
 bool writeAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t written = ::write(fd, bytes.data(), bytes.size());
@@ -46,22 +67,35 @@ bool writeAll(int fd, std::string_view bytes) {
     return true;
 }
 
-// Writes the temporary file and flushes it to the disk; false when any step failed.
-bool writeDurably(const std::filesystem::path& file, std::string_view bytes) {
-    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (fd < 0) {
-        return false;
+// The permissions the new file gets: those of the file it replaces, or what a plain create would
+// give. mkstemp alone would leave the file readable by its owner only.
+mode_t modeFor(const std::filesystem::path& replaced) {
+    struct stat info {};
+    if (::stat(replaced.c_str(), &info) == 0) {
+        return info.st_mode & 07777;
     }
-    const bool flushed = writeAll(fd, bytes) && ::fsync(fd) == 0;
-    const bool closed = ::close(fd) == 0;
-    return flushed && closed;
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return kNewFileMode & ~mask;
+}
+
+// Fills the open temporary file, flushes it to the disk and closes it.
+FileStatus writeDurably(int fd, std::string_view bytes, mode_t mode) {
+    (void)::fchmod(fd, mode);  // best effort: the content matters more than its permissions
+    FileStatus status = FileStatus::Ok;
+    if (!writeAll(fd, bytes) || ::fsync(fd) != 0) {
+        status = statusForError(errno);
+    }
+    if (::close(fd) != 0 && status == FileStatus::Ok) {
+        status = statusForError(errno);  // NFS and quotas may report a full disk only here
+    }
+    return status;
 }
 
 // Flushes the folder's entry for the renamed file, so the rename itself survives a power cut.
 // Some file systems refuse to sync a folder; the data is already safe then, so this is best effort.
 void syncFolder(const std::filesystem::path& folder) {
-    const std::filesystem::path open = folder.empty() ? std::filesystem::path(".") : folder;
-    const int fd = ::open(open.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         (void)::fsync(fd);
         (void)::close(fd);
@@ -70,36 +104,62 @@ void syncFolder(const std::filesystem::path& folder) {
 
 }  // namespace
 
-std::optional<std::string> readFileHead(const std::filesystem::path& path, std::size_t limit) {
+FileHead readFileHead(const std::filesystem::path& path, std::size_t limit) {
+    FileHead head;
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        return std::nullopt;
+        head.missing = errno == ENOENT || errno == ENOTDIR;
+        return head;
     }
     struct stat info {};
-    std::optional<std::string> bytes;
     if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-        bytes = readUpTo(fd, limit);
+        head.bytes = readUpTo(fd, limit);
     }
     (void)::close(fd);
-    return bytes;
+    return head;
 }
 
-std::filesystem::path temporaryPathFor(const std::filesystem::path& target) {
-    std::filesystem::path temporary = target;
-    temporary += ".tmp";
-    return temporary;
-}
-
-bool replaceFileContents(const std::filesystem::path& target, std::string_view bytes,
-                         const BeforeReplace& beforeReplace) {
-    const std::filesystem::path temporary = temporaryPathFor(target);
-    const bool ready = writeDurably(temporary, bytes) && (!beforeReplace || beforeReplace(temporary));
-    if (!ready || std::rename(temporary.c_str(), target.c_str()) != 0) {
-        (void)::unlink(temporary.c_str());
-        return false;
+std::filesystem::path replacedFileFor(const std::filesystem::path& target) {
+    std::filesystem::path current = target;
+    for (int link = 0; link < kMostLinksFollowed; ++link) {
+        std::error_code error;
+        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(current, error))) {
+            break;
+        }
+        const std::filesystem::path next = std::filesystem::read_symlink(current, error);
+        if (error) {
+            break;
+        }
+        current = next.is_absolute() ? next : current.parent_path() / next;
     }
-    syncFolder(target.parent_path());
-    return true;
+    return current;
+}
+
+FileStatus replaceFileContents(const std::filesystem::path& target, std::string_view bytes,
+                               const BeforeReplace& beforeReplace) {
+    const std::filesystem::path replaced = replacedFileFor(target);
+    const std::filesystem::path folder =
+        replaced.has_parent_path() ? replaced.parent_path() : std::filesystem::path(".");
+    // A unique name, so that nothing left at a fixed name (a file, a folder) can block the save.
+    std::string pattern = (folder / ("." + replaced.filename().native() + ".XXXXXX")).native();
+    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd < 0) {
+        return statusForError(errno);
+    }
+    const std::filesystem::path temporary(pattern);
+    FileStatus status = writeDurably(fd, bytes, modeFor(replaced));
+    if (status == FileStatus::Ok && beforeReplace && !beforeReplace(temporary)) {
+        status = FileStatus::Failed;
+    }
+    if (status == FileStatus::Ok && std::rename(temporary.c_str(), replaced.c_str()) != 0) {
+        status = statusForError(errno);
+    }
+    if (status != FileStatus::Ok) {
+        (void)::unlink(temporary.c_str());
+        return status;
+    }
+    syncFolder(folder);
+    return FileStatus::Ok;
 }
 
 }  // namespace pp

@@ -8,23 +8,40 @@
 
 namespace pp {
 
-// Reads at most `limit` bytes from the start of the regular file at `path`; nothing when it
+// How an attempt to keep a file fared, for the game to tell the player why nothing was saved.
+enum class FileStatus {
+    Ok,
+    Unreadable,  // the file is there but could not be read, so it must not be written over
+    NoFolder,    // the folder is missing, or is not a folder
+    ReadOnly,    // no permission to write there, or a read-only file system
+    NoSpace,     // the disk or the user's quota is full
+    Failed,      // any other failure
+};
+
+// What reading the start of a file found.
+struct FileHead {
+    std::optional<std::string> bytes;  // nothing when the file could not be read
+    bool missing = false;              // true when there is no file at all (nor a folder to hold it)
+};
+
+// Reads at most `limit` bytes from the start of the regular file at `path`; no bytes when it
 // cannot be opened or is not a regular file (a folder, or a pipe that would block the game).
-std::optional<std::string> readFileHead(const std::filesystem::path& path, std::size_t limit);
+FileHead readFileHead(const std::filesystem::path& path, std::size_t limit);
 
 // Runs when the new content sits complete and flushed in its temporary file, just before it
 // replaces the real file. Returning false abandons the save there; tests use it to stand in for
 // a crash or a full disk at the worst moment.
 using BeforeReplace = std::function<bool(const std::filesystem::path& temporaryFile)>;
 
-// The temporary file a replacement of `target` writes first; it sits in the same folder, since a
-// rename is atomic only within one file system.
-std::filesystem::path temporaryPathFor(const std::filesystem::path& target);
+// The file that a replacement of `target` really replaces: the end of its chain of symbolic
+// links, so that a link stays a link and its target gets the new content.
+std::filesystem::path replacedFileFor(const std::filesystem::path& target);
 
-// Makes `target` hold exactly `bytes`: writes them to a temporary file beside it, flushes that to
-// the disk and renames it over `target`. Whatever fails, `target` keeps either its old content or
-// all of the new one, and no temporary file is left behind. Returns whether `target` was replaced.
-bool replaceFileContents(const std::filesystem::path& target, std::string_view bytes,
-                         const BeforeReplace& beforeReplace = {});
+// Makes `target` hold exactly `bytes`: writes them to a temporary file of a unique name beside the
+// file really replaced, flushes that to the disk and renames it over. Whatever fails, the file keeps
+// either its old content or all of the new one, and no temporary file is left behind. This is the
+// one place that writes the settings file.
+FileStatus replaceFileContents(const std::filesystem::path& target, std::string_view bytes,
+                               const BeforeReplace& beforeReplace = {});
 
 }  // namespace pp

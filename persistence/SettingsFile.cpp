@@ -147,37 +147,28 @@ void decodeSettings(std::string_view bytes, GameState& state) {
     }
 }
 
-void saveSettings(GameState& state, const std::filesystem::path& path) {
-    saveSettings(state, path, {});
+FileStatus saveSettings(const GameState& state, const std::filesystem::path& path) {
+    return saveSettings(state, path, {});
 }
 
-void saveSettings(GameState& state, const std::filesystem::path& path,
-                  const BeforeReplace& beforeReplace) {
-    // A new file starts from the default options, and so does the game.
-    std::error_code error;
-    if (!std::filesystem::exists(path, error)) {
-        state.options = kDefaultOptions;
-    }
-    // A failed save is silent; the old file stays whole and the game goes on from memory.
-    (void)replaceFileContents(path, encodeSettings(state), beforeReplace);
+FileStatus saveSettings(const GameState& state, const std::filesystem::path& path,
+                        const BeforeReplace& beforeReplace) {
+    return replaceFileContents(path, encodeSettings(state), beforeReplace);
 }
 
-void loadSettings(GameState& state, const std::filesystem::path& path) {
-    std::optional<std::string> bytes = readFileHead(path, kMaxSettingsBytes);
-    if (!bytes) {
-        std::error_code error;
-        if (std::filesystem::exists(path, error)) {
-            // There but unreadable: play on the defaults and leave the file, ranking and all, alone.
-            state.options = kDefaultOptions;
-            return;
-        }
-        saveSettings(state, path);
-        bytes = readFileHead(path, kMaxSettingsBytes);
-        if (!bytes) {
-            return;  // could not be created either: the defaults stay in memory
-        }
+FileStatus loadSettings(GameState& state, const std::filesystem::path& path) {
+    const FileHead head = readFileHead(path, kMaxSettingsBytes);
+    if (head.bytes) {
+        decodeSettings(*head.bytes, state);
+        return FileStatus::Ok;
     }
-    decodeSettings(*bytes, state);
+    // Without a file, or without one that can be read, the game starts from the defaults.
+    state.options = kDefaultOptions;
+    state.ranking = {};
+    if (!head.missing) {
+        return FileStatus::Unreadable;  // there but unreadable: leave it, ranking and all, alone
+    }
+    return saveSettings(state, path);
 }
 
 }  // namespace pp

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <string_view>
 
 #include "record/FixedText.h"
@@ -13,7 +14,6 @@ inline constexpr std::size_t kQuestionTextUnits = 116;
 inline constexpr std::size_t kChoiceTextUnits = 28;
 inline constexpr std::size_t kGenreNameUnits = 16;
 inline constexpr std::size_t kNameUnits = 21;
-inline constexpr std::size_t kPathUnits = 260;
 
 inline constexpr int kGenreCount = 8;
 inline constexpr int kChoiceCount = 5;
@@ -45,7 +45,6 @@ using QuestionText = FixedText<kQuestionTextUnits>;
 using ChoiceText = FixedText<kChoiceTextUnits>;
 using GenreName = FixedText<kGenreNameUnits>;
 using PlayerName = FixedText<kNameUnits>;
-using QuizPath = FixedText<kPathUnits>;
 
 struct Genre {
     GenreName name;
@@ -109,7 +108,8 @@ struct GameState {
     // Set once this game's ranking row is stored, so that an empty name still closes the offer.
     bool rankingEntered = false;
 
-    QuizPath quizPath;
+    // The quiz file being played, kept whole whatever its length: every question is read from it.
+    std::filesystem::path quizPath;
 
     // Counts entries into screens, so that the work a screen does when first painted runs once
     // per entry however often it is painted. Changed only through setScreen.

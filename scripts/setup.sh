@@ -7,7 +7,7 @@ PACKAGES="
   build-essential g++ cmake make pkg-config ca-certificates
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libicu-dev
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
   libsdl2-dev
   fonts-vlgothic
   xvfb xdotool x11-utils imagemagick xauth

@@ -1,15 +1,20 @@
 #include "shell/Dialogs.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTranslator>
 #include <QVBoxLayout>
 
+#include "record/Cp932.h"
 #include "resources/Resources.h"
 #include "screens/Bitmaps.h"
 
@@ -19,6 +24,23 @@ namespace {
 // Object names by which tests and accessibility tools find the controls; the numbers are the
 // control ids of the dialog templates.
 constexpr const char* kOkButtonName = "ok";
+constexpr const char* kCancelButtonName = "cancel";
+
+// The name dialog asks for at most ten characters, counted as the game counts them.
+constexpr int kNameChars = 10;
+
+// True for a character the settings file keeps as it is: one of code page 932 that is neither a
+// control character nor the file's field separator.
+bool storableInRanking(QChar c) {
+    if (c.isSurrogate() || c.unicode() < 0x20 || c.unicode() == 0x7F || c == QLatin1Char(',')) {
+        return false;
+    }
+    return encodeCp932(std::u16string(1, c.unicode())).has_value();
+}
+
+bool isConfirmKey(const QKeyEvent& event) {
+    return event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter;
+}
 
 QPixmap bitmapPixmap(int id, int scale) {
     const QImage image(resources::bitmapPath(id));
@@ -31,6 +53,16 @@ QPixmap bitmapPixmap(int id, int scale) {
 
 }  // namespace
 
+QTranslator* loadQtJapanese() {
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return nullptr;
+    }
+    QCoreApplication::installTranslator(translator);
+    return translator;
+}
+
 void ConfirmOnlyDialog::addOkButton(QBoxLayout* layout) {
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     buttons->button(QDialogButtonBox::Ok)->setObjectName(kOkButtonName);
@@ -38,7 +70,7 @@ void ConfirmOnlyDialog::addOkButton(QBoxLayout* layout) {
     layout->addWidget(buttons);
 }
 
-SettingsDialog::SettingsDialog(const Options& current, QWidget* parent) : ConfirmOnlyDialog(parent) {
+SettingsDialog::SettingsDialog(const Options& current, QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("設定"));
     setModal(true);
     auto* layout = new QVBoxLayout(this);
@@ -67,7 +99,15 @@ SettingsDialog::SettingsDialog(const Options& current, QWidget* parent) : Confir
     purposeLayout->addWidget(studyMode);
     layout->addWidget(purpose);
 
-    addOkButton(layout);
+    // Escape and the close button reject the dialog like キャンセル.
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Ok)->setObjectName(kOkButtonName);
+    QPushButton* cancel = buttons->button(QDialogButtonBox::Cancel);
+    cancel->setObjectName(kCancelButtonName);
+    cancel->setText(QStringLiteral("キャンセル"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons);
 }
 
 Options SettingsDialog::chosen() const {
@@ -125,11 +165,56 @@ NameDialog::NameDialog(QWidget* parent) : ConfirmOnlyDialog(parent) {
     layout->addWidget(message);
     edit = new QLineEdit(this);
     edit->setObjectName(QStringLiteral("1006"));
+    // A paste longer than the limit is cut to it rather than refused whole.
+    edit->setMaxLength(kNameChars);
+    edit->setValidator(new RankingNameValidator(edit));
     layout->addWidget(edit);
     addOkButton(layout);
     edit->setFocus();
+    installEventFilter(this);
+    edit->installEventFilter(this);
+    findChild<QPushButton*>(QString::fromLatin1(kOkButtonName))->installEventFilter(this);
 }
 
-QString NameDialog::name() const { return edit->text(); }
+QString NameDialog::name() const {
+    // Filtered again, for text set without passing the validator.
+    QString text = edit->text();
+    int position = 0;
+    RankingNameValidator().validate(text, position);
+    return text;
+}
+
+void NameDialog::showEvent(QShowEvent* event) {
+    shownFor_.start();
+    keyLetGo_ = false;
+    ConfirmOnlyDialog::showEvent(event);
+}
+
+bool NameDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyRelease && !static_cast<QKeyEvent*>(event)->isAutoRepeat()) {
+        keyLetGo_ = true;
+    } else if (event->type() == QEvent::KeyPress) {
+        const auto& key = static_cast<const QKeyEvent&>(*event);
+        const bool fresh = keyLetGo_ || (shownFor_.isValid() && shownFor_.elapsed() >= kGuardMs);
+        if (isConfirmKey(key) && (key.isAutoRepeat() || !fresh)) {
+            return true;  // pressed for the game, or held down since: not meant for this dialog
+        }
+    }
+    return ConfirmOnlyDialog::eventFilter(watched, event);
+}
+
+QValidator::State RankingNameValidator::validate(QString& input, int& position) const {
+    QString kept;
+    int keptBeforeCursor = 0;
+    for (int i = 0; i < input.size(); ++i) {
+        if (storableInRanking(input[i]) && kept.size() < kNameChars) {
+            kept += input[i];
+            keptBeforeCursor += i < position ? 1 : 0;
+        }
+    }
+    input = kept;
+    position = keptBeforeCursor;
+    return Acceptable;
+}
 
 }  // namespace pp

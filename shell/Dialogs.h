@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
+#include <QValidator>
 
 #include "record/GameState.h"
 
@@ -8,11 +10,17 @@ class QBoxLayout;
 class QCheckBox;
 class QLineEdit;
 class QRadioButton;
+class QTranslator;
 
 namespace pp {
 
-// The program's dialogs have no cancel: closing one (the window's close button, Escape)
-// confirms it like OK, as on the handheld.
+// Loads Qt's own Japanese translation, so that the standard dialogs (the file dialog, message
+// boxes) speak the game's language whatever the locale. Returns the installed translator (owned
+// by the application), or null when the translation is not installed.
+QTranslator* loadQtJapanese();
+
+// The version box and the name dialog have no cancel: closing one (the window's close button,
+// Escape) confirms it like OK, as on the handheld.
 class ConfirmOnlyDialog : public QDialog {
     Q_OBJECT
 
@@ -25,8 +33,9 @@ protected:
     void addOkButton(QBoxLayout* layout);
 };
 
-// "設定": the four options and the purpose of the quiz.
-class SettingsDialog final : public ConfirmOnlyDialog {
+// "設定": the four options and the purpose of the quiz. Only OK applies them; キャンセル, Escape
+// and the window's close button change nothing.
+class SettingsDialog final : public QDialog {
     Q_OBJECT
 
 public:
@@ -51,7 +60,19 @@ public:
     explicit AboutDialog(QWidget* parent);
 };
 
-// "名前の入力": asks the name for a new ranking row.
+// Lets into a ranking name only what the settings file can hold: characters of code page 932
+// other than the file's delimiters, ten at most. Anything else typed or pasted is dropped.
+class RankingNameValidator final : public QValidator {
+    Q_OBJECT
+
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int& position) const override;
+};
+
+// "名前の入力": asks the name for a new ranking row. It appears the moment a game ends, so a
+// Return meant for the game may reach it: Return and Enter confirm it only once some key has been
+// let go in it, or after a short guard time, and never as the auto-repeat of a held key.
 class NameDialog final : public ConfirmOnlyDialog {
     Q_OBJECT
 
@@ -62,6 +83,17 @@ public:
     [[nodiscard]] QString name() const;
 
     QLineEdit* edit;
+
+    // How long after the dialog shows a key press alone may confirm it.
+    static constexpr int kGuardMs = 400;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QElapsedTimer shownFor_;
+    bool keyLetGo_ = false;
 };
 
 }  // namespace pp

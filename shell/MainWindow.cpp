@@ -2,11 +2,13 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
+#include <QStyle>
 
 #include <algorithm>
 
@@ -24,17 +26,18 @@ namespace {
 
 constexpr int kTickMs = 50;
 constexpr int kDefaultWindowScale = 2;
-// Room the window frame, menu bar and task bars take from the screen, in device pixels.
-constexpr int kScreenMargin = 120;
 
 const QString kTitle = QStringLiteral("ポケットペルナ");
-const QString kQuizFilter = QStringLiteral("ペルナ形式(*.kqd);;すべてのファイル(*.*)");
+const QString kOpenTitle = QStringLiteral("クイズ問題ファイルを開く");
+// "*" rather than "*.*", which would hide the files whose names have no dot.
+const QString kQuizFilter = QStringLiteral("ペルナ形式(*.kqd);;すべてのファイル (*)");
 
-// The largest whole scale at which the picture fits the primary screen, at least `floor`.
-int largestScaleFor(QSize available, int floor) {
-    const int byWidth = available.width() / kClientWidth;
-    const int byHeight = available.height() / kClientHeight;
-    return std::max(floor, std::min(byWidth, byHeight));
+// What the window adds around the picture: the menu bar, and a guess at the frame the window
+// manager puts around it, which is known only once the window is on screen.
+QSize windowChrome(const QStyle& style, int menuBarHeight) {
+    const int border = style.pixelMetric(QStyle::PM_MdiSubWindowFrameWidth);
+    const int titleBar = style.pixelMetric(QStyle::PM_TitleBarHeight);
+    return {2 * border, menuBarHeight + titleBar + 2 * border};
 }
 
 // The handheld's key code for a key, or none for keys the game does not use.
@@ -51,6 +54,12 @@ std::optional<int> gameKeyCode(const QKeyEvent& event) {
 
 }  // namespace
 
+int initialWindowScale(QSize available, QSize chrome) {
+    const int byWidth = (available.width() - chrome.width()) / kClientWidth;
+    const int byHeight = (available.height() - chrome.height()) / kClientHeight;
+    return std::max(1, std::min(byWidth, byHeight));
+}
+
 MainWindow::MainWindow(ShellConfig config, QWidget* parent) : QMainWindow(parent), config_(std::move(config)) {
     auto random = config_.randomSeed ? std::make_unique<MersenneRandom>(*config_.randomSeed)
                                      : std::make_unique<MersenneRandom>();
@@ -59,12 +68,14 @@ MainWindow::MainWindow(ShellConfig config, QWidget* parent) : QMainWindow(parent
     setWindowTitle(kTitle);
     setWindowIcon(QIcon(resources::kIconPath));
 
-    // The window opens at the largest whole scale the screen leaves room for, at least 2.
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const QSize available = screen ? screen->availableSize() - QSize(0, kScreenMargin)
-                                   : QSize(kClientWidth, kClientHeight) * kDefaultWindowScale;
-    const int windowScale =
-        config_.windowScale > 0 ? config_.windowScale : largestScaleFor(available, kDefaultWindowScale);
+    buildMenus();
+
+    // The window opens at the largest whole scale at which all of it fits the screen's free area.
+    int windowScale = config_.windowScale > 0 ? config_.windowScale : kDefaultWindowScale;
+    if (const QScreen* screen = QGuiApplication::primaryScreen(); screen && config_.windowScale <= 0) {
+        windowScale = initialWindowScale(screen->availableGeometry().size(),
+                                         windowChrome(*style(), menuBar()->sizeHint().height()));
+    }
     surface_ = std::make_unique<QtSurface>(windowScale);
     if (config_.sound) {
         sound_ = std::make_unique<SoundPlayer>();
@@ -76,7 +87,6 @@ MainWindow::MainWindow(ShellConfig config, QWidget* parent) : QMainWindow(parent
     // The picture is painted again, sharp, at whatever whole scale the window shows it.
     connect(view_, &ScreenView::displayScaleChanged, this, &MainWindow::changeScale);
     connect(view_, &ScreenView::tapped, this, [this](QPoint logical) { game_->tap(logical.x(), logical.y()); });
-    buildMenus();
     // Top-level windows default to two thirds of the screen; the picture wants its own size.
     resize(view_->sizeHint() + QSize(0, menuBar()->sizeHint().height()));
 
@@ -114,20 +124,21 @@ void MainWindow::buildMenus() {
         return action;
     };
 
-    QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル"));
-    addCommand(file, command::kOpen, QStringLiteral("開く..."));
+    // Mnemonics in the Japanese way, a letter in brackets, so that Alt reaches every command.
+    QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
+    addCommand(file, command::kOpen, QStringLiteral("開く(&O)..."), QKeySequence(Qt::CTRL | Qt::Key_O));
     file->addSeparator();
-    addCommand(file, command::kQuit, QStringLiteral("終了"));
+    // Ctrl+Q is shown on the menu item; one action holds it, since two would make it ambiguous.
+    actions_[command::kQuitAccelerator] =
+        addCommand(file, command::kQuit, QStringLiteral("終了(&X)"), QKeySequence(Qt::CTRL | Qt::Key_Q));
 
-    QMenu* tools = menuBar()->addMenu(QStringLiteral("ツール"));
-    addCommand(tools, command::kAbout, QStringLiteral("バージョン情報"),
+    QMenu* tools = menuBar()->addMenu(QStringLiteral("ツール(&T)"));
+    addCommand(tools, command::kAbout, QStringLiteral("バージョン情報(&A)"),
                QKeySequence(Qt::CTRL | Qt::Key_A));
-    addCommand(tools, command::kSettings, QStringLiteral("設定..."));
-    addCommand(tools, command::kShowRanking, QStringLiteral("ランキング表示..."));
-
-    // Quits from any screen; it has no menu item of its own.
-    addCommand(nullptr, command::kQuitAccelerator, QStringLiteral("終了"),
-               QKeySequence(Qt::CTRL | Qt::Key_Q));
+    addCommand(tools, command::kSettings, QStringLiteral("設定(&S)..."));
+    addCommand(tools, command::kShowRanking, QStringLiteral("ランキング表示(&R)..."));
+    connect(tools, &QMenu::aboutToShow, this, &MainWindow::updateCommands);
+    updateCommands();
 
     auto* fullScreen = new QAction(this);
     fullScreen->setShortcut(QKeySequence(Qt::Key_F11));
@@ -136,14 +147,18 @@ void MainWindow::buildMenus() {
     addAction(fullScreen);
 }
 
-void MainWindow::activateFromOtherCopy(const QString& quizPath) {
+void MainWindow::updateCommands() {
+    action(command::kShowRanking)->setEnabled(game_->state().screen == Screen::Title);
+}
+
+void MainWindow::activateFromOtherCopy(const QByteArray& quizPath) {
     if (isMinimized()) {
         showNormal();
     }
     raise();
     activateWindow();
     if (!quizPath.isEmpty()) {
-        game_->open(std::filesystem::path(quizPath.toStdU16String()));
+        game_->open(std::filesystem::path(std::string(quizPath.constData(), static_cast<std::size_t>(quizPath.size()))));
     }
 }
 
@@ -173,6 +188,7 @@ void MainWindow::paintGame() {
     game_->paint(*surface_);
     surface_->endPaint();
     view_->update();
+    updateCommands();
 }
 
 void MainWindow::changeScale(int scale) {
@@ -193,34 +209,50 @@ void MainWindow::showMessage(std::u16string_view text, std::u16string_view capti
     QMessageBox box(QMessageBox::Warning, QString::fromStdU16String(std::u16string(caption)),
                     QString::fromStdU16String(std::u16string(text)), QMessageBox::Ok, this);
     box.exec();
+    takeBackFocus();
 }
 
 std::u16string MainWindow::askPlayerName() {
     NameDialog dialog(this);
     dialog.exec();
+    takeBackFocus();
     return dialog.name().toStdU16String();
 }
 
 std::optional<std::filesystem::path> MainWindow::chooseQuizFile() {
-    const QString folder = QString::fromStdU16String(config_.documentsFolder.u16string());
-    const QString path = QFileDialog::getOpenFileName(this, QString(), folder, kQuizFilter);
+    const QString folder = QFile::decodeName(QByteArray::fromStdString(config_.documentsFolder.native()));
+    const QString path = QFileDialog::getOpenFileName(this, kOpenTitle, folder, kQuizFilter);
+    takeBackFocus();
     if (path.isEmpty()) {
         return std::nullopt;  // cancelled: the running game goes on untouched
     }
-    return std::filesystem::path(path.toStdU16String());
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
 }
 
 std::optional<Options> MainWindow::editOptions(const Options& current) {
     SettingsDialog dialog(current, this);
-    dialog.exec();
-    return dialog.chosen();  // closing the dialog counts as OK
+    const int result = dialog.exec();
+    takeBackFocus();
+    if (result != QDialog::Accepted) {
+        return std::nullopt;  // キャンセル, Escape or the close button: nothing changes
+    }
+    return dialog.chosen();
 }
 
 void MainWindow::showAbout() {
     AboutDialog dialog(this);
     dialog.exec();
+    takeBackFocus();
 }
 
 void MainWindow::quit() { close(); }
+
+void MainWindow::takeBackFocus() {
+    // A window manager gives the focus back to the window when its dialog closes; without one (a
+    // kiosk, a test server) nobody does, and the window's shortcuts such as Ctrl+Q would stop.
+    if (isVisible()) {
+        activateWindow();
+    }
+}
 
 }  // namespace pp

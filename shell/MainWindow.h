@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QMainWindow>
+#include <QSize>
 #include <QString>
 #include <QTimer>
 
@@ -29,6 +31,10 @@ struct ShellConfig {
     bool clockRunning = true;                 // false: no timer; whoever drives the window ticks the game
 };
 
+// The first whole scale of the window: the largest at which the picture plus `chrome` (menu bar
+// and window frame) fits in `available`, the screen's free area; 1 when even that does not fit.
+int initialWindowScale(QSize available, QSize chrome);
+
 // The one window of the game: a thin frontend of Game. It turns Qt's events into the game's
 // calls (keys, taps, the 50 ms timer, menu commands), paints when the game asks, and stands for
 // the platform the game asks things of: sounds, message boxes and dialogs.
@@ -39,8 +45,9 @@ public:
     explicit MainWindow(ShellConfig config, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // Comes to the front at the request of a later copy, opening its quiz file if it gave one.
-    void activateFromOtherCopy(const QString& quizPath);
+    // Comes to the front at the request of a later copy, opening its quiz file (the path's bytes,
+    // as the file system names it) if it gave one.
+    void activateFromOtherCopy(const QByteArray& quizPath);
 
     [[nodiscard]] Game& game() { return *game_; }
     [[nodiscard]] const Game& game() const { return *game_; }
@@ -63,8 +70,12 @@ private:
     void quit() override;
 
     void buildMenus();
+    // Enables the commands that would do something on the game's current screen.
+    void updateCommands();
     void paintGame();
     void changeScale(int scale);
+    // Makes the window active again once one of its dialogs has closed.
+    void takeBackFocus();
 
     ShellConfig config_;
     std::unique_ptr<Game> game_;

@@ -1,8 +1,15 @@
 #include "shell/SingleInstance.h"
 
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QtEndian>
 
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace pp {
@@ -12,23 +19,66 @@ constexpr int kConnectTimeoutMs = 500;
 constexpr int kIoTimeoutMs = 1000;
 // Acknowledges a request, so the later copy knows someone really took it.
 constexpr char kAcknowledgement = '\n';
+// A request is the path's length as four bytes, most significant first, then the path's bytes,
+// so that any byte may stand in a file name, newlines and trailing spaces included.
+constexpr qint64 kLengthBytes = 4;
+constexpr quint32 kLongestPath = 64 * 1024;
+// Hex digits of the folder's hash in the socket's name: enough to keep folders apart.
+constexpr int kHashDigits = 16;
+// A socket's path must fit sockaddr_un, terminator included.
+constexpr qsizetype kLongestSocketPath = sizeof(sockaddr_un::sun_path) - 1;
+
+// A folder under the temporary folder that belongs to this user and nobody else may enter, or
+// nothing when someone else holds its name.
+QString privateTemporaryFolder() {
+    const QString folder = QDir::tempPath() + QStringLiteral("/pocketperna-%1").arg(::getuid());
+    const QByteArray encoded = QFile::encodeName(folder);
+    (void)::mkdir(encoded.constData(), 0700);
+    struct stat info {};
+    if (::lstat(encoded.constData(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid() ||
+        (info.st_mode & 077) != 0) {
+        return {};
+    }
+    return folder;
+}
 
 }  // namespace
 
-SingleInstance::SingleInstance(QString key, QObject* parent) : QObject(parent), key_(std::move(key)) {}
+SingleInstance::SingleInstance(QString socket, QObject* parent) : QObject(parent), socket_(std::move(socket)) {}
 
 SingleInstance::~SingleInstance() = default;
 
-QString SingleInstance::defaultKey() { return QStringLiteral("pocketperna-%1").arg(::getuid()); }
+QString SingleInstance::socketPathFor(const std::filesystem::path& documentsFolder) {
+    std::error_code error;
+    std::filesystem::path folder = std::filesystem::weakly_canonical(documentsFolder, error);
+    if (error) {
+        folder = std::filesystem::absolute(documentsFolder, error).lexically_normal();
+    }
+    const QByteArray hash = QCryptographicHash::hash(QByteArray::fromStdString(folder.native()),
+                                                     QCryptographicHash::Sha256)
+                                .toHex()
+                                .left(kHashDigits);
+    const QString name = QStringLiteral("/pocketperna-") + QString::fromLatin1(hash);
 
-bool SingleInstance::handOffToRunningCopy(const QString& quizPath) const {
+    const QString runtime = QFile::decodeName(qgetenv("XDG_RUNTIME_DIR"));
+    if (!runtime.isEmpty() && QFileInfo(runtime).isDir() &&
+        QFile::encodeName(runtime + name).size() <= kLongestSocketPath) {
+        return runtime + name;
+    }
+    const QString folderOfOurs = privateTemporaryFolder();
+    // Without a private folder, a name in the temporary folder still keeps one copy per folder.
+    return folderOfOurs.isEmpty() ? name.mid(1) + QStringLiteral("-%1").arg(::getuid()) : folderOfOurs + name;
+}
+
+bool SingleInstance::handOffToRunningCopy(const QByteArray& quizPath) const {
     QLocalSocket socket;
-    socket.connectToServer(key_);
+    socket.connectToServer(socket_);
     if (!socket.waitForConnected(kConnectTimeoutMs)) {
         return false;
     }
-    QByteArray request = quizPath.toUtf8();
-    request.append('\n');
+    QByteArray request(kLengthBytes, '\0');
+    qToBigEndian(static_cast<quint32>(quizPath.size()), request.data());
+    request.append(quizPath);
     socket.write(request);
     if (!socket.waitForBytesWritten(kIoTimeoutMs)) {
         return false;
@@ -43,10 +93,10 @@ bool SingleInstance::handOffToRunningCopy(const QString& quizPath) const {
 bool SingleInstance::listen() {
     server_ = new QLocalServer(this);
     server_->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!server_->listen(key_)) {
+    if (!server_->listen(socket_)) {
         // Nobody answered handOffToRunningCopy, so the socket is stale.
-        QLocalServer::removeServer(key_);
-        if (!server_->listen(key_)) {
+        QLocalServer::removeServer(socket_);
+        if (!server_->listen(socket_)) {
             return false;
         }
     }
@@ -58,10 +108,19 @@ void SingleInstance::readRequest() {
     while (QLocalSocket* socket = server_->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         auto answer = [this, socket] {
-            if (!socket->canReadLine()) {
+            if (socket->bytesAvailable() < kLengthBytes) {
                 return;
             }
-            const QString path = QString::fromUtf8(socket->readLine()).trimmed();
+            const quint32 length = qFromBigEndian<quint32>(socket->peek(kLengthBytes).constData());
+            if (length > kLongestPath) {
+                socket->abort();  // not a copy of this game
+                return;
+            }
+            if (socket->bytesAvailable() < kLengthBytes + static_cast<qint64>(length)) {
+                return;
+            }
+            socket->skip(kLengthBytes);
+            const QByteArray path = socket->read(length);
             socket->write(QByteArray(1, kAcknowledgement));
             socket->flush();
             socket->disconnectFromServer();

@@ -1,13 +1,15 @@
-// The game's entry point: one window, one copy per user.
+// The game's entry point: one window, one copy per settings (Documents) folder.
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QTimer>
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <string>
 
 #include "resources/Resources.h"
+#include "shell/Dialogs.h"
 #include "shell/Documents.h"
 #include "shell/MainWindow.h"
 #include "shell/QtSurface.h"
@@ -18,8 +20,8 @@ namespace {
 constexpr const char* kUsage =
     "Usage: pocketperna [QUIZ.kqd]\n"
     "\n"
-    "A five-choice quiz game. Opens QUIZ.kqd at start when it is given; a running copy\n"
-    "comes to the front instead and opens it.\n"
+    "A five-choice quiz game. Opens QUIZ.kqd at start when it is given; a copy already\n"
+    "running on the same Documents folder comes to the front instead and opens it.\n"
     "\n"
     "  --help     show this help and exit\n"
     "  --version  show the version and exit\n";
@@ -27,7 +29,7 @@ constexpr const char* kUsage =
 constexpr const char* kVersion = "ポケットペルナ Version 1.1\n";
 
 struct Arguments {
-    QString quizPath;
+    std::string quizPath;  // the bytes given, as the file system names the file
     bool exitNow = false;
     int exitCode = 0;
 };
@@ -47,8 +49,8 @@ Arguments parseArguments(int argc, char** argv) {
             std::fprintf(stderr, "pocketperna: unknown option %s (try --help)\n", argument);
             arguments.exitNow = true;
             arguments.exitCode = 2;
-        } else if (arguments.quizPath.isEmpty()) {
-            arguments.quizPath = QString::fromLocal8Bit(argument);
+        } else if (arguments.quizPath.empty()) {
+            arguments.quizPath = argument;
         }
     }
     return arguments;
@@ -69,19 +71,29 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("pocketperna"));
     QApplication::setWindowIcon(QIcon(pp::resources::kIconPath));
 
+    // The whole game speaks Japanese, so do Qt's own dialogs, whatever the locale.
+    pp::loadQtJapanese();
+
     // Fonts and bitmaps first, then the check for a running copy, as the handheld did.
     pp::QtSurface::loadAssets();
 
-    const QString quizPath =
-        arguments.quizPath.isEmpty() ? QString() : QFileInfo(arguments.quizPath).absoluteFilePath();
-    pp::SingleInstance instance;
-    if (instance.handOffToRunningCopy(quizPath)) {
+    // The path is kept as bytes, so that any file name reaches the running copy unchanged.
+    std::filesystem::path quizPath;
+    if (!arguments.quizPath.empty()) {
+        std::error_code error;
+        quizPath = std::filesystem::absolute(std::filesystem::path(arguments.quizPath), error);
+        if (error) {
+            quizPath = arguments.quizPath;
+        }
+    }
+    pp::ShellConfig config;
+    config.documentsFolder = pp::documentsFolder();
+    pp::SingleInstance instance(pp::SingleInstance::socketPathFor(config.documentsFolder));
+    if (instance.handOffToRunningCopy(QByteArray::fromStdString(quizPath.native()))) {
         return 0;
     }
     instance.listen();
 
-    pp::ShellConfig config;
-    config.documentsFolder = pp::documentsFolder();
     pp::MainWindow window(config);
     QObject::connect(&instance, &pp::SingleInstance::activationRequested, &window,
                      &pp::MainWindow::activateFromOtherCopy);
@@ -89,10 +101,8 @@ int main(int argc, char** argv) {
     // Without a window manager (a kiosk, a test server) nobody else makes the window active,
     // and Qt's shortcuts such as Ctrl+Q work only in the active window.
     window.activateWindow();
-    if (!quizPath.isEmpty()) {
-        QTimer::singleShot(0, &window, [&window, quizPath] {
-            window.game().open(std::filesystem::path(quizPath.toStdU16String()));
-        });
+    if (!quizPath.empty()) {
+        QTimer::singleShot(0, &window, [&window, quizPath] { window.game().open(quizPath); });
     }
     return QApplication::exec();
 }

@@ -1,6 +1,9 @@
 #!/bin/sh
 # Plays one question of the sample quiz in the real program on a private X server: open it
 # from the command line, answer by clicking, see the judgement on screen, quit with Ctrl+Q.
+# Meanwhile another copy runs for the same user with another HOME, as when the tests run beside
+# a player's game: both must run, each on its own settings. A second start with the same HOME
+# hands its file to the running copy instead.
 # Usage: play_in_x.sh POCKETPERNA SAMPLE.kqd
 set -eu
 
@@ -9,15 +12,28 @@ quiz=$2
 work=$(mktemp -d)
 . "$(dirname "$0")/../../tools/private_x.sh"
 clean_up_on_exit "$work"
+other_pid=""
+trap '[ -n "$other_pid" ] && kill "$other_pid" 2>/dev/null; clean_up' EXIT INT TERM
 
 fail() {
     echo "FAIL: $*" >&2
     [ -f "$work/game.log" ] && sed 's/^/  game: /' "$work/game.log" >&2
+    [ -f "$work/other.log" ] && sed 's/^/  other copy: /' "$work/other.log" >&2
     [ -f "$work/xvfb.log" ] && sed "s/^/  xvfb: /" "$work/xvfb.log" >&2
     exit 1
 }
 
 start_private_x "$work/xvfb.log" || fail "Xvfb did not start"
+
+# The visible game window of process $1, or nothing yet.
+game_window() {
+    for w in $(xdotool search --onlyvisible --pid "$1" 2>/dev/null || true); do
+        if [ "$(xdotool getwindowname "$w" 2>/dev/null)" = "ポケットペルナ" ]; then
+            echo "$w"
+            return
+        fi
+    done
+}
 
 # A fresh home, with options that let the test take its time: no time limit, no reveal.
 use_fresh_home "$work"
@@ -26,14 +42,30 @@ printf '1,0,0,0,0\r\n' >"$settings"
 for _ in 1 2 3 4 5 6 7 8 9 10; do printf ',0\r\n' >>"$settings"; done
 cp "$settings" "$work/settings.before"
 
+# The other copy: the same user and runtime folder, another HOME.
+other_home="$work/other"
+mkdir -p "$other_home/Documents"
+other_settings="$other_home/Documents/ポケットペルナ.txt"
+HOME="$other_home" XDG_CONFIG_HOME="$other_home/.config" XDG_DATA_HOME="$other_home/.local/share" \
+    SDL_AUDIODRIVER=dummy QT_QPA_PLATFORM=xcb "$program" >"$work/other.log" 2>&1 &
+other_pid=$!
+for _ in $(seq 1 100); do
+    [ -n "$(game_window "$other_pid")" ] && break
+    kill -0 "$other_pid" 2>/dev/null || fail "the other copy ended at start"
+    sleep 0.1
+done
+[ -n "$(game_window "$other_pid")" ] || fail "the other copy's window did not appear"
+[ -f "$other_settings" ] || fail "the other copy wrote no settings file of its own"
+cp "$other_settings" "$work/other.before"
+
 SDL_AUDIODRIVER=dummy QT_QPA_PLATFORM=xcb "$program" "$quiz" >"$work/game.log" 2>&1 &
 game_pid=$!
 
 window=""
 for _ in $(seq 1 100); do
-    window=$(xdotool search --onlyvisible --name '^ポケットペルナ$' 2>/dev/null | head -n 1 || true)
+    window=$(game_window "$game_pid")
     [ -n "$window" ] && break
-    kill -0 "$game_pid" 2>/dev/null || fail "the game ended at start"
+    kill -0 "$game_pid" 2>/dev/null || fail "the game ended at start (handed to the copy of another HOME?)"
     sleep 0.1
 done
 [ -n "$window" ] || fail "the game window did not appear"
@@ -51,16 +83,25 @@ count_colour() {
     convert "$1" -fill black +opaque "$2" -fill white -opaque "$2" -format '%[fx:int(mean*w*h+0.5)]' info:
 }
 
+# Waits until a screenshot shows more than MIN pixels of COLOUR: wait_for_colour FILE COLOUR MIN
+wait_for_colour() {
+    for _ in $(seq 1 100); do
+        shot "$1"
+        [ "$(count_colour "$1" "$2")" -gt "$3" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
 # Intro card (25 ticks) and loading, then the question waits: no time limit.
-sleep 3
-shot "$work/question.png"
-[ "$(count_colour "$work/question.png" 'rgb(150,150,200)')" -gt 0 ] || fail "no choice rows on screen"
+wait_for_colour "$work/question.png" 'rgb(150,150,200)' 0 || fail "no choice rows on screen"
 
 # Row 2 lies between y 100 and 130 in the picture: tap it twice to highlight and confirm.
 x=$((X + 120 * scale))
 y=$((Y + top + 115 * scale))
 xdotool mousemove "$x" "$y" click 1
-sleep 0.3
+# The lit button of the highlighted row, before the second tap.
+wait_for_colour "$work/highlighted.png" 'rgb(255,150,50)' 0 || fail "the tapped row was not highlighted"
 xdotool mousemove "$x" "$y" click 1
 
 judged=""
@@ -76,7 +117,28 @@ for _ in $(seq 1 20); do
 done
 [ -n "$judged" ] || fail "no circle or cross after answering"
 
+# A second start with the same HOME hands its file to the running copy and ends; the file is
+# missing, so the running copy shows the load error and plays on.
+timeout 20 env SDL_AUDIODRIVER=dummy QT_QPA_PLATFORM=xcb "$program" "$work/missing.kqd" >"$work/second.log" 2>&1 ||
+    fail "the second start did not hand over and end: $(cat "$work/second.log")"
+box=""
+for _ in $(seq 1 50); do
+    box=$(xdotool search --onlyvisible --name '^ファイルの読み込みエラー$' 2>/dev/null | head -n 1 || true)
+    [ -n "$box" ] && break
+    sleep 0.1
+done
+[ -n "$box" ] || fail "the running copy showed no load error for the handed-over file"
 # Keys go to the window under the pointer: there is no window manager to give focus.
+eval "$(xdotool getwindowgeometry --shell "$box" | sed 's/^/BOX_/')"
+xdotool mousemove $((BOX_X + BOX_WIDTH / 2)) $((BOX_Y + BOX_HEIGHT / 2)) key Return
+for _ in $(seq 1 30); do
+    [ -z "$(xdotool search --onlyvisible --name '^ファイルの読み込みエラー$' 2>/dev/null || true)" ] && break
+    sleep 0.1
+done
+[ -z "$(xdotool search --onlyvisible --name '^ファイルの読み込みエラー$' 2>/dev/null || true)" ] ||
+    fail "the load error did not close with Return"
+kill -0 "$game_pid" 2>/dev/null || fail "the game ended after the refused file"
+
 xdotool mousemove "$x" "$y" key ctrl+q
 for _ in $(seq 1 50); do
     kill -0 "$game_pid" 2>/dev/null || break
@@ -87,4 +149,6 @@ wait "$game_pid" || fail "the game exited with an error"
 game_pid=""
 
 cmp -s "$settings" "$work/settings.before" || fail "the settings file changed without a ranking entry"
-echo "PASS: answered a question in a real window and quit"
+kill -0 "$other_pid" 2>/dev/null || fail "the other copy did not keep running"
+cmp -s "$other_settings" "$work/other.before" || fail "the other copy's settings file changed"
+echo "PASS: answered a question in a real window beside another HOME's copy, handed a file over, and quit"

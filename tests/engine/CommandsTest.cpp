@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "GameDriver.h"
+#include "engine/Commands.h"
+#include "engine/Messages.h"
 
 namespace pp {
 namespace {
@@ -74,29 +76,50 @@ TEST(OpenCommand, InTheMiddleOfAGameGivesAFullIntroCard) {
     EXPECT_EQ(game.state.screen, Screen::LoadQuestion);
 }
 
-TEST(OpenCommand, AFileThatDoesNotLoadStaysOnTheTitle) {
-    GameDriver game(kDefaultOptions);
+TEST(OpenCommand, ARefusedFileLeavesTheRunningGameAsItWas) {
+    GameDriver game(withOptions(0, 0, 1, 0, 0));
     playIntoSecondLevel(game);
-    const auto missing = game.folder / "missing.kqd";
+    game.tickUntil(Screen::Answering);
+    game.tick(3);
+    const GameState before = game.state;
     const int repaints = game.host.repaints;
-    game.open(missing);
-    EXPECT_EQ(game.state.screen, Screen::Title);
-    EXPECT_EQ(game.host.repaints, repaints + 1);  // the title replaces the abandoned game
-    ASSERT_EQ(game.host.messages.size(), 1u);
-    EXPECT_EQ(game.host.messages[0].text, u"データの読み込みに失敗しました。");
-    EXPECT_EQ(game.state.quizPath, missing.u16string());
-    EXPECT_EQ(game.state.score, 0);
+    const auto broken = game.folder / "broken.kqd";
+    test::writeBytes(broken, "too short for eight genre headers");
 
-    // The title works as usual afterwards.
-    game.showRanking();
-    EXPECT_EQ(game.state.screen, Screen::Ranking);
+    game.open(game.folder / "missing.kqd");
+    game.open(broken);
+    game.host.chosenFile = game.folder.path();  // a folder chosen in the open dialog
+    game.command(command::kOpen);
+    ASSERT_EQ(game.host.messages.size(), 3u);
+    for (const auto& message : game.host.messages) {
+        EXPECT_EQ(message.text, u"データの読み込みに失敗しました。");
+    }
+    EXPECT_EQ(game.host.repaints, repaints);  // the picture stays as it was
+    EXPECT_EQ(game.state.screenEntry, before.screenEntry);
+    EXPECT_EQ(game.state.screen, Screen::Answering);
+    EXPECT_EQ(game.state.timeLeftTicks, before.timeLeftTicks);
+    EXPECT_EQ(game.state.score, before.score);
+    EXPECT_EQ(game.state.level, before.level);
+    EXPECT_EQ(game.state.questionIndex, before.questionIndex);
+    EXPECT_EQ(game.state.genreAnswered, before.genreAnswered);
+    EXPECT_EQ(game.state.questionText, before.questionText);
+    EXPECT_EQ(game.state.genres[0].name, before.genres[0].name);
+    EXPECT_EQ(game.state.quizPath, before.quizPath);
+
+    // The clock goes on from where it stood, and the game plays on from its own file.
+    game.tick();
+    EXPECT_EQ(game.state.timeLeftTicks, before.timeLeftTicks - 1);
+    game.answer(true);
+    game.tickUntil(Screen::LoadQuestion);
+    game.tickUntil(Screen::Answering);  // a question that could not be loaded would wait
+    EXPECT_EQ(game.host.messages.size(), 3u);
 }
 
-TEST(OpenCommand, APathTooLongToKeepIsRefusedWithTheLoadMessage) {
+TEST(OpenCommand, APathOfAnyLengthIsKeptWhole) {
     GameDriver game(kDefaultOptions);
-    // The file exists, but later questions would be read from a path cut at 259 characters.
+    // Longer than the handheld's 260-character buffer: every later question is read from it.
     std::filesystem::path deep = game.folder.path();
-    while (deep.u16string().size() < 280) {
+    while (deep.native().size() < 400) {
         deep /= "folder-with-a-long-name";
     }
     std::filesystem::create_directories(deep);
@@ -104,11 +127,13 @@ TEST(OpenCommand, APathTooLongToKeepIsRefusedWithTheLoadMessage) {
     std::filesystem::copy_file(game.writeQuiz(kFullQuiz), quiz);
 
     game.open(quiz);
-    EXPECT_EQ(game.state.screen, Screen::Title);
-    EXPECT_EQ(game.host.messages.size(), 1u);
-    EXPECT_TRUE(game.state.quizPath.empty());
-    game.tick(100);
-    EXPECT_EQ(game.state.screen, Screen::Title);
+    EXPECT_TRUE(game.host.messages.empty());
+    EXPECT_EQ(game.state.quizPath, quiz);
+    game.tickUntil(Screen::Answering);
+    game.answer(true);
+    game.tickUntil(Screen::QuestionIntro);
+    game.tickUntil(Screen::Answering);
+    EXPECT_TRUE(game.host.messages.empty());
 }
 
 TEST(SettingsCommand, SavesEveryTimeAndResetsOnlyForANewPurpose) {
@@ -162,6 +187,57 @@ TEST(SettingsCommand, OnlyOneCountsAsOn) {
     game.settings(Options{2, -1, 1, 0, 2});
     EXPECT_EQ(game.state.options, withOptions(0, 0, 1, 0, 0));
     EXPECT_EQ(game.state.screen, Screen::Title);
+}
+
+// A game on the settings file at `path`, started: what a frontend does first.
+struct StartedGame {
+    explicit StartedGame(const std::filesystem::path& path)
+        : game(host, path, std::make_unique<MersenneRandom>(1)) {
+        game.start();
+    }
+    test::FakeHost host;
+    Game game;
+};
+
+TEST(SettingsFileProblems, AFileThatCannotBeReadIsNeverSavedOverAndTheReasonIsToldOnce) {
+    test::TempDir folder;
+    const auto path = settingsPathIn(folder.path());
+    std::filesystem::create_directory(path);  // there, but nothing the game can read
+    StartedGame started(path);
+    ASSERT_EQ(started.host.messages.size(), 1u);
+    EXPECT_EQ(started.host.messages[0].caption, kSettingsUnreadableCaption);
+    EXPECT_EQ(started.host.messages[0].text, std::u16string(kSettingsUnreadableText) + u"\n" + path.u16string());
+
+    started.game.confirmSettings(withOptions(0, 1, 0, 0, 0));
+    started.game.confirmSettings(withOptions(1, 1, 0, 0, 0));
+    EXPECT_EQ(started.game.state().options, withOptions(1, 1, 0, 0, 0));  // kept in memory
+    EXPECT_EQ(started.host.messages.size(), 1u);
+    EXPECT_TRUE(std::filesystem::is_directory(path));
+}
+
+TEST(SettingsFileProblems, AFailedSaveIsToldOncePerCauseAndKeepsTheChoice) {
+    test::TempDir folder;
+    const auto documents = folder / "Documents";
+    std::filesystem::create_directory(documents);
+    StartedGame started(settingsPathIn(documents));
+    EXPECT_TRUE(started.host.messages.empty());
+
+    std::filesystem::remove_all(documents);
+    started.game.confirmSettings(withOptions(0, 1, 0, 0, 0));
+    started.game.confirmSettings(withOptions(0, 1, 1, 0, 0));
+    ASSERT_EQ(started.host.messages.size(), 1u);
+    EXPECT_EQ(started.host.messages[0].caption, kSaveErrorCaption);
+    EXPECT_EQ(started.host.messages[0].text, std::u16string(kSaveErrorText) + std::u16string(kSaveNoFolderText) +
+                                                 u"\n" + settingsPathIn(documents).u16string());
+    EXPECT_EQ(started.game.state().options, withOptions(0, 1, 1, 0, 0));
+
+    // Documents comes back without the file: the next save writes the options just chosen.
+    std::filesystem::create_directory(documents);
+    started.game.confirmSettings(withOptions(0, 0, 1, 0, 0));
+    EXPECT_EQ(started.host.messages.size(), 1u);
+    GameState saved;
+    loadSettings(saved, settingsPathIn(documents));
+    EXPECT_EQ(saved.options, withOptions(0, 0, 1, 0, 0));
 }
 
 TEST(RankingCommand, OnlyFromTheTitle) {

@@ -1,8 +1,12 @@
 #pragma once
 
+#include <pwd.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <ostream>
 #include <fstream>
 #include <iterator>
@@ -53,6 +57,32 @@ inline std::vector<std::string> fileNamesIn(const std::filesystem::path& folder)
         names.push_back(entry.path().filename().string());
     }
     return names;
+}
+
+// The exit status a child of inChildProcess gives when it could not set up its test.
+inline constexpr int kChildCannotSetUp = 77;
+
+// Runs `body` in a child process and returns its exit status. With `unprivileged`, a child of
+// root first becomes the user "nobody", since root reads and writes past file permissions;
+// nothing when there is no such user (the caller skips its test then).
+inline std::optional<int> inChildProcess(const std::function<int()>& body, bool unprivileged = false) {
+    const passwd* nobody = ::getpwnam("nobody");
+    const bool switchUser = unprivileged && ::geteuid() == 0;
+    if (switchUser && nobody == nullptr) {
+        return std::nullopt;
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (switchUser && (::setgid(nobody->pw_gid) != 0 || ::setuid(nobody->pw_uid) != 0)) {
+            ::_exit(kChildCannotSetUp);
+        }
+        ::_exit(body());
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
+        return std::nullopt;
+    }
+    return WEXITSTATUS(status);
 }
 
 // A ranking row; spelled out because a string literal does not convert to a name in braces.

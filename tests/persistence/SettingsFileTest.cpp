@@ -1,6 +1,11 @@
 // Loading and saving the settings file on disk.
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <sched.h>
 #include <string>
 
 #include "Fixtures.h"
@@ -10,6 +15,8 @@ namespace pp {
 namespace {
 
 using test::fileNamesIn;
+using test::inChildProcess;
+using test::kChildCannotSetUp;
 using test::rankEntry;
 using test::readBytes;
 using test::TempFolder;
@@ -93,31 +100,124 @@ TEST_F(SettingsFileTest, SaveInterruptedBeforeTheRenameKeepsTheOldFile) {
     EXPECT_EQ(readBytes(path), encodeSettings(state));
 }
 
-TEST_F(SettingsFileTest, LeftoverTemporaryFileFromACrashIsReplaced) {
+TEST_F(SettingsFileTest, NothingLeftAtAFixedTemporaryNameCanBlockTheSave) {
     writeBytes(path, kFirstStartFile);
-    writeBytes(temporaryPathFor(path), "half a file from an earlier cra");
+    // A crash of an older version left a folder where it put its temporary file.
+    const std::string stale = fileName + ".tmp";
+    std::filesystem::create_directory(folder.path() / stale);
     GameState state;
     loadSettings(state, path);
     state.ranking[0] = rankEntry(u"A", 1);
-    saveSettings(state, path);
+    EXPECT_EQ(saveSettings(state, path), FileStatus::Ok);
     EXPECT_EQ(readBytes(path), encodeSettings(state));
-    EXPECT_EQ(fileNamesIn(folder.path()), std::vector<std::string>{fileName});
+    std::vector<std::string> names = fileNamesIn(folder.path());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{fileName, stale}));
 }
 
-TEST_F(SettingsFileTest, DeletedFileIsRecreatedWithTheDefaultOptions) {
+TEST_F(SettingsFileTest, DeletedFileIsRecreatedWithTheOptionsJustChosen) {
     GameState state;
     loadSettings(state, path);
     state.ranking[0] = rankEntry(u"Kept", 700);
     std::filesystem::remove(path);
 
     state.options = Options{0, 1, 0, 0, 1};  // just chosen in the settings dialog
-    saveSettings(state, path);
-    EXPECT_EQ(state.options, kDefaultOptions);
+    EXPECT_EQ(saveSettings(state, path), FileStatus::Ok);
     GameState reread;
     loadSettings(reread, path);
-    EXPECT_EQ(reread.options, kDefaultOptions);
+    EXPECT_EQ(reread.options, (Options{0, 1, 0, 0, 1}));
     EXPECT_EQ(reread.ranking[0].name, u"Kept");
     EXPECT_EQ(reread.ranking[0].score, 700);
+}
+
+TEST_F(SettingsFileTest, ASymbolicLinkIsSavedThroughAndStaysALink) {
+    const std::filesystem::path elsewhere = folder.path() / "elsewhere";
+    std::filesystem::create_directory(elsewhere);
+    writeBytes(elsewhere / "real.txt", kFirstStartFile);
+    std::filesystem::create_symlink("elsewhere/real.txt", path);
+    ::chmod((elsewhere / "real.txt").c_str(), 0640);
+
+    GameState state;
+    ASSERT_EQ(loadSettings(state, path), FileStatus::Ok);
+    state.ranking[0] = rankEntry(u"Linked", 300);
+    EXPECT_EQ(saveSettings(state, path), FileStatus::Ok);
+    EXPECT_TRUE(std::filesystem::is_symlink(path));
+    EXPECT_EQ(readBytes(elsewhere / "real.txt"), encodeSettings(state));
+    EXPECT_EQ(fileNamesIn(elsewhere), std::vector<std::string>{"real.txt"});
+    EXPECT_EQ(std::filesystem::status(path).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                  std::filesystem::perms::group_read);
+}
+
+TEST_F(SettingsFileTest, DocumentsThatIsAFileIsReportedAsAMissingFolder) {
+    const std::filesystem::path documents = folder.path() / "Documents";
+    writeBytes(documents, "not a folder");
+    GameState state;
+    EXPECT_EQ(loadSettings(state, settingsPathIn(documents)), FileStatus::NoFolder);
+    EXPECT_EQ(state.options, kDefaultOptions);
+    EXPECT_EQ(saveSettings(state, settingsPathIn(documents)), FileStatus::NoFolder);
+    EXPECT_EQ(readBytes(documents), "not a folder");
+}
+
+// Permissions bind only an unprivileged user: these run in a child process as one.
+TEST_F(SettingsFileTest, AFileThatCannotBeReadIsReportedAndLeftAlone) {
+    const std::string kept = "0,0,0,0,1\r\nKept,900\r\n,0\r\n,0\r\n,0\r\n,0\r\n,0\r\n,0\r\n,0\r\n,0\r\n,0\r\n";
+    writeBytes(path, kept);
+    ::chmod(folder.path().c_str(), 0755);
+    ::chmod(path.c_str(), 0);
+    const auto result = inChildProcess(
+        [&] {
+            GameState state;
+            const bool unreadable = loadSettings(state, path) == FileStatus::Unreadable;
+            return unreadable && state.options == kDefaultOptions && state.ranking[0].name.empty() ? 0 : 1;
+        },
+        true);
+    if (!result || *result == kChildCannotSetUp) {
+        GTEST_SKIP() << "no unprivileged user to run as";
+    }
+    EXPECT_EQ(*result, 0);
+    ::chmod(path.c_str(), 0644);
+    EXPECT_EQ(readBytes(path), kept);
+}
+
+TEST_F(SettingsFileTest, AReadOnlyFolderIsReported) {
+    ::chmod(folder.path().c_str(), 0555);
+    const auto result = inChildProcess(
+        [&] {
+            GameState state;
+            const bool created = loadSettings(state, path) != FileStatus::ReadOnly;
+            const bool saved = saveSettings(state, path) != FileStatus::ReadOnly;
+            return created || saved ? 1 : 0;
+        },
+        true);
+    ::chmod(folder.path().c_str(), 0700);
+    if (!result || *result == kChildCannotSetUp) {
+        GTEST_SKIP() << "no unprivileged user to run as";
+    }
+    EXPECT_EQ(*result, 0);
+    EXPECT_TRUE(fileNamesIn(folder.path()).empty());
+}
+
+TEST_F(SettingsFileTest, AFullDiskIsReportedAndLeavesNothingBehind) {
+    // A tiny file system of its own, mounted in a private mount namespace of a child process.
+    const auto result = inChildProcess([&] {
+        if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("tmpfs", folder.path().c_str(), "tmpfs", 0, "size=4k") != 0) {
+            return kChildCannotSetUp;
+        }
+        writeBytes(path, kFirstStartFile);
+        writeBytes(folder.path() / "filler", std::string(8192, 'x'));  // takes every block left
+        GameState state;
+        loadSettings(state, path);
+        state.ranking[0] = rankEntry(u"Full", 100);
+        const bool full = saveSettings(state, path) == FileStatus::NoSpace;
+        const bool kept = readBytes(path) == kFirstStartFile && fileNamesIn(folder.path()).size() == 2;
+        return full && kept ? 0 : 1;
+    });
+    if (!result || *result == kChildCannotSetUp) {
+        GTEST_SKIP() << "cannot mount a small file system here";
+    }
+    EXPECT_EQ(*result, 0);
 }
 
 TEST_F(SettingsFileTest, ExistingFileKeepsTheChosenOptions) {
@@ -132,12 +232,12 @@ TEST_F(SettingsFileTest, ExistingFileKeepsTheChosenOptions) {
 TEST_F(SettingsFileTest, MissingFolderLeavesTheDefaultsInMemory) {
     const std::filesystem::path nowhere = settingsPathIn(folder.path() / "no such folder");
     GameState state;
-    loadSettings(state, nowhere);
+    EXPECT_EQ(loadSettings(state, nowhere), FileStatus::NoFolder);
     EXPECT_EQ(state.options, kDefaultOptions);
     EXPECT_TRUE(state.ranking[0].name.empty());
 
     state.ranking[0] = rankEntry(u"A", 5);
-    saveSettings(state, nowhere);  // fails quietly
+    EXPECT_EQ(saveSettings(state, nowhere), FileStatus::NoFolder);
     EXPECT_FALSE(std::filesystem::exists(nowhere.parent_path()));
     EXPECT_TRUE(fileNamesIn(folder.path()).empty());
 }
@@ -145,9 +245,9 @@ TEST_F(SettingsFileTest, MissingFolderLeavesTheDefaultsInMemory) {
 TEST_F(SettingsFileTest, FolderInThePlaceOfTheFileIsNeitherReadNorReplaced) {
     std::filesystem::create_directory(path);
     GameState state;
-    loadSettings(state, path);
+    EXPECT_EQ(loadSettings(state, path), FileStatus::Unreadable);
     EXPECT_EQ(state.options, kDefaultOptions);
-    saveSettings(state, path);
+    EXPECT_NE(saveSettings(state, path), FileStatus::Ok);
     EXPECT_TRUE(std::filesystem::is_directory(path));
     EXPECT_EQ(fileNamesIn(folder.path()), std::vector<std::string>{fileName});
 }

@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "record/Cp932.h"
+#include "tools/cp932gen/IcuCp932.h"
+#include "tools/cp932gen/TableSource.h"
+
+#include <fstream>
+#include <iterator>
+#include <random>
 
 namespace pp {
 namespace {
@@ -36,6 +42,45 @@ TEST(Cp932, RefusesCharactersWithoutAForm) {
     EXPECT_FALSE(encodeCp932(u"x\u00ADy").has_value());      // soft hyphen
     EXPECT_FALSE(encodeCp932(u"한").has_value());
     EXPECT_EQ(encodeCp932Lossy(u"a\U0001F600b"), "a?b");
+}
+
+// The committed tables against ICU's windows-31j, which they were made from: every one- and
+// two-byte sequence decodes alike (longer ones are made of those), and so does every BMP
+// character encode alike.
+TEST(Cp932Tables, DecodeEveryShortSequenceAsIcuDoes) {
+    for (int first = 0; first < 256; ++first) {
+        const std::string one(1, static_cast<char>(first));
+        ASSERT_EQ(decodeCp932(one), cp932gen::icuDecode(one)) << first;
+        for (int second = 0; second < 256; ++second) {
+            const std::string two{static_cast<char>(first), static_cast<char>(second)};
+            ASSERT_EQ(decodeCp932(two), cp932gen::icuDecode(two)) << first << " " << second;
+        }
+    }
+    // Random text rich in lead bytes, so that pairs straddle and invalid trails restart.
+    std::mt19937 random(932);
+    std::string text(1 << 16, '\0');
+    for (char& byte : text) {
+        const unsigned value = random() % 256;
+        byte = static_cast<char>(random() % 2 ? value : 0x80 + value % 0x80);
+    }
+    EXPECT_EQ(decodeCp932(text), cp932gen::icuDecode(text));
+}
+
+TEST(Cp932Tables, EncodeEveryBmpCharacterAsIcuDoes) {
+    for (unsigned c = 0; c < 0x10000; ++c) {
+        const char16_t unit = static_cast<char16_t>(c);
+        const std::u16string_view character(&unit, 1);
+        ASSERT_EQ(encodeCp932(character), cp932gen::icuEncodeCharacter(character)) << std::hex << c;
+    }
+    EXPECT_EQ(encodeCp932Lossy(u"\xD800x\U0001F600"), "?x?");  // a lone surrogate, then a pair
+}
+
+TEST(Cp932Tables, CommittedFileIsWhatTheGeneratorMakes) {
+    std::ifstream committed(PERNA_SOURCE_DIR "/record/Cp932Tables.cpp", std::ios::binary);
+    ASSERT_TRUE(committed) << "record/Cp932Tables.cpp is missing";
+    const std::string text{std::istreambuf_iterator<char>(committed), std::istreambuf_iterator<char>()};
+    EXPECT_TRUE(text == cp932gen::cp932TableSource())
+        << "record/Cp932Tables.cpp differs from what tools/cp932gen makes: run cp932gen record";
 }
 
 }  // namespace

@@ -233,6 +233,33 @@ TEST_F(QuizReplayProgram, LeavesNoTemporaryFolderBehind) {
     EXPECT_TRUE(std::filesystem::is_empty(tmp));
 }
 
+TEST_F(QuizReplayProgram, SettingsFileProblemsArePrintedAsMessageBoxesOncePerCause) {
+    const auto messages = [this] {
+        std::vector<std::string> texts;
+        for (const Json& line : output()) {
+            if (line.members.count("message") != 0) {
+                texts.push_back(line["message"].string);
+            }
+        }
+        return texts;
+    };
+    // Documents is a file: the settings file can be neither created at start nor saved later.
+    const auto documents = folder / "Documents";
+    test::writeBytes(documents, "not a folder");
+    const std::string settings = (documents / u"ポケットペルナ.txt").string();
+    ASSERT_EQ(run("settings sound=0\nsettings sound=1\n", "--documents " + documents.string()), 0) << errors();
+    EXPECT_EQ(messages(), std::vector<std::string>{"ランキングと設定を保存できませんでした。"
+                                                   "保存先のフォルダがありません。\n" + settings});
+
+    // A settings file that cannot be read is never saved over.
+    std::filesystem::remove(documents);
+    std::filesystem::create_directories(documents / u"ポケットペルナ.txt");
+    ASSERT_EQ(run("settings sound=0\n", "--documents " + documents.string()), 0) << errors();
+    EXPECT_EQ(messages(), std::vector<std::string>{"設定ファイルを読み込めませんでした。ファイルの内容を守るため、"
+                                                   "ランキングと設定は保存しません。\n" + settings});
+    EXPECT_TRUE(std::filesystem::is_directory(documents / u"ポケットペルナ.txt"));
+}
+
 TEST_F(QuizReplayProgram, BadLinesAndArgumentsAreRefused) {
     EXPECT_EQ(run("open quiz.kqd\ntick 5\njump\n"), 1);
     EXPECT_NE(errors().find("script.replay:3: unknown event 'jump'"), std::string::npos) << errors();

@@ -1,5 +1,6 @@
 #include <QAction>
 #include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -7,10 +8,13 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTest>
+#include <QTranslator>
 
 #include "engine/Commands.h"
 #include "engine/Messages.h"
+#include "persistence/Ranking.h"
 #include "persistence/SettingsFile.h"
 #include "screens/Layout.h"
 #include "screens/Painter.h"
@@ -36,11 +40,27 @@ QStringList menuTexts(QMenu* menu) {
     return texts;
 }
 
+// Types `text` as a keyboard or an input method would, one character (or surrogate pair) a key.
+void typeText(QWidget* widget, const QString& text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qsizetype units = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        const QString typed = text.mid(i, units);
+        i += units - 1;
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, typed);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, typed);
+        QApplication::sendEvent(widget, &press);
+        QApplication::sendEvent(widget, &release);
+    }
+}
+
+// A menu text without its mnemonic: "開く(&O)..." reads "開く...".
+QString withoutMnemonic(QString text) { return text.remove(QRegularExpression(QStringLiteral("\\(&.\\)"))); }
+
 // The item of the window's menus with `text`, found the way a player finds it.
 QAction* menuItem(MainWindow& window, const QString& text) {
     for (QAction* menu : window.menuBar()->actions()) {
         for (QAction* item : menu->menu()->actions()) {
-            if (item->text() == text) {
+            if (withoutMnemonic(item->text()) == text) {
                 return item;
             }
         }
@@ -72,13 +92,14 @@ TEST_F(ShellTest, TheRealClockTicksEveryFiftyMilliseconds) {
 TEST_F(ShellTest, MenusCarryTheCommandsWithTheirIds) {
     const QList<QAction*> menus = window->menuBar()->actions();
     ASSERT_EQ(menus.size(), 2);
-    EXPECT_EQ(menus[0]->text(), QStringLiteral("ファイル"));
-    EXPECT_EQ(menus[1]->text(), QStringLiteral("ツール"));
+    // Mnemonics let the keyboard reach every command.
+    EXPECT_EQ(menus[0]->text(), QStringLiteral("ファイル(&F)"));
+    EXPECT_EQ(menus[1]->text(), QStringLiteral("ツール(&T)"));
     EXPECT_EQ(menuTexts(menus[0]->menu()),
-              (QStringList{QStringLiteral("開く..."), QStringLiteral("-"), QStringLiteral("終了")}));
+              (QStringList{QStringLiteral("開く(&O)..."), QStringLiteral("-"), QStringLiteral("終了(&X)")}));
     EXPECT_EQ(menuTexts(menus[1]->menu()),
-              (QStringList{QStringLiteral("バージョン情報"), QStringLiteral("設定..."),
-                           QStringLiteral("ランキング表示...")}));
+              (QStringList{QStringLiteral("バージョン情報(&A)"), QStringLiteral("設定(&S)..."),
+                           QStringLiteral("ランキング表示(&R)...")}));
     const std::pair<const char16_t*, int> items[] = {{u"開く...", command::kOpen},
                                                      {u"終了", command::kQuit},
                                                      {u"バージョン情報", command::kAbout},
@@ -92,6 +113,67 @@ TEST_F(ShellTest, MenusCarryTheCommandsWithTheirIds) {
     }
     EXPECT_EQ(window->action(command::kAbout)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_A));
     EXPECT_EQ(window->action(command::kQuitAccelerator)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    EXPECT_EQ(window->action(command::kQuit)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));  // shown on 終了
+    EXPECT_EQ(window->action(command::kOpen)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+}
+
+TEST_F(ShellTest, TheRankingItemIsEnabledOnlyOnTheTitle) {
+    QAction* ranking = window->action(command::kShowRanking);
+    EXPECT_TRUE(ranking->isEnabled());
+    openQuiz();
+    EXPECT_FALSE(ranking->isEnabled());
+    tick(30);
+    EXPECT_FALSE(ranking->isEnabled());
+    setOptions(Options{1, 0, 1, 1, 1});  // a new purpose: back on the title
+    EXPECT_TRUE(ranking->isEnabled());
+    ranking->trigger();
+    EXPECT_EQ(state().screen, Screen::Ranking);
+    QApplication::processEvents();  // the ranking's paint
+    EXPECT_FALSE(ranking->isEnabled());
+}
+
+TEST_F(ShellTest, TheFirstWindowFitsTheScreenAtTheLargestWholeScale) {
+    const QSize chrome(8, 60);
+    // A 1280 x 1024 screen at a desktop scale of 2, less a panel: scale 2 would be too tall.
+    EXPECT_EQ(initialWindowScale(QSize(640, 488), chrome), 1);
+    EXPECT_EQ(initialWindowScale(QSize(1280, 1000), chrome), 3);
+    EXPECT_EQ(initialWindowScale(QSize(3840, 2120), chrome), 7);
+    EXPECT_EQ(initialWindowScale(QSize(200, 200), chrome), 1);  // never below 1
+}
+
+TEST_F(ShellTest, TheOpenDialogHasAJapaneseTitleAndCanListEveryFile) {
+    QString title;
+    QStringList filters;
+    dialogs.expect<QFileDialog>([&](QFileDialog& dialog) {
+        title = dialog.windowTitle();
+        filters = dialog.nameFilters();
+        dialog.reject();
+    });
+    window->action(command::kOpen)->trigger();
+    EXPECT_EQ(title, QStringLiteral("クイズ問題ファイルを開く"));
+    ASSERT_EQ(filters.size(), 2);
+    const auto patterns = [](const QString& filter) {
+        const QString inside = QRegularExpression(QStringLiteral("\\(([^)]*)\\)")).match(filter).captured(1);
+        return inside.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    };
+    EXPECT_TRUE(QDir::match(patterns(filters[0]), QStringLiteral("quiz.kqd")));
+    EXPECT_FALSE(QDir::match(patterns(filters[0]), QStringLiteral("README")));
+    EXPECT_TRUE(QDir::match(patterns(filters[1]), QStringLiteral("README")));  // a name without a dot
+    EXPECT_TRUE(filters[1].startsWith(QStringLiteral("すべてのファイル")));
+}
+
+TEST_F(ShellTest, QtsOwnDialogsSpeakJapanese) {
+    QTranslator* translator = loadQtJapanese();
+    if (translator == nullptr) {
+        GTEST_SKIP() << "Qt's Japanese translation (qtbase_ja.qm, Debian's qt6-translations-l10n) is not installed";
+    }
+    QDialogButtonBox buttons(QDialogButtonBox::Cancel | QDialogButtonBox::Open);
+    const QString cancel = buttons.button(QDialogButtonBox::Cancel)->text();
+    const QString open = buttons.button(QDialogButtonBox::Open)->text();
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
+    EXPECT_EQ(cancel, QStringLiteral("キャンセル"));
+    EXPECT_EQ(open, QStringLiteral("開く"));
 }
 
 TEST_F(ShellTest, EachMenuItemRunsItsOwnCommand) {
@@ -178,13 +260,77 @@ TEST_F(ShellTest, SettingsDialogShowsTheOptionsAndAppliesThemOnOk) {
     EXPECT_EQ(readBytes(settingsPathIn(folder.path())).substr(0, 11), std::string("1,1,0,1,1\r\n"));
 }
 
-TEST_F(ShellTest, ClosingTheSettingsDialogCountsAsOk) {
-    dialogs.expect<SettingsDialog>([](SettingsDialog& dialog) {
-        dialog.gradualReveal->setChecked(false);
-        dialog.close();
-    });
-    window->action(command::kSettings)->trigger();
-    EXPECT_EQ(state().options.gradualReveal, 0);
+TEST_F(ShellTest, CancelEscapeAndTheCloseButtonChangeNothing) {
+    // A save would bring the settings file back.
+    std::filesystem::remove(settingsPathIn(folder.path()));
+    const std::vector<std::function<void(SettingsDialog&)>> leaveWays = {
+        [](SettingsDialog& dialog) { dialog.findChild<QPushButton*>(QStringLiteral("cancel"))->click(); },
+        [](SettingsDialog& dialog) { QTest::keyClick(&dialog, Qt::Key_Escape); },
+        [](SettingsDialog& dialog) { dialog.close(); },
+    };
+    for (const auto& leave : leaveWays) {
+        QString cancelText;
+        dialogs.expect<SettingsDialog>([&](SettingsDialog& dialog) {
+            cancelText = dialog.findChild<QPushButton*>(QStringLiteral("cancel"))->text();
+            dialog.gradualReveal->setChecked(false);
+            dialog.studyMode->setChecked(true);
+            leave(dialog);
+        });
+        window->action(command::kSettings)->trigger();
+        EXPECT_EQ(cancelText, QStringLiteral("キャンセル"));
+        EXPECT_EQ(state().options, kDefaultOptions);
+        QTest::qWait(50);  // lets the watch see the dialog gone: the next one may reuse its address
+    }
+    EXPECT_FALSE(std::filesystem::exists(settingsPathIn(folder.path())));
+}
+
+TEST_F(ShellTest, TheNameDialogKeepsOnlyWhatTheSettingsFileCanHold) {
+    NameDialog dialog(window.get());
+    dialog.show();
+    // Pasted: cut to ten units, then the accented letter and the emoji dropped.
+    dialog.edit->insert(QStringLiteral("émoji😀テスト12345"));
+    EXPECT_EQ(dialog.name(), QStringLiteral("mojiテスト"));
+    dialog.edit->clear();
+    typeText(dialog.edit, QStringLiteral("a,b😀cdefghijklm"));  // the comma is the file's separator
+    EXPECT_EQ(dialog.name(), QStringLiteral("abcdefghij"));
+    dialog.edit->clear();
+    typeText(dialog.edit, QStringLiteral("ＡＢＣ髙①㈱ﾃｽﾄ"));  // full-width, NEC and IBM extensions, half-width kana
+    EXPECT_EQ(dialog.name(), QStringLiteral("ＡＢＣ髙①㈱ﾃｽﾄ"));
+
+    // What the dialog shows is what comes back after a save and a restart.
+    GameState state;
+    state.score = 500;
+    enterRanking(state, dialog.name().toStdU16String());
+    saveSettings(state, settingsPathIn(folder.path()));
+    GameState restarted;
+    loadSettings(restarted, settingsPathIn(folder.path()));
+    EXPECT_EQ(QString::fromStdU16String(restarted.ranking[0].name.str()), dialog.name());
+    dialog.accept();
+}
+
+TEST_F(ShellTest, KeysPressedForTheGameDoNotConfirmTheNameDialog) {
+    const auto returnPress = [](QWidget* to, bool autoRepeat) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"), autoRepeat);
+        QApplication::sendEvent(to, &press);
+    };
+    NameDialog dialog(window.get());
+    dialog.show();
+    returnPress(dialog.edit, true);  // a Return held down in the game, repeating
+    QTest::keyPress(dialog.edit, Qt::Key_Return);  // one already on its way when the dialog appeared
+    EXPECT_TRUE(dialog.isVisible());
+    QTest::keyRelease(dialog.edit, Qt::Key_Return);
+    returnPress(dialog.edit, true);  // an auto-repeat never confirms
+    EXPECT_TRUE(dialog.isVisible());
+    QTest::keyClick(dialog.edit, Qt::Key_Return);  // pressed afresh
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+
+    // Without a key let go, a press confirms once the guard time has passed.
+    NameDialog later(window.get());
+    later.show();
+    QTest::qWait(NameDialog::kGuardMs + 50);
+    QTest::keyPress(later.edit, Qt::Key_Return);
+    EXPECT_FALSE(later.isVisible());
 }
 
 TEST_F(ShellTest, PurposeChangeMidGameReturnsToTitleAndKeepsTheFile) {

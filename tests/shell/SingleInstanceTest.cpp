@@ -5,6 +5,7 @@
 #include <QUuid>
 
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -16,11 +17,13 @@
 namespace pp::test {
 namespace {
 
+QString qpathOf(const std::filesystem::path& path) { return QFile::decodeName(QByteArray::fromStdString(path.native())); }
+
 QString uniqueKey() { return QStringLiteral("perna-test-") + QUuid::createUuid().toString(QUuid::Id128); }
 
 // The copy that starts later runs in its own thread, as a separate process would, so that the
 // first copy's event loop can answer it.
-bool handOffFromAnotherThread(const QString& key, const QString& path) {
+bool handOffFromAnotherThread(const QString& key, const QByteArray& path) {
     bool handedOff = false;
     QThread* thread = QThread::create([&] { handedOff = SingleInstance(key).handOffToRunningCopy(path); });
     thread->start();
@@ -33,17 +36,72 @@ bool handOffFromAnotherThread(const QString& key, const QString& path) {
 TEST(SingleInstance, TheFirstCopyListensAndALaterOneHandsOverItsFile) {
     const QString key = uniqueKey();
     SingleInstance first(key);
-    EXPECT_FALSE(first.handOffToRunningCopy(QString()));  // nobody runs yet
+    EXPECT_FALSE(first.handOffToRunningCopy(QByteArray()));  // nobody runs yet
     ASSERT_TRUE(first.listen());
     QSignalSpy spy(&first, &SingleInstance::activationRequested);
 
-    EXPECT_TRUE(handOffFromAnotherThread(key, QStringLiteral("/tmp/クイズ.kqd")));
+    // Byte for byte: a newline, trailing spaces and bytes that are not UTF-8 may all stand in a name.
+    const QByteArray odd = QByteArray("/tmp/クイズ\n\xff.kqd  ");
+    EXPECT_TRUE(handOffFromAnotherThread(key, odd));
     ASSERT_TRUE(waitFor([&] { return spy.count() == 1; }));
-    EXPECT_EQ(spy.at(0).at(0).toString(), QStringLiteral("/tmp/クイズ.kqd"));
+    EXPECT_EQ(spy.at(0).at(0).toByteArray(), odd);
 
-    EXPECT_TRUE(handOffFromAnotherThread(key, QString()));
+    EXPECT_TRUE(handOffFromAnotherThread(key, QByteArray()));
     ASSERT_TRUE(waitFor([&] { return spy.count() == 2; }));
-    EXPECT_TRUE(spy.at(1).at(0).toString().isEmpty());
+    EXPECT_TRUE(spy.at(1).at(0).toByteArray().isEmpty());
+}
+
+// Sets an environment variable for one test and puts the old value back.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const char* name, const QByteArray& value)
+        : name_(name), had_(qEnvironmentVariableIsSet(name)), old_(qgetenv(name)) {
+        value.isNull() ? qunsetenv(name) : qputenv(name, value);
+    }
+    ~ScopedEnvironment() { had_ ? qputenv(name_, old_) : qunsetenv(name_); }
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+private:
+    const char* name_;
+    bool had_;
+    QByteArray old_;
+};
+
+TEST(SingleInstance, OneCopyPerDocumentsFolderWithItsSocketInTheRuntimeFolder) {
+    TempDir runtime;
+    TempDir home;
+    const ScopedEnvironment xdg("XDG_RUNTIME_DIR", QFile::encodeName(qpathOf(runtime.path())));
+    std::filesystem::create_directories(home / "one");
+    std::filesystem::create_directories(home / "two");
+    std::filesystem::create_directory_symlink(home / "one", home / "link");
+
+    const QString one = SingleInstance::socketPathFor(home / "one");
+    EXPECT_TRUE(one.startsWith(qpathOf(runtime.path()) + QLatin1Char('/')));
+    EXPECT_EQ(SingleInstance::socketPathFor(home / "link"), one);  // the same folder by another name
+    EXPECT_EQ(SingleInstance::socketPathFor(home.path() / "two" / ".." / "one"), one);
+    const QString two = SingleInstance::socketPathFor(home / "two");
+    EXPECT_NE(two, one);
+
+    // Another HOME's copy runs beside the first; a copy for the same folder hands over.
+    SingleInstance first(one);
+    ASSERT_TRUE(first.listen());
+    SingleInstance second(two);
+    EXPECT_FALSE(second.handOffToRunningCopy(QByteArray()));
+    EXPECT_TRUE(second.listen());
+    EXPECT_TRUE(handOffFromAnotherThread(one, QByteArray()));
+}
+
+TEST(SingleInstance, WithoutARuntimeFolderTheSocketIsInAPrivateFolder) {
+    TempDir home;
+    const ScopedEnvironment xdg("XDG_RUNTIME_DIR", QByteArray());
+    const QString socket = SingleInstance::socketPathFor(home.path());
+    const QString folder = QFileInfo(socket).path();
+    EXPECT_EQ(QFileInfo(folder).path(), QDir::tempPath());
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(folder).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    EXPECT_EQ(info.st_uid, ::getuid());
 }
 
 TEST(SingleInstance, ASocketLeftByACrashedCopyDoesNotBlockTheNextStart) {
@@ -61,7 +119,7 @@ TEST(SingleInstance, ASocketLeftByACrashedCopyDoesNotBlockTheNextStart) {
     ASSERT_TRUE(QFile::exists(socketPath));
 
     SingleInstance next(key);
-    EXPECT_FALSE(next.handOffToRunningCopy(QString()));
+    EXPECT_FALSE(next.handOffToRunningCopy(QByteArray()));
     EXPECT_TRUE(next.listen());
 }
 

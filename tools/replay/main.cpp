@@ -40,7 +40,8 @@ constexpr const char* kUsage =
     "Options:\n"
     "  --seed N         seed of the question and choice draws (default 1)\n"
     "  --documents DIR  the documents folder, with the settings file (created with defaults when\n"
-    "                   missing); default: a fresh temporary folder, removed at the end\n"
+    "                   missing; when it cannot be, the game's message box says why);\n"
+    "                   default: a fresh temporary folder, removed at the end\n"
     "  --frames DIR     write every painted picture as DIR/NNNNN-Screen.png, in paint order\n"
     "  --scale N        the frames' scale, 1 to 16 (default 1: 240 x 268 pixels)\n"
     "\n"
@@ -228,15 +229,17 @@ int main(int argc, char** argv) {
     std::optional<TemporaryFolder> temporary;
     std::filesystem::path documents;
     if (args->documents) {
+        // A folder that cannot be made (a file stands there, say) is the game's to report, in its
+        // message boxes, as on a desktop.
         documents = *args->documents;
         std::error_code ignored;
         std::filesystem::create_directories(documents, ignored);
     } else {
         documents = temporary.emplace().path();
-    }
-    if (documents.empty() || !std::filesystem::is_directory(documents)) {
-        std::cerr << "quiz-replay: no documents folder to use\n";
-        return kExitUsage;
+        if (documents.empty()) {
+            std::cerr << "quiz-replay: no temporary documents folder to use\n";
+            return kExitUsage;
+        }
     }
 
     if (!args->frames) {
