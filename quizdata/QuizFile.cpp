@@ -5,6 +5,8 @@
 namespace pp {
 namespace {
 
+std::string questions(std::int64_t count) { return std::to_string(count) + (count == 1 ? " question" : " questions"); }
+
 // Reads exactly `size` bytes at `offset`; false when the stream ends or fails before.
 bool readAt(std::istream& in, std::int64_t offset, char* out, std::size_t size) {
     in.clear();
@@ -85,7 +87,7 @@ QuizLayout readQuizLayout(const std::filesystem::path& path) {
 std::string describeLayout(const QuizLayout& layout) {
     switch (layout.problem) {
         case QuizFileProblem::None:
-            return std::to_string(layout.questionCount) + " questions";
+            return questions(layout.questionCount);
         case QuizFileProblem::CannotOpen:
             return "cannot open the file";
         case QuizFileProblem::ShortHeaders:
@@ -99,9 +101,8 @@ std::string describeLayout(const QuizLayout& layout) {
         case QuizFileProblem::NoQuestions:
             return "the genre counts add up to no questions";
         case QuizFileProblem::ShortQuestions:
-            return "the genre counts promise " + std::to_string(layout.questionCount) +
-                   " questions, which take " + std::to_string(questionOffset(layout.questionCount)) +
-                   " bytes, but the file has " + std::to_string(layout.fileSize);
+            return "the genre counts promise " + questions(layout.questionCount) + ", which take " +
+                   std::to_string(questionOffset(layout.questionCount)) + " bytes, but the file has " + std::to_string(layout.fileSize);
     }
     return "unknown problem";
 }

@@ -46,21 +46,22 @@ std::optional<std::string> encodeEach(std::u16string_view text, const char* unma
 }  // namespace
 
 std::u16string decodeCp932(std::string_view bytes) {
-    std::u16string text;
-    text.reserve(bytes.size());
+    std::u16string text(bytes.size(), u'\0');  // never more characters than bytes
+    std::size_t length = 0;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         const auto byte = static_cast<unsigned char>(bytes[i]);
         const std::uint8_t row = kLeadRows[byte];
         if (row != 0 && i + 1 < bytes.size()) {
             const std::uint8_t column = kTrailColumns[static_cast<unsigned char>(bytes[i + 1])];
             if (column != 0) {
-                text += kPairs[row - 1][column - 1];
+                text[length++] = kPairs[row - 1][column - 1];
                 ++i;
                 continue;
             }
         }
-        text += kSingleBytes[byte];
+        text[length++] = kSingleBytes[byte];
     }
+    text.resize(length);
     return text;
 }
 

@@ -54,7 +54,7 @@ options() {
 }
 
 # Every command and option of today's --help texts has its place in the manual pages.
-for command in $("$kqd" --help | sed -n 's/^  \([a-z][a-z]*\) .*/\1/p'); do
+for command in $("$kqd" --help | sed -n '/^Commands:/,/^$/s/^  \([a-z][a-z]*\) .*/\1/p'); do
     grep -q "^\.B kqd $command\$" "$kqd_page" || fail "kqd(1) has no synopsis line for \"kqd $command\""
     for option in $("$kqd" "$command" --help | options); do
         grep -q -- "$(echo "$option" | sed 's/-/\\\\-/g')" "$kqd_page" ||

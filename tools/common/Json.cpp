@@ -25,19 +25,26 @@ void appendControlEscape(std::string& out, unsigned char c) {
 
 std::string jsonString(std::u16string_view text) {
     const std::string bytes = utf8FromUtf16(text);
-    std::string out = "\"";
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20) {
+    std::string out;
+    out.reserve(bytes.size() + 2);
+    out += '"';
+    std::size_t plain = 0;  // the start of the bytes that need no escape, appended in one go
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        if (byte >= 0x20 && byte != '"' && byte != '\\') {
+            continue;
+        }
+        out.append(bytes, plain, i - plain);
+        plain = i + 1;
+        if (byte < 0x20) {
             appendControlEscape(out, byte);
         } else {
-            out += c;
+            out += '\\';
+            out += static_cast<char>(byte);
         }
     }
-    return out + "\"";
+    out.append(bytes, plain, bytes.size() - plain);
+    return out + '"';
 }
 
 }  // namespace pp

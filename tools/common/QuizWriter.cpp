@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "record/Cp932.h"
 #include "tools/common/Utf8.h"
@@ -52,6 +53,27 @@ std::optional<std::string> storableForm(std::u16string_view character) {
         return std::nullopt;
     }
     return bytes;
+}
+
+// The storable form of every BMP character after its Windows form is taken, worked out once:
+// the byte, the lead and trail bytes (lead * 0x100 + trail), or 0 when it has none. A table
+// keeps encoding a large quiz from converting each character twice.
+const std::array<std::uint16_t, 0x10000>& storableForms() {
+    static const auto forms = [] {
+        auto table = std::make_unique<std::array<std::uint16_t, 0x10000>>();
+        for (std::uint32_t c = 0; c < 0x10000; ++c) {
+            const char16_t unit = static_cast<char16_t>(c);
+            const std::u16string windows = toWindowsForms(std::u16string_view(&unit, 1));
+            const std::optional<std::string> bytes = storableForm(windows);
+            std::uint16_t form = 0;
+            for (const char byte : bytes.value_or("")) {
+                form = static_cast<std::uint16_t>(form << 8 | static_cast<unsigned char>(byte));
+            }
+            (*table)[c] = form;
+        }
+        return table;
+    }();
+    return *forms;
 }
 
 std::string utf8Of(char32_t c) {
@@ -116,23 +138,30 @@ std::size_t fieldUnits(TextField field) {
 }
 
 EncodedText encodeFieldText(std::u16string_view text, TextField field) {
-    const std::u16string mapped = toWindowsForms(text);
+    const auto& forms = storableForms();
     EncodedText encoded;
-    for (std::size_t i = 0; i < mapped.size();) {
-        const std::size_t units = codePointUnits(mapped, i);
-        std::optional<std::string> form = storableForm(std::u16string_view(mapped).substr(i, units));
-        if (!form) {
+    encoded.bytes.resize(text.size() * 2);
+    std::size_t length = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        // Code page 932 has nothing beyond the BMP, so a surrogate pair never has a form.
+        const std::uint16_t form = codePointUnits(text, i) == 2 ? 0 : forms[text[i]];
+        if (form == 0) {
+            encoded.bytes.resize(length);
             encoded.problem = TextProblem::NoCp932Form;
-            encoded.unencodable = codePointAt(mapped, i);
+            encoded.unencodable = codePointAt(text, i);
             return encoded;
         }
-        encoded.bytes += *form;
-        i += units;
+        if (form > 0xFF) {
+            encoded.bytes[length++] = static_cast<char>(form >> 8);
+        }
+        encoded.bytes[length++] = static_cast<char>(form & 0xFF);
     }
+    encoded.bytes.resize(length);
     if (encoded.bytes.size() > fieldBytes(field)) {
         encoded.problem = TextProblem::TooLong;
     }
-    encoded.cutOnScreen = mapped.size() >= fieldUnits(field);
+    // The Windows forms are one unit for one, so the game's buffer holds as many as `text` has.
+    encoded.cutOnScreen = text.size() >= fieldUnits(field);
     return encoded;
 }
 

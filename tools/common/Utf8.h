@@ -11,6 +11,9 @@ namespace pp {
 // sequence returns nothing and sets `badOffset` to its first byte.
 std::optional<std::u16string> utf16FromUtf8(std::string_view bytes, std::size_t* badOffset = nullptr);
 
+// Whether `bytes` is well-formed UTF-8, by the same rules, without decoding it.
+bool isValidUtf8(std::string_view bytes);
+
 // Appends code point `c` to `out` in UTF-8.
 void appendUtf8(std::string& out, char32_t c);
 

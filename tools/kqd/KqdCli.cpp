@@ -6,9 +6,12 @@
 #include <optional>
 #include <sstream>
 
+#include "OutputFile.h"
 #include "QuizBuild.h"
 #include "QuizDump.h"
 #include "SourceTable.h"
+#include "Spreadsheet.h"
+#include "quizdata/QuizFile.h"
 
 namespace pp::kqd {
 namespace {
@@ -18,30 +21,52 @@ constexpr const char* kMainHelp =
     "Builds and inspects quiz files (.kqd) for the five-choice quiz game.\n"
     "\n"
     "Commands:\n"
-    "  build SOURCE -o OUT.kqd   turn a question table (.tsv or .csv) into a quiz file\n"
-    "  dump FILE [--json]        print the genres and every question of a quiz file\n"
-    "  check FILE                tell whether the game accepts a quiz file\n"
+    "  build SOURCE -o OUT.kqd    turn a question table (.tsv, .csv, .xlsx or .ods) into a quiz file\n"
+    "  dump FILE [--json|--tsv]   print the genres and every question of a quiz file, or a table of them\n"
+    "  check FILE                 tell whether the game accepts a quiz file\n"
+    "\n"
+    "From a spreadsheet to a quiz file, and from a quiz file back to a table to edit:\n"
+    "  kqd build quiz.xlsx -o quiz.kqd\n"
+    "  kqd dump old.kqd --tsv > quiz.tsv    then edit quiz.tsv and    kqd build quiz.tsv -o new.kqd\n"
     "\n"
     "Run \"kqd COMMAND --help\" for more about a command.\n";
 
 constexpr const char* kBuildHelp =
-    "Usage: kqd build SOURCE -o OUT.kqd\n"
-    "Builds a quiz file from a UTF-8 table, one question a line, in seven columns:\n"
+    "Usage: kqd build SOURCE -o OUT.kqd [--header] [--allow-duplicates] [--encoding utf-8|cp932]\n"
+    "Builds a quiz file from a table, one question a row, in seven columns:\n"
     "  genre, question, right answer, wrong answer 1, wrong answer 2, wrong answer 3, wrong answer 4\n"
-    "SOURCE ending in .tsv is split at tabs (no quoting); .csv is comma-separated with the usual\n"
-    "double-quote quoting. A byte-order mark is accepted; blank lines and lines starting with #\n"
-    "are skipped.\n"
-    "Genres are numbered in order of first appearance (at most 8); the questions are stored\n"
-    "grouped by genre. Texts are stored in code page 932 and must fit their field: genre 16 bytes,\n"
-    "question 116, each answer 28 (a full-width character takes 2). 〜 − ¢ £ ¬ ‖ are stored as\n"
-    "～ － ￠ ￡ ￢ ∥. On any error nothing is written.\n";
+    "SOURCE is read by its extension:\n"
+    "  .tsv   split at tabs, no quoting\n"
+    "  .csv   comma-separated, with the usual double-quote quoting\n"
+    "  .xlsx  the first sheet of an Excel workbook; .ods  the first sheet of a LibreOffice spreadsheet\n"
+    "A .tsv or .csv is read as UTF-8 (a byte-order mark is accepted), or as Shift_JIS (code page 932,\n"
+    "as Japanese Excel saves CSV) when it is not valid UTF-8 but valid Shift_JIS; --encoding says which.\n"
+    "Blank rows, rows whose first cell starts with #, and empty cells after the seventh are skipped.\n"
+    "A header row (column names) is not taken out by itself: --header skips the first row, whatever\n"
+    "it holds; without it, a first row whose right answer is 正解, 正答, 答え, 解答, answer or the like\n"
+    "is built as a question with a warning.\n"
+    "Every cell of the seven must be filled, and two equal choices are refused (--allow-duplicates\n"
+    "only warns). Genres are numbered in order of first appearance (at most 8); the questions are\n"
+    "stored grouped by genre. Texts are stored in code page 932 and must fit their field: genre 16\n"
+    "bytes, question 116, each answer 28 (a full-width character takes 2). 〜 − ¢ £ ¬ ‖ are stored as\n"
+    "～ － ￠ ￡ ￢ ∥.\n"
+    "Directives, lines of their own as \"kqd dump --tsv\" writes them:\n"
+    "  #kqd: escapes      from here on \\t \\n \\r \\\\ in a cell are a tab, a line break, a carriage\n"
+    "                     return and a backslash (and \\ before any other character is that character)\n"
+    "  #kqd: genre NAME   opens the next genre, even one without questions\n"
+    "On any error nothing is written. OUT may not be SOURCE itself.\n";
 
 constexpr const char* kDumpHelp =
-    "Usage: kqd dump FILE [--json]\n"
+    "Usage: kqd dump FILE [--json | --tsv]\n"
     "Prints the genre table and every question with its five stored choices, right answer first,\n"
     "decoded as the game shows them. With --json, prints one JSON object:\n"
     "  {\"genres\":[{\"name\":...,\"count\":N} x 8],\n"
-    "   \"questions\":[{\"number\":q,\"genre\":g,\"text\":...,\"choices\":[5 texts]},...]}\n";
+    "   \"questions\":[{\"number\":q,\"genre\":g,\"text\":...,\"choices\":[5 texts]},...]}\n"
+    "With --tsv, prints a table that \"kqd build\" turns back into the same file, byte for byte;\n"
+    "anything that would not come back so is named on standard error. To edit a quiz file:\n"
+    "  kqd dump old.kqd --tsv > quiz.tsv\n"
+    "  (edit quiz.tsv in a text editor, or open it in a spreadsheet program and save it as .xlsx/.ods)\n"
+    "  kqd build quiz.tsv -o new.kqd\n";
 
 constexpr const char* kCheckHelp =
     "Usage: kqd check FILE\n"
@@ -66,18 +91,18 @@ int failure(std::ostream& err, const std::string& message) {
     return kExitFailure;
 }
 
-std::optional<std::string> readWholeFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in || std::filesystem::is_directory(path)) {
-        return std::nullopt;
-    }
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+std::string plural(std::int64_t count, const char* noun) {
+    return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
 }
 
-// "FILE:LINE:COLUMN: message", leaving out what the error does not name.
-std::string locate(const std::string& file, const SourceError& error) {
+// Where an error is, as the user reads the source: "FILE:LINE:COLUMN" in a text table,
+// "FILE: Sheet1!C5" in a spreadsheet; it leaves out what the error does not name.
+std::string locate(const std::string& file, const std::optional<std::string>& sheet, const SourceError& error) {
     std::string where = file;
-    if (error.line > 0) {
+    if (sheet && error.line > 0) {
+        where += ": " + (error.column > 0 ? cellName(*sheet, error.line, error.column)
+                                          : *sheet + " row " + std::to_string(error.line));
+    } else if (error.line > 0) {
         where += ":" + std::to_string(error.line);
         if (error.column > 0) {
             where += ":" + std::to_string(error.column);
@@ -86,55 +111,152 @@ std::string locate(const std::string& file, const SourceError& error) {
     return where + ": " + error.message;
 }
 
-int runBuild(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+struct BuildArguments {
+    std::string source;
+    std::string output;
+    std::optional<TextEncoding> encoding;
+    BuildOptions options;
+};
+
+std::variant<BuildArguments, std::string> parseBuildArguments(const std::vector<std::string>& args) {
+    BuildArguments parsed;
     std::optional<std::string> source;
     std::optional<std::string> output;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "-o" && i + 1 < args.size()) {
+        const std::string& arg = args[i];
+        if (arg == "-o" && i + 1 < args.size()) {
             output = args[++i];
-        } else if (!args[i].empty() && args[i][0] == '-') {
-            return usageError(err, "build: unknown option \"" + args[i] + "\"", "build");
+        } else if (arg == "--encoding" && i + 1 < args.size()) {
+            const std::string& name = args[++i];
+            if (name == "utf-8" || name == "utf8") {
+                parsed.encoding = TextEncoding::Utf8;
+            } else if (name == "cp932" || name == "shift_jis" || name == "sjis") {
+                parsed.encoding = TextEncoding::Cp932;
+            } else {
+                return "build: --encoding takes utf-8 or cp932, not \"" + name + "\"";
+            }
+        } else if (arg == "--header") {
+            parsed.options.headerRow = true;
+        } else if (arg == "--allow-duplicates") {
+            parsed.options.allowDuplicates = true;
+        } else if (!arg.empty() && arg[0] == '-') {
+            return "build: unknown option \"" + arg + "\"";
         } else if (!source) {
-            source = args[i];
+            source = arg;
         } else {
-            return usageError(err, "build: one SOURCE only", "build");
+            return std::string("build: one SOURCE only");
         }
     }
     if (!source || !output) {
-        return usageError(err, "build needs SOURCE and -o OUT.kqd", "build");
+        return std::string("build needs SOURCE and -o OUT.kqd");
     }
-    const std::optional<TableFormat> format = tableFormatOf(*source);
+    parsed.source = *source;
+    parsed.output = *output;
+    return parsed;
+}
+
+// How the rows of the source are read, and what to say about it.
+struct SourceReading {
+    RowSource rows;
+    std::optional<std::string> sheet;  // the sheet's name, once read
+    std::string badTextHint;           // appended to an encoding error
+};
+
+std::optional<std::string> prepareSource(const BuildArguments& build, TableFormat format, SourceReading& reading,
+                                         std::ostream& err) {
+    const std::filesystem::path source = build.source;
+    if (format == TableFormat::Xlsx || format == TableFormat::Ods) {
+        reading.sheet.emplace();
+        reading.rows = [&reading, source, format](const RowSink& sink) {
+            return readSpreadsheetFile(source, format, sink, &*reading.sheet);
+        };
+        return std::nullopt;
+    }
+    std::ifstream probe(source, std::ios::binary);
+    std::error_code ignored;
+    if (!probe || std::filesystem::is_directory(source, ignored)) {
+        return build.source + ": cannot read the file";
+    }
+    TextEncoding encoding = build.encoding.value_or(TextEncoding::Utf8);
+    if (!build.encoding) {
+        const std::optional<TextEncoding> detected = detectEncoding(probe);
+        if (detected == TextEncoding::Cp932) {
+            err << "kqd: " << build.source << ": not UTF-8; reading it as Shift_JIS (code page 932)\n";
+            encoding = TextEncoding::Cp932;
+        } else if (!detected) {
+            reading.badTextHint = ", nor Shift_JIS (code page 932): save the table as UTF-8 or Shift_JIS CSV";
+        }
+    }
+    reading.rows = [source, format, encoding](const RowSink& sink) -> std::optional<SourceError> {
+        std::ifstream in(source, std::ios::binary);
+        if (!in) {
+            return SourceError{0, 0, "cannot read the file"};
+        }
+        return readSourceTable(in, format, encoding, sink);
+    };
+    return std::nullopt;
+}
+
+int runBuild(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    auto parsed = parseBuildArguments(args);
+    if (auto* message = std::get_if<std::string>(&parsed)) {
+        return usageError(err, *message, "build");
+    }
+    BuildArguments& build = std::get<BuildArguments>(parsed);
+    const std::optional<TableFormat> format = tableFormatOf(build.source);
     if (!format) {
-        return failure(err, *source + ": the table must end in .tsv or .csv");
+        return failure(err, build.source + ": the table must end in .tsv, .csv, .xlsx or .ods");
     }
-    const std::optional<std::string> text = readWholeFile(*source);
-    if (!text) {
-        return failure(err, *source + ": cannot read the file");
+    if (isSameFile(build.source, build.output)) {
+        return failure(err, build.output + " is the table itself; give the quiz file another name");
     }
-    auto table = parseSourceTable(*text, *format);
-    if (auto* error = std::get_if<SourceError>(&table)) {
-        return failure(err, locate(*source, *error));
+    build.options.columnLetters = *format == TableFormat::Xlsx || *format == TableFormat::Ods;
+    SourceReading reading;
+    if (auto problem = prepareSource(build, *format, reading, err)) {
+        return failure(err, *problem);
     }
-    auto built = buildQuiz(std::get<SourceTable>(table));
+    ReplacingFile file(build.output);
+    if (auto problem = file.open()) {
+        return failure(err, *problem);
+    }
+    FileSpill spill(build.output);
+    if (auto problem = spill.open()) {
+        return failure(err, *problem);
+    }
+    const WriteAt write = [&file](std::int64_t offset, std::string_view bytes) { return file.writeAt(offset, bytes); };
+    auto built = buildQuizStreaming(reading.rows, build.options, spill, write);
     if (auto* error = std::get_if<SourceError>(&built)) {
-        return failure(err, locate(*source, *error));
+        if (file.error() || spill.error()) {
+            return failure(err, file.error() ? *file.error() : *spill.error());
+        }
+        SourceError located = *error;
+        if (located.message == "the text is not valid UTF-8") {
+            located.message += reading.badTextHint;
+        }
+        return failure(err, locate(build.source, reading.sheet, located));
     }
-    const BuiltQuiz& quiz = std::get<BuiltQuiz>(built);
-    for (const SourceError& warning : quiz.warnings) {
-        err << "kqd: " << locate(*source, warning) << '\n';
+    const BuildReport& report = std::get<BuildReport>(built);
+    for (const SourceError& warning : report.warnings.kept) {
+        err << "kqd: " << locate(build.source, reading.sheet, warning) << '\n';
     }
-    if (auto error = writeFileReplacing(*output, quiz.file)) {
-        return failure(err, *error);
+    if (report.warnings.dropped > 0) {
+        err << "kqd: " << build.source << ": and " << plural(report.warnings.dropped, "more warning") << '\n';
     }
-    out << "wrote " << *output << ": " << quiz.questions << " questions in " << quiz.genres << " genres\n";
+    if (auto problem = file.commit()) {
+        return failure(err, *problem);
+    }
+    out << "wrote " << build.output << ": " << plural(report.questions, "question") << " in "
+        << plural(report.genres, "genre") << "\n";
     return kExitOk;
 }
 
 // Reads the one FILE argument of dump and check, with the flags each allows.
-std::optional<std::string> fileArgument(const std::vector<std::string>& args, bool allowJson) {
+std::optional<std::string> fileArgument(const std::vector<std::string>& args, bool allowFormats) {
     std::optional<std::string> file;
+    int formats = 0;
     for (const std::string& arg : args) {
-        if (arg == "--json" && allowJson) {
+        if ((arg == "--json" || arg == "--tsv") && allowFormats) {
+            ++formats;
             continue;
         }
         if ((!arg.empty() && arg[0] == '-') || file) {
@@ -142,22 +264,37 @@ std::optional<std::string> fileArgument(const std::vector<std::string>& args, bo
         }
         file = arg;
     }
-    return file;
+    return formats > 1 ? std::nullopt : file;
 }
 
 int runDump(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     const std::optional<std::string> file = fileArgument(args, true);
     if (!file) {
-        return usageError(err, "dump takes one FILE and optionally --json", "dump");
+        return usageError(err, "dump takes one FILE and optionally --json or --tsv", "dump");
     }
-    const bool json = std::find(args.begin(), args.end(), "--json") != args.end();
-    auto contents = readQuizContents(*file);
-    if (auto* reason = std::get_if<std::string>(&contents)) {
+    DumpFormat format = DumpFormat::Text;
+    if (std::find(args.begin(), args.end(), "--json") != args.end()) {
+        format = DumpFormat::Json;
+    } else if (std::find(args.begin(), args.end(), "--tsv") != args.end()) {
+        format = DumpFormat::Tsv;
+    }
+    if (auto reason = dumpQuiz(std::filesystem::path(*file), format, out, err)) {
         return failure(err, *file + ": " + *reason);
     }
-    const QuizContents& quiz = std::get<QuizContents>(contents);
-    out << (json ? dumpJson(quiz) : dumpText(quiz));
     return kExitOk;
+}
+
+// Whether the file is a question table rather than a quiz file: by its extension, or by text
+// where a quiz file's headers hold zero bytes.
+bool looksLikeTable(const std::string& file) {
+    if (tableFormatOf(file)) {
+        return true;
+    }
+    std::ifstream in(file, std::ios::binary);
+    std::string start(kHeadersSize, '\0');
+    in.read(start.data(), static_cast<std::streamsize>(start.size()));
+    start.resize(static_cast<std::size_t>(in.gcount()));
+    return !start.empty() && start.find('\0') == std::string::npos && start.find('\n') != std::string::npos;
 }
 
 int runCheck(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -166,11 +303,25 @@ int runCheck(const std::vector<std::string>& args, std::ostream& out, std::ostre
         return usageError(err, "check takes one FILE", "check");
     }
     const QuizLayout layout = readQuizLayout(std::filesystem::path(*file));
+    if (layout.problem != QuizFileProblem::CannotOpen && looksLikeTable(*file)) {
+        return failure(err, *file + ": this looks like a question table, not a quiz file; build one with: kqd build " +
+                                *file + " -o quiz.kqd");
+    }
     if (!layout.accepted()) {
         return failure(err, *file + ": refused: " + describeLayout(layout));
     }
     out << *file << ": accepted, " << describeLayout(layout) << '\n';
     return kExitOk;
+}
+
+// Output that never reached its reader (a full disk, a closed pipe) is a failure too.
+int finishOutput(int status, std::ostream& out, std::ostream& err) {
+    out.flush();
+    if (!out) {
+        err << "kqd: cannot write the output (standard output is full or closed)\n";
+        return status == kExitOk ? kExitFailure : status;
+    }
+    return status;
 }
 
 }  // namespace
@@ -183,7 +334,7 @@ int runKqd(const std::vector<std::string>& args, std::ostream& out, std::ostream
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     if (command == "--help" || command == "-h" || command == "help") {
         out << kMainHelp;
-        return kExitOk;
+        return finishOutput(kExitOk, out, err);
     }
     struct Command {
         const char* name;
@@ -199,9 +350,9 @@ int runKqd(const std::vector<std::string>& args, std::ostream& out, std::ostream
         if (command == candidate.name) {
             if (wantsHelp(rest)) {
                 out << candidate.help;
-                return kExitOk;
+                return finishOutput(kExitOk, out, err);
             }
-            return candidate.run(rest, out, err);
+            return finishOutput(candidate.run(rest, out, err), out, err);
         }
     }
     return usageError(err, "unknown command \"" + command + "\"", "");

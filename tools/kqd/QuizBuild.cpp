@@ -1,148 +1,210 @@
 #include "QuizBuild.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <system_error>
+#include <functional>
 
-#include "tools/common/Utf8.h"
+#include "QuestionChecker.h"
 #include "tools/common/QuizWriter.h"
 
 namespace pp::kqd {
 namespace {
 
-const char* columnName(int column) {
-    static constexpr const char* kNames[kSourceColumns] = {
-        "genre", "question", "right answer", "wrong answer 1", "wrong answer 2", "wrong answer 3", "wrong answer 4",
+constexpr std::size_t kFlushBytes = 64 * 1024;
+
+// Collects each genre's records and writes them at the genre's next place in the file.
+class RecordPlacer {
+public:
+    RecordPlacer(const std::vector<GenreSlot>& genres, const WriteAt& write) : write_(write) {
+        std::int64_t first = 0;
+        for (const GenreSlot& genre : genres) {
+            places_.push_back(Place{first, genre.count, 0, {}});
+            first += genre.count;
+        }
+    }
+
+    // False when the genre has no room left (which the counts rule out) or a write fails.
+    bool put(std::size_t genre, const Record& record) {
+        Place& place = places_[genre];
+        if (place.written + static_cast<std::int64_t>(place.pending.size() / kRecordSize) >= place.count) {
+            return false;
+        }
+        place.pending.append(record.data(), record.size());
+        return place.pending.size() < kFlushBytes || flush(place);
+    }
+
+    // Flushes everything; false when a genre did not get all its questions or a write fails.
+    bool finish() {
+        for (Place& place : places_) {
+            if (!flush(place) || place.written != place.count) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+private:
+    struct Place {
+        std::int64_t first = 0;
+        std::int64_t count = 0;
+        std::int64_t written = 0;
+        std::string pending;
     };
-    return column >= 1 && column <= kSourceColumns ? kNames[column - 1] : "extra column";
+
+    bool flush(Place& place) {
+        if (place.pending.empty()) {
+            return true;
+        }
+        if (!write_(questionOffset(place.first + place.written), place.pending)) {
+            return false;
+        }
+        place.written += static_cast<std::int64_t>(place.pending.size() / kRecordSize);
+        place.pending.clear();
+        return true;
+    }
+
+    const WriteAt& write_;
+    std::vector<Place> places_;
+};
+
+std::string headerBytes(const std::vector<GenreSlot>& genres) {
+    std::string bytes;
+    for (std::size_t g = 0; g < static_cast<std::size_t>(kGenreCount); ++g) {
+        GenreHeader header;
+        if (g < genres.size()) {
+            header.name = genres[g].name;
+            header.questionCount = static_cast<std::int16_t>(genres[g].count);
+        }
+        const Record record = encodeGenreHeader(header);
+        bytes.append(record.data(), record.size());
+    }
+    return bytes;
 }
 
-TextField fieldOfColumn(int column) {
-    if (column == 1) {
-        return TextField::GenreName;
-    }
-    return column == 2 ? TextField::Question : TextField::Choice;
-}
+// A spilled question: its genre, then its record.
+constexpr std::size_t kSpilledSize = 1 + kRecordSize;
 
-SourceError columnCountError(const SourceRow& row) {
-    const int count = static_cast<int>(row.cells.size());
-    const int column = count < kSourceColumns ? count + 1 : kSourceColumns + 1;
-    return {row.line, column,
-            std::to_string(count) + " columns, a question takes " + std::to_string(kSourceColumns) +
-                " (genre, question, right answer, four wrong answers)"};
-}
+class MemorySpill : public Spill {
+public:
+    bool append(std::string_view bytes) override {
+        bytes_ += bytes;
+        return true;
+    }
+    bool replay(const std::function<bool(std::string_view)>& piece) override { return piece(bytes_); }
 
-// Encodes one cell for its field, or says why it cannot be stored.
-std::variant<EncodedText, SourceError> encodeCell(const SourceRow& row, int column) {
-    const std::u16string& cell = row.cells[static_cast<std::size_t>(column - 1)];
-    if (cell.empty()) {
-        return SourceError{row.line, column, std::string("the ") + columnName(column) + " is empty"};
-    }
-    const TextField field = fieldOfColumn(column);
-    EncodedText text = encodeFieldText(cell, field);
-    if (!text.ok()) {
-        return SourceError{row.line, column, std::string(columnName(column)) + ": " + describeTextProblem(text, field)};
-    }
-    return text;
-}
-
-// Finds the row's genre by its name as stored, opening a new genre on its first appearance;
-// two spellings that map to the same code page 932 text are one genre.
-std::variant<std::size_t, SourceError> genreFor(std::vector<EncodedGenre>& genres, const SourceRow& row,
-                                                const std::string& encodedName) {
-    const auto found = std::find_if(genres.begin(), genres.end(),
-                                    [&](const EncodedGenre& genre) { return genre.name == encodedName; });
-    if (found != genres.end()) {
-        return static_cast<std::size_t>(found - genres.begin());
-    }
-    if (genres.size() == static_cast<std::size_t>(kGenreCount)) {
-        return SourceError{row.line, 1,
-                           "a ninth genre \"" + utf8FromUtf16(row.cells[0]) + "\"; a quiz file holds at most 8"};
-    }
-    genres.push_back(EncodedGenre{encodedName, {}});
-    return genres.size() - 1;
-}
-
-SourceError cutWarning(const SourceRow& row, int column) {
-    const std::size_t shown = fieldUnits(fieldOfColumn(column)) - 1;
-    return {row.line, column,
-            std::string("warning: the game shows only the first ") + std::to_string(shown) + " characters of this " +
-                columnName(column)};
-}
+private:
+    std::string bytes_;
+};
 
 }  // namespace
 
-std::variant<BuiltQuiz, SourceError> buildQuiz(const SourceTable& table) {
-    BuiltQuiz built;
-    std::vector<EncodedGenre> genres;
-    for (const SourceRow& row : table) {
-        if (row.cells.size() != static_cast<std::size_t>(kSourceColumns)) {
-            return columnCountError(row);
-        }
-        std::array<std::string, kSourceColumns> bytes;
-        for (int column = 1; column <= kSourceColumns; ++column) {
-            auto cell = encodeCell(row, column);
-            if (auto* error = std::get_if<SourceError>(&cell)) {
-                return *error;
-            }
-            EncodedText& text = std::get<EncodedText>(cell);
-            if (text.cutOnScreen) {
-                built.warnings.push_back(cutWarning(row, column));
-            }
-            bytes[static_cast<std::size_t>(column - 1)] = std::move(text.bytes);
-        }
-        auto genre = genreFor(genres, row, bytes[0]);
-        if (auto* error = std::get_if<SourceError>(&genre)) {
-            return *error;
-        }
-        EncodedGenre& target = genres[std::get<std::size_t>(genre)];
-        if (target.questions.size() == kMaxGenreQuestions) {
-            return SourceError{row.line, 1, "more than " + std::to_string(kMaxGenreQuestions) + " questions in this genre"};
-        }
-        EncodedQuestion& question = target.questions.emplace_back();
-        question.text = std::move(bytes[1]);
-        std::move(bytes.begin() + 2, bytes.end(), question.choices.begin());
+void Warnings::add(SourceError warning) {
+    if (kept.size() < kKept) {
+        kept.push_back(std::move(warning));
+    } else {
+        ++dropped;
     }
-    if (table.empty()) {
-        return SourceError{0, 0, "the table holds no questions"};
-    }
-    std::optional<std::string> file = layOutQuizFile(genres);
-    if (!file) {
-        return SourceError{0, 0, "the quiz could not be laid out"};
-    }
-    built.file = std::move(*file);
-    built.genres = static_cast<int>(genres.size());
-    built.questions = static_cast<int>(table.size());
-    return built;
 }
 
-std::optional<std::string> writeFileReplacing(const std::filesystem::path& path, std::string_view bytes) {
-    std::filesystem::path temporary = path;
-    temporary += ".tmp" + std::to_string(::getpid());
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            return "cannot write " + temporary.string() + ": " + std::strerror(errno);
+std::variant<BuildReport, SourceError> buildQuizStreaming(const RowSource& rows, const BuildOptions& options,
+                                                          Spill& spill, const WriteAt& write) {
+    static const SourceError kWriteFailed{0, 0, "cannot write the quiz file"};
+    BuildReport report;
+    QuestionChecker checker(options);
+    std::optional<CheckedQuestion> question;
+    std::string spilled(kSpilledSize, '\0');
+    bool spillFailed = false;
+    auto error = rows([&](SourceRow&& row) -> std::optional<SourceError> {
+        if (auto problem = checker.take(row, question, report.warnings)) {
+            return problem;
         }
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
-            return "cannot write " + temporary.string();
+        if (!question) {
+            return std::nullopt;
         }
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
+        const std::optional<Record> record = encodeQuestionRecord(question->question);
+        if (!record) {
+            return SourceError{row.line, 0, "the question could not be laid out"};
+        }
+        spilled[0] = static_cast<char>(question->genre);
+        std::copy(record->begin(), record->end(), spilled.begin() + 1);
+        spillFailed = !spill.append(spilled);
+        return spillFailed ? std::optional<SourceError>(kWriteFailed) : std::nullopt;
+    });
     if (error) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        return "cannot replace " + path.string() + ": " + error.message();
+        return *error;
     }
-    return std::nullopt;
+    if (checker.questions() == 0) {
+        return SourceError{0, 0, "the table holds no questions"};
+    }
+    if (!write(0, headerBytes(checker.genres()))) {
+        return kWriteFailed;
+    }
+    RecordPlacer placer(checker.genres(), write);
+    std::string carried;  // a question split between two pieces
+    const auto place = [&](std::string_view entry) {
+        Record record;
+        std::copy(entry.begin() + 1, entry.begin() + kSpilledSize, record.begin());
+        return placer.put(static_cast<unsigned char>(entry[0]), record);
+    };
+    const bool placed = spill.replay([&](std::string_view piece) {
+        if (!carried.empty()) {
+            const std::size_t taken = std::min(piece.size(), kSpilledSize - carried.size());
+            carried.append(piece.substr(0, taken));
+            piece.remove_prefix(taken);
+            if (carried.size() < kSpilledSize) {
+                return true;
+            }
+            if (!place(carried)) {
+                return false;
+            }
+            carried.clear();
+        }
+        for (; piece.size() >= kSpilledSize; piece.remove_prefix(kSpilledSize)) {
+            if (!place(piece.substr(0, kSpilledSize))) {
+                return false;
+            }
+        }
+        carried.assign(piece);
+        return true;
+    });
+    if (!placed || !carried.empty() || !placer.finish()) {
+        return kWriteFailed;
+    }
+    report.genres = static_cast<int>(checker.genres().size());
+    report.questions = checker.questions();
+    return report;
+}
+
+std::variant<BuiltQuiz, SourceError> buildQuiz(const SourceTable& table, const BuildOptions& options) {
+    const RowSource rows = [&](const RowSink& sink) -> std::optional<SourceError> {
+        for (const SourceRow& row : table) {
+            if (auto error = sink(SourceRow(row))) {
+                return error;
+            }
+        }
+        return std::nullopt;
+    };
+    std::string file;
+    const WriteAt write = [&](std::int64_t offset, std::string_view bytes) {
+        const auto end = static_cast<std::size_t>(offset) + bytes.size();
+        if (file.size() < end) {
+            file.resize(end);
+        }
+        std::memcpy(file.data() + offset, bytes.data(), bytes.size());
+        return true;
+    };
+    MemorySpill spill;
+    auto built = buildQuizStreaming(rows, options, spill, write);
+    if (auto* error = std::get_if<SourceError>(&built)) {
+        return *error;
+    }
+    BuildReport& report = std::get<BuildReport>(built);
+    BuiltQuiz quiz;
+    quiz.file = std::move(file);
+    quiz.warnings = std::move(report.warnings.kept);
+    quiz.genres = report.genres;
+    quiz.questions = static_cast<int>(report.questions);
+    return quiz;
 }
 
 }  // namespace pp::kqd

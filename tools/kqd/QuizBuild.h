@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,22 +13,71 @@
 
 namespace pp::kqd {
 
-// A source row's columns: genre name, question, right answer, four wrong answers.
+// A source row's columns: genre name, question, right answer, four wrong answers. Empty
+// cells after them are ignored.
 inline constexpr int kSourceColumns = 7;
+
+// Directives, lines of their own starting with kDirectivePrefix:
+//   "#kqd: escapes"     from here on a backslash in a cell escapes the next character:
+//                       \t a tab, \n a line break, \r a carriage return, anything else itself
+//   "#kqd: genre NAME"  opens the next genre, even one without questions
+inline constexpr std::string_view kEscapesDirective = "escapes";
+inline constexpr std::string_view kGenreDirective = "genre";
+
+struct BuildOptions {
+    bool headerRow = false;        // the first row names the columns: skip it
+    bool allowDuplicates = false;  // two equal choices are a warning, not an error
+    bool columnLetters = false;    // name columns as a spreadsheet does (C, E) in messages
+};
+
+// The warnings of a build; past kKept of them only counted.
+struct Warnings {
+    static constexpr std::size_t kKept = 100;
+    std::vector<SourceError> kept;
+    std::int64_t dropped = 0;
+
+    void add(SourceError warning);
+};
 
 struct BuiltQuiz {
     std::string file;                    // the quiz file's bytes
-    std::vector<SourceError> warnings;   // texts the game will show cut short
+    std::vector<SourceError> warnings;   // texts the game will show cut short, allowed duplicates
     int genres = 0;
     int questions = 0;
 };
 
-// Turns the table into a quiz file: genres numbered in order of first appearance, questions
-// grouped by genre in their order within it. The first problem names its line and column.
-std::variant<BuiltQuiz, SourceError> buildQuiz(const SourceTable& table);
+// Turns the table into a quiz file in memory: genres numbered in order of first appearance
+// (or of their genre directives), questions grouped by genre in their order within it. The
+// first problem names its line and column.
+std::variant<BuiltQuiz, SourceError> buildQuiz(const SourceTable& table, const BuildOptions& options = {});
 
-// Writes `bytes` to `path` through a temporary file in the same folder that is renamed into
-// place, so that a failed write never leaves a partial file. Returns an error line, or nothing.
-std::optional<std::string> writeFileReplacing(const std::filesystem::path& path, std::string_view bytes);
+// The rows of a source, read from its start.
+using RowSource = std::function<std::optional<SourceError>(const RowSink&)>;
+
+// Writes `bytes` at `offset` of the output; false when the write fails.
+using WriteAt = std::function<bool(std::int64_t offset, std::string_view bytes)>;
+
+// Where checked questions wait, in table order, until every row has been checked: appended
+// to, then read back once in pieces.
+class Spill {
+public:
+    virtual ~Spill() = default;
+    virtual bool append(std::string_view bytes) = 0;
+    virtual bool replay(const std::function<bool(std::string_view)>& piece) = 0;
+};
+
+struct BuildReport {
+    int genres = 0;
+    std::int64_t questions = 0;
+    Warnings warnings;
+};
+
+// Builds a quiz of any size a question at a time: reads `rows` once, checking each row and
+// setting its record aside in `spill` with its genre, then writes the headers and moves each
+// record to its genre's next place in the file. Only the genre table and each genre's next
+// place are held in memory. Nothing is written unless every row is good. A failed write or
+// spill stops the build with an error on line 0.
+std::variant<BuildReport, SourceError> buildQuizStreaming(const RowSource& rows, const BuildOptions& options,
+                                                          Spill& spill, const WriteAt& write);
 
 }  // namespace pp::kqd

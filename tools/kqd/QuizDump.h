@@ -1,32 +1,27 @@
 #pragma once
 
-#include <array>
 #include <filesystem>
+#include <istream>
+#include <optional>
+#include <ostream>
 #include <string>
-#include <variant>
-#include <vector>
-
-#include "quizdata/QuizFile.h"
 
 namespace pp::kqd {
 
-// A quiz file read the way the game reads it: genre names decoded into their buffers, every
-// question descrambled and decoded into its buffers, in file order.
-struct QuizContents {
-    QuizLayout layout;
-    std::array<GenreName, kGenreCount> genreNames;
-    std::vector<DecodedQuestion> questions;
-    std::vector<int> questionGenres;  // the genre of each question
+enum class DumpFormat {
+    Text,  // the genre table, then each question with its five stored choices, right answer first
+    Json,  // {"genres":[{"name","count"} x8],"questions":[{"number","genre","text","choices":[5]}]}
+    Tsv,   // a table that `kqd build` turns back into the same file
 };
 
-// Reads the whole file; a file the game would refuse yields the reason instead.
-std::variant<QuizContents, std::string> readQuizContents(const std::filesystem::path& path);
+// Prints the quiz file in `in` a question at a time, so that only the genre table is held in
+// memory; stops early once `out` fails. Text and JSON show the texts as the game shows them;
+// the table holds them whole. Returns the reason when the game would refuse the file. For a
+// table, `warnings` gets a line for each thing that will not come back byte for byte.
+std::optional<std::string> dumpQuiz(std::istream& in, DumpFormat format, std::ostream& out, std::ostream& warnings);
 
-// The genre table, then each question with its five stored choices, right answer first.
-std::string dumpText(const QuizContents& quiz);
-
-// One JSON object: {"genres":[{"name","count"} x8],"questions":[{"number","genre","text",
-// "choices":[5]}]}, in file order, UTF-8.
-std::string dumpJson(const QuizContents& quiz);
+// The same for the file at `path`.
+std::optional<std::string> dumpQuiz(const std::filesystem::path& path, DumpFormat format, std::ostream& out,
+                                    std::ostream& warnings);
 
 }  // namespace pp::kqd

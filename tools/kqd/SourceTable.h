@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <istream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -9,30 +12,59 @@
 
 namespace pp::kqd {
 
-// The question tables that quiz makers write: UTF-8, one question a line, as tab-separated
-// values (no quoting at all) or comma-separated values (RFC 4180 quoting, which lets a cell
-// hold commas, quotes and line breaks). Blank lines and lines starting with '#' are skipped.
-enum class TableFormat { Tsv, Csv };
+// The question tables that quiz makers write, one question a row: tab-separated values (no
+// quoting at all), comma-separated values (RFC 4180 quoting, which lets a cell hold commas,
+// quotes and line breaks), or the first sheet of a spreadsheet (Spreadsheet.h). Blank lines
+// and lines starting with '#' are skipped; a line starting with kDirectivePrefix is a
+// directive for the builder (QuizBuild.h).
+enum class TableFormat { Tsv, Csv, Xlsx, Ods };
 
-// The format the file's extension names (.tsv or .csv, any case), or nothing.
+// How the bytes of a text table are read: Japanese spreadsheets save CSV in code page 932.
+enum class TextEncoding { Utf8, Cp932 };
+
+inline constexpr std::string_view kDirectivePrefix = "#kqd:";
+
+// Line and row numbers are 64-bit: a table of more than 2^31 lines must not overflow them.
+using LineNumber = std::int64_t;
+
+// The format the file's extension names (.tsv, .csv, .xlsx or .ods, any case), or nothing.
 std::optional<TableFormat> tableFormatOf(const std::filesystem::path& path);
 
 struct SourceRow {
-    int line = 0;  // where the row starts, counted from 1
+    LineNumber line = 0;  // where the row starts, counted from 1 (in a sheet, its row number)
     std::vector<std::u16string> cells;
+    bool directive = false;  // a directive line: cells[0] holds what follows kDirectivePrefix
 };
 
 // A problem in the source; column counts from 1, 0 means the line as a whole.
 struct SourceError {
-    int line = 0;
+    LineNumber line = 0;
     int column = 0;
     std::string message;
 };
 
 using SourceTable = std::vector<SourceRow>;
 
-// Splits `text` into rows of cells; a byte-order mark at the start is dropped. Rows whose
+// Takes each row as it is read; an error it returns stops the reading and is passed on.
+using RowSink = std::function<std::optional<SourceError>(SourceRow&&)>;
+
+// Splits UTF-8 `text` into rows of cells; a byte-order mark at the start is dropped. Rows whose
 // cells are all empty (a spreadsheet's trailing ",,,,,,") count as blank.
 std::variant<SourceTable, SourceError> parseSourceTable(std::string_view text, TableFormat format);
+
+// The same a row at a time, in either encoding, numbering lines from `firstLine`. This is the
+// entry point for reading a table held in memory.
+std::optional<SourceError> parseSourceTable(std::string_view text, TableFormat format, TextEncoding encoding,
+                                            const RowSink& sink, LineNumber firstLine = 1);
+
+// The same from a stream, read a piece at a time so that a large table never sits in memory
+// whole. A row longer than kMaxRowBytes is refused.
+inline constexpr std::size_t kMaxRowBytes = 1 << 20;
+std::optional<SourceError> readSourceTable(std::istream& in, TableFormat format, TextEncoding encoding,
+                                           const RowSink& sink);
+
+// What a text table's bytes are: UTF-8 when they are valid UTF-8, else code page 932 when
+// they decode without an invalid or unmapped sequence, else nothing. Reads `in` to its end.
+std::optional<TextEncoding> detectEncoding(std::istream& in);
 
 }  // namespace pp::kqd

@@ -1,0 +1,123 @@
+// OpenDocument spreadsheets (.ods), as LibreOffice saves them: the first table of content.xml.
+#include "SheetXml.h"
+
+namespace pp::kqd::sheet {
+namespace {
+
+int repeatCount(XmlPart& part, QStringView name) {
+    bool ok = false;
+    const long long count = attribute(part, name).toLongLong(&ok);
+    return ok && count > 1 ? static_cast<int>(std::min<long long>(count, 1 << 30)) : 1;
+}
+
+// The text of the <table:table-cell> just started: its paragraphs joined by line breaks, with
+// the spaces, tabs and line breaks their elements stand for, without any annotation.
+std::optional<std::u16string> odsCellText(XmlPart& part) {
+    std::u16string text;
+    int paragraphs = 0;
+    int annotation = 0;
+    for (;;) {
+        const auto token = part.next();
+        if (token == QXmlStreamReader::Invalid || token == QXmlStreamReader::EndDocument) {
+            return std::nullopt;
+        }
+        if (token == QXmlStreamReader::EndElement && part.xml().name() == u"table-cell" && annotation == 0) {
+            return text;
+        }
+        if (isStart(part, token, u"annotation")) {
+            ++annotation;
+        } else if (isEnd(part, token, u"annotation")) {
+            --annotation;
+        } else if (annotation > 0) {
+            continue;
+        } else if (isStart(part, token, u"p") || isStart(part, token, u"h")) {
+            if (paragraphs++ > 0) {
+                appendCapped(text, u"\n");
+            }
+        } else if (isStart(part, token, u"s")) {
+            const int count = std::min(repeatCount(part, u"c"), 1024);
+            appendCapped(text, std::u16string(static_cast<std::size_t>(count), u' '));
+        } else if (isStart(part, token, u"tab")) {
+            appendCapped(text, u"\t");
+        } else if (isStart(part, token, u"line-break")) {
+            appendCapped(text, u"\n");
+        } else if (token == QXmlStreamReader::Characters) {
+            appendCapped(text, u16(part.xml().text().toString()));
+        }
+    }
+}
+
+}  // namespace
+
+std::optional<SourceError> readOdsArchive(zip_t* archive, const RowSink& sink, std::string* sheetName,
+                                          std::uint64_t maxBytes) {
+    XmlPart content(archive, "content.xml", maxBytes);
+    if (!content.exists()) {
+        return fileError("not an OpenDocument spreadsheet (.ods): it has no content.xml");
+    }
+    RowBuilder row(sink);
+    LineNumber rowNumber = 0;
+    int column = 0;
+    int tableDepth = 0;  // inside the first table, counting tables nested in its cells
+    bool seenTable = false;
+    int rowRepeats = 1;
+    for (auto token = content.next(); token != QXmlStreamReader::EndDocument; token = content.next()) {
+        if (token == QXmlStreamReader::Invalid) {
+            return fileError(content.error());
+        }
+        if (isStart(content, token, u"table")) {
+            if (seenTable && tableDepth == 0) {
+                break;  // only the first sheet
+            }
+            if (!seenTable && sheetName != nullptr) {
+                *sheetName = attribute(content, u"name").toStdString();
+            }
+            seenTable = true;
+            ++tableDepth;
+        } else if (isEnd(content, token, u"table")) {
+            if (--tableDepth == 0) {
+                break;
+            }
+        } else if (tableDepth == 1 && isStart(content, token, u"table-row")) {
+            column = 0;
+            rowRepeats = repeatCount(content, u"number-rows-repeated");
+        } else if (tableDepth == 1 && isEnd(content, token, u"table-row")) {
+            if (!row.empty() && rowNumber + rowRepeats > kMaxSheetRows) {
+                return SourceError{rowNumber + 1, 0, "the sheet has more rows than a spreadsheet can"};
+            }
+            if (auto error = row.finish(rowNumber + 1, rowRepeats)) {
+                return error;
+            }
+            rowNumber += rowRepeats;
+        } else if (tableDepth == 1 &&
+                   (isStart(content, token, u"table-cell") || isStart(content, token, u"covered-table-cell"))) {
+            const int repeats = repeatCount(content, u"number-columns-repeated");
+            const QString type = attribute(content, u"value-type");
+            const QString value = attribute(content, u"value");
+            const bool covered = content.xml().name() == u"covered-table-cell";
+            std::optional<std::u16string> text = covered ? std::u16string() : odsCellText(content);
+            if (!text) {
+                return fileError(content.error());
+            }
+            if (type == u"float" && !value.isEmpty()) {
+                text = generalNumber(value);
+            }
+            if (text->empty()) {
+                // An empty stretch takes no room until a cell follows it.
+                column = static_cast<int>(std::min<std::int64_t>(std::int64_t{column} + repeats, kMaxReadColumns + 1));
+                continue;
+            }
+            for (int r = 0; r < repeats; ++r) {
+                if (!row.set(++column, *text)) {
+                    return textTooFarRight(rowNumber + 1, column);
+                }
+            }
+        }
+    }
+    if (!seenTable) {
+        return fileError("the spreadsheet has no sheet");
+    }
+    return std::nullopt;
+}
+
+}  // namespace pp::kqd::sheet

@@ -1,0 +1,269 @@
+#include "QuestionChecker.h"
+
+#include <algorithm>
+
+#include "tools/common/Utf8.h"
+
+namespace pp::kqd {
+namespace {
+
+// What a third column says in a row that names the columns rather than asking a question.
+constexpr std::array<std::u16string_view, 10> kHeaderWords{
+    u"正解", u"正答", u"答え", u"答", u"解答", u"こたえ", u"answer", u"right answer", u"correct answer", u"correct",
+};
+
+const char* columnName(int column) {
+    static constexpr const char* kNames[kSourceColumns] = {
+        "genre", "question", "right answer", "wrong answer 1", "wrong answer 2", "wrong answer 3", "wrong answer 4",
+    };
+    return column >= 1 && column <= kSourceColumns ? kNames[column - 1] : "extra column";
+}
+
+TextField fieldOfColumn(int column) {
+    if (column == 1) {
+        return TextField::GenreName;
+    }
+    return column == 2 ? TextField::Question : TextField::Choice;
+}
+
+std::u16string lowerAscii(std::u16string text) {
+    for (char16_t& c : text) {
+        if (c >= u'A' && c <= u'Z') {
+            c = static_cast<char16_t>(c - u'A' + u'a');
+        }
+    }
+    return text;
+}
+
+// Undoes the escapes of an escaped cell.
+std::u16string unescape(std::u16string_view cell) {
+    std::u16string out;
+    out.reserve(cell.size());
+    for (std::size_t i = 0; i < cell.size(); ++i) {
+        if (cell[i] != u'\\' || i + 1 == cell.size()) {
+            out += cell[i];
+            continue;
+        }
+        const char16_t next = cell[++i];
+        out += next == u't' ? u'\t' : next == u'n' ? u'\n' : next == u'r' ? u'\r' : next;
+    }
+    return out;
+}
+
+}  // namespace
+
+// The checker's workings; QuestionChecker hands each call on.
+class QuestionChecker::State {
+public:
+    explicit State(const BuildOptions& options) : options_(options) {}
+
+    std::optional<SourceError> take(SourceRow& row, std::optional<CheckedQuestion>& question, Warnings& warnings) {
+        question.reset();
+        if (row.directive) {
+            return takeDirective(row);
+        }
+        if (!seenRow_) {
+            seenRow_ = true;
+            if (options_.headerRow) {
+                return std::nullopt;
+            }
+            warnIfHeaderLike(row, warnings);
+        }
+        if (escapes_) {
+            for (std::u16string& cell : row.cells) {
+                cell = unescape(cell);
+            }
+        }
+        while (row.cells.size() > static_cast<std::size_t>(kSourceColumns) && row.cells.back().empty()) {
+            row.cells.pop_back();
+        }
+        if (row.cells.size() != static_cast<std::size_t>(kSourceColumns)) {
+            return columnCountError(row);
+        }
+        std::array<std::string, kSourceColumns> bytes;
+        for (int column = 1; column <= kSourceColumns; ++column) {
+            if (auto error = encodeCell(row, column, bytes[static_cast<std::size_t>(column - 1)], warnings)) {
+                return error;
+            }
+        }
+        if (auto error = checkDuplicates(row, bytes, warnings)) {
+            return error;
+        }
+        std::size_t genre = 0;
+        if (auto error = genreFor(row, bytes[0], genre)) {
+            return error;
+        }
+        GenreSlot& slot = genres_[genre];
+        if (slot.count == static_cast<std::int64_t>(kMaxGenreQuestions)) {
+            return SourceError{row.line, 1,
+                               "more than " + std::to_string(kMaxGenreQuestions) + " questions in this genre"};
+        }
+        ++slot.count;
+        ++questions_;
+        CheckedQuestion& checked = question.emplace();
+        checked.genre = genre;
+        checked.question.text = std::move(bytes[1]);
+        std::move(bytes.begin() + 2, bytes.end(), checked.question.choices.begin());
+        return std::nullopt;
+    }
+
+    [[nodiscard]] const std::vector<GenreSlot>& genres() const { return genres_; }
+    [[nodiscard]] std::int64_t questions() const { return questions_; }
+
+private:
+    std::string columnLabel(int column) const {
+        if (options_.columnLetters) {
+            return std::string(1, static_cast<char>('A' + column - 1));
+        }
+        return std::to_string(column);
+    }
+
+    std::optional<SourceError> takeDirective(const SourceRow& row) {
+        std::u16string_view text = row.cells.empty() ? std::u16string_view() : std::u16string_view(row.cells[0]);
+        while (!text.empty() && text.front() == u' ') {
+            text.remove_prefix(1);
+        }
+        const std::string utf8 = utf8FromUtf16(text);
+        if (utf8 == kEscapesDirective) {
+            escapes_ = true;
+            return std::nullopt;
+        }
+        if (utf8.starts_with(kGenreDirective) &&
+            (utf8.size() == kGenreDirective.size() || utf8[kGenreDirective.size()] == ' ')) {
+            text.remove_prefix(std::min(text.size(), kGenreDirective.size() + 1));
+            return declareGenre(row, escapes_ ? unescape(text) : std::u16string(text));
+        }
+        return SourceError{row.line, 1,
+                           "unknown directive \"" + utf8 + "\"; kqd knows \"#kqd: escapes\" and \"#kqd: genre NAME\""};
+    }
+
+    std::optional<SourceError> declareGenre(const SourceRow& row, const std::u16string& name) {
+        EncodedText text = encodeFieldText(name, TextField::GenreName);
+        if (!text.ok()) {
+            return SourceError{row.line, 1, "genre: " + describeTextProblem(text, TextField::GenreName)};
+        }
+        const auto found = std::find_if(genres_.begin(), genres_.end(),
+                                        [&](const GenreSlot& slot) { return slot.name == text.bytes; });
+        if (found != genres_.end()) {
+            return SourceError{row.line, 1, "the genre \"" + utf8FromUtf16(name) + "\" already exists"};
+        }
+        if (genres_.size() == static_cast<std::size_t>(kGenreCount)) {
+            return SourceError{row.line, 1,
+                               "a ninth genre \"" + utf8FromUtf16(name) + "\"; a quiz file holds at most 8"};
+        }
+        genres_.push_back(GenreSlot{std::move(text.bytes), 0});
+        return std::nullopt;
+    }
+
+    // A header row is built like any other unless --header skips it, so a quiz whose first
+    // answer really is "正解" loses nothing; the warning says how to skip it.
+    void warnIfHeaderLike(const SourceRow& row, Warnings& warnings) const {
+        if (row.cells.size() < 3) {
+            return;
+        }
+        const std::u16string third = lowerAscii(row.cells[2]);
+        if (std::find(kHeaderWords.begin(), kHeaderWords.end(), third) != kHeaderWords.end()) {
+            warnings.add({row.line, 3,
+                          "warning: this first row looks like a header (its right answer is \"" +
+                              utf8FromUtf16(row.cells[2]) + "\"); build with --header to skip it"});
+        }
+    }
+
+    SourceError columnCountError(const SourceRow& row) const {
+        const int count = static_cast<int>(row.cells.size());
+        int column = count + 1;
+        if (count > kSourceColumns) {  // the first extra cell that holds something
+            column = kSourceColumns + 1;
+            while (row.cells[static_cast<std::size_t>(column - 1)].empty()) {
+                ++column;
+            }
+        }
+        return {row.line, column,
+                std::to_string(count) + " columns, a question takes " + std::to_string(kSourceColumns) +
+                    " (genre, question, right answer, four wrong answers)"};
+    }
+
+    // Encodes one cell for its field, or says why it cannot be stored.
+    std::optional<SourceError> encodeCell(const SourceRow& row, int column, std::string& bytes, Warnings& warnings) {
+        const std::u16string& cell = row.cells[static_cast<std::size_t>(column - 1)];
+        if (cell.empty()) {
+            return SourceError{row.line, column, std::string("the ") + columnName(column) + " is empty"};
+        }
+        const TextField field = fieldOfColumn(column);
+        EncodedText text = encodeFieldText(cell, field);
+        if (!text.ok()) {
+            return SourceError{row.line, column,
+                               std::string(columnName(column)) + ": " + describeTextProblem(text, field)};
+        }
+        if (text.cutOnScreen) {
+            const std::size_t shown = fieldUnits(field) - 1;
+            warnings.add({row.line, column,
+                          "warning: the game shows only the first " + std::to_string(shown) + " characters of this " +
+                              columnName(column)});
+        }
+        bytes = std::move(text.bytes);
+        return std::nullopt;
+    }
+
+    // Two equal choices (as stored, so "〜" and "～" are equal) make a question that cannot be
+    // answered fairly.
+    std::optional<SourceError> checkDuplicates(const SourceRow& row, const std::array<std::string, kSourceColumns>& bytes,
+                                               Warnings& warnings) const {
+        for (int later = 4; later <= kSourceColumns; ++later) {
+            for (int earlier = 3; earlier < later; ++earlier) {
+                if (bytes[static_cast<std::size_t>(earlier - 1)] != bytes[static_cast<std::size_t>(later - 1)]) {
+                    continue;
+                }
+                const std::string what =
+                    (earlier == 3 ? std::string("the right answer is repeated as ") + columnName(later)
+                                  : std::string(columnName(earlier)) + " and " + columnName(later) + " are the same") +
+                    " (columns " + columnLabel(earlier) + " and " + columnLabel(later) +
+                    "): a question with two equal choices cannot be answered fairly";
+                if (!options_.allowDuplicates) {
+                    return SourceError{row.line, later, what + " (--allow-duplicates lets it through)"};
+                }
+                warnings.add({row.line, later, "warning: " + what});
+            }
+        }
+        return std::nullopt;
+    }
+
+    // Finds the row's genre by its name as stored, opening a new genre on its first
+    // appearance; two spellings that map to the same code page 932 text are one genre.
+    std::optional<SourceError> genreFor(const SourceRow& row, const std::string& encodedName, std::size_t& genre) {
+        const auto found = std::find_if(genres_.begin(), genres_.end(),
+                                        [&](const GenreSlot& slot) { return slot.name == encodedName; });
+        if (found != genres_.end()) {
+            genre = static_cast<std::size_t>(found - genres_.begin());
+            return std::nullopt;
+        }
+        if (genres_.size() == static_cast<std::size_t>(kGenreCount)) {
+            return SourceError{row.line, 1,
+                               "a ninth genre \"" + utf8FromUtf16(row.cells[0]) + "\"; a quiz file holds at most 8"};
+        }
+        genres_.push_back(GenreSlot{encodedName, 0});
+        genre = genres_.size() - 1;
+        return std::nullopt;
+    }
+
+    BuildOptions options_;
+    bool seenRow_ = false;
+    bool escapes_ = false;
+    std::vector<GenreSlot> genres_;
+    std::int64_t questions_ = 0;
+};
+
+QuestionChecker::QuestionChecker(const BuildOptions& options) : state_(std::make_unique<State>(options)) {}
+
+QuestionChecker::~QuestionChecker() = default;
+
+std::optional<SourceError> QuestionChecker::take(SourceRow& row, std::optional<CheckedQuestion>& question,
+                                                 Warnings& warnings) {
+    return state_->take(row, question, warnings);
+}
+
+const std::vector<GenreSlot>& QuestionChecker::genres() const { return state_->genres(); }
+
+std::int64_t QuestionChecker::questions() const { return state_->questions(); }
+
+}  // namespace pp::kqd

@@ -1,0 +1,83 @@
+#include "Spreadsheet.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "SheetXml.h"
+
+namespace pp::kqd {
+namespace {
+
+using sheet::Archive;
+using sheet::fileError;
+
+using ArchiveReader = std::optional<SourceError> (*)(zip_t*, const RowSink&, std::string*, std::uint64_t);
+
+std::optional<SourceError> readArchiveInMemory(std::string_view bytes, ArchiveReader reader, const RowSink& sink,
+                                               std::string* sheetName, std::uint64_t maxBytes) {
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* source = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
+    if (source == nullptr) {
+        zip_error_fini(&error);
+        return fileError("cannot read the spreadsheet");
+    }
+    Archive archive(zip_open_from_source(source, ZIP_RDONLY, &error));
+    if (!archive) {
+        zip_source_free(source);
+        const std::string reason = zip_error_strerror(&error);
+        zip_error_fini(&error);
+        return fileError("not a spreadsheet file (" + reason + ")");
+    }
+    zip_error_fini(&error);
+    return reader(archive.get(), sink, sheetName, maxBytes);
+}
+
+}  // namespace
+
+std::optional<SourceError> readXlsx(std::string_view bytes, const RowSink& sink, std::string* sheetName,
+                                    std::uint64_t maxPartBytes) {
+    return readArchiveInMemory(bytes, sheet::readXlsxArchive, sink, sheetName, maxPartBytes);
+}
+
+std::optional<SourceError> readOds(std::string_view bytes, const RowSink& sink, std::string* sheetName,
+                                   std::uint64_t maxPartBytes) {
+    return readArchiveInMemory(bytes, sheet::readOdsArchive, sink, sheetName, maxPartBytes);
+}
+
+std::optional<SourceError> readSpreadsheetFile(const std::filesystem::path& path, TableFormat format,
+                                               const RowSink& sink, std::string* sheetName) {
+    int code = 0;
+    Archive archive(zip_open(path.c_str(), ZIP_RDONLY, &code));
+    if (!archive) {
+        zip_error_t error;
+        zip_error_init_with_code(&error, code);
+        const std::string reason = zip_error_strerror(&error);
+        zip_error_fini(&error);
+        return fileError(code == ZIP_ER_NOENT || code == ZIP_ER_OPEN ? "cannot read the file"
+                                                                      : "not a spreadsheet file (" + reason + ")");
+    }
+    const ArchiveReader reader = format == TableFormat::Xlsx ? sheet::readXlsxArchive : sheet::readOdsArchive;
+    return reader(archive.get(), sink, sheetName, kMaxPartBytes);
+}
+
+std::string cellName(std::string_view sheet, LineNumber row, int column) {
+    std::string letters;
+    for (int c = column; c > 0; c = (c - 1) / 26) {
+        letters.insert(letters.begin(), static_cast<char>('A' + (c - 1) % 26));
+    }
+    const bool plain = !sheet.empty() && std::all_of(sheet.begin(), sheet.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || static_cast<unsigned char>(c) >= 0x80;
+    });
+    std::string quoted;
+    if (!plain) {
+        quoted = "'";
+        for (const char c : sheet) {
+            quoted += c == '\'' ? std::string("''") : std::string(1, c);
+        }
+        quoted += "'";
+    }
+    return (plain ? std::string(sheet) : quoted) + "!" + letters + std::to_string(row);
+}
+
+}  // namespace pp::kqd
