@@ -193,6 +193,24 @@ TEST_F(KqdSources, HostileSpreadsheetsAreRefusedQuickly) {
     }
 }
 
+TEST_F(KqdSources, XlsxRowsOutOfOrderOrPastTheLastRowAreRefused) {
+    const auto xlsx = [&](const std::string& rows) {
+        return test::zipBytes(
+            {{"xl/workbook.xml", "<workbook><sheets><sheet name=\"S\" r:id=\"r1\" xmlns:r=\"urn:r\"/></sheets></workbook>"},
+             {"xl/_rels/workbook.xml.rels", "<Relationships><Relationship Id=\"r1\" Target=\"s.xml\"/></Relationships>"},
+             {"xl/s.xml", "<worksheet><sheetData>" + rows + "</sheetData></worksheet>"}},
+            folder_ / "scratch.zip");
+    };
+    const std::string cell = "<c t=\"inlineStr\"><is><t>x</t></is></c>";
+    const std::optional<SourceError> back = readAll(xlsx("<row r=\"5\">" + cell + "</row><row r=\"3\">" + cell + "</row>"), false);
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(back->line, 3);
+    EXPECT_NE(back->message.find("out of order"), std::string::npos) << back->message;
+    const std::optional<SourceError> far = readAll(xlsx("<row r=\"1048577\">" + cell + "</row>"), false);
+    ASSERT_TRUE(far.has_value());
+    EXPECT_NE(far->message.find("more rows"), std::string::npos) << far->message;
+}
+
 TEST_F(KqdSources, HostileRepeatsInAnOdsAreBounded) {
     const auto ods = [&](const std::string& table) {
         return test::zipBytes({{"content.xml",

@@ -173,7 +173,17 @@ std::optional<SourceError> readXlsxArchive(zip_t* archive, const RowSink& sink, 
         if (isStart(sheet, token, u"row")) {
             bool ok = false;
             const LineNumber given = attribute(sheet, u"r").toLongLong(&ok);
-            rowNumber = ok && given > 0 ? given : rowNumber + 1;
+            const LineNumber next = ok && given > 0 ? given : rowNumber + 1;
+            // Excel writes rows in ascending order and refuses a file that does not: a row number
+            // going back, or past the last row, would make messages name the wrong rows.
+            if (next <= rowNumber) {
+                return SourceError{next, 0, "row " + std::to_string(next) + " comes after row " +
+                                                std::to_string(rowNumber) + ": the sheet's rows are out of order"};
+            }
+            if (next > kMaxSheetRows) {
+                return SourceError{rowNumber + 1, 0, "the sheet has more rows than a spreadsheet can"};
+            }
+            rowNumber = next;
             column = 0;
         } else if (isEnd(sheet, token, u"row")) {
             if (auto error = row.finish(rowNumber)) {
