@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
 #include "record/FixedText.h"
@@ -75,7 +76,7 @@ std::u16string widen(std::string_view ascii) { return {ascii.begin(), ascii.end(
 std::u16string integerDigits(long long value) {
     char buffer[32];
     const auto result = std::to_chars(std::begin(buffer), std::end(buffer), value);
-    return widen({buffer, result.ptr});
+    return widen({buffer, static_cast<std::size_t>(result.ptr - buffer)});
 }
 
 std::u16string fixedDigits(double value, int precision) {
@@ -86,12 +87,22 @@ std::u16string fixedDigits(double value, int precision) {
         return value < 0 ? u"-inf" : u"inf";
     }
     char buffer[400];  // enough for any double in fixed notation at our capped precision
+#if defined(__cpp_lib_to_chars)
     const auto result = std::to_chars(std::begin(buffer), std::end(buffer), value,
                                       std::chars_format::fixed, precision);
     if (result.ec != std::errc{}) {
         return u"?";
     }
-    return widen({buffer, result.ptr});
+    return widen({buffer, static_cast<std::size_t>(result.ptr - buffer)});
+#else
+    // The browser build's C++ library has no floating-point to_chars; nothing there changes the
+    // "C" locale, so printf writes the same digits.
+    const int length = std::snprintf(buffer, sizeof buffer, "%.*f", precision, value);
+    if (length < 0 || static_cast<std::size_t>(length) >= sizeof buffer) {
+        return u"?";
+    }
+    return widen({buffer, static_cast<std::size_t>(length)});
+#endif
 }
 
 // Pads `digits` to the directive's width: spaces on the left by default, spaces on the right

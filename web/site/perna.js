@@ -1,0 +1,674 @@
+// The page around the game's WebAssembly module: it draws what the game paints on a canvas at a
+// whole scale, plays its sounds, turns the timer, pointer, keys and menus into the game's calls,
+// shows its dialogs, and keeps the settings file in the browser's storage.
+"use strict";
+
+const LOGICAL_WIDTH = 240;
+const LOGICAL_HEIGHT = 268;
+const TICK_MS = 50;
+const LINE_HEIGHT = 12;
+const FONT_FAMILY = "VL Gothic Web";
+const DOCUMENTS = "/documents";
+const SETTINGS_NAME = "ポケットペルナ.txt";
+const SETTINGS_PATH = DOCUMENTS + "/" + SETTINGS_NAME;
+const STORAGE_KEY = "pocketperna.settings";
+const SCREEN_TITLE = 0;
+// The game's own message of a settings file that could not be saved (engine/Messages.h).
+const SAVE_ERROR_TEXT = "ランキングと設定を保存できませんでした。";
+const SAVE_ERROR_CAPTION = "設定ファイルの保存エラー";
+const BITMAP_IDS = [106, 107, 108, 109, 110, 111, 112, 113, 114, 115, 116, 117, 118, 119, 120, 121,
+  123, 124, 125, 126, 127, 128, 129, 130, 131, 132, 133, 134,
+  146, 147, 148, 149, 150, 151, 152, 153, 154, 155, 156];
+const SOUND_IDS = [135, 136, 137, 138, 139, 140, 141, 142];
+// The handheld's key codes for the keys the desktop passes on (shell/MainWindow.cpp).
+const GAME_KEYS = { ArrowUp: 0x26, ArrowDown: 0x28, Enter: 0x0d, NumpadEnter: 0x0d, " ": 0x0d };
+// How long after the name dialog shows a Return alone may confirm it, as on the desktop.
+const NAME_GUARD_MS = 400;
+const NAME_CHARS = 10;
+
+const params = new URLSearchParams(location.search);
+// Tests fix the question draws and drive the clock themselves, as the desktop's tests do.
+const fixedSeed = params.has("seed") ? Number(params.get("seed")) >>> 0 : null;
+const manualClock = params.get("clock") === "manual";
+
+const canvas = document.getElementById("screen");
+const context = canvas.getContext("2d");
+let scale = 1;           // device pixels per logical pixel of the canvas
+let cssScale = 1;        // CSS pixels per logical pixel
+const bitmaps = new Map();
+let ready = false;
+let quizCount = 0;
+let pendingOpens = [];   // quiz files chosen while the game could not take them
+let storedSettings = null;
+let storageRefusalTold = false;
+
+// ---------------------------------------------------------------------------------------------
+// Drawing: the module calls these with logical coordinates (web/src/WebSurface.cpp).
+
+const measureContext = document.createElement("canvas").getContext("2d");
+let baseline = 10;
+const runCache = new Map();
+const RUN_CACHE_LIMIT = 2000;
+
+function cssColour(packed) {
+  return "#" + packed.toString(16).padStart(6, "0");
+}
+
+function setUpFontMetrics() {
+  measureContext.font = `12px "${FONT_FAMILY}"`;
+  const metrics = measureContext.measureText("あ");
+  const ascent = metrics.fontBoundingBoxAscent;
+  const descent = metrics.fontBoundingBoxDescent;
+  // The ascent and descent centred in the 12-pixel line, on a whole pixel, as on the desktop.
+  baseline = Math.round(ascent + (LINE_HEIGHT - ascent - descent) / 2);
+}
+
+// A run of text drawn with hard edges: the browser's smoothed glyph, cut at half coverage into
+// pixels of the text colour, so text drawn again over itself leaves no fringes.
+function renderRun(text, packed) {
+  const key = `${scale}|${packed}|${text}`;
+  let run = runCache.get(key);
+  if (run) return run;
+  if (runCache.size >= RUN_CACHE_LIMIT) runCache.clear();
+  const pad = 2;
+  const width = Math.max(1, Math.ceil((measureRun(text) + 2 * pad) * scale));
+  const height = (LINE_HEIGHT + 2 * pad) * scale;
+  const surface = document.createElement("canvas");
+  surface.width = width;
+  surface.height = height;
+  const ink = surface.getContext("2d", { willReadFrequently: true });
+  ink.font = `${12 * scale}px "${FONT_FAMILY}"`;
+  ink.fillStyle = "black";
+  let x = pad;
+  for (const character of text) {
+    ink.fillText(character, x * scale, (pad + baseline) * scale);
+    x += advance(character);
+  }
+  const pixels = ink.getImageData(0, 0, width, height);
+  const data = pixels.data;
+  const red = (packed >> 16) & 255, green = (packed >> 8) & 255, blue = packed & 255;
+  for (let i = 0; i < data.length; i += 4) {
+    const solid = data[i + 3] >= 128;
+    data[i] = red;
+    data[i + 1] = green;
+    data[i + 2] = blue;
+    data[i + 3] = solid ? 255 : 0;
+  }
+  ink.putImageData(pixels, 0, 0);
+  run = { surface, pad };
+  runCache.set(key, run);
+  return run;
+}
+
+// Each character's advance rounded to a whole pixel, as the desktop's hinted font has them, so a
+// run is as wide here as there and lines break at the same places.
+const advances = new Map();
+
+function advance(character) {
+  let width = advances.get(character);
+  if (width === undefined) {
+    width = Math.round(measureContext.measureText(character).width);
+    advances.set(character, width);
+  }
+  return width;
+}
+
+function measureRun(text) {
+  let width = 0;
+  for (const character of text) width += advance(character);
+  return width;
+}
+
+const page = {
+  measureRun,
+  eraseRect(x, y, width, height) {
+    context.fillStyle = "white";
+    context.fillRect(x * scale, y * scale, width * scale, height * scale);
+  },
+  fillWhite(x, y, width, height) {
+    page.eraseRect(x, y, width, height);
+  },
+  drawBitmap(id, x, y) {
+    const image = bitmaps.get(id);
+    if (!image) return;
+    context.drawImage(image, x * scale, y * scale, image.width * scale, image.height * scale);
+  },
+  clip(x, y, width, height) {
+    context.save();
+    context.beginPath();
+    context.rect(x * scale, y * scale, width * scale, height * scale);
+    context.clip();
+  },
+  unclip() {
+    context.restore();
+  },
+  drawRun(text, x, top, packed) {
+    const run = renderRun(text, packed);
+    context.drawImage(run.surface, (x - run.pad) * scale, (top - run.pad) * scale);
+  },
+  drawPolyline(coordinates, width, packed) {
+    // An odd-width line is centred on the pixel it names, as the device draws it; wide pens
+    // end round and thin ones square, as on the desktop.
+    const offset = width % 2 === 1 ? 0.5 : 0;
+    context.save();
+    context.strokeStyle = cssColour(packed);
+    context.lineWidth = Math.max(1, width) * scale;
+    context.lineCap = width > 2 ? "round" : "square";
+    context.lineJoin = "round";
+    context.beginPath();
+    for (let i = 0; i < coordinates.length; i += 2) {
+      const px = (coordinates[i] + offset) * scale, py = (coordinates[i + 1] + offset) * scale;
+      if (i === 0) context.moveTo(px, py); else context.lineTo(px, py);
+    }
+    context.stroke();
+    context.restore();
+  },
+  drawEllipse(x, y, width, height, penWidth, packed) {
+    context.save();
+    context.beginPath();
+    context.ellipse((x + width / 2) * scale, (y + height / 2) * scale, (width / 2) * scale,
+      (height / 2) * scale, 0, 0, 2 * Math.PI);
+    context.fillStyle = "white";
+    context.fill();
+    context.strokeStyle = cssColour(packed);
+    context.lineWidth = Math.max(1, penWidth) * scale;
+    context.stroke();
+    context.restore();
+  },
+  requestRepaint() {
+    // The paint follows once the current call into the game has returned (see settle).
+  },
+  playSound,
+  showMessage,
+  askPlayerName,
+};
+
+// ---------------------------------------------------------------------------------------------
+// Calls into the game.
+
+function gameWaiting() {
+  return !ready || Module.gameWaiting();
+}
+
+// Runs one call into the game, then the paint it asked for; false when the game cannot take it
+// now (it waits in the name dialog).
+function callGame(call) {
+  if (gameWaiting()) return false;
+  call();
+  settle();
+  return true;
+}
+
+function settle() {
+  if (gameWaiting()) return;
+  // A paint can ask for another (its entry work changed the screen): paint until none is due.
+  for (let paints = 0; paints < 4 && Module._pp_web_needs_paint(); ++paints) {
+    Module._pp_web_paint();
+    if (gameWaiting()) return;
+  }
+  if (!perna.titleShownAt) perna.titleShownAt = performance.now();
+  keepSettings();
+  updateCommands();
+  deliverPendingOpens();
+}
+
+function tick() {
+  callGame(() => Module._pp_web_tick());
+}
+
+function openQuizBytes(name, bytes) {
+  quizCount += 1;
+  // Each file its own folder: a refused file must not replace the one the running game reads.
+  const folder = `/quiz/${quizCount}`;
+  Module.FS.mkdirTree(folder);
+  const path = `${folder}/${name.replace(/\//g, "_") || "quiz.kqd"}`;
+  Module.FS.writeFile(path, bytes);
+  pendingOpens.push(path);
+  deliverPendingOpens();
+}
+
+function deliverPendingOpens() {
+  while (pendingOpens.length > 0 && !gameWaiting()) {
+    const path = pendingOpens.shift();
+    callGame(() => Module.ccall("pp_web_open", null, ["string"], [path]));
+  }
+}
+
+async function openQuizFile(file) {
+  openQuizBytes(file.name, new Uint8Array(await file.arrayBuffer()));
+}
+
+// ?quiz=URL: a quiz file of the same site. Anything that cannot be fetched opens as an empty
+// file, so the game refuses it with its own message.
+async function openQuizFromUrl(address) {
+  let bytes = new Uint8Array(0);
+  let name = "quiz.kqd";
+  try {
+    const url = new URL(address, location.href);
+    name = decodeURIComponent(url.pathname.split("/").pop() || name);
+    if (url.origin === location.origin) {
+      const response = await fetch(url);
+      if (response.ok) bytes = new Uint8Array(await response.arrayBuffer());
+    }
+  } catch (error) {
+    // A malformed address or a failed fetch: the empty file stands for it.
+  }
+  openQuizBytes(name, bytes);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The settings file in the browser's storage, byte for byte as the game wrote it.
+
+function toBase64(bytes) {
+  let binary = "";
+  for (const byte of bytes) binary += String.fromCharCode(byte);
+  return btoa(binary);
+}
+
+function fromBase64(text) {
+  const binary = atob(text);
+  const bytes = new Uint8Array(binary.length);
+  for (let i = 0; i < binary.length; ++i) bytes[i] = binary.charCodeAt(i);
+  return bytes;
+}
+
+function settingsBytes() {
+  try {
+    return Module.FS.readFile(SETTINGS_PATH);
+  } catch (error) {
+    return null;
+  }
+}
+
+function restoreSettings() {
+  Module.FS.mkdirTree(DOCUMENTS);
+  try {
+    storedSettings = localStorage.getItem(STORAGE_KEY);
+    if (storedSettings) Module.FS.writeFile(SETTINGS_PATH, fromBase64(storedSettings));
+  } catch (error) {
+    storedSettings = null;  // no storage (a private window, say): the game plays on in memory
+  }
+}
+
+function keepSettings() {
+  const bytes = settingsBytes();
+  if (!bytes) return;
+  const encoded = toBase64(bytes);
+  if (encoded === storedSettings) return;
+  try {
+    localStorage.setItem(STORAGE_KEY, encoded);
+    storedSettings = encoded;
+  } catch (error) {
+    // Storage full or refused: the file stays in memory for this visit and can be downloaded;
+    // the player hears of it once, as of a save that failed on the desktop.
+    if (!storageRefusalTold) showMessage(SAVE_ERROR_TEXT, SAVE_ERROR_CAPTION);
+    storageRefusalTold = true;
+  }
+}
+
+function downloadSettings() {
+  const bytes = settingsBytes();
+  if (!bytes) return;
+  const link = document.createElement("a");
+  link.href = URL.createObjectURL(new Blob([bytes], { type: "application/octet-stream" }));
+  link.download = SETTINGS_NAME;
+  document.body.appendChild(link);
+  link.click();
+  link.remove();
+  setTimeout(() => URL.revokeObjectURL(link.href), 10000);
+}
+
+// A settings file from a desktop or a handheld replaces this browser's, and the game starts
+// again on it, as the desktop game would with the file copied into its Documents folder. The
+// game reads any bytes as it reads the device's file: what it cannot use becomes the defaults.
+async function loadSettingsFile(file) {
+  const bytes = new Uint8Array(await file.arrayBuffer());
+  try {
+    localStorage.setItem(STORAGE_KEY, toBase64(bytes));
+  } catch (error) {
+    showMessage(`${SAVE_ERROR_TEXT}\n${file.name}`, SAVE_ERROR_CAPTION);
+    return;
+  }
+  location.reload();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Sound: the eight effects through Web Audio; a new one replaces the one playing.
+
+let audio = null;
+const sounds = new Map();
+let playing = null;
+
+function setUpAudio() {
+  const AudioContextClass = window.AudioContext || window.webkitAudioContext;
+  if (!AudioContextClass) return;
+  audio = new AudioContextClass();
+  for (const id of SOUND_IDS) {
+    fetch(`sounds/${id}.wav`)
+      .then((response) => response.arrayBuffer())
+      .then((data) => audio.decodeAudioData(data))
+      .then((buffer) => sounds.set(id, buffer))
+      .catch(() => {});  // a sound that cannot be had plays nothing
+  }
+  // Browsers start sound only after the player has done something on the page.
+  const resume = () => { if (audio.state === "suspended") audio.resume(); };
+  addEventListener("pointerdown", resume, true);
+  addEventListener("keydown", resume, true);
+}
+
+function playSound(id) {
+  if (!audio || !sounds.has(id)) return;
+  if (playing) {
+    try { playing.stop(); } catch (error) { /* already ended */ }
+  }
+  playing = audio.createBufferSource();
+  playing.buffer = sounds.get(id);
+  playing.connect(audio.destination);
+  playing.start();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Dialogs: one at a time, in the order asked, each modal over the page.
+
+let dialogChain = Promise.resolve();
+let dialogsOpen = 0;
+
+function runDialog(dialog, prepare) {
+  const shown = dialogChain.then(() => new Promise((resolve) => {
+    closeMenus();
+    const result = prepare ? prepare() : null;
+    dialogsOpen += 1;
+    dialog.addEventListener("close", () => {
+      dialogsOpen -= 1;
+      resolve(result && result.onClose ? result.onClose(dialog.returnValue) : dialog.returnValue);
+    }, { once: true });
+    dialog.returnValue = "";
+    dialog.showModal();
+    if (result && result.focus) result.focus.focus();
+  }));
+  dialogChain = shown.catch(() => {});
+  return shown;
+}
+
+function showMessage(text, caption) {
+  const box = document.getElementById("message-box");
+  box.querySelector(".caption").textContent = caption;
+  box.querySelector(".text").textContent = text;
+  runDialog(box);
+}
+
+function showAbout() {
+  runDialog(document.getElementById("about-box"));
+}
+
+const SETTINGS_CONTROLS = ["settings-1001", "settings-1002", "settings-1003", "settings-1004"];
+
+// "設定": only OK applies the options; キャンセル and Escape change nothing.
+function showSettings() {
+  if (gameWaiting()) return;
+  const dialog = document.getElementById("settings-dialog");
+  runDialog(dialog, () => {
+    const bits = Module._pp_web_options();
+    SETTINGS_CONTROLS.forEach((id, i) => { document.getElementById(id).checked = (bits & (1 << i)) !== 0; });
+    document.getElementById("settings-1005").checked = (bits & 16) === 0;
+    document.getElementById("settings-1006").checked = (bits & 16) !== 0;
+    return { focus: document.getElementById("settings-ok") };
+  }).then((answer) => {
+    if (answer !== "ok") return;
+    const values = SETTINGS_CONTROLS.map((id) => (document.getElementById(id).checked ? 1 : 0));
+    const study = document.getElementById("settings-1006").checked ? 1 : 0;
+    const confirm = () => callGame(() => Module._pp_web_confirm_settings(...values, study));
+    if (!confirm()) setTimeout(function retry() { if (!confirm()) setTimeout(retry, TICK_MS); }, TICK_MS);
+  });
+}
+
+// Keeps of a typed name only what the settings file can hold, ten characters at most.
+function keepStorable(text, storable) {
+  let kept = "";
+  for (const character of text) {
+    if (character.length === 1 && storable[character.charCodeAt(0)] && kept.length < NAME_CHARS) kept += character;
+  }
+  return kept;
+}
+
+// "名前の入力": the game waits in it. Closing it in any way confirms what the box holds, and a
+// Return still on its way from the game does not confirm it.
+function askPlayerName(storable) {
+  const dialog = document.getElementById("name-dialog");
+  const edit = document.getElementById("name-1006");
+  const allowed = storable.slice();
+  let shownAt = 0;
+  let keyLetGo = false;
+  const filter = () => {
+    const kept = keepStorable(edit.value, allowed);
+    if (kept !== edit.value) edit.value = kept;
+  };
+  const guard = (event) => {
+    if (event.key !== "Enter") return;
+    const fresh = keyLetGo || performance.now() - shownAt >= NAME_GUARD_MS;
+    if (event.repeat || !fresh) event.preventDefault();
+  };
+  const letGo = (event) => { if (!event.repeat) keyLetGo = true; };
+  return runDialog(dialog, () => {
+    edit.value = "";
+    shownAt = performance.now();
+    edit.addEventListener("input", filter);
+    dialog.addEventListener("keydown", guard, true);
+    dialog.addEventListener("keyup", letGo, true);
+    return {
+      focus: edit,
+      onClose: () => {
+        edit.removeEventListener("input", filter);
+        dialog.removeEventListener("keydown", guard, true);
+        dialog.removeEventListener("keyup", letGo, true);
+        filter();
+        // The paint that asked goes on once this call has returned; catch up after it, with
+        // any change of the window's size made meanwhile.
+        setTimeout(() => { settle(); fitScale(); }, 0);
+        return edit.value;
+      },
+    };
+  });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Menus: the desktop's items under the same command ids, built from one table so that new
+// items need only a row here and a handler.
+
+const MENUS = [
+  { id: 40004, title: "ファイル", items: [
+    { id: 40007, text: "開く...", keys: "Ctrl+O", run: () => document.getElementById("quiz-file").click() },
+    null,
+    { id: "save-settings", text: "設定ファイルをダウンロード...", run: downloadSettings },
+    { id: "load-settings", text: "設定ファイルを読み込む...",
+      run: () => document.getElementById("settings-file").click() },
+  ] },
+  { id: 40009, title: "ツール", items: [
+    { id: 40003, text: "バージョン情報", keys: "Ctrl+A", run: showAbout },
+    { id: 40012, text: "設定...", run: showSettings },
+    { id: 40013, text: "ランキング表示...", run: () => callGame(() => Module._pp_web_command(40013)),
+      enabled: () => ready && !gameWaiting() && Module._pp_web_screen() === SCREEN_TITLE },
+  ] },
+];
+const SHORTCUTS = { o: 40007, a: 40003 };
+const commandItems = new Map();
+
+function buildMenus() {
+  const bar = document.getElementById("menubar");
+  for (const menu of MENUS) {
+    const holder = document.createElement("div");
+    holder.className = "menu";
+    const title = document.createElement("button");
+    title.id = `command-${menu.id}`;
+    title.textContent = menu.title;
+    title.addEventListener("click", (event) => {
+      event.stopPropagation();
+      const wasOpen = holder.classList.contains("open");
+      closeMenus();
+      if (!wasOpen) { updateCommands(); holder.classList.add("open"); }
+    });
+    const list = document.createElement("div");
+    list.className = "menu-items";
+    list.setAttribute("role", "menu");
+    for (const item of menu.items) {
+      if (!item) { list.appendChild(document.createElement("hr")); continue; }
+      const entry = document.createElement("button");
+      entry.id = `command-${item.id}`;
+      entry.dataset.command = item.id;
+      entry.setAttribute("role", "menuitem");
+      entry.append(item.text);
+      if (item.keys) {
+        const keys = document.createElement("kbd");
+        keys.textContent = item.keys;
+        entry.appendChild(keys);
+      }
+      entry.addEventListener("click", (event) => {
+        event.stopPropagation();
+        closeMenus();
+        runCommand(item.id);
+      });
+      list.appendChild(entry);
+      commandItems.set(String(item.id), { item, entry });
+    }
+    holder.append(title, list);
+    bar.appendChild(holder);
+  }
+  document.addEventListener("click", closeMenus);
+}
+
+function closeMenus() {
+  for (const open of document.querySelectorAll(".menu.open")) open.classList.remove("open");
+}
+
+function runCommand(id) {
+  const found = commandItems.get(String(id));
+  if (!found || found.entry.disabled || !ready) return;
+  found.item.run();
+}
+
+function updateCommands() {
+  for (const { item, entry } of commandItems.values()) {
+    entry.disabled = item.enabled ? !item.enabled() : false;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The picture's scale, taps and keys.
+
+function fitScale() {
+  const stage = document.getElementById("stage");
+  const top = stage.getBoundingClientRect().top + 8;
+  const byWidth = Math.floor((document.documentElement.clientWidth - 8) / LOGICAL_WIDTH);
+  const byHeight = Math.floor((innerHeight - top - 8) / LOGICAL_HEIGHT);
+  const css = Math.max(1, Math.min(byWidth, byHeight));
+  const device = Math.max(1, Math.floor(css * (devicePixelRatio || 1)));
+  if (css === cssScale && device === scale && ready) return;
+  if (gameWaiting() && ready) return;  // the picture of a paint under way stays until it ends
+  cssScale = css;
+  scale = device;
+  canvas.width = LOGICAL_WIDTH * scale;
+  canvas.height = LOGICAL_HEIGHT * scale;
+  canvas.style.width = `${LOGICAL_WIDTH * cssScale}px`;
+  canvas.style.height = `${LOGICAL_HEIGHT * cssScale}px`;
+  context.imageSmoothingEnabled = false;
+  runCache.clear();
+  // A new size is just another paint of the same screen.
+  if (ready) callGame(() => Module._pp_web_paint());
+}
+
+function setUpInput() {
+  canvas.addEventListener("pointerup", (event) => {
+    if (event.button !== 0) return;
+    const box = canvas.getBoundingClientRect();
+    const x = Math.floor((event.clientX - box.left) / (box.width / LOGICAL_WIDTH));
+    const y = Math.floor((event.clientY - box.top) / (box.height / LOGICAL_HEIGHT));
+    if (x < 0 || y < 0 || x >= LOGICAL_WIDTH || y >= LOGICAL_HEIGHT) return;
+    callGame(() => Module._pp_web_tap(x, y));
+  });
+  document.addEventListener("keydown", (event) => {
+    if (dialogsOpen > 0 || !ready) return;
+    if (event.ctrlKey && !event.altKey && !event.shiftKey && SHORTCUTS[event.key.toLowerCase()]) {
+      event.preventDefault();
+      runCommand(SHORTCUTS[event.key.toLowerCase()]);
+      return;
+    }
+    if (event.ctrlKey || event.altKey || event.metaKey) return;
+    const code = GAME_KEYS[event.key];
+    if (code === undefined || event.target.closest("#menubar")) return;
+    event.preventDefault();
+    callGame(() => Module._pp_web_key(code));
+  });
+  document.getElementById("quiz-file").addEventListener("change", (event) => {
+    const file = event.target.files[0];
+    event.target.value = "";
+    if (file) openQuizFile(file);
+  });
+  document.getElementById("settings-file").addEventListener("change", (event) => {
+    const file = event.target.files[0];
+    event.target.value = "";
+    if (file) loadSettingsFile(file);
+  });
+  const stage = document.getElementById("stage");
+  addEventListener("dragover", (event) => { event.preventDefault(); stage.classList.add("dragging"); });
+  addEventListener("dragleave", () => stage.classList.remove("dragging"));
+  addEventListener("drop", (event) => {
+    event.preventDefault();
+    stage.classList.remove("dragging");
+    const file = event.dataTransfer.files[0];
+    if (file) openQuizFile(file);
+  });
+  addEventListener("resize", fitScale);
+  addEventListener("pagehide", () => { if (!gameWaiting()) keepSettings(); });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Start-up: the font, the bitmaps and the module, then the game and its clock.
+
+async function loadFont() {
+  const face = new FontFace(FONT_FAMILY, "url(fonts/VL-Gothic-Regular.ttf)");
+  document.fonts.add(await face.load());
+  setUpFontMetrics();
+}
+
+async function loadBitmaps() {
+  await Promise.all(BITMAP_IDS.map(async (id) => {
+    try {
+      const response = await fetch(`bitmaps/${id}.bmp`);
+      bitmaps.set(id, await createImageBitmap(await response.blob()));
+    } catch (error) {
+      // A bitmap the page cannot have draws nothing, like one missing from the catalogue.
+    }
+  }));
+}
+
+const moduleReady = new Promise((resolve) => {
+  window.Module = { page, onRuntimeInitialized: resolve };
+});
+
+// What tests and the curious may ask of the page.
+const perna = {
+  titleShownAt: 0,
+  ready: null,
+  tick(count) {
+    for (let i = 0; i < count; ++i) tick();
+  },
+  state() {
+    return gameWaiting() ? null : JSON.parse(Module.UTF8ToString(Module._pp_web_state_json()));
+  },
+  waiting: () => gameWaiting(),
+  dialogsOpen: () => dialogsOpen,
+};
+window.perna = perna;
+
+perna.ready = (async () => {
+  buildMenus();
+  setUpInput();
+  await Promise.all([loadFont(), loadBitmaps(), moduleReady]);
+  restoreSettings();
+  fitScale();
+  ready = true;
+  callGame(() => Module._pp_web_start(fixedSeed === null ? 0 : 1, fixedSeed === null ? 0 : fixedSeed));
+  setUpAudio();
+  if (!manualClock) setInterval(tick, TICK_MS);
+  if (params.has("quiz")) openQuizFromUrl(params.get("quiz"));
+})();
