@@ -193,7 +193,7 @@ TEST_F(KqdSources, HostileSpreadsheetsAreRefusedQuickly) {
     }
 }
 
-TEST_F(KqdSources, XlsxRowsOutOfOrderOrPastTheLastRowAreRefused) {
+TEST_F(KqdSources, XlsxRowsOutOfOrderPastTheLastRowOrCellsOutsideRowsAreRefused) {
     const auto xlsx = [&](const std::string& rows) {
         return test::zipBytes(
             {{"xl/workbook.xml", "<workbook><sheets><sheet name=\"S\" r:id=\"r1\" xmlns:r=\"urn:r\"/></sheets></workbook>"},
@@ -209,6 +209,10 @@ TEST_F(KqdSources, XlsxRowsOutOfOrderOrPastTheLastRowAreRefused) {
     const std::optional<SourceError> far = readAll(xlsx("<row r=\"1048577\">" + cell + "</row>"), false);
     ASSERT_TRUE(far.has_value());
     EXPECT_NE(far->message.find("more rows"), std::string::npos) << far->message;
+    // A cell before any row would land in the first row, or alone in a row 0.
+    const std::optional<SourceError> stray = readAll(xlsx(cell + "<row r=\"1\"></row>"), false);
+    ASSERT_TRUE(stray.has_value());
+    EXPECT_NE(stray->message.find("outside any row"), std::string::npos) << stray->message;
 }
 
 TEST_F(KqdSources, HostileRepeatsInAnOdsAreBounded) {

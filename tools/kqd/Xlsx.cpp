@@ -166,6 +166,9 @@ std::optional<SourceError> readXlsxArchive(zip_t* archive, const RowSink& sink, 
     RowBuilder row(sink);
     LineNumber rowNumber = 0;
     int column = 0;
+    // Cells count only inside a row: a cell outside one, or a row's end without its start (which
+    // a damaged cell's text swallowed), would put cells in the wrong row or in a row 0.
+    bool inRow = false;
     for (auto token = sheet.next(); token != QXmlStreamReader::EndDocument; token = sheet.next()) {
         if (token == QXmlStreamReader::Invalid) {
             return fileError(sheet.error());
@@ -185,11 +188,19 @@ std::optional<SourceError> readXlsxArchive(zip_t* archive, const RowSink& sink, 
             }
             rowNumber = next;
             column = 0;
+            inRow = true;
         } else if (isEnd(sheet, token, u"row")) {
+            if (!inRow) {
+                return fileError("the sheet is damaged: a row ends that never started");
+            }
+            inRow = false;
             if (auto error = row.finish(rowNumber)) {
                 return error;
             }
         } else if (isStart(sheet, token, u"c")) {
+            if (!inRow) {
+                return fileError("the sheet is damaged: a cell outside any row");
+            }
             const int given = columnOfReference(attribute(sheet, u"r"));
             column = given > 0 ? given : column + 1;
             bool badIndex = false;
