@@ -240,6 +240,13 @@ TEST_F(KqdSources, HostileRepeatsInAnOdsAreBounded) {
     EXPECT_NE(error->message.find("more rows"), std::string::npos);
     EXPECT_EQ(rows, 0);
 
+    // A cell before any row would be added to the first row.
+    const std::string strayCell = "<table:table-cell><text:p>x</text:p></table:table-cell><table:table-row>"
+                                  "<table:table-cell><text:p>y</text:p></table:table-cell></table:table-row>";
+    const auto stray = readOds(ods(strayCell), count, &sheet);
+    ASSERT_TRUE(stray.has_value());
+    EXPECT_NE(stray->message.find("outside any row"), std::string::npos) << stray->message;
+
     std::string spaces = "<table:table-row><table:table-cell><text:p>";
     for (int i = 0; i < 2000; ++i) {
         spaces += "<text:s text:c=\"1000000\"/>";
