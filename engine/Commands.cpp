@@ -61,26 +61,47 @@ void tellOnce(Context& context, FileStatus status) {
     }
 }
 
-}  // namespace
-
-void openQuizFile(Context& context, const std::filesystem::path& chosen) {
-    if (!quizFileAccepted(chosen)) {
+// Starts a new game on `quizPath`, a review run when `review` holds question numbers. False, with
+// the load error shown and nothing changed, when the file is refused.
+bool startGame(Context& context, const std::filesystem::path& quizPath, const std::vector<std::int32_t>& review) {
+    if (!quizFileAccepted(quizPath)) {
         // Nothing changes: the running game, its picture and its clock go on as they were.
         context.host.showMessage(kLoadErrorText, kLoadErrorCaption);
-        return;
+        return false;
     }
     GameState& state = context.state;
     resetGame(state);  // back on the title, whatever was running
     state.playerName.clear();
     state.rankingEntered = false;  // the next end screen may offer the ranking again
-    state.quizPath = chosen;
-    if (loadQuestion(state, context.random, chosen) == LoadResult::Ok) {
+    state.quizPath = quizPath;
+    state.reviewQuestions = review;
+    if (loadQuestion(state, context.random, quizPath) == LoadResult::Ok) {
         setScreen(state, Screen::QuestionIntro);
     } else {
         // The file changed between the check and the load: the new game cannot start.
         context.host.showMessage(kLoadErrorText, kLoadErrorCaption);
     }
     context.host.requestRepaint();
+    return true;
+}
+
+}  // namespace
+
+void openQuizFile(Context& context, const std::filesystem::path& chosen) {
+    const bool accepted = startGame(context, chosen, {});
+    context.host.quizFileOpened(chosen, accepted);
+}
+
+void startAgain(Context& context) {
+    if (!context.lastQuizFile.empty()) {
+        openQuizFile(context, std::filesystem::path(context.lastQuizFile));
+    } else if (auto chosen = context.host.chooseQuizFile()) {
+        openQuizFile(context, *chosen);
+    }
+}
+
+bool startReviewRun(Context& context, const std::filesystem::path& quizPath, const std::vector<std::int32_t>& questions) {
+    return !questions.empty() && startGame(context, quizPath, questions);
 }
 
 void loadSettingsFile(Context& context) {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <vector>
 
 #include "engine/Host.h"
 
@@ -16,12 +18,25 @@ inline constexpr int kQuit = 40008;
 inline constexpr int kToolsMenu = 40009;
 inline constexpr int kSettings = 40012;
 inline constexpr int kShowRanking = 40013;
+// "間違えた問題...": the missed questions of the last game, in a dialog that can start a review.
+inline constexpr int kMissedQuestions = 40014;
+// The review run over those questions at once, as the dialog's "この問題で復習する" does.
+inline constexpr int kReviewMissed = 40015;
 }  // namespace command
 
 // The open command once a file has been chosen. The file is checked first: a refused file shows
 // the load error and leaves the running game exactly as it was; an accepted one starts a new game
 // on the first question's intro card.
 void openQuizFile(Context& context, const std::filesystem::path& chosen);
+
+// The title screen's action: a new game on the quiz file opened last, or the open dialog when
+// there is none.
+void startAgain(Context& context);
+
+// A review run on `quizPath`: a new game under the rules of study mode over `questions` (numbers
+// in the file), in that order, without a ranking offer. A refused file, or an empty list, leaves
+// the running game as it was (the refused file with the load error) and returns false.
+bool startReviewRun(Context& context, const std::filesystem::path& quizPath, const std::vector<std::int32_t>& questions);
 
 // Reads the options and ranking at start, creating the file with the defaults when it is missing.
 // A file that is there but cannot be read is never saved over afterwards; the player is told so

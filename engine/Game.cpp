@@ -55,7 +55,23 @@ Game::~Game() = default;
 void Game::start() {
     Call call(*this);
     loadSettingsFile(context_);
+    if (auto last = host_.lastQuizFile(); last && !last->empty()) {
+        context_.lastQuizFile = *last;
+        missed_.quizOpened(*last);
+    }
     requestRepaint();
+}
+
+bool Game::playing() const {
+    switch (state_.screen) {
+        case Screen::Title:
+        case Screen::GameOver:
+        case Screen::AllClear:
+        case Screen::Ranking:
+            return false;
+        default:
+            return true;
+    }
 }
 
 void Game::tick() {
@@ -119,6 +135,14 @@ void Game::command(int id) {
         case command::kShowRanking:
             pp::showRanking(context_);
             break;
+        case command::kMissedQuestions:
+            if (const auto rows = missed_.rows(context_.lastQuizFile); !rows.empty() && showMissedQuestions(rows)) {
+                reviewMissed();
+            }
+            break;
+        case command::kReviewMissed:
+            reviewMissed();
+            break;
         default:
             break;
     }
@@ -153,6 +177,7 @@ void Game::runEntryWork() {
             break;
         case Screen::Judging:
             judgeAnswer(context_);
+            missed_.judged(state_);
             break;
         case Screen::ShowCorrect:
             playEffect(context_, sound::kShowCorrect);
@@ -164,6 +189,7 @@ void Game::runEntryWork() {
         case Screen::AllClear:
             // The name dialog shows over the previous picture; the results are drawn after it.
             playEffect(context_, state_.screen == Screen::GameOver ? sound::kGameOver : sound::kAllClear);
+            missed_.gameFinished();
             offerRanking();
             break;
         default:
@@ -172,12 +198,24 @@ void Game::runEntryWork() {
 }
 
 void Game::offerRanking() {
-    if (!rankingOffered(state_)) {
+    // A review run goes over questions already played: its score is no game's.
+    if (!state_.reviewQuestions.empty() || !rankingOffered(state_)) {
         return;
     }
     const std::u16string name = askPlayerName();
     enterRanking(state_, name);
     saveSettingsFile(context_);
+}
+
+void Game::reviewMissed() {
+    const std::vector<std::int32_t> questions = missed_.questionNumbers();
+    if (questions.empty() || context_.lastQuizFile.empty()) {
+        return;
+    }
+    const std::filesystem::path path = context_.lastQuizFile;
+    if (startReviewRun(context_, path, questions)) {
+        missed_.gameStarted();
+    }
 }
 
 void Game::runWaitingOpen() {
@@ -217,6 +255,30 @@ std::optional<Options> Game::editOptions(const Options& current) {
 void Game::showAbout() {
     DialogOpen open(dialogsOpen_);
     host_.showAbout();
+}
+
+bool Game::showMissedQuestions(const std::vector<MissedQuestionRow>& rows) {
+    DialogOpen open(dialogsOpen_);
+    return host_.showMissedQuestions(rows);
+}
+
+void Game::quizFileOpened(const std::filesystem::path& path, bool accepted) {
+    if (accepted) {
+        context_.lastQuizFile = path;
+        missed_.quizOpened(path);
+    } else if (path == context_.lastQuizFile) {
+        // The file to start again on is gone: the title asks for another one next time.
+        context_.lastQuizFile.clear();
+        missed_.quizLost();
+    }
+    host_.quizFileOpened(path, accepted);
+}
+
+std::optional<std::filesystem::path> Game::lastQuizFile() {
+    if (context_.lastQuizFile.empty()) {
+        return std::nullopt;
+    }
+    return context_.lastQuizFile;
 }
 
 }  // namespace pp

@@ -4,8 +4,10 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "engine/Host.h"
+#include "engine/MissedQuestions.h"
 #include "screens/Surface.h"
 
 namespace pp {
@@ -46,6 +48,19 @@ public:
     // A menu command or shortcut by its id (see engine/Commands.h); unknown ids do nothing.
     void command(int id);
 
+    // Keeps the missed-question lists in `file` across runs (call before start()); without it
+    // they last as long as the game object.
+    void keepMissedListsIn(std::filesystem::path file) { missed_.keepListsIn(std::move(file)); }
+
+    // The missed questions the dialog would show, by their numbers in the quiz file: those of the
+    // game under way, or else of the last finished game on the quiz file opened last.
+    [[nodiscard]] std::vector<std::int32_t> missedQuestions() const { return missed_.questionNumbers(); }
+    [[nodiscard]] bool hasMissedQuestions() const { return !missed_.list().empty(); }
+
+    // True while the game's clock matters: from a question's intro card to the end of a level.
+    // On the title, results and ranking screens nothing waits on the clock.
+    [[nodiscard]] bool playing() const;
+
     // True when a paint has been asked for and has not happened yet.
     [[nodiscard]] bool needsPaint() const { return needsPaint_; }
 
@@ -69,11 +84,15 @@ private:
     std::optional<std::filesystem::path> chooseQuizFile() override;
     std::optional<Options> editOptions(const Options& current) override;
     void showAbout() override;
+    bool showMissedQuestions(const std::vector<MissedQuestionRow>& rows) override;
+    void quizFileOpened(const std::filesystem::path& path, bool accepted) override;
+    std::optional<std::filesystem::path> lastQuizFile() override;
     void quit() override { host_.quit(); }
 
     void runEntryWork();
     void offerRanking();
     void runWaitingOpen();
+    void reviewMissed();
 
     Host& host_;
     std::unique_ptr<RandomSource> random_;
@@ -85,6 +104,7 @@ private:
     int dialogsOpen_ = 0;
     std::uint32_t entryWorkDone_ = 0;  // the screen entry whose one-time work has run
     std::optional<std::filesystem::path> waitingOpen_;
+    MissedQuestions missed_;
 };
 
 }  // namespace pp

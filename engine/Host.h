@@ -5,11 +5,22 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "record/GameState.h"
 #include "record/Random.h"
 
 namespace pp {
+
+// One row of the missed-questions dialog, as texts the game has decoded.
+struct MissedQuestionRow {
+    std::int32_t number = 0;  // the question's number in the quiz file
+    std::u16string genre;
+    std::u16string question;
+    std::u16string given;  // the choice judged; empty when the question timed out
+    bool timedOut = false;
+    std::u16string right;
+};
 
 // What the game asks of the platform. The Qt window implements it once, the headless replay
 // driver once, and tests with fakes; the game never reaches the platform any other way.
@@ -47,6 +58,22 @@ public:
     // The modal version box.
     virtual void showAbout() {}
 
+    // The modal missed-questions dialog over `rows` (never empty): true when the player asked
+    // for a review run over them.
+    virtual bool showMissedQuestions(const std::vector<MissedQuestionRow>& rows) {
+        (void)rows;
+        return false;
+    }
+
+    // A quiz file the game has just opened (`accepted`), or refused, whoever chose it.
+    virtual void quizFileOpened(const std::filesystem::path& path, bool accepted) {
+        (void)path;
+        (void)accepted;
+    }
+
+    // The quiz file opened last in an earlier run, for the title screen to start again on.
+    virtual std::optional<std::filesystem::path> lastQuizFile() { return std::nullopt; }
+
     // Ends the program once the current event has been handled.
     virtual void quit() {}
 };
@@ -65,6 +92,7 @@ struct Context {
     RandomSource& random;
     std::filesystem::path settingsPath;  // the settings-and-ranking file, saved on every change
     SettingsNotices settingsNotices{};
+    std::filesystem::path lastQuizFile{};  // the quiz file opened last: the title starts again on it
 };
 
 }  // namespace pp

@@ -1,5 +1,6 @@
 #include "engine/Input.h"
 
+#include "engine/Commands.h"
 #include "engine/Sounds.h"
 #include "screens/Layout.h"
 
@@ -23,6 +24,9 @@ void moveHighlight(Context& context, int step) {
 void act(Context& context) {
     GameState& state = context.state;
     switch (state.screen) {
+        case Screen::Title:
+            startAgain(context);
+            break;
         case Screen::Answering:
             if (state.confirmed == 0 && state.selection != 0) {
                 state.confirmed = 1;
@@ -63,6 +67,13 @@ void onKeyDown(Context& context, int keyCode) {
     if (keyCode == key::kUp || keyCode == key::kDown) {
         if (choosing(context.state)) {
             moveHighlight(context, keyCode == key::kUp ? -1 : +1);
+        }
+    } else if (keyCode >= key::kChoice1 && keyCode <= key::kChoice5) {
+        // As if the row had been tapped twice: highlighted and confirmed at once, silently.
+        if (choosing(context.state)) {
+            context.state.selection = keyCode - key::kChoice1 + 1;
+            context.state.confirmed = 1;
+            context.host.requestRepaint();
         }
     } else if (isActionKey(keyCode)) {
         act(context);

@@ -35,7 +35,7 @@ bool genreInRange(std::int32_t genre) { return genre >= 0 && genre < kGenreCount
 void countRightAnswer(Context& context) {
     GameState& state = context.state;
     state.score = addPoints(state.score, pointsForRightAnswer(state));
-    if (state.options.studyMode != 1) {
+    if (!studyRules(state)) {
         ++state.levelCorrect;
         --state.slotsLeft;
     }

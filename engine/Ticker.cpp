@@ -143,9 +143,9 @@ void tickJudging(Context& context) {
     const bool showCorrect = isOn(state.options.showCorrectAnswer) && !answerIsRight(state);
     const Screen next = showCorrect ? Screen::ShowCorrect : Screen::QuestionIntro;
     state.tickCount = 0;
-    if (isOn(state.options.studyMode)) {
+    if (studyRules(state)) {
         ++state.questionIndex;
-        if (state.questionIndex >= totalQuestionCount(state)) {
+        if (state.questionIndex >= studyQuestionCount(state)) {
             state.questionIndex = 0;
             setScreen(state, Screen::GameOver);  // the file is done, even after a miss
         } else {
@@ -168,7 +168,7 @@ void tickShowCorrect(Context& context) {
         return;
     }
     state.tickCount = 0;
-    if (!isOn(state.options.studyMode) && state.questionIndex >= kQuestionsPerLevel) {
+    if (!studyRules(state) && state.questionIndex >= kQuestionsPerLevel) {
         endLevel(state);
     } else {
         setScreen(state, Screen::QuestionIntro);

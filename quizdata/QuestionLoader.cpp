@@ -23,8 +23,8 @@ void copyGenreTable(GameState& state, const QuizLayout& layout) {
     }
 }
 
-// Study mode: question `index` in file order, its genre found by walking the counts.
-std::optional<Pick> pickStudyQuestion(const QuizLayout& layout, std::int32_t index) {
+// Question `index` in file order, its genre found by walking the counts.
+std::optional<Pick> pickNumberedQuestion(const QuizLayout& layout, std::int32_t index) {
     if (index < 0 || index >= layout.questionCount) {
         return std::nullopt;  // past the last question there is no record to read
     }
@@ -37,6 +37,18 @@ std::optional<Pick> pickStudyQuestion(const QuizLayout& layout, std::int32_t ind
         remaining -= count;
     }
     return std::nullopt;
+}
+
+// Under study rules: question `questionIndex` in file order, or in a review run the question the
+// review list holds at `questionIndex`.
+std::optional<Pick> pickStudyQuestion(const GameState& state, const QuizLayout& layout) {
+    if (state.reviewQuestions.empty()) {
+        return pickNumberedQuestion(layout, state.questionIndex);
+    }
+    if (state.questionIndex < 0 || static_cast<std::size_t>(state.questionIndex) >= state.reviewQuestions.size()) {
+        return std::nullopt;
+    }
+    return pickNumberedQuestion(layout, state.reviewQuestions[static_cast<std::size_t>(state.questionIndex)]);
 }
 
 // Game mode: a genre first, each non-empty genre equally likely, then a question within it.
@@ -97,9 +109,8 @@ LoadResult loadQuestion(GameState& state, RandomSource& random, const std::files
     if (!layout.accepted()) {
         return LoadResult::Failed;
     }
-    const std::optional<Pick> pick = state.options.studyMode == 1
-                                         ? pickStudyQuestion(layout, state.questionIndex)
-                                         : pickGameQuestion(layout, random);
+    const std::optional<Pick> pick =
+        studyRules(state) ? pickStudyQuestion(state, layout) : pickGameQuestion(layout, random);
     if (!pick) {
         return LoadResult::Failed;
     }
@@ -111,12 +122,34 @@ LoadResult loadQuestion(GameState& state, RandomSource& random, const std::files
 
     DecodedQuestion question = decodeQuestionRecord(*record);
     state.currentGenre = pick->genre;
+    state.currentQuestion = pick->question;
     state.questionText = question.text;
     state.choices = question.choices;
     state.choiceOrder = shuffledChoiceOrder(random);
     state.correctPosition = positionOfRightAnswer(state.choiceOrder);
     state.questionReady = 1;
     return LoadResult::Ok;
+}
+
+std::optional<NumberedQuestion> readNumberedQuestion(const std::filesystem::path& path, std::int32_t number) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in.is_open()) {
+        return std::nullopt;
+    }
+    const QuizLayout layout = readQuizLayout(in);
+    if (!layout.accepted()) {
+        return std::nullopt;
+    }
+    const std::optional<Pick> pick = pickNumberedQuestion(layout, number);
+    if (!pick) {
+        return std::nullopt;
+    }
+    const std::optional<Record> record = readQuestionRecord(in, pick->question);
+    if (!record) {
+        return std::nullopt;
+    }
+    return NumberedQuestion{pick->genre, decodeGenreName(layout.genres[static_cast<std::size_t>(pick->genre)]),
+                            decodeQuestionRecord(*record)};
 }
 
 }  // namespace pp

@@ -31,6 +31,7 @@ void resetGame(GameState& state) {
     state.levelCorrect = 0;
     state.genreCorrect.fill(0);
     state.genreAnswered.fill(0);
+    state.reviewQuestions.clear();
 }
 
 int totalQuestionCount(const GameState& state) {
@@ -39,6 +40,10 @@ int totalQuestionCount(const GameState& state) {
         total += genre.questionCount;
     }
     return total;
+}
+
+int studyQuestionCount(const GameState& state) {
+    return state.reviewQuestions.empty() ? totalQuestionCount(state) : static_cast<int>(state.reviewQuestions.size());
 }
 
 std::u16string_view choiceText(const GameState& state, int position) {

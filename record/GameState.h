@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string_view>
+#include <vector>
 
 #include "record/FixedText.h"
 
@@ -97,6 +98,7 @@ struct GameState {
 
     // Current question.
     std::int32_t currentGenre = 0;
+    std::int32_t currentQuestion = 0;  // its number in the file, 0-based in file order
     QuestionText questionText;
     std::array<ChoiceText, kChoiceCount> choices;  // stored order: choices[0] is the right answer
     std::array<std::int16_t, kChoiceCount> choiceOrder{};  // display position -> stored choice
@@ -111,6 +113,10 @@ struct GameState {
     // The quiz file being played, kept whole whatever its length: every question is read from it.
     std::filesystem::path quizPath;
 
+    // A review run: the question numbers to go through, in this order, under the rules of study
+    // mode (questionIndex indexes this list). Empty in every other game.
+    std::vector<std::int32_t> reviewQuestions;
+
     // Counts entries into screens, so that the work a screen does when first painted runs once
     // per entry however often it is painted. Changed only through setScreen.
     std::uint32_t screenEntry = 0;
@@ -122,12 +128,20 @@ inline void setScreen(GameState& state, Screen next) {
     ++state.screenEntry;
 }
 
-// Puts the progress fields into the state of a new game; options, ranking, selection,
-// confirmation, reveal flag and question buffers are left alone.
+// Puts the progress fields into the state of a new game (which is no review run); options,
+// ranking, selection, confirmation, reveal flag and question buffers are left alone.
 void resetGame(GameState& state);
 
 // The sum of the eight genres' question counts.
 int totalQuestionCount(const GameState& state);
+
+// True when the game goes by the rules of study mode: study mode is chosen, or this is a review run.
+inline bool studyRules(const GameState& state) {
+    return state.options.studyMode == 1 || !state.reviewQuestions.empty();
+}
+
+// How many questions a run under study rules asks: the review list, or the whole file.
+int studyQuestionCount(const GameState& state);
 
 // The stored choice shown at display position 0..4.
 std::u16string_view choiceText(const GameState& state, int position);

@@ -38,7 +38,7 @@ void drawBitmapAt(Surface& surface, int id, Point at) { surface.drawBitmap(id, a
 int gameLevelIcon(const GameState& state) { return bitmap::kLevelIcons[levelIndex(state)]; }
 
 int levelIcon(const GameState& state) {
-    return state.options.studyMode == 1 ? bitmap::kStudyIcon : gameLevelIcon(state);
+    return studyRules(state) ? bitmap::kStudyIcon : gameLevelIcon(state);
 }
 
 void drawSeparator(Surface& surface, int y) {
@@ -66,8 +66,8 @@ void paintQuestionIntro(const GameState& state, Surface& surface) {
     surface.drawText(formatText(kIntroFormat, state.questionIndex + 1), layout::kCardFirstLine,
                      TextFormat::WrapCentreMiddle);
     std::u16string secondLine;
-    if (state.options.studyMode == 1) {
-        const int remaining = totalQuestionCount(state) - state.questionIndex;
+    if (studyRules(state)) {
+        const int remaining = studyQuestionCount(state) - state.questionIndex;
         secondLine = remaining == 1 ? std::u16string(kLastQuestion) : formatText(kQuestionsLeftFormat, remaining);
     } else {
         secondLine = formatText(kLevelQuotaFormat, state.level + 1, levelQuota[levelIndex(state)]);

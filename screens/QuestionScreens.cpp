@@ -66,7 +66,7 @@ void drawStatusStrip(const GameState& state, Surface& surface) {
     if (state.options.timeLimit == 1) {
         drawCountdown(state, surface);
     }
-    if (state.options.studyMode == 1) {
+    if (studyRules(state)) {
         drawAccuracy(state, surface);
     } else {
         drawProgressRow(state, surface);

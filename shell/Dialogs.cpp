@@ -1,5 +1,6 @@
 #include "shell/Dialogs.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDialogButtonBox>
@@ -9,14 +10,22 @@
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyleOptionMenuItem>
 #include <QTranslator>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "record/Cp932.h"
 #include "resources/Resources.h"
 #include "screens/Bitmaps.h"
+#include "shell/QtSurface.h"
 
 namespace pp {
 namespace {
@@ -51,6 +60,34 @@ QPixmap bitmapPixmap(int id, int scale) {
                                            Qt::FastTransformation));
 }
 
+// Qt's styles keep the shortcut column free on every menu row when they draw it, but not when
+// they measure it: a long item without a shortcut, beside one with, would be cut short.
+class MenuStyle final : public QProxyStyle {
+public:
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+        const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
+        // A shortcut travels in the text after a tab; without one the row may use the column.
+        if (element == CE_MenuItem && item != nullptr && !item->text.contains(QLatin1Char('\t'))) {
+            QStyleOptionMenuItem whole(*item);
+            whole.reservedShortcutWidth = 0;
+            QProxyStyle::drawControl(element, &whole, painter, widget);
+            return;
+        }
+        QProxyStyle::drawControl(element, option, painter, widget);
+    }
+};
+
+// One for the whole program, owned by the application, so that it outlives every menu.
+QStyle* menuStyle() {
+    static QPointer<MenuStyle> style;
+    if (style.isNull()) {
+        style = new MenuStyle;
+        style->setParent(QCoreApplication::instance());
+    }
+    return style;
+}
+
 }  // namespace
 
 QTranslator* loadQtJapanese() {
@@ -70,7 +107,29 @@ void ConfirmOnlyDialog::addOkButton(QBoxLayout* layout) {
     layout->addWidget(buttons);
 }
 
-SettingsDialog::SettingsDialog(const Options& current, QWidget* parent) : QDialog(parent) {
+QFont interfaceFont(int scale) {
+    constexpr int kInterfacePixels = 12;
+    QFont font(QtSurface::gameFont().family());
+    font.setPixelSize(kInterfacePixels * std::clamp(scale, 1, kLargestInterfaceScale));
+    return font;
+}
+
+void applyInterfaceFont(QMenuBar& menuBar, int scale) {
+    // Dialogs made from now on take the application's font. Widgets made already hear of a new
+    // application font only once the event loop runs, too late to size the window, so the menus
+    // get theirs directly.
+    const QFont font = interfaceFont(scale);
+    QApplication::setFont(font);
+    QApplication::setFont(font, "QMenu");
+    QApplication::setFont(font, "QMenuBar");
+    menuBar.setFont(font);
+    for (QMenu* menu : menuBar.findChildren<QMenu*>()) {
+        menu->setFont(font);
+        menu->setStyle(menuStyle());
+    }
+}
+
+SettingsDialog::SettingsDialog(const Options& current, QWidget* parent, bool pauseWhenInactive) : QDialog(parent) {
     setWindowTitle(QStringLiteral("設定"));
     setModal(true);
     auto* layout = new QVBoxLayout(this);
@@ -98,6 +157,14 @@ SettingsDialog::SettingsDialog(const Options& current, QWidget* parent) : QDialo
     purposeLayout->addWidget(gameMode);
     purposeLayout->addWidget(studyMode);
     layout->addWidget(purpose);
+
+    auto* desktop = new QGroupBox(QStringLiteral("デスクトップ"), this);
+    auto* desktopLayout = new QVBoxLayout(desktop);
+    this->pauseWhenInactive = new QCheckBox(QStringLiteral("ウィンドウが非アクティブのときは一時停止する"), desktop);
+    this->pauseWhenInactive->setObjectName(QStringLiteral("pauseWhenInactive"));
+    this->pauseWhenInactive->setChecked(pauseWhenInactive);
+    desktopLayout->addWidget(this->pauseWhenInactive);
+    layout->addWidget(desktop);
 
     // Escape and the close button reject the dialog like キャンセル.
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QFont>
 #include <QValidator>
 
 #include "record/GameState.h"
@@ -9,6 +10,7 @@
 class QBoxLayout;
 class QCheckBox;
 class QLineEdit;
+class QMenuBar;
 class QRadioButton;
 class QTranslator;
 
@@ -33,13 +35,21 @@ protected:
     void addOkButton(QBoxLayout* layout);
 };
 
-// "設定": the four options and the purpose of the quiz. Only OK applies them; キャンセル, Escape
-// and the window's close button change nothing.
+// The font of menus and dialogs at picture scale `scale`: the bundled face at 12 pixels times the
+// scale, up to three times, so that they stay readable beside a large picture.
+inline constexpr int kLargestInterfaceScale = 3;
+QFont interfaceFont(int scale);
+
+// Gives the menus of `menuBar`, and every dialog made from now on, the font of `scale`.
+void applyInterfaceFont(QMenuBar& menuBar, int scale);
+
+// "設定": the four options and the purpose of the quiz, then the desktop's own options. Only OK
+// applies them; キャンセル, Escape and the window's close button change nothing.
 class SettingsDialog final : public QDialog {
     Q_OBJECT
 
 public:
-    SettingsDialog(const Options& current, QWidget* parent);
+    SettingsDialog(const Options& current, QWidget* parent, bool pauseWhenInactive = true);
 
     // The options as the dialog shows them now.
     [[nodiscard]] Options chosen() const;
@@ -50,6 +60,8 @@ public:
     QCheckBox* gradualReveal;
     QRadioButton* gameMode;
     QRadioButton* studyMode;
+    // "ウィンドウが非アクティブのときは一時停止する", kept by the window, not in the settings file.
+    QCheckBox* pauseWhenInactive;
 };
 
 // "バージョン情報": icon, name, version, the bar and the logo.

@@ -2,22 +2,33 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
 #include <QStyle>
+#include <QUrl>
 
 #include <algorithm>
 
 #include "engine/Commands.h"
 #include "engine/Input.h"
+#include "persistence/MissedList.h"
 #include "persistence/SettingsFile.h"
 #include "resources/Resources.h"
+#include "shell/DesktopOptions.h"
 #include "shell/Dialogs.h"
+#include "shell/GamePad.h"
 #include "shell/QtSurface.h"
+#include "shell/ReviewDialog.h"
 #include "shell/ScreenView.h"
 #include "shell/SoundPlayer.h"
 
@@ -40,19 +51,48 @@ QSize windowChrome(const QStyle& style, int menuBarHeight) {
     return {2 * border, menuBarHeight + titleBar + 2 * border};
 }
 
-// The handheld's key code for a key, or none for keys the game does not use.
-std::optional<int> gameKeyCode(const QKeyEvent& event) {
-    switch (event.key()) {
+// The recent files' menu shows a path in at most this many characters, cut in the middle.
+constexpr int kRecentPathChars = 60;
+
+// The game's key code for a key, or none for keys the game does not use. The number keys of the
+// main row and of the keypad arrive as the same Qt key.
+std::optional<int> gameKeyCode(int qtKey) {
+    switch (qtKey) {
         case Qt::Key_Up: return key::kUp;
         case Qt::Key_Down: return key::kDown;
         case Qt::Key_Return:
         case Qt::Key_Enter:
         case Qt::Key_Space: return key::kReturn;
+        case Qt::Key_1:
+        case Qt::Key_2:
+        case Qt::Key_3:
+        case Qt::Key_4:
+        case Qt::Key_5: return key::kChoice1 + (qtKey - Qt::Key_1);
         default: return std::nullopt;
     }
 }
 
+QString shownPath(const std::filesystem::path& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path.native()));
+}
+
+std::filesystem::path pathOf(const QString& shown) {
+    return std::filesystem::path(QFile::encodeName(shown).toStdString());
+}
+
+
 }  // namespace
+
+QString samplesFolder() {
+    const QDir programFolder(QCoreApplication::applicationDirPath());
+    for (const QString& relative : {QStringLiteral("../share/pocketperna/samples"), QStringLiteral("../samples")}) {
+        const QFileInfo folder(programFolder.filePath(relative));
+        if (folder.isDir()) {
+            return folder.canonicalFilePath();
+        }
+    }
+    return {};
+}
 
 int initialWindowScale(QSize available, QSize chrome) {
     const int byWidth = (available.width() - chrome.width()) / kClientWidth;
@@ -61,24 +101,47 @@ int initialWindowScale(QSize available, QSize chrome) {
 }
 
 MainWindow::MainWindow(ShellConfig config, QWidget* parent) : QMainWindow(parent), config_(std::move(config)) {
+    options_ = std::make_unique<DesktopOptions>(config_.optionsFile);
+    pauseWhenInactive_ = options_->pauseWhenInactive();
     auto random = config_.randomSeed ? std::make_unique<MersenneRandom>(*config_.randomSeed)
                                      : std::make_unique<MersenneRandom>();
     Host& host = *this;
     game_ = std::make_unique<Game>(host, settingsPathIn(config_.documentsFolder), std::move(random));
+    if (!config_.dataFolder.empty()) {
+        game_->keepMissedListsIn(config_.dataFolder / std::string(kMissedListFileName));
+    }
     setWindowTitle(kTitle);
     setWindowIcon(QIcon(resources::kIconPath));
 
     buildMenus();
 
-    // The window opens at the largest whole scale at which all of it fits the screen's free area.
+    // The window opens at the scale it had, or else the largest whole one, as long as all of it
+    // fits the screen's free area.
     int windowScale = config_.windowScale > 0 ? config_.windowScale : kDefaultWindowScale;
+    setInterfaceScale(windowScale);
+    int fittingScale = windowScale;
     if (const QScreen* screen = QGuiApplication::primaryScreen(); screen && config_.windowScale <= 0) {
-        windowScale = initialWindowScale(screen->availableGeometry().size(),
-                                         windowChrome(*style(), menuBar()->sizeHint().height()));
+        const int remembered = options_->windowPlacement().scale;
+        // The menu bar's font grows with the scale: try each scale with its own font.
+        for (int tried = kLargestInterfaceScale; tried >= 1; --tried) {
+            setInterfaceScale(tried);
+            fittingScale = initialWindowScale(screen->availableGeometry().size(),
+                                              windowChrome(*style(), menuBar()->sizeHint().height()));
+            if (fittingScale >= tried || tried == 1) {
+                break;
+            }
+        }
+        windowScale = remembered > 0 ? std::min(remembered, fittingScale) : fittingScale;
+        setInterfaceScale(windowScale);
     }
+    windowedScale_ = windowScale;
     surface_ = std::make_unique<QtSurface>(windowScale);
     if (config_.sound) {
         sound_ = std::make_unique<SoundPlayer>();
+    }
+    if (config_.gamePad) {
+        pad_ = std::make_unique<GamePad>();
+        connect(pad_.get(), &GamePad::keyPressed, this, &MainWindow::padKey);
     }
 
     view_ = new ScreenView(&surface_->image(), QSize(kClientWidth, kClientHeight), this);
@@ -89,12 +152,14 @@ MainWindow::MainWindow(ShellConfig config, QWidget* parent) : QMainWindow(parent
     connect(view_, &ScreenView::tapped, this, [this](QPoint logical) { game_->tap(logical.x(), logical.y()); });
     // Top-level windows default to two thirds of the screen; the picture wants its own size.
     resize(view_->sizeHint() + QSize(0, menuBar()->sizeHint().height()));
+    placeAsRemembered(fittingScale);
 
     // The options and ranking are in place before the first tick.
     game_->start();
+    updateCommands();
     timer_.setTimerType(Qt::PreciseTimer);
     timer_.setInterval(kTickMs);
-    connect(&timer_, &QTimer::timeout, this, [this] { game_->tick(); });
+    connect(&timer_, &QTimer::timeout, this, &MainWindow::clockTick);
     if (config_.clockRunning) {
         timer_.start();
     }
@@ -127,6 +192,8 @@ void MainWindow::buildMenus() {
     // Mnemonics in the Japanese way, a letter in brackets, so that Alt reaches every command.
     QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
     addCommand(file, command::kOpen, QStringLiteral("開く(&O)..."), QKeySequence(Qt::CTRL | Qt::Key_O));
+    recentMenu_ = file->addMenu(QStringLiteral("最近使ったファイル(&R)"));
+    rebuildRecentFiles();
     file->addSeparator();
     // Ctrl+Q is shown on the menu item; one action holds it, since two would make it ambiguous.
     actions_[command::kQuitAccelerator] =
@@ -137,6 +204,7 @@ void MainWindow::buildMenus() {
                QKeySequence(Qt::CTRL | Qt::Key_A));
     addCommand(tools, command::kSettings, QStringLiteral("設定(&S)..."));
     addCommand(tools, command::kShowRanking, QStringLiteral("ランキング表示(&R)..."));
+    addCommand(tools, command::kMissedQuestions, QStringLiteral("間違えた問題(&M)..."));
     connect(tools, &QMenu::aboutToShow, this, &MainWindow::updateCommands);
     updateCommands();
 
@@ -147,8 +215,28 @@ void MainWindow::buildMenus() {
     addAction(fullScreen);
 }
 
+void MainWindow::rebuildRecentFiles() {
+    recentMenu_->clear();
+    const std::vector<std::filesystem::path> files = options_->recentFiles();
+    // Short enough that the list opens beside the file menu rather than over it.
+    int width = kRecentPathChars * recentMenu_->fontMetrics().averageCharWidth();
+    if (const QScreen* shownOn = screen()) {
+        width = std::min(width, shownOn->availableGeometry().width() / 2);
+    }
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const std::filesystem::path path = files[i];
+        const QString shown = recentMenu_->fontMetrics().elidedText(shownPath(path), Qt::ElideMiddle, width);
+        // "&1" to "&8": the digit reaches the item from the keyboard.
+        QAction* item = recentMenu_->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(shown));
+        item->setToolTip(shownPath(path));
+        connect(item, &QAction::triggered, this, [this, path] { game_->open(path); });
+    }
+    recentMenu_->setEnabled(!files.empty());
+}
+
 void MainWindow::updateCommands() {
     action(command::kShowRanking)->setEnabled(game_->state().screen == Screen::Title);
+    action(command::kMissedQuestions)->setEnabled(game_->hasMissedQuestions());
 }
 
 void MainWindow::activateFromOtherCopy(const QByteArray& quizPath) {
@@ -163,12 +251,132 @@ void MainWindow::activateFromOtherCopy(const QByteArray& quizPath) {
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {
-    if (auto code = gameKeyCode(*event)) {
-        game_->key(*code);
+    if (gameKey(event->key())) {
         event->accept();
         return;
     }
     QMainWindow::keyPressEvent(event);
+}
+
+bool MainWindow::gameKey(int qtKey) {
+    const std::optional<int> code = gameKeyCode(qtKey);
+    if (code) {
+        game_->key(*code);
+    }
+    return code.has_value();
+}
+
+void MainWindow::padKey(int qtKey) {
+    QWidget* open = QApplication::activePopupWidget();
+    if (open == nullptr) {
+        open = QApplication::activeModalWidget();
+    }
+    if (open == nullptr) {
+        gameKey(qtKey);
+        return;
+    }
+    // A message box or menu takes the pad's keys as it takes the keyboard's, so A closes it.
+    QWidget* target = open->focusWidget() != nullptr ? open->focusWidget() : open;
+    QKeyEvent press(QEvent::KeyPress, qtKey, Qt::NoModifier);
+    QKeyEvent release(QEvent::KeyRelease, qtKey, Qt::NoModifier);
+    QApplication::sendEvent(target, &press);
+    QApplication::sendEvent(target, &release);
+}
+
+void MainWindow::clockTick() {
+    updatePause();
+    if (!clockHeld()) {
+        game_->tick();
+    }
+}
+
+bool MainWindow::clockHeld() const {
+    if (!pauseWhenInactive_) {
+        return false;  // the game runs on behind everything, as the handheld's did
+    }
+    if (QApplication::activeModalWidget() != nullptr || QApplication::activePopupWidget() != nullptr) {
+        return true;
+    }
+    // A window never shown (a test's, driven from outside) has nothing to lose focus from.
+    return isVisible() && (isMinimized() || !isActiveWindow());
+}
+
+void MainWindow::updatePause() {
+    // The veil only where a clock matters: the title and results wait for the player anyway.
+    view_->setPaused(clockHeld() && game_->playing());
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange || event->type() == QEvent::WindowStateChange) {
+        updatePause();
+    }
+    QMainWindow::changeEvent(event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    rememberPlacement();
+    QMainWindow::closeEvent(event);
+}
+
+int MainWindow::interfaceScaleFor(int pictureScale) const {
+    const int menuHeight = menuBar()->height();
+    const int lineNow = QFontMetrics(menuBar()->font()).height();
+    const QSize room(view_->width(), view_->height() + menuHeight);
+    for (int scale = std::min(pictureScale, kLargestInterfaceScale); scale > 1; --scale) {
+        if (scale <= interfaceScale_) {
+            return scale;  // a font no larger than now leaves the picture at least this room
+        }
+        const int menu = menuHeight - lineNow + QFontMetrics(interfaceFont(scale)).height();
+        const int byHeight = (room.height() - menu) / kClientHeight;
+        const int byWidth = room.width() / kClientWidth;
+        if (std::min(byWidth, byHeight) >= pictureScale) {
+            return scale;
+        }
+    }
+    return 1;
+}
+
+void MainWindow::setInterfaceScale(int scale) {
+    scale = std::clamp(scale, 1, kLargestInterfaceScale);
+    if (scale == interfaceScale_) {
+        return;
+    }
+    interfaceScale_ = scale;
+    applyInterfaceFont(*menuBar(), scale);
+    if (recentMenu_ != nullptr) {
+        rebuildRecentFiles();  // the paths are cut to the new font's widths
+    }
+}
+
+void MainWindow::rememberPlacement() {
+    DesktopOptions::WindowPlacement placement = options_->windowPlacement();
+    placement.fullScreen = isFullScreen();
+    if (!placement.fullScreen) {
+        // In full screen the window's own size and place are the screen's: the last ones stand.
+        placement.scale = windowedScale_;
+        placement.position = pos();
+    }
+    options_->setWindowPlacement(placement);
+}
+
+void MainWindow::placeAsRemembered(int fittingScale) {
+    const DesktopOptions::WindowPlacement placement = options_->windowPlacement();
+    if (!placement.position || fittingScale <= 0) {
+        return;
+    }
+    // Only where a screen still is: a monitor unplugged since must not hide the window.
+    const QScreen* screen = QGuiApplication::screenAt(*placement.position);
+    if (screen != nullptr && screen->availableGeometry().contains(*placement.position)) {
+        move(*placement.position);
+    }
+}
+
+void MainWindow::showAsRemembered() {
+    if (options_->windowPlacement().fullScreen) {
+        showFullScreen();
+    } else {
+        show();
+    }
 }
 
 void MainWindow::requestRepaint() {
@@ -192,6 +400,10 @@ void MainWindow::paintGame() {
 }
 
 void MainWindow::changeScale(int scale) {
+    if (!isFullScreen()) {
+        windowedScale_ = scale;
+    }
+    setInterfaceScale(interfaceScaleFor(scale));
     surface_->setScale(scale);
     surface_->beginPaint();
     game_->paint(*surface_);
@@ -220,23 +432,62 @@ std::u16string MainWindow::askPlayerName() {
 }
 
 std::optional<std::filesystem::path> MainWindow::chooseQuizFile() {
-    const QString folder = QFile::decodeName(QByteArray::fromStdString(config_.documentsFolder.native()));
-    const QString path = QFileDialog::getOpenFileName(this, kOpenTitle, folder, kQuizFilter);
+    QFileDialog dialog(this, kOpenTitle, shownPath(config_.documentsFolder), kQuizFilter);
+    // Qt's own dialog, whatever the desktop: only it shows the samples among the places.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    if (const QString samples = samplesFolder(); !samples.isEmpty()) {
+        QList<QUrl> places = dialog.sidebarUrls();
+        places.append(QUrl::fromLocalFile(samples));
+        dialog.setSidebarUrls(places);
+    }
+    const int result = dialog.exec();
     takeBackFocus();
-    if (path.isEmpty()) {
+    const QStringList chosen = dialog.selectedFiles();
+    if (result != QDialog::Accepted || chosen.isEmpty()) {
         return std::nullopt;  // cancelled: the running game goes on untouched
     }
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
+    return pathOf(chosen.constFirst());
 }
 
 std::optional<Options> MainWindow::editOptions(const Options& current) {
-    SettingsDialog dialog(current, this);
+    SettingsDialog dialog(current, this, pauseWhenInactive_);
     const int result = dialog.exec();
     takeBackFocus();
     if (result != QDialog::Accepted) {
         return std::nullopt;  // キャンセル, Escape or the close button: nothing changes
     }
+    pauseWhenInactive_ = dialog.pauseWhenInactive->isChecked();
+    options_->setPauseWhenInactive(pauseWhenInactive_);
+    options_->sync();
     return dialog.chosen();
+}
+
+bool MainWindow::showMissedQuestions(const std::vector<MissedQuestionRow>& rows) {
+    ReviewDialog dialog(rows, this);
+    const int result = dialog.exec();
+    takeBackFocus();
+    return result == QDialog::Accepted;
+}
+
+void MainWindow::quizFileOpened(const std::filesystem::path& path, bool accepted) {
+    // A file the game refuses, most often one gone since, has no place among the recent ones.
+    if (accepted) {
+        options_->addRecentFile(path);
+    } else {
+        options_->removeRecentFile(path);
+    }
+    rebuildRecentFiles();
+    updateCommands();
+}
+
+std::optional<std::filesystem::path> MainWindow::lastQuizFile() {
+    const std::vector<std::filesystem::path> files = options_->recentFiles();
+    if (files.empty()) {
+        return std::nullopt;
+    }
+    return files.front();
 }
 
 void MainWindow::showAbout() {

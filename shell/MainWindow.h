@@ -11,13 +11,17 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "engine/Game.h"
 
 class QAction;
+class QMenu;
 
 namespace pp {
 
+class DesktopOptions;
+class GamePad;
 class QtSurface;
 class ScreenView;
 class SoundPlayer;
@@ -26,10 +30,17 @@ class SoundPlayer;
 struct ShellConfig {
     std::filesystem::path documentsFolder;    // the settings file and quiz files live here
     std::optional<std::uint32_t> randomSeed;  // empty: seeded from the OS
-    int windowScale = 0;                      // 0: the largest whole scale the screen leaves room for
+    int windowScale = 0;   // 0: the scale it had last time, or the largest the screen leaves room for
     bool sound = true;                        // false: the sound effects are never opened
     bool clockRunning = true;                 // false: no timer; whoever drives the window ticks the game
+    QString optionsFile;                      // the desktop options' store; empty: the user's own
+    std::filesystem::path dataFolder;         // the missed-question lists; empty: kept for this run only
+    bool gamePad = true;                      // false: game controllers are left alone
 };
+
+// Where the sample quizzes are installed beside the program (PREFIX/share/pocketperna/samples), or
+// the build tree's samples folder; empty when there is neither.
+QString samplesFolder();
 
 // The first whole scale of the window: the largest at which the picture plus `chrome` (menu bar
 // and window frame) fits in `available`, the screen's free area; 1 when even that does not fit.
@@ -54,9 +65,23 @@ public:
     [[nodiscard]] QAction* action(int commandId) const;
     [[nodiscard]] ScreenView* view() const { return view_; }
     [[nodiscard]] const QImage& picture() const;
+    [[nodiscard]] QMenu* recentFilesMenu() const { return recentMenu_; }
+    [[nodiscard]] GamePad* gamePad() const { return pad_.get(); }
+    [[nodiscard]] DesktopOptions& desktopOptions() const { return *options_; }
+
+    // Shows the window as it was when it last closed: full screen or not.
+    void showAsRemembered();
+
+    // One tick of the 50 ms clock: the game's tick, unless the game is paused.
+    void clockTick();
+    // True while the clock is held: the pause option is on and the window is minimised or
+    // inactive, or a menu or dialog of ours is open.
+    [[nodiscard]] bool clockHeld() const;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     // Host: what the game asks of the platform.
@@ -67,9 +92,26 @@ private:
     std::optional<std::filesystem::path> chooseQuizFile() override;
     std::optional<Options> editOptions(const Options& current) override;
     void showAbout() override;
+    bool showMissedQuestions(const std::vector<MissedQuestionRow>& rows) override;
+    void quizFileOpened(const std::filesystem::path& path, bool accepted) override;
+    std::optional<std::filesystem::path> lastQuizFile() override;
     void quit() override;
 
     void buildMenus();
+    void rebuildRecentFiles();
+    // A key of the keyboard or a game pad, as Qt names it; false when the game has no use for it.
+    bool gameKey(int qtKey);
+    // A game pad's key goes to the open dialog or menu, if any, or else to the game.
+    void padKey(int qtKey);
+    // Shows or hides the pause over the picture as the clock is held or not.
+    void updatePause();
+    // The largest interface font scale, up to `pictureScale`, whose taller menu bar still leaves
+    // the picture at `pictureScale`: a font that squeezed the picture smaller would make the
+    // font smaller again, back and forth.
+    [[nodiscard]] int interfaceScaleFor(int pictureScale) const;
+    void setInterfaceScale(int scale);
+    void rememberPlacement();
+    void placeAsRemembered(int fittingScale);
     // Enables the commands that would do something on the game's current screen.
     void updateCommands();
     void paintGame();
@@ -78,13 +120,19 @@ private:
     void takeBackFocus();
 
     ShellConfig config_;
+    std::unique_ptr<DesktopOptions> options_;
     std::unique_ptr<Game> game_;
     std::unique_ptr<QtSurface> surface_;
     std::unique_ptr<SoundPlayer> sound_;
+    std::unique_ptr<GamePad> pad_;
     ScreenView* view_ = nullptr;
+    QMenu* recentMenu_ = nullptr;
     QTimer timer_;
     std::map<int, QAction*> actions_;
     bool paintQueued_ = false;
+    bool pauseWhenInactive_ = true;
+    int windowedScale_ = 0;  // the scale outside full screen, remembered at close
+    int interfaceScale_ = 0;  // of the menus' and dialogs' font
 };
 
 }  // namespace pp

@@ -5,11 +5,19 @@
 
 #include <algorithm>
 
+#include "shell/QtSurface.h"
+
 namespace pp {
 namespace {
 
 // The plain surround of the picture when the window is larger than it.
 const QColor kSurroundColour(0x30, 0x30, 0x38);
+
+// The pause: the picture under a half-dark veil, the word in white over it.
+const QColor kPauseVeil(0, 0, 0, 0x90);
+const QColor kPauseText(0xFF, 0xFF, 0xFF);
+const QString kPausedText = QStringLiteral("一時停止中");
+constexpr int kPauseTextPixels = 20;
 
 }  // namespace
 
@@ -56,6 +64,22 @@ void ScreenView::paintEvent(QPaintEvent*) {
     // may it be shown at another one for a moment, smoothed when it shrinks.
     painter.setRenderHint(QPainter::SmoothPixmapTransform, picture_->width() > target.width());
     painter.drawImage(target, *picture_);
+    if (paused_) {
+        painter.fillRect(target, kPauseVeil);
+        QFont font = QtSurface::gameFont();
+        font.setPixelSize(kPauseTextPixels * displayScale());
+        font.setStyleStrategy(QFont::PreferAntialias);
+        painter.setFont(font);
+        painter.setPen(kPauseText);
+        painter.drawText(target, Qt::AlignCenter, kPausedText);
+    }
+}
+
+void ScreenView::setPaused(bool paused) {
+    if (paused != paused_) {
+        paused_ = paused;
+        update();
+    }
 }
 
 void ScreenView::resizeEvent(QResizeEvent*) {

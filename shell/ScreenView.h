@@ -27,6 +27,11 @@ public:
     [[nodiscard]] QRect pictureRect() const;
     [[nodiscard]] std::optional<QPoint> toLogical(QPoint widgetPos) const;
 
+    // While the game is paused, the picture shows dimmed under "一時停止中"; the picture itself
+    // is left as it is.
+    void setPaused(bool paused);
+    [[nodiscard]] bool paused() const { return paused_; }
+
     [[nodiscard]] QSize sizeHint() const override;
     [[nodiscard]] QSize minimumSizeHint() const override;
     void setPreferredScale(int scale);
@@ -46,6 +51,7 @@ private:
     QSize logicalSize_;
     int preferredScale_ = 2;
     int lastDisplayScale_ = 0;
+    bool paused_ = false;
 };
 
 }  // namespace pp

@@ -1,6 +1,8 @@
 // The game's entry point: one window, one copy per settings (Documents) folder.
 
 #include <QApplication>
+#include <QFile>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <cstdio>
@@ -88,6 +90,8 @@ int main(int argc, char** argv) {
     }
     pp::ShellConfig config;
     config.documentsFolder = pp::documentsFolder();
+    // The missed-question lists are the game's own data, kept apart from the player's documents.
+    config.dataFolder = QFile::encodeName(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).toStdString();
     pp::SingleInstance instance(pp::SingleInstance::socketPathFor(config.documentsFolder));
     if (instance.handOffToRunningCopy(QByteArray::fromStdString(quizPath.native()))) {
         return 0;
@@ -97,7 +101,7 @@ int main(int argc, char** argv) {
     pp::MainWindow window(config);
     QObject::connect(&instance, &pp::SingleInstance::activationRequested, &window,
                      &pp::MainWindow::activateFromOtherCopy);
-    window.show();
+    window.showAsRemembered();
     // Without a window manager (a kiosk, a test server) nobody else makes the window active,
     // and Qt's shortcuts such as Ctrl+Q work only in the active window.
     window.activateWindow();

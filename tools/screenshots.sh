@@ -1,6 +1,7 @@
 #!/bin/sh
 # Takes the README's screenshots of the real game window on a private X server: the title, a
-# question, the settings dialog and a results screen. Usage, after a build:
+# question, the settings dialog, a results screen, the ranking and the missed-questions dialog.
+# Usage, after a build:
 #   tools/screenshots.sh [BUILD_DIR] [OUT_DIR]
 set -eu
 
@@ -53,9 +54,10 @@ tap 120 150
 sleep 0.5
 shoot "$window" window-question.png
 
-xdotool mousemove $((X + 85)) $((Y + 8)) click 1
+# ツール > 設定..., by the menus' mnemonics: the menu bar's font grows with the picture's scale.
+xdotool key alt+t
 sleep 0.5
-xdotool key Down Down Return
+xdotool key s
 dialog=$(find_window '^設定$')
 sleep 0.5
 shoot "$dialog" window-settings.png
@@ -103,4 +105,16 @@ shoot "$window" window-results.png
 tap 120 150
 sleep 0.5
 shoot "$window" window-ranking.png
+
+# Back on the title: ツール > 間違えた問題... lists the questions the run missed.
+tap 120 150
+sleep 0.5
+xdotool key alt+t
+sleep 0.5
+xdotool key m
+review=$(find_window '^間違えた問題$')
+sleep 0.5
+shoot "$review" window-review.png
+xdotool key Escape
+sleep 0.3
 xdotool mousemove $((X + 120 * scale)) $((Y + top + 100 * scale)) key ctrl+q

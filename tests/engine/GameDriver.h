@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -21,8 +22,14 @@ namespace pp::test {
 // followed by one paint before the next event.
 class GameDriver {
 public:
-    explicit GameDriver(const Options& options, std::uint32_t seed = 1)
+    explicit GameDriver(const Options& options, std::uint32_t seed = 1) : GameDriver(options, nullptr, seed) {}
+
+    // `beforeStart` prepares the host and the game the way a frontend does before the first start().
+    GameDriver(const Options& options, const std::function<void(GameDriver&)>& beforeStart, std::uint32_t seed = 1)
         : game(host, settingsPathIn(folder.path()), std::make_unique<MersenneRandom>(seed)) {
+        if (beforeStart) {
+            beforeStart(*this);
+        }
         game.start();
         game.confirmSettings(options);
         paintIfAsked();

@@ -69,6 +69,7 @@ TEST(ReplayScript, KeysByNameOrHexCode) {
     const std::pair<const char*, int> keys[] = {
         {"up", 0x26},  {"down", 0x28}, {"return", 0x0D}, {"enter", 0x0D}, {"space", 0x0D},
         {"action", 0x86}, {"app1", 0xC1}, {"app4", 0xC4}, {"0x86", 0x86}, {"C2", 0xC2}, {"0X0d", 0x0D},
+        {"1", 0x31}, {"5", 0x35}, {"0x1", 0x01}, {"6", 0x06},  // digits 1-5 are the number keys
     };
     for (auto [word, code] : keys) {
         EXPECT_EQ(keyCodeFor(word), std::optional<int>(code)) << word;

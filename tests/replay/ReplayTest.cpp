@@ -195,6 +195,8 @@ TEST_F(ReplayTest, EndSummaryEscapesNames) {
     EXPECT_EQ(end["ranking"][0]["name"].string, "a\"b\\c\tд");
     EXPECT_EQ(end["ranking"][0]["score"].number, -5);
     EXPECT_EQ(end["genreAnswered"].items.size(), 8u);
+    EXPECT_EQ(end["missed"].kind, Json::Kind::Array);  // no game played: nothing missed
+    EXPECT_TRUE(end["missed"].items.empty());
 }
 
 }  // namespace

@@ -96,15 +96,17 @@ TEST_F(ShellTest, MenusCarryTheCommandsWithTheirIds) {
     EXPECT_EQ(menus[0]->text(), QStringLiteral("ファイル(&F)"));
     EXPECT_EQ(menus[1]->text(), QStringLiteral("ツール(&T)"));
     EXPECT_EQ(menuTexts(menus[0]->menu()),
-              (QStringList{QStringLiteral("開く(&O)..."), QStringLiteral("-"), QStringLiteral("終了(&X)")}));
+              (QStringList{QStringLiteral("開く(&O)..."), QStringLiteral("最近使ったファイル(&R)"), QStringLiteral("-"),
+                           QStringLiteral("終了(&X)")}));
     EXPECT_EQ(menuTexts(menus[1]->menu()),
               (QStringList{QStringLiteral("バージョン情報(&A)"), QStringLiteral("設定(&S)..."),
-                           QStringLiteral("ランキング表示(&R)...")}));
+                           QStringLiteral("ランキング表示(&R)..."), QStringLiteral("間違えた問題(&M)...")}));
     const std::pair<const char16_t*, int> items[] = {{u"開く...", command::kOpen},
                                                      {u"終了", command::kQuit},
                                                      {u"バージョン情報", command::kAbout},
                                                      {u"設定...", command::kSettings},
-                                                     {u"ランキング表示...", command::kShowRanking}};
+                                                     {u"ランキング表示...", command::kShowRanking},
+                                                     {u"間違えた問題...", command::kMissedQuestions}};
     for (const auto& [text, id] : items) {
         QAction* item = menuItem(*window, QString::fromUtf16(text));
         ASSERT_NE(item, nullptr);

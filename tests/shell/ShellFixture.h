@@ -100,19 +100,29 @@ private:
     QElapsedTimer openFor_;
 };
 
-// A main window on a temporary documents folder, with a fixed seed, no sound device and its
-// clock stopped: tests tick the game themselves.
+// A main window on a temporary documents folder, with its desktop options and missed-question
+// lists there too, a fixed seed, no sound device, no game pads and its clock stopped: tests tick
+// the game themselves.
 class ShellTest : public ::testing::Test {
 protected:
     void SetUp() override { window = makeWindow(); }
 
-    std::unique_ptr<MainWindow> makeWindow(bool clockRunning = false) {
+    ShellConfig testConfig(bool clockRunning = false) const {
         ShellConfig config;
         config.documentsFolder = folder.path();
         config.randomSeed = 7;
         config.windowScale = 2;
         config.sound = false;
         config.clockRunning = clockRunning;
+        config.optionsFile = qpath(folder / "desktop.conf");
+        config.dataFolder = folder / "data";
+        config.gamePad = false;
+        return config;
+    }
+
+    std::unique_ptr<MainWindow> makeWindow(bool clockRunning = false) { return makeWindow(testConfig(clockRunning)); }
+
+    std::unique_ptr<MainWindow> makeWindow(const ShellConfig& config) {
         auto made = std::make_unique<MainWindow>(config);
         QApplication::processEvents();  // the first paint
         return made;

@@ -52,6 +52,15 @@ public:
         whileOpen();
     }
     void quit() override { ++quits; }
+    bool showMissedQuestions(const std::vector<MissedQuestionRow>& rows) override {
+        missedDialogs.push_back(rows);
+        whileOpen();
+        return reviewChosen;
+    }
+    void quizFileOpened(const std::filesystem::path& path, bool accepted) override {
+        openedFiles.emplace_back(path, accepted);
+    }
+    std::optional<std::filesystem::path> lastQuizFile() override { return rememberedQuizFile; }
 
     // Runs inside the next modal dialog, as events do in its nested loop.
     std::function<void()> duringDialog;
@@ -67,6 +76,10 @@ public:
     std::vector<Options> shownOptions;
     int aboutBoxes = 0;
     int quits = 0;
+    std::vector<std::vector<MissedQuestionRow>> missedDialogs;
+    bool reviewChosen = false;  // what the missed-questions dialog returns
+    std::vector<std::pair<std::filesystem::path, bool>> openedFiles;  // each file opened, and if accepted
+    std::optional<std::filesystem::path> rememberedQuizFile;  // the last quiz file of an earlier run
 
 private:
     void whileOpen() {

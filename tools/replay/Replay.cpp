@@ -146,6 +146,11 @@ void Replayer::finish() {
         out_ << (i == 0 ? "" : ",") << "{\"name\":" << jsonString(state.ranking[i].name.view())
              << ",\"score\":" << state.ranking[i].score << "}";
     }
+    out_ << "],\"missed\":[";
+    const std::vector<std::int32_t> missed = game_.missedQuestions();
+    for (std::size_t i = 0; i < missed.size(); ++i) {
+        out_ << (i == 0 ? "" : ",") << missed[i];
+    }
     out_ << "]}\n";
     out_.flush();
 }

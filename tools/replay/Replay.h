@@ -63,7 +63,7 @@ public:
     // True once a quit command has run: the rest of the script is not played.
     [[nodiscard]] bool quitting() const { return quitting_; }
 
-    // Prints the closing summary: screen, score, genre counts and the ranking.
+    // Prints the closing summary: screen, score, genre counts, the ranking and the missed questions.
     void finish();
 
     [[nodiscard]] const GameState& state() const { return game_.state(); }

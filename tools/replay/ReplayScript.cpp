@@ -91,7 +91,7 @@ LineResult parseKey(Event event, const std::vector<std::string_view>& args) {
     const auto code = args.size() == 1 ? keyCodeFor(args[0]) : std::nullopt;
     if (!code) {
         return ScriptError{event.line,
-                           "key needs up, down, return, enter, space, action, app1..app4 or a hexadecimal key code"};
+                           "key needs up, down, return, enter, space, action, app1..app4, 1..5 or a hexadecimal key code"};
     }
     event.keyCode = *code;
     return event;
@@ -164,10 +164,13 @@ std::optional<int> keyCodeFor(std::string_view word) {
         int code;
     };
     // Space and Enter act as the action key, as they do in the program's window.
-    static constexpr std::array<Named, 12> kNames{{
+    // The digits 1 to 5 are the number keys; a code below 6 is written with its 0x prefix.
+    static constexpr std::array<Named, 17> kNames{{
         {"up", key::kUp}, {"down", key::kDown}, {"return", key::kReturn}, {"enter", key::kReturn},
         {"space", key::kReturn}, {"action", key::kAction}, {"app1", key::kApp1}, {"app2", key::kApp2},
         {"app3", key::kApp3}, {"app4", key::kApp4}, {"left", kLeftKey}, {"right", kRightKey},
+        {"1", key::kChoice1}, {"2", key::kChoice1 + 1}, {"3", key::kChoice1 + 2}, {"4", key::kChoice1 + 3},
+        {"5", key::kChoice5},
     }};
     for (const Named& named : kNames) {
         if (word == named.name) {

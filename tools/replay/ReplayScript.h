@@ -48,8 +48,8 @@ std::variant<std::vector<Event>, ScriptError> parseScript(std::istream& in, cons
 std::variant<std::monostate, Event, ScriptError> parseLine(std::string_view text, int line,
                                                            const std::filesystem::path& scriptFolder);
 
-// The key code for a name (up, down, return, enter, space, action, app1..app4, left, right) or
-// a hexadecimal code with or without 0x; nothing for anything else.
+// The key code for a name (up, down, return, enter, space, action, app1..app4, left, right, the
+// number keys 1..5) or a hexadecimal code with or without 0x; nothing for anything else.
 std::optional<int> keyCodeFor(std::string_view word);
 
 }  // namespace pp::replay

@@ -1,0 +1,84 @@
+#include "engine/MissedQuestions.h"
+
+#include <algorithm>
+
+#include "quizdata/QuestionLoader.h"
+
+namespace pp {
+
+void MissedQuestions::quizOpened(const std::filesystem::path& path) {
+    current_.clear();
+    std::optional<QuizFingerprint> print = fingerprintQuizFile(path);
+    if (!print) {
+        quizLost();
+        return;
+    }
+    if (!storeFile_.empty()) {
+        kept_ = loadMissedList(storeFile_, *print);
+    } else if (!quiz_ || !(*quiz_ == *print)) {
+        kept_.clear();  // kept in memory for the same unchanged file only
+    }
+    quiz_ = std::move(print);
+}
+
+void MissedQuestions::quizLost() {
+    quiz_.reset();
+    kept_.clear();
+    current_.clear();
+}
+
+void MissedQuestions::judged(const GameState& state) {
+    if (answerIsRight(state)) {
+        return;
+    }
+    const bool known = std::any_of(current_.begin(), current_.end(),
+                                   [&](const MissedAnswer& missed) { return missed.question == state.currentQuestion; });
+    if (known) {
+        return;  // a game may draw the same question again; the list names it once
+    }
+    std::int16_t choice = kNoChoice;
+    if (state.selection >= 1 && state.selection <= kChoiceCount) {
+        choice = state.choiceOrder[static_cast<std::size_t>(state.selection - 1)];
+    }
+    current_.push_back(MissedAnswer{state.currentQuestion, choice});
+}
+
+void MissedQuestions::gameFinished() {
+    kept_ = current_;
+    current_.clear();
+    if (quiz_ && !storeFile_.empty()) {
+        // A list that cannot be kept is no reason to trouble the player: the game has ended well.
+        saveMissedList(storeFile_, *quiz_, kept_);
+    }
+}
+
+std::vector<std::int32_t> MissedQuestions::questionNumbers() const {
+    std::vector<std::int32_t> numbers;
+    for (const MissedAnswer& missed : list()) {
+        numbers.push_back(missed.question);
+    }
+    return numbers;
+}
+
+std::vector<MissedQuestionRow> MissedQuestions::rows(const std::filesystem::path& path) const {
+    std::vector<MissedQuestionRow> rows;
+    for (const MissedAnswer& missed : list()) {
+        const std::optional<NumberedQuestion> read = readNumberedQuestion(path, missed.question);
+        if (!read) {
+            continue;
+        }
+        MissedQuestionRow row;
+        row.number = missed.question;
+        row.genre = std::u16string(read->genreName.view());
+        row.question = std::u16string(read->question.text.view());
+        row.timedOut = missed.choice < 1 || missed.choice >= kChoiceCount;
+        if (!row.timedOut) {
+            row.given = std::u16string(read->question.choices[static_cast<std::size_t>(missed.choice)].view());
+        }
+        row.right = std::u16string(read->question.choices[0].view());
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+}  // namespace pp

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <vector>
+
+#include "engine/Host.h"
+#include "persistence/MissedList.h"
+
+namespace pp {
+
+// The questions missed in the game under way, and the list kept from the last finished game on
+// the quiz file opened last, which the missed-questions dialog and the review run go through.
+class MissedQuestions {
+public:
+    // `storeFile` keeps the lists across runs (see persistence/MissedList.h); without one they are
+    // kept for this run only.
+    void keepListsIn(std::filesystem::path storeFile) { storeFile_ = std::move(storeFile); }
+
+    // A quiz file was opened: its kept list is read (dropped if the file changed since), and the
+    // game under way starts with no misses.
+    void quizOpened(const std::filesystem::path& path);
+    // The quiz file opened last is gone: nothing is kept for it any more.
+    void quizLost();
+    // A new game, or a review run, starts on the same file.
+    void gameStarted() { current_.clear(); }
+
+    // The Judging screen's verdict on the question in `state`: a miss is remembered with the
+    // choice judged, each question once, in the order asked.
+    void judged(const GameState& state);
+
+    // The game ended: its misses (perhaps none) become the list kept for the quiz file.
+    void gameFinished();
+
+    // The misses of the game under way when there are any, otherwise the kept list.
+    [[nodiscard]] const std::vector<MissedAnswer>& list() const { return current_.empty() ? kept_ : current_; }
+    [[nodiscard]] std::vector<std::int32_t> questionNumbers() const;
+
+    // The dialog's rows, read from the quiz file at `path`; questions it no longer holds are left out.
+    [[nodiscard]] std::vector<MissedQuestionRow> rows(const std::filesystem::path& path) const;
+
+private:
+    std::filesystem::path storeFile_;
+    std::optional<QuizFingerprint> quiz_;
+    std::vector<MissedAnswer> kept_;
+    std::vector<MissedAnswer> current_;
+};
+
+}  // namespace pp

@@ -1,0 +1,97 @@
+#include "shell/DesktopOptions.h"
+
+#include <QByteArray>
+#include <QSettings>
+#include <QVariant>
+
+#include <algorithm>
+
+namespace pp {
+namespace {
+
+const QString kPauseKey = QStringLiteral("desktop/pauseWhenInactive");
+const QString kRecentKey = QStringLiteral("desktop/recentFiles");
+const QString kScaleKey = QStringLiteral("window/scale");
+const QString kPositionKey = QStringLiteral("window/position");
+const QString kFullScreenKey = QStringLiteral("window/fullScreen");
+
+// A scale past this is a damaged store, not a wish.
+constexpr int kLargestScale = 16;
+
+}  // namespace
+
+DesktopOptions::DesktopOptions(const QString& file)
+    : settings_(file.isEmpty() ? std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                                              QStringLiteral("pocketperna"), QStringLiteral("pocketperna"))
+                               : std::make_unique<QSettings>(file, QSettings::IniFormat)) {}
+
+DesktopOptions::~DesktopOptions() = default;
+
+bool DesktopOptions::pauseWhenInactive() const { return settings_->value(kPauseKey, true).toBool(); }
+
+void DesktopOptions::setPauseWhenInactive(bool on) { settings_->setValue(kPauseKey, on); }
+
+std::vector<std::filesystem::path> DesktopOptions::recentFiles() const {
+    std::vector<std::filesystem::path> files;
+    for (const QString& item : settings_->value(kRecentKey).toStringList()) {
+        const QByteArray bytes = QByteArray::fromPercentEncoding(item.toLatin1());
+        if (!bytes.isEmpty() && static_cast<int>(files.size()) < kRecentFiles) {
+            files.emplace_back(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+        }
+    }
+    return files;
+}
+
+void DesktopOptions::setRecentFiles(const std::vector<std::filesystem::path>& files) {
+    // Percent-encoded, so that a name in any encoding reads back byte for byte.
+    QStringList items;
+    for (const std::filesystem::path& file : files) {
+        items.append(QString::fromLatin1(QByteArray::fromStdString(file.native()).toPercentEncoding("/")));
+    }
+    settings_->setValue(kRecentKey, items);
+    sync();
+}
+
+void DesktopOptions::addRecentFile(const std::filesystem::path& path) {
+    std::vector<std::filesystem::path> files = recentFiles();
+    std::erase(files, path);
+    files.insert(files.begin(), path);
+    if (static_cast<int>(files.size()) > kRecentFiles) {
+        files.resize(kRecentFiles);
+    }
+    setRecentFiles(files);
+}
+
+void DesktopOptions::removeRecentFile(const std::filesystem::path& path) {
+    std::vector<std::filesystem::path> files = recentFiles();
+    if (std::erase(files, path) > 0) {
+        setRecentFiles(files);
+    }
+}
+
+DesktopOptions::WindowPlacement DesktopOptions::windowPlacement() const {
+    WindowPlacement placement;
+    const int scale = settings_->value(kScaleKey, 0).toInt();
+    placement.scale = scale >= 1 && scale <= kLargestScale ? scale : 0;
+    const QVariant position = settings_->value(kPositionKey);
+    if (position.canConvert<QPoint>() && position.isValid()) {
+        placement.position = position.toPoint();
+    }
+    placement.fullScreen = settings_->value(kFullScreenKey, false).toBool();
+    return placement;
+}
+
+void DesktopOptions::setWindowPlacement(const WindowPlacement& placement) {
+    settings_->setValue(kScaleKey, placement.scale);
+    if (placement.position) {
+        settings_->setValue(kPositionKey, *placement.position);
+    } else {
+        settings_->remove(kPositionKey);
+    }
+    settings_->setValue(kFullScreenKey, placement.fullScreen);
+    sync();
+}
+
+void DesktopOptions::sync() { settings_->sync(); }
+
+}  // namespace pp

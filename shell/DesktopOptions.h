@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QPoint>
+#include <QString>
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QSettings;
+
+namespace pp {
+
+// What the desktop adds to the game's five options, kept with Qt's settings store (an INI file in
+// the user's config folder) so that the settings file stays exactly the handheld's.
+class DesktopOptions {
+public:
+    // `file` is the store; empty for the user's own, "pocketperna/pocketperna.ini" in the config folder.
+    explicit DesktopOptions(const QString& file = {});
+    ~DesktopOptions();
+    DesktopOptions(const DesktopOptions&) = delete;
+    DesktopOptions& operator=(const DesktopOptions&) = delete;
+
+    // "ウィンドウが非アクティブのときは一時停止する": on unless turned off.
+    [[nodiscard]] bool pauseWhenInactive() const;
+    void setPauseWhenInactive(bool on);
+
+    // The quiz files opened last, newest first, at most kRecentFiles; paths kept as their bytes.
+    static constexpr int kRecentFiles = 8;
+    [[nodiscard]] std::vector<std::filesystem::path> recentFiles() const;
+    void addRecentFile(const std::filesystem::path& path);
+    void removeRecentFile(const std::filesystem::path& path);
+
+    // Where and how the window was when it last closed.
+    struct WindowPlacement {
+        int scale = 0;  // 0: none remembered
+        std::optional<QPoint> position;
+        bool fullScreen = false;
+    };
+    [[nodiscard]] WindowPlacement windowPlacement() const;
+    void setWindowPlacement(const WindowPlacement& placement);
+
+    // Writes what changed to the store now rather than at exit.
+    void sync();
+
+private:
+    void setRecentFiles(const std::vector<std::filesystem::path>& files);
+
+    std::unique_ptr<QSettings> settings_;
+};
+
+}  // namespace pp

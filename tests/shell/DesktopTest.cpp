@@ -1,0 +1,380 @@
+// What the desktop window adds to the handheld: the missed-questions dialog, number keys, game
+// pads, the pause, starting again from the title, recent files, the remembered window and fonts.
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QUrl>
+
+#include <SDL.h>
+
+#include "engine/Commands.h"
+#include "persistence/SettingsFile.h"
+#include "shell/DesktopOptions.h"
+#include "shell/Dialogs.h"
+#include "shell/GamePad.h"
+#include "shell/ReviewDialog.h"
+#include "shell/ScreenView.h"
+#include "ShellFixture.h"
+
+namespace pp::test {
+namespace {
+
+const Options kStudyNoReveal{0, 0, 1, 0, 1};
+
+// The display row showing stored choice `stored`.
+int rowOf(const GameState& state, int stored) {
+    for (int p = 0; p < kChoiceCount; ++p) {
+        if (state.choiceOrder[static_cast<std::size_t>(p)] == stored) {
+            return p + 1;
+        }
+    }
+    return 0;
+}
+
+class DesktopTest : public ShellTest {
+protected:
+    // A study run over eight genres of one question, played through the keyboard's number keys:
+    // questions 2, 5 and 6 answered with stored choice 2, question 6 by the keypad; the rest right.
+    void playStudyRunWithThreeMisses() {
+        setOptions(kStudyNoReveal);
+        dialogs.expect<NameDialog>([](NameDialog& dialog) { dialog.accept(); });  // the empty ranking
+        window->game().open(writeQuiz({1, 1, 1, 1, 1, 1, 1, 1}));
+        for (int question = 0; question < kGenreCount; ++question) {
+            ASSERT_TRUE(reach(Screen::Answering));
+            const bool miss = question == 2 || question == 5 || question == 6;
+            const int row = rowOf(state(), miss ? 2 : 0);
+            QTest::keyClick(window.get(), static_cast<Qt::Key>(Qt::Key_1 + row - 1),
+                            question == 6 ? Qt::KeypadModifier : Qt::NoModifier);
+            ASSERT_EQ(state().confirmed, 1) << question;
+            ASSERT_EQ(state().selection, row);
+            tick();
+        }
+        ASSERT_TRUE(reach(Screen::GameOver));
+    }
+
+    void showActive() {
+        window->show();
+        window->activateWindow();
+        ASSERT_TRUE(waitFor([&] { return window->isActiveWindow(); }));
+    }
+
+    // Runs the window's clock `n` times, as its timer does.
+    void clockTicks(int n) {
+        for (int i = 0; i < n; ++i) {
+            window->clockTick();
+            QApplication::processEvents();
+        }
+    }
+};
+
+TEST_F(DesktopTest, TheMissedQuestionsDialogListsTheMissesAndStartsTheirReview) {
+    QAction* missed = window->action(command::kMissedQuestions);
+    EXPECT_FALSE(missed->isEnabled());
+    playStudyRunWithThreeMisses();
+    ASSERT_TRUE(missed->isEnabled());
+
+    QStringList cells;
+    QString tooltip;
+    dialogs.expect<ReviewDialog>([&](ReviewDialog& dialog) {
+        EXPECT_EQ(dialog.windowTitle(), QStringLiteral("間違えた問題"));
+        for (int r = 0; r < dialog.table->rowCount(); ++r) {
+            for (int c = 0; c < dialog.table->columnCount(); ++c) {
+                cells << dialog.table->item(r, c)->text();
+            }
+        }
+        tooltip = dialog.table->item(0, 1)->toolTip();
+        EXPECT_EQ(dialog.reviewButton->text(), QStringLiteral("この問題で復習する"));
+        EXPECT_EQ(dialog.closeButton->text(), QStringLiteral("閉じる"));
+        dialog.closeButton->click();
+    });
+    missed->trigger();
+    ASSERT_EQ(cells.size(), 12);
+    EXPECT_EQ(cells.mid(0, 4), (QStringList{QStringLiteral("ジャンル2"), QStringLiteral("問2-0"),
+                                            QStringLiteral("誤2-0-2"), QStringLiteral("正2-0-0")}));
+    EXPECT_EQ(cells[4], QStringLiteral("ジャンル5"));
+    EXPECT_EQ(cells[8], QStringLiteral("ジャンル6"));
+    EXPECT_EQ(tooltip, QStringLiteral("問2-0"));
+    EXPECT_EQ(state().screen, Screen::GameOver);  // closed: nothing changed
+    QTest::qWait(50);  // lets the watch see the dialog gone: the next one may reuse its address
+
+    dialogs.expect<ReviewDialog>([](ReviewDialog& dialog) { dialog.reviewButton->click(); });
+    missed->trigger();
+    EXPECT_EQ(state().screen, Screen::QuestionIntro);
+    EXPECT_EQ(state().reviewQuestions, (std::vector<std::int32_t>{2, 5, 6}));
+    ASSERT_TRUE(reach(Screen::Answering));
+    EXPECT_EQ(state().questionText.view(), u"問2-0");
+}
+
+TEST_F(DesktopTest, TheClockStopsBehindDialogsAndMenusAndWhileTheWindowIsInactive) {
+    showActive();
+    setOptions(Options{0, 0, 1, 0, 0});
+    openQuiz();
+    ASSERT_TRUE(reach(Screen::Answering));
+    clockTicks(3);
+    const int before = state().tickCount;
+    EXPECT_EQ(before, 3);
+    EXPECT_FALSE(window->view()->paused());
+
+    // A dialog of ours: the question no longer times out behind it.
+    const QImage picture = window->picture();
+    int duringDialog = -1;
+    bool veiled = false;
+    dialogs.expect<AboutDialog>([&](AboutDialog& dialog) {
+        clockTicks(250);
+        duringDialog = state().tickCount;
+        veiled = window->view()->paused();
+        dialog.accept();
+    });
+    window->action(command::kAbout)->trigger();
+    EXPECT_EQ(duringDialog, before);
+    EXPECT_TRUE(veiled);
+    EXPECT_EQ(window->picture(), picture);  // the veil is the view's: the picture is kept whole
+
+    // A menu open over the window.
+    ASSERT_TRUE(waitFor([&] { return window->isActiveWindow(); }));
+    QMenu* tools = window->menuBar()->actions()[1]->menu();
+    tools->popup(window->mapToGlobal(QPoint(10, 10)));
+    ASSERT_TRUE(waitFor([&] { return QApplication::activePopupWidget() == tools; }));
+    clockTicks(5);
+    EXPECT_EQ(state().tickCount, before);
+    tools->close();
+
+    // Another window active.
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(waitFor([&] { return other.isActiveWindow(); }));
+    clockTicks(5);
+    EXPECT_EQ(state().tickCount, before);
+    EXPECT_TRUE(window->view()->paused());
+
+    // Back in front, the clock goes on; minimised, it stops again.
+    showActive();
+    clockTicks(2);
+    EXPECT_EQ(state().tickCount, before + 2);
+    EXPECT_FALSE(window->view()->paused());
+    window->showMinimized();
+    ASSERT_TRUE(waitFor([&] { return window->isMinimized(); }));
+    clockTicks(5);
+    EXPECT_EQ(state().tickCount, before + 2);
+}
+
+TEST_F(DesktopTest, WithThePauseTurnedOffTheGameRunsOnAsTheHandheldDid) {
+    dialogs.expect<SettingsDialog>([](SettingsDialog& dialog) {
+        EXPECT_TRUE(dialog.pauseWhenInactive->isChecked());  // on by default
+        EXPECT_EQ(dialog.pauseWhenInactive->text(), QStringLiteral("ウィンドウが非アクティブのときは一時停止する"));
+        dialog.pauseWhenInactive->setChecked(false);
+        dialog.findChild<QPushButton*>(QStringLiteral("ok"))->click();
+    });
+    window->action(command::kSettings)->trigger();
+    EXPECT_FALSE(window->desktopOptions().pauseWhenInactive());
+
+    showActive();
+    setOptions(Options{0, 0, 1, 0, 0});
+    openQuiz();
+    ASSERT_TRUE(reach(Screen::Answering));
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(waitFor([&] { return other.isActiveWindow(); }));
+    const int before = state().tickCount;
+    clockTicks(5);
+    EXPECT_EQ(state().tickCount, before + 5);
+    EXPECT_FALSE(window->view()->paused());
+
+    // Kept across a restart, apart from the settings file.
+    window = makeWindow();
+    EXPECT_FALSE(window->desktopOptions().pauseWhenInactive());
+    EXPECT_EQ(readBytes(settingsPathIn(folder.path())).substr(0, 11), std::string("0,0,1,0,0\r\n"));
+}
+
+TEST_F(DesktopTest, AVirtualPadAnswersAQuestion) {
+    ShellConfig config = testConfig();
+    config.gamePad = true;
+    window = makeWindow(config);
+    GamePad* pad = window->gamePad();
+    ASSERT_NE(pad, nullptr);
+    if (!pad->available()) {
+        GTEST_SKIP() << "SDL's game-controller support did not start: " << SDL_GetError();
+    }
+    SDL_VirtualJoystickDesc desc{};
+    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+    desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+    desc.naxes = SDL_CONTROLLER_AXIS_MAX;
+    desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+    desc.name = "test pad";
+    const int device = SDL_JoystickAttachVirtualEx(&desc);
+    ASSERT_GE(device, 0) << SDL_GetError();
+    SDL_Joystick* joystick = SDL_JoystickOpen(device);
+    ASSERT_NE(joystick, nullptr);
+    ASSERT_TRUE(waitFor([&] { return pad->controllerCount() == 1; }));
+
+    const auto press = [&](SDL_GameControllerButton button) {
+        SDL_JoystickSetVirtualButton(joystick, button, 1);
+        pad->poll();
+        SDL_JoystickSetVirtualButton(joystick, button, 0);
+        pad->poll();
+    };
+    const auto lean = [&](int value) {
+        SDL_JoystickSetVirtualAxis(joystick, SDL_CONTROLLER_AXIS_LEFTY, static_cast<Sint16>(value));
+        pad->poll();
+    };
+
+    // On the title, A starts again on the file opened last.
+    setOptions(Options{0, 0, 1, 0, 0});
+    openQuiz();
+    setOptions(Options{0, 0, 1, 0, 1});
+    ASSERT_EQ(state().screen, Screen::Title);
+    press(SDL_CONTROLLER_BUTTON_A);
+    ASSERT_EQ(state().screen, Screen::QuestionIntro);
+
+    ASSERT_TRUE(reach(Screen::Answering));
+    press(SDL_CONTROLLER_BUTTON_DPAD_DOWN);
+    press(SDL_CONTROLLER_BUTTON_DPAD_DOWN);
+    EXPECT_EQ(state().selection, 2);
+    press(SDL_CONTROLLER_BUTTON_DPAD_UP);
+    EXPECT_EQ(state().selection, 1);
+    // The stick: one step per lean, none for a lean inside the dead zone or held.
+    lean(GamePad::kStickPress / 2);
+    lean(32767);
+    lean(30000);
+    EXPECT_EQ(state().selection, 2);
+    lean(0);
+    lean(32767);
+    EXPECT_EQ(state().selection, 3);
+    lean(-32768);  // straight over to the other side
+    EXPECT_EQ(state().selection, 2);
+    lean(0);
+    press(SDL_CONTROLLER_BUTTON_B);  // not mapped
+    EXPECT_EQ(state().confirmed, 0);
+    press(SDL_CONTROLLER_BUTTON_A);
+    EXPECT_EQ(state().confirmed, 1);
+    tick();
+    EXPECT_EQ(state().screen, Screen::Judging);
+
+    // In a dialog, A does what Return does there.
+    bool closedByPad = false;
+    dialogs.expect<AboutDialog>([&](AboutDialog& dialog) {
+        press(SDL_CONTROLLER_BUTTON_A);
+        closedByPad = !dialog.isVisible();
+        dialog.accept();
+    });
+    window->action(command::kAbout)->trigger();
+    EXPECT_TRUE(closedByPad);
+
+    SDL_JoystickClose(joystick);
+    SDL_JoystickDetachVirtual(device);
+    EXPECT_TRUE(waitFor([&] { return pad->controllerCount() == 0; }));
+}
+
+TEST_F(DesktopTest, RecentFilesReturnOnTheTitleAndTheMissedListOutliveARestart) {
+    const auto first = writeQuiz({1, 1, 1, 1, 1, 1, 1, 1});
+    const auto second = folder / "second.kqd";
+    std::filesystem::copy_file(first, second);
+    playStudyRunWithThreeMisses();  // on quiz.kqd
+    window->game().open(second);
+    window->game().open(first);
+
+    window = makeWindow();  // a restart
+    QMenu* recent = window->recentFilesMenu();
+    ASSERT_TRUE(recent->isEnabled());
+    QStringList texts;
+    QStringList paths;  // whole in the tooltips; the texts may be cut in the middle
+    for (QAction* item : recent->actions()) {
+        texts << item->text().left(3);
+        paths << item->toolTip();
+    }
+    EXPECT_EQ(texts, (QStringList{QStringLiteral("&1 "), QStringLiteral("&2 ")}));
+    EXPECT_EQ(paths, (QStringList{qpath(first), qpath(second)}));
+    EXPECT_TRUE(window->action(command::kMissedQuestions)->isEnabled());  // yesterday's mistakes
+    EXPECT_EQ(window->game().missedQuestions(), (std::vector<std::int32_t>{2, 5, 6}));
+
+    QTest::keyClick(window.get(), Qt::Key_Return);
+    EXPECT_EQ(state().screen, Screen::QuestionIntro);
+    EXPECT_EQ(state().quizPath, first);
+
+    // A recent file gone since: the load error, the game goes on, the entry goes.
+    std::filesystem::remove(second);
+    const std::uint32_t entry = state().screenEntry;
+    dialogs.expect<QMessageBox>([](QMessageBox& box) { box.accept(); });
+    window->recentFilesMenu()->actions()[1]->trigger();
+    EXPECT_EQ(state().screenEntry, entry);
+    ASSERT_EQ(window->recentFilesMenu()->actions().size(), 1);
+    EXPECT_EQ(window->desktopOptions().recentFiles(), (std::vector<std::filesystem::path>{first}));
+}
+
+TEST_F(DesktopTest, TheRecentListHoldsTheEightNewestFiles) {
+    DesktopOptions options(qpath(folder / "recent.conf"));
+    for (int i = 0; i < 10; ++i) {
+        options.addRecentFile(folder / ("q" + std::to_string(i) + ".kqd"));
+    }
+    options.addRecentFile(folder / "q5.kqd");  // again: to the front, not twice
+    const auto files = options.recentFiles();
+    ASSERT_EQ(files.size(), 8u);
+    EXPECT_EQ(files[0], folder / "q5.kqd");
+    EXPECT_EQ(files[1], folder / "q9.kqd");
+    EXPECT_EQ(files[7], folder / "q2.kqd");
+}
+
+TEST_F(DesktopTest, TheWindowComesBackWhereAndAsLargeAsItWas) {
+    ShellConfig config = testConfig();
+    config.windowScale = 0;  // as a player's window: the remembered scale, if it fits
+    window = makeWindow(config);
+    window->show();
+    window->move(37, 41);
+    QApplication::processEvents();
+    const QPoint placed = window->pos();
+    const int scale = window->view()->displayScale();
+    window->close();
+    const auto placement = window->desktopOptions().windowPlacement();
+    EXPECT_EQ(placement.scale, scale);
+    EXPECT_EQ(placement.position, std::optional(placed));
+    EXPECT_FALSE(placement.fullScreen);
+
+    window = makeWindow(config);
+    EXPECT_EQ(window->pos(), placed);
+    window->showFullScreen();
+    QApplication::processEvents();
+    window->close();
+    EXPECT_TRUE(window->desktopOptions().windowPlacement().fullScreen);
+    EXPECT_EQ(window->desktopOptions().windowPlacement().position, std::optional(placed));
+
+    window = makeWindow(config);
+    window->showAsRemembered();
+    EXPECT_TRUE(window->isFullScreen());
+    window->close();
+}
+
+TEST_F(DesktopTest, MenusAndDialogsTakeAFontOfThePicturesScale) {
+    for (const auto& [scale, pixels] : {std::pair{1, 12}, std::pair{3, 36}, std::pair{5, 36}}) {
+        ShellConfig config = testConfig();
+        config.windowScale = scale;
+        window = makeWindow(config);
+        EXPECT_EQ(window->menuBar()->font().pixelSize(), pixels) << scale;
+        EXPECT_EQ(window->recentFilesMenu()->font().pixelSize(), pixels) << scale;
+        SettingsDialog dialog(kDefaultOptions, window.get());
+        EXPECT_EQ(dialog.font().pixelSize(), pixels) << scale;
+    }
+}
+
+TEST_F(DesktopTest, TheOpenDialogOffersTheSamplesFolder) {
+    const QString samples = samplesFolder();
+    ASSERT_FALSE(samples.isEmpty()) << "the build tree's samples folder, beside the tests' folder";
+    QList<QUrl> places;
+    dialogs.expect<QFileDialog>([&](QFileDialog& dialog) {
+        places = dialog.sidebarUrls();
+        dialog.reject();
+    });
+    window->action(command::kOpen)->trigger();
+    EXPECT_TRUE(places.contains(QUrl::fromLocalFile(samples)));
+}
+
+}  // namespace
+}  // namespace pp::test
