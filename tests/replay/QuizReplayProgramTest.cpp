@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "quizdata/MiniJson.h"
+#include "support/Json.h"
 #include "quizdata/QuizFixtures.h"
 
 namespace pp {
