@@ -20,24 +20,35 @@ constexpr int kDeepestNesting = 8;
 constexpr std::uint64_t kFnvOffset = 0xcbf29ce484222325ULL;
 constexpr std::uint64_t kFnvPrime = 0x100000001b3ULL;
 
-// A parsed JSON value: just enough of JSON for this one file.
+struct Member;
+
+// A parsed JSON value: just enough of JSON for this one file. An object's members are a type of
+// their own, declared after it: clang's checks on std::pair reject a pair holding the type that
+// is still being defined.
 struct Value {
     enum class Kind { Null, Bool, Number, String, Array, Object };
     Kind kind = Kind::Null;
     std::int64_t number = 0;
     std::string text;
     std::vector<Value> items;
-    std::vector<std::pair<std::string, Value>> members;
+    std::vector<Member> members;
 
-    [[nodiscard]] const Value* member(std::string_view name) const {
-        for (const auto& [key, value] : members) {
-            if (key == name) {
-                return &value;
-            }
-        }
-        return nullptr;
-    }
+    [[nodiscard]] const Value* member(std::string_view name) const;
 };
+
+struct Member {
+    std::string key;
+    Value value;
+};
+
+const Value* Value::member(std::string_view name) const {
+    for (const Member& found : members) {
+        if (found.key == name) {
+            return &found.value;
+        }
+    }
+    return nullptr;
+}
 
 class Reader {
 public:
@@ -103,7 +114,7 @@ private:
                 if (!member) {
                     return std::nullopt;
                 }
-                value.members.emplace_back(std::move(*key), std::move(*member));
+                value.members.push_back(Member{std::move(*key), std::move(*member)});
             } while (take(','));
             return take('}') ? std::optional(std::move(value)) : std::nullopt;
         }

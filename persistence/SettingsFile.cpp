@@ -106,7 +106,11 @@ RankEntry decodeRankingLine(std::string_view line) {
     }
     std::string_view name = line.substr(0, separator);
     name = name.substr(0, cp932FittingLength(name, kNameFieldBytes));
-    entry.name = decodeCp932(name);
+    // A byte without a character reads as the "?" that the next save writes for it, so the
+    // ranking reads the same before and after a save.
+    std::u16string decoded = decodeCp932(name);
+    std::replace(decoded.begin(), decoded.end(), u'\uFFFD', u'?');
+    entry.name = decoded;
     entry.score = scoreFromText(line.substr(separator + 1, kScoreFieldChars));
     return entry;
 }

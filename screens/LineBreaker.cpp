@@ -48,16 +48,20 @@ void wrapParagraph(std::u16string_view text, std::size_t start, std::size_t end,
         std::size_t breakAt = kNoBreak;
         std::size_t lastOpportunity = kNoBreak;
         int lineWidth = 0;
+        // A line breaks only once it holds a visible character, so that spaces at the start of
+        // a paragraph, however wide, never make a line of their own.
+        bool holdsVisible = false;
         for (std::size_t i = lineStart; i < end; i = characterEnd(text, i)) {
-            if (i > lineStart && mayBreakBetween(text[i - 1], text[i])) {
+            if (holdsVisible && mayBreakBetween(text[i - 1], text[i])) {
                 lastOpportunity = i;
             }
             lineWidth += measure(text.substr(i, characterEnd(text, i) - i));
             // Spaces may hang past the edge; only visible characters make a line too wide.
-            if (i > lineStart && !isSpace(text[i]) && lineWidth > width) {
+            if (holdsVisible && !isSpace(text[i]) && lineWidth > width) {
                 breakAt = lastOpportunity != kNoBreak ? lastOpportunity : i;
                 break;
             }
+            holdsVisible = holdsVisible || !isSpace(text[i]);
         }
         if (breakAt == kNoBreak) {
             lines.push_back({lineStart, trimTrailingSpaces(text, lineStart, end) - lineStart});

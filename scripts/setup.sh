@@ -12,6 +12,7 @@ PACKAGES="
   fonts-vlgothic
   xvfb xdotool x11-utils imagemagick xauth
   dpkg-dev file lintian debootstrap appstream desktop-file-utils groff man-db
+  clang-14 libclang-rt-14-dev llvm-14
   emscripten chromium
 "
 # The browser test installs puppeteer-core with npm: Debian's npm, unless a node of another origin

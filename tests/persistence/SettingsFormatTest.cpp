@@ -247,6 +247,15 @@ TEST(SettingsDecoding, GarbageBytesInANameDoNotShiftTheRows) {
     EXPECT_EQ(state.ranking[3].score, 8);
 }
 
+TEST(SettingsDecoding, BytesWithoutACharacterReadAsTheQuestionMarkASaveWrites) {
+    GameState state;
+    decodeSettings(fileWith("1,0,1,1,0", {"AB\xFDT,40"}), state);
+    EXPECT_EQ(state.ranking[0].name, u"AB?T");
+    GameState reread;
+    decodeSettings(encodeSettings(state), reread);
+    EXPECT_EQ(reread.ranking[0].name, state.ranking[0].name);
+}
+
 // Deterministic noise, so a failure repeats.
 std::string noise(std::size_t size, std::uint32_t seed) {
     std::string bytes(size, '\0');

@@ -193,6 +193,28 @@ TEST_F(KqdSources, HostileSpreadsheetsAreRefusedQuickly) {
     }
 }
 
+TEST_F(KqdSources, XlsxRowsOutOfOrderPastTheLastRowOrCellsOutsideRowsAreRefused) {
+    const auto xlsx = [&](const std::string& rows) {
+        return test::zipBytes(
+            {{"xl/workbook.xml", "<workbook><sheets><sheet name=\"S\" r:id=\"r1\" xmlns:r=\"urn:r\"/></sheets></workbook>"},
+             {"xl/_rels/workbook.xml.rels", "<Relationships><Relationship Id=\"r1\" Target=\"s.xml\"/></Relationships>"},
+             {"xl/s.xml", "<worksheet><sheetData>" + rows + "</sheetData></worksheet>"}},
+            folder_ / "scratch.zip");
+    };
+    const std::string cell = "<c t=\"inlineStr\"><is><t>x</t></is></c>";
+    const std::optional<SourceError> back = readAll(xlsx("<row r=\"5\">" + cell + "</row><row r=\"3\">" + cell + "</row>"), false);
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(back->line, 3);
+    EXPECT_NE(back->message.find("out of order"), std::string::npos) << back->message;
+    const std::optional<SourceError> far = readAll(xlsx("<row r=\"1048577\">" + cell + "</row>"), false);
+    ASSERT_TRUE(far.has_value());
+    EXPECT_NE(far->message.find("more rows"), std::string::npos) << far->message;
+    // A cell before any row would land in the first row, or alone in a row 0.
+    const std::optional<SourceError> stray = readAll(xlsx(cell + "<row r=\"1\"></row>"), false);
+    ASSERT_TRUE(stray.has_value());
+    EXPECT_NE(stray->message.find("outside any row"), std::string::npos) << stray->message;
+}
+
 TEST_F(KqdSources, HostileRepeatsInAnOdsAreBounded) {
     const auto ods = [&](const std::string& table) {
         return test::zipBytes({{"content.xml",
@@ -217,6 +239,13 @@ TEST_F(KqdSources, HostileRepeatsInAnOdsAreBounded) {
     ASSERT_TRUE(error.has_value());
     EXPECT_NE(error->message.find("more rows"), std::string::npos);
     EXPECT_EQ(rows, 0);
+
+    // A cell before any row would be added to the first row.
+    const std::string strayCell = "<table:table-cell><text:p>x</text:p></table:table-cell><table:table-row>"
+                                  "<table:table-cell><text:p>y</text:p></table:table-cell></table:table-row>";
+    const auto stray = readOds(ods(strayCell), count, &sheet);
+    ASSERT_TRUE(stray.has_value());
+    EXPECT_NE(stray->message.find("outside any row"), std::string::npos) << stray->message;
 
     std::string spaces = "<table:table-row><table:table-cell><text:p>";
     for (int i = 0; i < 2000; ++i) {

@@ -4,7 +4,7 @@
 #include <sstream>
 
 #include "KqdCli.h"
-#include "MiniJson.h"
+#include "support/Json.h"
 #include "QuizBuild.h"
 #include "QuizFixtures.h"
 #include "SourceTable.h"

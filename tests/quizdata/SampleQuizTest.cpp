@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "MiniJson.h"
+#include "support/Json.h"
 #include "QuizFixtures.h"
 
 namespace pp {

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "quizdata/MiniJson.h"
+#include "support/Json.h"
 #include "quizdata/QuizFixtures.h"
 
 namespace pp {
@@ -23,12 +23,15 @@ protected:
         test::writeBytes(folder / "quiz.kqd", test::quizBytes(test::labelledQuiz(std::vector<int>(8, 8))));
     }
 
-    // Runs the program with `options` on `script`; returns its exit status.
-    int run(const std::string& script, const std::string& options = "") {
+    // Runs the program with `options` on `script`; returns its exit status. `shell` runs first
+    // in the same shell (limits, traps, variables), `output` takes standard output.
+    int run(const std::string& script, const std::string& options = "", const std::string& shell = "",
+            std::string output = "") {
         const auto scriptPath = folder / "script.replay";
         std::ofstream(scriptPath) << script;
-        const std::string command = std::string(QUIZ_REPLAY_EXECUTABLE) + " " + options + " " + scriptPath.string() +
-                                    " >" + (folder / "out.txt").string() + " 2>" + (folder / "err.txt").string();
+        if (output.empty()) output = (folder / "out.txt").string();
+        const std::string command = shell + " exec " + std::string(QUIZ_REPLAY_EXECUTABLE) + " " + options + " " +
+                                    scriptPath.string() + " >" + output + " 2>" + (folder / "err.txt").string();
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
@@ -195,6 +198,40 @@ TEST_F(QuizReplayProgram, WritesEveryPaintedFrame) {
     EXPECT_EQ(png.substr(1, 3), "PNG");
     EXPECT_EQ(bigEndian(16), 480);
     EXPECT_EQ(bigEndian(20), 536);
+}
+
+TEST_F(QuizReplayProgram, OutputAndFramesThatCannotBeWrittenFailTheRun) {
+    EXPECT_EQ(run("open quiz.kqd\ntick 33\n", "", "", "/dev/full"), 1);
+    EXPECT_EQ(errors(), "quiz-replay: cannot write the output: No space left on device\n");
+
+    // A file size limit stands in for a full disk: the first frame does not fit in 512 bytes.
+    const auto frames = folder / "frames";
+    EXPECT_EQ(run("open quiz.kqd\ntick 33\n", "--frames " + frames.string(), "ulimit -f 1; trap '' XFSZ;",
+                  "/dev/null"), 1);
+    const std::string message = errors();
+    EXPECT_NE(message.find("cannot write the frame"), std::string::npos) << message;
+    EXPECT_EQ(message.find("quiz-replay:"), message.rfind("quiz-replay:")) << "more than one line: " << message;
+    EXPECT_TRUE(std::filesystem::is_empty(frames));  // no empty or partial frame left behind
+}
+
+// The temporary documents folder is made only when none is given, and removed even when the
+// replay is stopped by a signal.
+TEST_F(QuizReplayProgram, LeavesNoTemporaryFolderBehind) {
+    const auto tmp = folder / "tmp";
+    std::filesystem::create_directories(tmp);
+    const std::string env = "TMPDIR=" + tmp.string() + "; export TMPDIR;";
+    EXPECT_EQ(run("open quiz.kqd\ntick 3\n", "--documents " + (folder / "docs").string(), env), 0) << errors();
+    EXPECT_TRUE(std::filesystem::is_empty(tmp));
+
+    // A replay that would run for hours, stopped as soon as its folder exists.
+    const auto scriptPath = folder / "long.replay";
+    std::ofstream(scriptPath) << "open quiz.kqd\nsettings limit=0\ntick 4000000000\n";
+    const std::string command = env + " exec " + std::string(QUIZ_REPLAY_EXECUTABLE) + " " + scriptPath.string() +
+                                " >/dev/null 2>&1 & pid=$!; for i in $(seq 100); do ls " + tmp.string() +
+                                " | grep -q . && break; sleep 0.05; done; kill -TERM $pid; wait $pid";
+    const int status = std::system(command.c_str());
+    EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
+    EXPECT_TRUE(std::filesystem::is_empty(tmp));
 }
 
 TEST_F(QuizReplayProgram, SettingsFileProblemsArePrintedAsMessageBoxesOncePerCause) {

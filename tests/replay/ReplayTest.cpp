@@ -3,7 +3,7 @@
 #include <sstream>
 
 #include "persistence/SettingsFile.h"
-#include "quizdata/MiniJson.h"
+#include "support/Json.h"
 #include "quizdata/QuizFixtures.h"
 #include "tools/replay/Replay.h"
 

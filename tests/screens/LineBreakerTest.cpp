@@ -72,6 +72,8 @@ TEST(BreakLines, EveryLineHoldsAtLeastOneCharacter) {
     EXPECT_EQ(layout(u"あいう", 5), (Lines{u"あ", u"い", u"う"}));
     EXPECT_EQ(layout(u"あいう", 0), (Lines{u"あ", u"い", u"う"}));
     EXPECT_EQ(layout(u"あいう", -20), (Lines{u"あ", u"い", u"う"}));
+    // Spaces opening a paragraph wider than the box stay with its first character.
+    EXPECT_EQ(layout(u"  漢字", 6), (Lines{u"  漢", u"字"}));
 }
 
 TEST(BreakLines, SurrogatePairsStayWhole) {

@@ -2,7 +2,9 @@
 // from the menu under the real clock, then a whole game under a fixed seed and a clock the test
 // turns, with one answer by tap and one by key, the judgement mark, the name dialog, the ranking
 // after a reload, and a downloaded settings file compared byte for byte with the one quiz-replay
-// writes for the same events. Prints the size and time-to-title budgets.
+// writes for the same events. After the game: the title's restart, the missed questions and
+// their review run, a number key, the pause, the lists and last quiz file after a reload, and a
+// stubbed game pad. Prints the size and time-to-title budgets.
 //
 // Usage: node play_in_browser.mjs SITE QUIZ-REPLAY NODE-MODULES-DIR OUTPUT-DIR
 import { spawnSync } from "node:child_process";
@@ -170,6 +172,7 @@ async function main() {
     await firstVisit(browser, origin);
     const player = await wholeGame(browser, origin);
     await afterReload(browser, origin, player);
+    await withGamePad(browser, origin);
   } finally {
     await browser.close();
     server.close();
@@ -192,6 +195,16 @@ async function firstVisit(browser, origin) {
   const scale = await page.evaluate(() => document.getElementById("screen").width / 240);
   check(scale === 2, `a 500 x 620 window shows the picture at the whole scale 2 (${scale})`);
   check(await page.$eval("#command-40013", (item) => !item.disabled), "ランキング表示... is offered on the title");
+  // The picker is caught only once the browser has said it will: a session of its own can wait for that.
+  const session = await page.createCDPSession();
+  await session.send("Page.enable");
+  await session.send("Page.setInterceptFileChooserDialog", { enabled: true });
+  const picked = new Promise((resolve) => session.once("Page.fileChooserOpened", resolve));
+  await page.keyboard.press("Enter");
+  check(await Promise.race([picked.then(() => true), sleep(5000).then(() => false)]),
+    "Return on the title with no quiz file opened yet shows the file picker");
+  await session.send("Page.setInterceptFileChooserDialog", { enabled: false });
+  await session.detach();
   fs.copyFileSync(path.join(site, "sample.kqd"), path.join(outDir, "sample.kqd"));
   const [chooser] = await Promise.all([page.waitForFileChooser(), page.click("#command-40004").then(() => page.click("#command-40007"))]);
   await chooser.accept([path.join(outDir, "sample.kqd")]);
@@ -270,8 +283,68 @@ async function wholeGame(browser, origin) {
   check(now.screen === "GameOver", `the game is over after the name (${now.screen})`);
   check(now.ranking[0].name === PLAYER_KEPT && now.ranking[0].score === now.score, "the name and score top the ranking");
   player.finalScore = now.score;
+  await afterGame(page);
   await page.close();
   return player;
+}
+
+// Whether the page shows its pause veil, and the clock as the game counts it.
+const paused = (page) => page.evaluate(() => perna.paused());
+const clock = async (page) => { const now = await state(page); return `${now.screen} ${now.tickCount} ${now.timeLeft}`; };
+
+async function tickUntil(page, screen, limit = 200) {
+  for (let count = 0; (await state(page)).screen !== screen; ++count) {
+    if (count > limit) throw new Error(`never reached ${screen}`);
+    await page.evaluate(() => perna.tick(1));
+  }
+}
+
+// Past the settings file's events: the title starts again on Return, the misses make a review
+// run through the menu and the dialog's button, a number key answers, and a dialog stops the clock.
+async function afterGame(page) {
+  const taps = new Player(page);
+  await taps.tap(120, 130);
+  await taps.tap(120, 130);
+  check((await state(page)).screen === "Title", "two taps go from the results through the ranking to the title");
+  await page.keyboard.press("Enter");
+  check((await state(page)).screen === "QuestionIntro", "Return on the title starts a new game on the quiz file opened last");
+
+  await page.click("#command-40009");
+  check(await page.$eval("#command-40014", (item) => !item.disabled), "間違えた問題... is offered after a game with misses");
+  await page.click("#command-40014");
+  await waitFor("the missed-questions dialog", () => page.$eval("#missed-dialog", (dialog) => dialog.open));
+  const rows = await page.$$eval("#missed tbody tr", (lines) => lines.map((line) => Array.from(line.cells, (cell) => cell.textContent)));
+  // Six wrong answers, one row a question: a game may draw a question twice.
+  check(rows.length >= 5 && rows.length <= 6 && rows.every(([genre, question, given, right]) => genre && question && given && right && given !== right),
+    `the dialog lists the wrong answers with genre, question, answer given and right answer (${rows.length} rows)`);
+  await page.click("#command-40015");
+  await waitFor("the review run", async () => (await state(page)).review === rows.length);
+  check((await state(page)).screen === "QuestionIntro", "この問題で復習する starts a review run over those questions");
+
+  await tickUntil(page, "Answering");
+  const question = await state(page);
+  const choice = question.correctPosition === 2 ? 4 : 3;
+  await page.keyboard.press(String(choice));
+  const answered = await state(page);
+  check(answered.selection === choice && answered.confirmed === 1, `the key ${choice} answers with row ${choice} at once`);
+  await tickUntil(page, "Judging");
+  await tickUntil(page, "Answering");
+
+  await page.evaluate(() => perna.tick(3));
+  await menu(page, 40009, 40003);
+  await waitFor("the about box", () => page.$eval("#about-box", (box) => box.open));
+  const before = await clock(page);
+  await page.evaluate(() => perna.tick(30));
+  check(await paused(page) && await clock(page) === before, `the clock stops under "一時停止中" while a dialog is open (${before})`);
+  await page.click("#about-ok");
+  await waitFor("the about box to close", () => page.evaluate(() => perna.dialogsOpen() === 0));
+  await page.evaluate(() => perna.tick(2));
+  check(!(await paused(page)) && await clock(page) !== before, "the clock goes on once the dialog is closed");
+  await page.evaluate(() => dispatchEvent(new Event("blur")));
+  const blurred = await clock(page);
+  await page.evaluate(() => perna.tick(5));
+  check(await paused(page) && await clock(page) === blurred, "the clock stops while the window is in the background");
+  await page.evaluate(() => dispatchEvent(new Event("focus")));
 }
 
 // The ranking read back from the browser's storage, and the settings file downloaded.
@@ -290,6 +363,16 @@ async function afterReload(browser, origin, player) {
   const inked = (await pixels(page, Array.from({ length: 100 }, (_, i) => [40 + i, 28 + (i % 12)])))
     .filter((p) => p[0] < 128).length;
   check(inked > 3, "the first row shows the name");
+  await page.click("#command-40004");
+  check(await page.$eval("#recent-1", (item) => item.textContent) === "1 sample.kqd", "最近使ったファイル lists the quiz file kept");
+  await page.click("#command-40009");
+  check(await page.$eval("#command-40014", (item) => !item.disabled), "the missed questions are kept across a reload");
+  await page.click("body");
+
+  // The page's own option: off, it stays off, and the settings file below must not change for it.
+  await menu(page, 40009, 40012);
+  await page.click("#settings-pause");
+  await page.click("#settings-ok");
 
   const downloads = fs.mkdtempSync(path.join(os.tmpdir(), "perna-downloads-"));
   const session = await page.createCDPSession();
@@ -329,9 +412,67 @@ async function afterReload(browser, origin, player) {
   check(caption === "ファイルの読み込みエラー" && text === "データの読み込みに失敗しました。",
     `a quiz file that cannot be had is refused with the game's message (${caption}: ${text})`);
   check((await state(page)).screen === "Title", "the title stays after the refusal");
+  await page.click("#message-ok");
+  await waitFor("the message box to close", () => page.evaluate(() => perna.dialogsOpen() === 0));
+  await page.keyboard.press("Enter");
+  check((await state(page)).screen === "QuestionIntro", "after a reload Return on the title starts the quiz file kept last");
 
   fs.rmSync(work, { recursive: true, force: true });
   fs.rmSync(downloads, { recursive: true, force: true });
+  await page.close();
+}
+
+// A game pad stubbed into the page before its script runs (puppeteer cannot plug one in): A on
+// the title, the stick and D-pad moving the highlight once per lean, A answering and closing a box.
+async function withGamePad(browser, origin) {
+  const page = await newPage(browser, { width: 800, height: 700 });
+  await page.evaluateOnNewDocument(() => {
+    const pad = { index: 0, id: "test pad", connected: true, mapping: "standard", timestamp: 0, axes: [0, 0, 0, 0],
+      buttons: Array.from({ length: 17 }, () => ({ pressed: false, touched: false, value: 0 })) };
+    window.testPad = pad;
+    Object.defineProperty(navigator, "getGamepads", { value: () => [pad, null, null, null] });
+  });
+  await page.goto(`${origin}/index.html?seed=${SEED}&clock=manual`);
+  await page.evaluate(() => perna.ready);
+  const frames = () => page.evaluate(() => new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done))));
+  const button = async (index) => {
+    await page.evaluate((index) => { testPad.buttons[index].pressed = true; }, index);
+    await frames();
+    await page.evaluate((index) => { testPad.buttons[index].pressed = false; }, index);
+    await frames();
+  };
+  const stick = async (value) => { await page.evaluate((value) => { testPad.axes[1] = value; }, value); await frames(); };
+
+  await button(0);
+  check((await state(page)).screen === "QuestionIntro", "the pad's A on the title starts the quiz file kept last");
+  await tickUntil(page, "Answering");
+  await stick(0.6);
+  await stick(0.7);
+  await stick(0.3);  // not back far enough to count as let go
+  await stick(0.6);
+  check((await state(page)).selection === 1, "a stick held down moves the highlight once");
+  await stick(0);
+  await stick(0.6);
+  await stick(0);
+  check((await state(page)).selection === 2, "a stick let go and leaned again moves it again");
+  await button(13);
+  await button(12);
+  await button(12);
+  check((await state(page)).selection === 1, "the D-pad moves the highlight down and up");
+  const right = (await state(page)).correctPosition + 1;
+  while ((await state(page)).selection !== right) await button(13);
+  await button(0);
+  await page.evaluate(() => perna.tick(1));
+  const judged = await state(page);
+  check(judged.screen === "Judging" && judged.score > 0, "A answers the highlighted right row");
+
+  await tickUntil(page, "Answering");
+  await menu(page, 40009, 40003);
+  const before = await clock(page);
+  await page.evaluate(() => perna.tick(3));
+  check(!(await paused(page)) && await clock(page) !== before, "with the pause turned off the clock runs on behind a dialog");
+  await button(0);
+  check(!(await page.$eval("#about-box", (box) => box.open)), "the pad's A closes the about box");
   await page.close();
 }
 

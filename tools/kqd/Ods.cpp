@@ -61,6 +61,8 @@ std::optional<SourceError> readOdsArchive(zip_t* archive, const RowSink& sink, s
     int tableDepth = 0;  // inside the first table, counting tables nested in its cells
     bool seenTable = false;
     int rowRepeats = 1;
+    // Cells count only inside a row: one outside would be added to the next row.
+    bool inRow = false;
     for (auto token = content.next(); token != QXmlStreamReader::EndDocument; token = content.next()) {
         if (token == QXmlStreamReader::Invalid) {
             return fileError(content.error());
@@ -81,7 +83,12 @@ std::optional<SourceError> readOdsArchive(zip_t* archive, const RowSink& sink, s
         } else if (tableDepth == 1 && isStart(content, token, u"table-row")) {
             column = 0;
             rowRepeats = repeatCount(content, u"number-rows-repeated");
+            inRow = true;
         } else if (tableDepth == 1 && isEnd(content, token, u"table-row")) {
+            if (!inRow) {
+                return fileError("the sheet is damaged: a row ends that never started");
+            }
+            inRow = false;
             if (!row.empty() && rowNumber + rowRepeats > kMaxSheetRows) {
                 return SourceError{rowNumber + 1, 0, "the sheet has more rows than a spreadsheet can"};
             }
@@ -91,6 +98,9 @@ std::optional<SourceError> readOdsArchive(zip_t* archive, const RowSink& sink, s
             rowNumber += rowRepeats;
         } else if (tableDepth == 1 &&
                    (isStart(content, token, u"table-cell") || isStart(content, token, u"covered-table-cell"))) {
+            if (!inRow) {
+                return fileError("the sheet is damaged: a cell outside any row");
+            }
             const int repeats = repeatCount(content, u"number-columns-repeated");
             const QString type = attribute(content, u"value-type");
             const QString value = attribute(content, u"value");

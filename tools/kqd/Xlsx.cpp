@@ -166,6 +166,9 @@ std::optional<SourceError> readXlsxArchive(zip_t* archive, const RowSink& sink, 
     RowBuilder row(sink);
     LineNumber rowNumber = 0;
     int column = 0;
+    // Cells count only inside a row: a cell outside one, or a row's end without its start (which
+    // a damaged cell's text swallowed), would put cells in the wrong row or in a row 0.
+    bool inRow = false;
     for (auto token = sheet.next(); token != QXmlStreamReader::EndDocument; token = sheet.next()) {
         if (token == QXmlStreamReader::Invalid) {
             return fileError(sheet.error());
@@ -173,13 +176,31 @@ std::optional<SourceError> readXlsxArchive(zip_t* archive, const RowSink& sink, 
         if (isStart(sheet, token, u"row")) {
             bool ok = false;
             const LineNumber given = attribute(sheet, u"r").toLongLong(&ok);
-            rowNumber = ok && given > 0 ? given : rowNumber + 1;
+            const LineNumber next = ok && given > 0 ? given : rowNumber + 1;
+            // Excel writes rows in ascending order and refuses a file that does not: a row number
+            // going back, or past the last row, would make messages name the wrong rows.
+            if (next <= rowNumber) {
+                return SourceError{next, 0, "row " + std::to_string(next) + " comes after row " +
+                                                std::to_string(rowNumber) + ": the sheet's rows are out of order"};
+            }
+            if (next > kMaxSheetRows) {
+                return SourceError{rowNumber + 1, 0, "the sheet has more rows than a spreadsheet can"};
+            }
+            rowNumber = next;
             column = 0;
+            inRow = true;
         } else if (isEnd(sheet, token, u"row")) {
+            if (!inRow) {
+                return fileError("the sheet is damaged: a row ends that never started");
+            }
+            inRow = false;
             if (auto error = row.finish(rowNumber)) {
                 return error;
             }
         } else if (isStart(sheet, token, u"c")) {
+            if (!inRow) {
+                return fileError("the sheet is damaged: a cell outside any row");
+            }
             const int given = columnOfReference(attribute(sheet, u"r"));
             column = given > 0 ? given : column + 1;
             bool badIndex = false;

@@ -223,7 +223,15 @@ LineResult parseLine(std::string_view text, int line, const std::filesystem::pat
 std::variant<std::vector<Event>, ScriptError> parseScript(std::istream& in, const std::filesystem::path& scriptFolder) {
     std::vector<Event> events;
     std::string text;
-    for (int line = 1; std::getline(in, text); ++line) {
+    // Counted wide, so that a script of more lines than an event can name stops with an error
+    // instead of overflowing the count.
+    constexpr std::int64_t kMostLines = std::numeric_limits<int>::max();
+    for (std::int64_t count = 1; std::getline(in, text); ++count) {
+        if (count > kMostLines) {
+            return ScriptError{static_cast<int>(kMostLines),
+                               "the script is longer than " + std::to_string(kMostLines) + " lines"};
+        }
+        const int line = static_cast<int>(count);
         LineResult result = parseLine(text, line, scriptFolder);
         if (auto* error = std::get_if<ScriptError>(&result)) {
             return *error;

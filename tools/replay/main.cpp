@@ -3,6 +3,8 @@
 
 #include <QGuiApplication>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -10,8 +12,10 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <variant>
 
+#include <pthread.h>
 #include <stdlib.h>
 
 #include "persistence/SettingsFile.h"
@@ -59,8 +63,9 @@ constexpr const char* kUsage =
     "                      questions, 40003 About and 40014 the missed-questions dialog\n"
     "                      (nothing here), 40008 or 1 quit (ends the replay)\n"
     "\n"
-    "Exit status: 0 when the script ran to its end or to a quit command, 1 on a bad script line\n"
-    "or an event that cannot run (reported on standard error with its line), 2 on bad arguments.\n";
+    "Exit status: 0 when the script ran to its end or to a quit command, 1 on a bad script line,\n"
+    "an event that cannot run (reported on standard error with its line), a frame or output that\n"
+    "cannot be written, 2 on bad arguments.\n";
 
 struct Arguments {
     std::uint32_t seed = kDefaultSeed;
@@ -116,9 +121,11 @@ std::optional<Arguments> parseArguments(int argc, char** argv) {
 class TemporaryFolder {
 public:
     TemporaryFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "quiz-replay-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr) {
+        std::error_code error;
+        std::string pattern = (std::filesystem::temp_directory_path(error) / "quiz-replay-XXXXXX").string();
+        if (!error && ::mkdtemp(pattern.data()) != nullptr) {
             path_ = pattern;
+            removeOnSignal(path_);
         }
     }
     ~TemporaryFolder() {
@@ -132,8 +139,43 @@ public:
     [[nodiscard]] const std::filesystem::path& path() const { return path_; }
 
 private:
+    // A replay stopped with Ctrl+C or kill would end without running the destructor: a thread
+    // waits for those signals instead, removes the folder and then lets the signal end the
+    // process as it would have. (Nothing can be done about SIGKILL.)
+    static void removeOnSignal(const std::filesystem::path& folder) {
+        sigset_t stopping;
+        sigemptyset(&stopping);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+            sigaddset(&stopping, signal);
+        }
+        // Blocked before any other thread exists, so that every thread leaves them to this one.
+        pthread_sigmask(SIG_BLOCK, &stopping, nullptr);
+        std::thread([folder, stopping] {
+            int signal = 0;
+            if (sigwait(&stopping, &signal) != 0) {
+                return;
+            }
+            std::error_code ignored;
+            std::filesystem::remove_all(folder, ignored);
+            std::signal(signal, SIG_DFL);
+            pthread_sigmask(SIG_UNBLOCK, &stopping, nullptr);
+            std::raise(signal);
+        }).detach();
+    }
+
     std::filesystem::path path_;
 };
+
+// Standard output is checked at the end, so that a full disk or a closed pipe is not taken
+// for a replay that printed everything.
+int checkOutput(int status) {
+    std::cout.flush();
+    if (!std::cout || std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::cerr << "quiz-replay: cannot write the output: " << std::strerror(errno) << "\n";
+        return status == 0 ? kExitScriptError : status;
+    }
+    return status;
+}
 
 int reportScriptError(const std::string& script, const pp::replay::ScriptError& error) {
     std::cerr << "quiz-replay: " << script << ":" << error.line << ": " << error.message << "\n";
@@ -186,7 +228,8 @@ int main(int argc, char** argv) {
     }
     const auto& events = std::get<std::vector<pp::replay::Event>>(script);
 
-    TemporaryFolder temporary;
+    // Only made when no folder is given, so that nothing is left in the temporary folder.
+    std::optional<TemporaryFolder> temporary;
     std::filesystem::path documents;
     if (args->documents) {
         // A folder that cannot be made (a file stands there, say) is the game's to report, in its
@@ -195,7 +238,7 @@ int main(int argc, char** argv) {
         std::error_code ignored;
         std::filesystem::create_directories(documents, ignored);
     } else {
-        documents = temporary.path();
+        documents = temporary.emplace().path();
         if (documents.empty()) {
             std::cerr << "quiz-replay: no temporary documents folder to use\n";
             return kExitUsage;
@@ -204,7 +247,7 @@ int main(int argc, char** argv) {
 
     if (!args->frames) {
         pp::replay::NullFrames frames;
-        return play(*args, events, frames, documents);
+        return checkOutput(play(*args, events, frames, documents));
     }
     // Frames are painted with Qt, which needs an application; the replay never shows a window.
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -215,5 +258,5 @@ int main(int argc, char** argv) {
         std::cerr << "quiz-replay: cannot make the frames folder " << *args->frames << "\n";
         return kExitUsage;
     }
-    return play(*args, events, frames, documents);
+    return checkOutput(play(*args, events, frames, documents));
 }

@@ -1,6 +1,8 @@
 // The page around the game's WebAssembly module: it draws what the game paints on a canvas at a
-// whole scale, plays its sounds, turns the timer, pointer, keys and menus into the game's calls,
-// shows its dialogs, and keeps the settings file in the browser's storage.
+// whole scale, plays its sounds, turns the timer, pointer, keys, pads and menus into the game's
+// calls, shows its dialogs (dialogs.js), pauses the clock while the page is in the background,
+// and keeps the settings file, the missed-question lists and the last quiz files (quizfiles.js)
+// in the browser's storage.
 "use strict";
 
 const LOGICAL_WIDTH = 240;
@@ -12,6 +14,18 @@ const DOCUMENTS = "/documents";
 const SETTINGS_NAME = "ポケットペルナ.txt";
 const SETTINGS_PATH = DOCUMENTS + "/" + SETTINGS_NAME;
 const STORAGE_KEY = "pocketperna.settings";
+// The missed-question lists, in a folder of their own as on the desktop, kept under their own key.
+const MISSED_PATH = "/data/missed.json";
+const MISSED_KEY = "pocketperna.missed";
+// "ウィンドウが非アクティブのときは一時停止する": the page's own option, never in the settings file.
+const PAUSE_KEY = "pocketperna.pauseWhenInactive";
+// A quiz file lives at a path made of its name alone, so that opening the same file again finds
+// its missed list; a file is placed there only once the game's check accepts it, so a refused
+// one never replaces the file a running game reads.
+const QUIZ_FOLDER = "/quiz";
+const STAGING_PATH = "/staging/quiz.kqd";
+// How large the pause's word is, in the picture's pixels, as on the desktop.
+const PAUSE_TEXT_PIXELS = 20;
 const SCREEN_TITLE = 0;
 // The game's own message of a settings file that could not be saved (engine/Messages.h).
 const SAVE_ERROR_TEXT = "ランキングと設定を保存できませんでした。";
@@ -21,7 +35,9 @@ const BITMAP_IDS = [106, 107, 108, 109, 110, 111, 112, 113, 114, 115, 116, 117, 
   146, 147, 148, 149, 150, 151, 152, 153, 154, 155, 156];
 const SOUND_IDS = [135, 136, 137, 138, 139, 140, 141, 142];
 // The handheld's key codes for the keys the desktop passes on (shell/MainWindow.cpp).
-const GAME_KEYS = { ArrowUp: 0x26, ArrowDown: 0x28, Enter: 0x0d, NumpadEnter: 0x0d, " ": 0x0d };
+// The number keys of the main row and of the keypad (with Num Lock) arrive as the same key.
+const GAME_KEYS = { ArrowUp: 0x26, ArrowDown: 0x28, Enter: 0x0d, NumpadEnter: 0x0d, " ": 0x0d,
+  1: 0x31, 2: 0x32, 3: 0x33, 4: 0x34, 5: 0x35 };
 // How long after the name dialog shows a Return alone may confirm it, as on the desktop.
 const NAME_GUARD_MS = 400;
 const NAME_CHARS = 10;
@@ -37,10 +53,13 @@ let scale = 1;           // device pixels per logical pixel of the canvas
 let cssScale = 1;        // CSS pixels per logical pixel
 const bitmaps = new Map();
 let ready = false;
-let quizCount = 0;
-let pendingOpens = [];   // quiz files chosen while the game could not take them
+let pendingOpens = [];   // quiz files ({ name, bytes }) chosen while the game could not take them
+let stagedName = "";     // the name of the quiz file last checked at STAGING_PATH
 let storedSettings = null;
+let storedMissed = null;
 let storageRefusalTold = false;
+let pauseWhenInactive = true;
+let windowFocused = true;
 
 // ---------------------------------------------------------------------------------------------
 // Drawing: the module calls these with logical coordinates (web/src/WebSurface.cpp).
@@ -183,6 +202,10 @@ const page = {
   playSound,
   showMessage,
   askPlayerName,
+  showMissedQuestions,
+  quizFileOpened,
+  chooseQuizFile,
+  lastQuizFile,
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -201,6 +224,12 @@ function callGame(call) {
   return true;
 }
 
+// A call made from a dialog that has just closed: if the game waits in its name dialog, the call
+// follows once that is over.
+function callGameSoon(call) {
+  if (!callGame(call)) setTimeout(() => callGameSoon(call), TICK_MS);
+}
+
 function settle() {
   if (gameWaiting()) return;
   // A paint can ask for another (its entry work changed the screen): paint until none is due.
@@ -210,30 +239,90 @@ function settle() {
   }
   if (!perna.titleShownAt) perna.titleShownAt = performance.now();
   keepSettings();
+  keepMissedLists();
   updateCommands();
+  updatePause();
   deliverPendingOpens();
 }
 
 function tick() {
+  if (clockHeld()) {
+    updatePause();
+    return;
+  }
   callGame(() => Module._pp_web_tick());
 }
 
+function quizPath(name) {
+  const safe = name.replace(/\//g, "_");
+  return `${QUIZ_FOLDER}/${safe === "" || safe === "." || safe === ".." ? "quiz.kqd" : safe}`;
+}
+
+function baseName(path) {
+  return path.slice(path.lastIndexOf("/") + 1);
+}
+
 function openQuizBytes(name, bytes) {
-  quizCount += 1;
-  // Each file its own folder: a refused file must not replace the one the running game reads.
-  const folder = `/quiz/${quizCount}`;
-  Module.FS.mkdirTree(folder);
-  const path = `${folder}/${name.replace(/\//g, "_") || "quiz.kqd"}`;
-  Module.FS.writeFile(path, bytes);
-  pendingOpens.push(path);
+  pendingOpens.push({ name, bytes });
   deliverPendingOpens();
 }
 
 function deliverPendingOpens() {
   while (pendingOpens.length > 0 && !gameWaiting()) {
-    const path = pendingOpens.shift();
+    const { name, bytes } = pendingOpens.shift();
+    const path = placeQuizFile(name, bytes);
     callGame(() => Module.ccall("pp_web_open", null, ["string"], [path]));
   }
+}
+
+// Where the game opens a quiz file: at its name's path when it passes the check, otherwise
+// where the game finds it only to refuse it with its own message.
+function placeQuizFile(name, bytes) {
+  Module.FS.mkdirTree(STAGING_PATH.slice(0, STAGING_PATH.lastIndexOf("/")));
+  Module.FS.writeFile(STAGING_PATH, bytes);
+  stagedName = name;
+  if (!Module.ccall("pp_web_quiz_accepted", "number", ["string"], [STAGING_PATH])) return STAGING_PATH;
+  const path = quizPath(name);
+  Module.FS.mkdirTree(QUIZ_FOLDER);
+  Module.FS.writeFile(path, bytes);
+  return path;
+}
+
+// The game has opened a quiz file, or refused one: an accepted file's bytes are kept as the
+// newest of the last files, and a refused one leaves that list under its name, as on the desktop.
+function quizFileOpened(path, accepted) {
+  const name = path === STAGING_PATH ? stagedName : baseName(path);
+  if (accepted) {
+    let bytes = null;
+    try { bytes = Module.FS.readFile(path); } catch (error) { return; }
+    QuizFiles.remember(name, bytes);
+  } else {
+    QuizFiles.forget(name);
+  }
+  buildRecentFiles();
+}
+
+// The title's restart after a reload: the newest kept file, written into the module's file system
+// before the game starts.
+function lastQuizFile() {
+  const newest = QuizFiles.list()[0];
+  return newest ? quizPath(newest.name) : "";
+}
+
+function restoreQuizFiles() {
+  Module.FS.mkdirTree(QUIZ_FOLDER);
+  for (const file of QuizFiles.list()) Module.FS.writeFile(quizPath(file.name), file.bytes);
+}
+
+// The open dialog the title asks for when there is no last file. Browsers show a file picker only
+// right after the player's own key or tap, which is when the title asks.
+function chooseQuizFile() {
+  document.getElementById("quiz-file").click();
+}
+
+function openRecentFile(index) {
+  const file = QuizFiles.list()[index];
+  if (file) openQuizBytes(file.name, file.bytes);
 }
 
 async function openQuizFile(file) {
@@ -308,6 +397,42 @@ function keepSettings() {
   }
 }
 
+// The missed-question lists as the game wrote them; a list that cannot be kept is no reason to
+// trouble the player, as on the desktop.
+function restoreMissedLists() {
+  Module.FS.mkdirTree(MISSED_PATH.slice(0, MISSED_PATH.lastIndexOf("/")));
+  try {
+    storedMissed = localStorage.getItem(MISSED_KEY);
+    if (storedMissed) Module.FS.writeFile(MISSED_PATH, storedMissed);
+  } catch (error) {
+    storedMissed = null;
+  }
+}
+
+function keepMissedLists() {
+  let text = null;
+  try { text = Module.FS.readFile(MISSED_PATH, { encoding: "utf8" }); } catch (error) { return; }
+  if (text === storedMissed) return;
+  try {
+    localStorage.setItem(MISSED_KEY, text);
+    storedMissed = text;
+  } catch (error) {
+    // Storage full or refused: the lists last for this visit.
+  }
+}
+
+function restorePauseOption() {
+  try {
+    pauseWhenInactive = localStorage.getItem(PAUSE_KEY) !== "0";
+  } catch (error) {
+    pauseWhenInactive = true;
+  }
+}
+
+function keepPauseOption() {
+  try { localStorage.setItem(PAUSE_KEY, pauseWhenInactive ? "1" : "0"); } catch (error) { /* for this visit */ }
+}
+
 function downloadSettings() {
   const bytes = settingsBytes();
   if (!bytes) return;
@@ -370,116 +495,15 @@ function playSound(id) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Dialogs: one at a time, in the order asked, each modal over the page.
-
-let dialogChain = Promise.resolve();
-let dialogsOpen = 0;
-
-function runDialog(dialog, prepare) {
-  const shown = dialogChain.then(() => new Promise((resolve) => {
-    closeMenus();
-    const result = prepare ? prepare() : null;
-    dialogsOpen += 1;
-    dialog.addEventListener("close", () => {
-      dialogsOpen -= 1;
-      resolve(result && result.onClose ? result.onClose(dialog.returnValue) : dialog.returnValue);
-    }, { once: true });
-    dialog.returnValue = "";
-    dialog.showModal();
-    if (result && result.focus) result.focus.focus();
-  }));
-  dialogChain = shown.catch(() => {});
-  return shown;
-}
-
-function showMessage(text, caption) {
-  const box = document.getElementById("message-box");
-  box.querySelector(".caption").textContent = caption;
-  box.querySelector(".text").textContent = text;
-  runDialog(box);
-}
-
-function showAbout() {
-  runDialog(document.getElementById("about-box"));
-}
-
-const SETTINGS_CONTROLS = ["settings-1001", "settings-1002", "settings-1003", "settings-1004"];
-
-// "設定": only OK applies the options; キャンセル and Escape change nothing.
-function showSettings() {
-  if (gameWaiting()) return;
-  const dialog = document.getElementById("settings-dialog");
-  runDialog(dialog, () => {
-    const bits = Module._pp_web_options();
-    SETTINGS_CONTROLS.forEach((id, i) => { document.getElementById(id).checked = (bits & (1 << i)) !== 0; });
-    document.getElementById("settings-1005").checked = (bits & 16) === 0;
-    document.getElementById("settings-1006").checked = (bits & 16) !== 0;
-    return { focus: document.getElementById("settings-ok") };
-  }).then((answer) => {
-    if (answer !== "ok") return;
-    const values = SETTINGS_CONTROLS.map((id) => (document.getElementById(id).checked ? 1 : 0));
-    const study = document.getElementById("settings-1006").checked ? 1 : 0;
-    const confirm = () => callGame(() => Module._pp_web_confirm_settings(...values, study));
-    if (!confirm()) setTimeout(function retry() { if (!confirm()) setTimeout(retry, TICK_MS); }, TICK_MS);
-  });
-}
-
-// Keeps of a typed name only what the settings file can hold, ten characters at most.
-function keepStorable(text, storable) {
-  let kept = "";
-  for (const character of text) {
-    if (character.length === 1 && storable[character.charCodeAt(0)] && kept.length < NAME_CHARS) kept += character;
-  }
-  return kept;
-}
-
-// "名前の入力": the game waits in it. Closing it in any way confirms what the box holds, and a
-// Return still on its way from the game does not confirm it.
-function askPlayerName(storable) {
-  const dialog = document.getElementById("name-dialog");
-  const edit = document.getElementById("name-1006");
-  const allowed = storable.slice();
-  let shownAt = 0;
-  let keyLetGo = false;
-  const filter = () => {
-    const kept = keepStorable(edit.value, allowed);
-    if (kept !== edit.value) edit.value = kept;
-  };
-  const guard = (event) => {
-    if (event.key !== "Enter") return;
-    const fresh = keyLetGo || performance.now() - shownAt >= NAME_GUARD_MS;
-    if (event.repeat || !fresh) event.preventDefault();
-  };
-  const letGo = (event) => { if (!event.repeat) keyLetGo = true; };
-  return runDialog(dialog, () => {
-    edit.value = "";
-    shownAt = performance.now();
-    edit.addEventListener("input", filter);
-    dialog.addEventListener("keydown", guard, true);
-    dialog.addEventListener("keyup", letGo, true);
-    return {
-      focus: edit,
-      onClose: () => {
-        edit.removeEventListener("input", filter);
-        dialog.removeEventListener("keydown", guard, true);
-        dialog.removeEventListener("keyup", letGo, true);
-        filter();
-        // The paint that asked goes on once this call has returned; catch up after it, with
-        // any change of the window's size made meanwhile.
-        setTimeout(() => { settle(); fitScale(); }, 0);
-        return edit.value;
-      },
-    };
-  });
-}
-
-// ---------------------------------------------------------------------------------------------
 // Menus: the desktop's items under the same command ids, built from one table so that new
 // items need only a row here and a handler.
 
+const gameFree = () => ready && !gameWaiting();
+
 const MENUS = [
   { id: 40004, title: "ファイル", items: [
-    { id: 40007, text: "開く...", keys: "Ctrl+O", run: () => document.getElementById("quiz-file").click() },
+    { id: 40007, text: "開く...", keys: "Ctrl+O", run: chooseQuizFile },
+    { id: "recent", text: "最近使ったファイル", submenu: true, enabled: () => QuizFiles.list().length > 0 },
     null,
     { id: "save-settings", text: "設定ファイルをダウンロード...", run: downloadSettings },
     { id: "load-settings", text: "設定ファイルを読み込む...",
@@ -489,7 +513,9 @@ const MENUS = [
     { id: 40003, text: "バージョン情報", keys: "Ctrl+A", run: showAbout },
     { id: 40012, text: "設定...", run: showSettings },
     { id: 40013, text: "ランキング表示...", run: () => callGame(() => Module._pp_web_command(40013)),
-      enabled: () => ready && !gameWaiting() && Module._pp_web_screen() === SCREEN_TITLE },
+      enabled: () => gameFree() && Module._pp_web_screen() === SCREEN_TITLE },
+    { id: 40014, text: "間違えた問題...", run: () => callGame(() => Module._pp_web_command(40014)),
+      enabled: () => gameFree() && Module._pp_web_has_missed() === 1 },
   ] },
 ];
 const SHORTCUTS = { o: 40007, a: 40003 };
@@ -508,6 +534,7 @@ function buildMenus() {
       const wasOpen = holder.classList.contains("open");
       closeMenus();
       if (!wasOpen) { updateCommands(); holder.classList.add("open"); }
+      updatePause();
     });
     const list = document.createElement("div");
     list.className = "menu-items";
@@ -524,13 +551,30 @@ function buildMenus() {
         keys.textContent = item.keys;
         entry.appendChild(keys);
       }
+      commandItems.set(String(item.id), { item, entry });
+      if (item.submenu) {
+        entry.classList.add("submenu-entry");
+        entry.setAttribute("aria-haspopup", "menu");
+        const sub = document.createElement("div");
+        sub.className = "menu-items submenu";
+        sub.id = `${item.id}-items`;
+        sub.setAttribute("role", "menu");
+        const holderOfSub = document.createElement("div");
+        holderOfSub.className = "submenu-holder";
+        entry.addEventListener("click", (event) => {
+          event.stopPropagation();
+          holderOfSub.classList.toggle("open");
+        });
+        holderOfSub.append(entry, sub);
+        list.appendChild(holderOfSub);
+        continue;
+      }
       entry.addEventListener("click", (event) => {
         event.stopPropagation();
         closeMenus();
         runCommand(item.id);
       });
       list.appendChild(entry);
-      commandItems.set(String(item.id), { item, entry });
     }
     holder.append(title, list);
     bar.appendChild(holder);
@@ -539,7 +583,29 @@ function buildMenus() {
 }
 
 function closeMenus() {
-  for (const open of document.querySelectorAll(".menu.open")) open.classList.remove("open");
+  for (const open of document.querySelectorAll(".menu.open, .submenu-holder.open")) open.classList.remove("open");
+  updatePause();
+}
+
+// "最近使ったファイル": the kept quiz files, newest first, each opened from its kept bytes.
+function buildRecentFiles() {
+  const list = document.getElementById("recent-items");
+  if (!list) return;
+  list.replaceChildren();
+  QuizFiles.list().forEach((file, index) => {
+    const entry = document.createElement("button");
+    entry.id = `recent-${index + 1}`;
+    entry.setAttribute("role", "menuitem");
+    entry.textContent = `${index + 1} ${file.name}`;
+    entry.title = file.name;
+    entry.addEventListener("click", (event) => {
+      event.stopPropagation();
+      closeMenus();
+      if (ready) openRecentFile(index);
+    });
+    list.appendChild(entry);
+  });
+  updateCommands();
 }
 
 function runCommand(id) {
@@ -552,6 +618,30 @@ function updateCommands() {
   for (const { item, entry } of commandItems.values()) {
     entry.disabled = item.enabled ? !item.enabled() : false;
   }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The pause: the clock stops while the page is hidden or in the background and while a menu or
+// dialog of ours is open, with the picture dimmed under "一時停止中" where the clock matters.
+
+function clockHeld() {
+  if (!pauseWhenInactive) return false;  // the game runs on behind everything, as the handheld's did
+  return document.hidden || !windowFocused || dialogsOpen > 0 || document.querySelector(".menu.open") !== null;
+}
+
+function updatePause() {
+  // While the game waits in its name dialog it cannot be asked; that is never a playing screen.
+  if (!ready || gameWaiting()) return;
+  const veil = document.getElementById("pause-veil");
+  const veiled = clockHeld() && Module._pp_web_playing() === 1;
+  veil.hidden = !veiled;
+}
+
+function setUpPause() {
+  windowFocused = document.hasFocus();
+  addEventListener("focus", () => { windowFocused = true; updatePause(); });
+  addEventListener("blur", () => { windowFocused = false; updatePause(); });
+  document.addEventListener("visibilitychange", updatePause);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -573,6 +663,7 @@ function fitScale() {
   canvas.style.width = `${LOGICAL_WIDTH * cssScale}px`;
   canvas.style.height = `${LOGICAL_HEIGHT * cssScale}px`;
   context.imageSmoothingEnabled = false;
+  document.getElementById("pause-veil").style.fontSize = `${PAUSE_TEXT_PIXELS * cssScale}px`;
   runCache.clear();
   // A new size is just another paint of the same screen.
   if (ready) callGame(() => Module._pp_web_paint());
@@ -595,6 +686,7 @@ function setUpInput() {
       return;
     }
     if (event.ctrlKey || event.altKey || event.metaKey) return;
+    if (event.key === "Escape") { closeMenus(); return; }
     const code = GAME_KEYS[event.key];
     if (code === undefined || event.target.closest("#menubar")) return;
     event.preventDefault();
@@ -620,7 +712,33 @@ function setUpInput() {
     if (file) openQuizFile(file);
   });
   addEventListener("resize", fitScale);
+  GamePads.start(padKey);
   addEventListener("pagehide", () => { if (!gameWaiting()) keepSettings(); });
+}
+
+// A pad's key goes where the keyboard's would: to an open dialog or menu, whose controls Up and
+// Down step through and whose focused button (or else its first one) Return presses, or else to
+// the game.
+function padKey(key) {
+  const within = document.querySelector("dialog[open]") || document.querySelector(".menu.open .menu-items");
+  if (!within) {
+    if (ready && GAME_KEYS[key] !== undefined) callGame(() => Module._pp_web_key(GAME_KEYS[key]));
+    return;
+  }
+  const controls = Array.from(within.querySelectorAll("button, input"))
+    .filter((control) => !control.disabled && control.offsetParent !== null);
+  if (controls.length === 0) return;
+  const at = controls.indexOf(document.activeElement);
+  if (key !== "Enter") {
+    const step = key === "ArrowUp" ? -1 : 1;
+    controls[at < 0 ? (step > 0 ? 0 : controls.length - 1) : (at + step + controls.length) % controls.length].focus();
+    return;
+  }
+  // A press still on its way from the game must not confirm the name at once.
+  if (within.id === "name-dialog" && performance.now() - Number(within.dataset.shownAt) < NAME_GUARD_MS) return;
+  const focused = controls[at];
+  const target = focused && focused.tagName === "BUTTON" ? focused : within.querySelector(".buttons button") || controls[0];
+  target.click();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -659,14 +777,20 @@ const perna = {
   },
   waiting: () => gameWaiting(),
   dialogsOpen: () => dialogsOpen,
+  paused: () => !document.getElementById("pause-veil").hidden,
 };
 window.perna = perna;
 
 perna.ready = (async () => {
   buildMenus();
   setUpInput();
-  await Promise.all([loadFont(), loadBitmaps(), moduleReady]);
+  setUpPause();
+  restorePauseOption();
+  await Promise.all([loadFont(), loadBitmaps(), moduleReady, QuizFiles.load()]);
   restoreSettings();
+  restoreMissedLists();
+  restoreQuizFiles();
+  buildRecentFiles();
   fitScale();
   ready = true;
   callGame(() => Module._pp_web_start(fixedSeed === null ? 0 : 1, fixedSeed === null ? 0 : fixedSeed));

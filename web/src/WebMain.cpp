@@ -6,12 +6,17 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "WebSurface.h"
 #include "engine/Game.h"
+#include "persistence/MissedList.h"
 #include "persistence/SettingsFile.h"
+#include "quizdata/QuizFile.h"
 #include "record/Cp932.h"
 #include "tools/common/Json.h"
 
@@ -25,6 +30,9 @@ constexpr std::size_t kCharacterCount = 0x10000;
 // Where the page keeps its files in the module's memory file system; the page copies the
 // settings file to the browser's storage after every call into the game.
 constexpr const char* kDocumentsFolder = "/documents";
+// Where the missed-question lists live, outside the documents folder as on the desktop; the page
+// keeps this folder's file in the browser's storage too.
+constexpr const char* kDataFolder = "/data";
 
 EM_JS(void, web_request_repaint, (), { Module.page.requestRepaint(); });
 EM_JS(void, web_play_sound, (int id), { Module.page.playSound(id); });
@@ -40,6 +48,34 @@ EM_ASYNC_JS(int, web_ask_player_name, (const std::uint8_t* storable, char16_t* n
     for (let i = 0; i < length; ++i) HEAPU16[(name >> 1) + i] = typed.charCodeAt(i);
     return length;
 });
+
+EM_JS(void, web_show_missed_questions, (const char* rowsJson), {
+    Module.page.showMissedQuestions(JSON.parse(UTF8ToString(rowsJson)));
+});
+EM_JS(void, web_quiz_file_opened, (const char* path, int accepted), {
+    Module.page.quizFileOpened(UTF8ToString(path), accepted !== 0);
+});
+EM_JS(void, web_choose_quiz_file, (), { Module.page.chooseQuizFile(); });
+// The path of the quiz file opened last, already in the module's file system, or an empty text;
+// the page frees nothing: the text is copied into `path`, at most `capacity` bytes with its end.
+EM_JS(int, web_last_quiz_file, (char* path, int capacity), {
+    const last = Module.page.lastQuizFile() || "";
+    if (lengthBytesUTF8(last) + 1 > capacity) return 0;
+    stringToUTF8(last, path, capacity);
+    return 1;
+});
+
+// The dialog's rows as the page reads them: [{"genre":..,"question":..,"given":..,"timedOut":..,"right":..}].
+std::string rowsJson(const std::vector<MissedQuestionRow>& rows) {
+    std::string json = "[";
+    for (const MissedQuestionRow& row : rows) {
+        json += (json.size() > 1 ? ",{" : "{");
+        json += "\"number\":" + std::to_string(row.number) + ",\"genre\":" + jsonString(row.genre) +
+                ",\"question\":" + jsonString(row.question) + ",\"given\":" + jsonString(row.given) +
+                ",\"timedOut\":" + (row.timedOut ? "true" : "false") + ",\"right\":" + jsonString(row.right) + "}";
+    }
+    return json + "]";
+}
 
 // True for a character the settings file keeps as it is: one of code page 932 that is neither a
 // control character nor the file's field separator (the desktop's name dialog keeps the same).
@@ -71,6 +107,31 @@ public:
         std::array<char16_t, kNameChars> name{};
         const int length = web_ask_player_name(storable_->data(), name.data(), kNameChars);
         return {name.data(), static_cast<std::size_t>(length)};
+    }
+
+    // The page cannot wait in a dialog without stopping the clock for good: it queues the
+    // dialog and returns at once, and the dialog's review button sends the review command.
+    bool showMissedQuestions(const std::vector<MissedQuestionRow>& rows) override {
+        web_show_missed_questions(rowsJson(rows).c_str());
+        return false;
+    }
+
+    // The file picker answers later with the file's bytes, which the page opens as any other.
+    std::optional<std::filesystem::path> chooseQuizFile() override {
+        web_choose_quiz_file();
+        return std::nullopt;
+    }
+
+    void quizFileOpened(const std::filesystem::path& path, bool accepted) override {
+        web_quiz_file_opened(path.c_str(), accepted ? 1 : 0);
+    }
+
+    std::optional<std::filesystem::path> lastQuizFile() override {
+        std::array<char, 4096> path{};
+        if (web_last_quiz_file(path.data(), static_cast<int>(path.size())) == 0 || path[0] == '\0') {
+            return std::nullopt;
+        }
+        return std::filesystem::path(path.data());
     }
 
 private:
@@ -112,6 +173,7 @@ EMSCRIPTEN_KEEPALIVE void pp_web_start(int seeded, std::uint32_t seed) {
     auto random = seeded ? std::make_unique<pp::MersenneRandom>(seed) : std::make_unique<pp::MersenneRandom>();
     page().game = std::make_unique<pp::Game>(page().host, pp::settingsPathIn(pp::web::kDocumentsFolder),
                                              std::move(random));
+    page().game->keepMissedListsIn(std::filesystem::path(pp::web::kDataFolder) / std::string(pp::kMissedListFileName));
     page().game->start();
 }
 
@@ -138,6 +200,18 @@ EMSCRIPTEN_KEEPALIVE void pp_web_paint() {
     game()->paint(page().surface);
 }
 
+// True when the quiz file at `path` passes the game's check, so that the page can keep a
+// refused file from replacing an accepted one of the same name.
+EMSCRIPTEN_KEEPALIVE int pp_web_quiz_accepted(const char* path) {
+    return pp::readQuizLayout(std::filesystem::path(path)).accepted() ? 1 : 0;
+}
+
+// "間違えた問題..." is offered once there is a list to show.
+EMSCRIPTEN_KEEPALIVE int pp_web_has_missed() { return game()->hasMissedQuestions() ? 1 : 0; }
+
+// True while the clock matters, so that the page veils the picture only then when it pauses.
+EMSCRIPTEN_KEEPALIVE int pp_web_playing() { return game()->playing() ? 1 : 0; }
+
 EMSCRIPTEN_KEEPALIVE int pp_web_screen() { return static_cast<int>(game()->state().screen); }
 
 // The five options as bits (sound, correct, limit, reveal, study from bit 0), each on only when 1.
@@ -148,13 +222,17 @@ EMSCRIPTEN_KEEPALIVE int pp_web_options() {
            (options.studyMode == 1 ? 16 : 0);
 }
 
-// The screen, score, highlighted row, right answer's place and ranking as JSON, for the page's tests; the text lives until the next call.
+// The screen, score, highlighted row, right answer's place, clock, review length and ranking as
+// JSON, for the page's tests; the text lives until the next call.
 EMSCRIPTEN_KEEPALIVE const char* pp_web_state_json() {
     static std::string json;
     const pp::GameState& state = game()->state();
     json = "{\"screen\":\"" + std::string(pp::screenName(state.screen)) + "\",\"score\":" + std::to_string(state.score) +
            ",\"selection\":" + std::to_string(state.selection) +
-           ",\"correctPosition\":" + std::to_string(state.correctPosition) + ",\"ranking\":[";
+           ",\"confirmed\":" + std::to_string(state.confirmed) +
+           ",\"correctPosition\":" + std::to_string(state.correctPosition) +
+           ",\"tickCount\":" + std::to_string(state.tickCount) + ",\"timeLeft\":" + std::to_string(state.timeLeftTicks) +
+           ",\"review\":" + std::to_string(state.reviewQuestions.size()) + ",\"ranking\":[";
     for (std::size_t i = 0; i < state.ranking.size(); ++i) {
         json += (i == 0 ? "" : ",") + std::string("{\"name\":") + pp::jsonString(state.ranking[i].name.view()) +
                 ",\"score\":" + std::to_string(state.ranking[i].score) + "}";
