@@ -45,15 +45,8 @@ const KnownHeaders& headersOf(const QuizFileReader& file, std::optional<KnownHea
     KnownHeaders& fresh = read.emplace();
     fresh.version = file.version();
     fresh.layout = readQuizLayout(file);
-    std::string joined;
-    for (const GenreHeader& header : fresh.layout.genres) {
-        joined += header.name;
-        joined += '\0';
-    }
-    const std::u16string decoded = decodeJoinedCp932(joined);
-    std::u16string_view texts = decoded;
     for (std::size_t g = 0; g < fresh.layout.genres.size(); ++g) {
-        fresh.names[g] = takeJoinedText(texts);
+        fresh.names[g] = decodeGenreName(fresh.layout.genres[g]);
     }
     if (hasSettled(fresh.version)) {
         knownHeaders = fresh;
@@ -164,16 +157,7 @@ LoadResult loadQuestion(GameState& state, RandomSource& random, const std::files
         return LoadResult::Failed;
     }
 
-    // Decoded straight into the state, in one call of the converter.
-    std::string joined;
-    joined.reserve(kRecordSize + kChoiceCount + 1);
-    appendQuestionTexts(joined, *record);
-    const std::u16string decoded = decodeJoinedCp932(joined);
-    std::u16string_view texts = decoded;
-    state.questionText = takeJoinedText(texts);
-    for (ChoiceText& choice : state.choices) {
-        choice = takeJoinedText(texts);
-    }
+    decodeQuestionTexts(*record, state.questionText, state.choices);
     state.currentGenre = pick->genre;
     state.currentQuestion = pick->question;
     state.choiceOrder = shuffledChoiceOrder(random);

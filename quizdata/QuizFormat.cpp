@@ -57,28 +57,30 @@ std::string descramble(std::string_view field) {
 }
 
 std::string scrambledFieldText(std::string_view field) {
-    std::string text;
-    appendFieldText(text, field);
+    std::string text(field.size(), '\0');
+    text.resize(fieldText(field, text.data()));
     return text;
 }
 
-void appendFieldText(std::string& out, std::string_view field) {
-    // As descramble, stopping at the first zero it would write: the text's length first, then
-    // its bytes unmasked in one pass.
-    std::size_t length = 0;
-    bool atCharacterStart = true;
-    for (; length < field.size(); ++length) {
-        const unsigned char decoded = byteAt(field, length) ^ kScrambleMask;
-        if (decoded == 0 || (atCharacterStart && decoded == kDecodedPad)) {
+std::size_t fieldText(std::string_view field, char* out) {
+    // As descramble, stopping at the first zero it would write, a character at a time.
+    const std::size_t size = field.size();
+    std::size_t i = 0;
+    while (i < size) {
+        const unsigned char decoded = byteAt(field, i) ^ kScrambleMask;
+        if (decoded == 0 || decoded == kDecodedPad) {
             break;
         }
-        atCharacterStart = !atCharacterStart || !isLeadByte(decoded);
+        out[i++] = static_cast<char>(decoded);
+        if (isLeadByte(decoded) && i < size) {
+            const unsigned char trail = byteAt(field, i) ^ kScrambleMask;
+            if (trail == 0) {
+                break;
+            }
+            out[i++] = static_cast<char>(trail);
+        }
     }
-    const std::size_t start = out.size();
-    out.append(field.data(), length);
-    for (std::size_t i = start; i < out.size(); ++i) {
-        out[i] = static_cast<char>(static_cast<unsigned char>(out[i]) ^ kScrambleMask);
-    }
+    return i;
 }
 
 bool scramble(std::string_view text, std::span<char> field) {
@@ -130,55 +132,24 @@ Record encodeGenreHeader(const GenreHeader& header) {
 
 GenreName decodeGenreName(const GenreHeader& header) { return GenreName(decodeCp932(header.name)); }
 
-std::u16string decodeJoinedCp932(std::string_view joined) {
-    std::u16string decoded = decodeCp932(joined);
-    if (std::count(decoded.begin(), decoded.end(), u'\0') == std::count(joined.begin(), joined.end(), '\0')) {
-        return decoded;
-    }
-    // A converter that read a zero byte as the trail of a lone lead byte before it merged two
-    // texts: decode each on its own then.
-    decoded.clear();
-    for (std::size_t start = 0; start < joined.size();) {
-        const std::size_t end = std::min(joined.find('\0', start), joined.size());
-        decoded += decodeCp932(joined.substr(start, end - start));
-        decoded += u'\0';
-        start = end + 1;
-    }
-    return decoded;
-}
-
-void appendQuestionTexts(std::string& joined, const Record& record) {
-    appendFieldText(joined, fieldOf(record, 0, kQuestionTextBytes));
-    joined += '\0';
+void decodeQuestionTexts(const Record& record, QuestionText& text, std::array<ChoiceText, kChoiceCount>& choices) {
+    // Scratch space left uninitialised: each decode writes what it then reads.
+    std::array<char, kRecordSize> bytes;      // NOLINT(cppcoreguidelines-pro-type-member-init)
+    std::array<char16_t, kRecordSize> units;  // NOLINT(cppcoreguidelines-pro-type-member-init)
+    const auto decode = [&](std::size_t offset, std::size_t size) {
+        const std::size_t length = fieldText(fieldOf(record, offset, size), bytes.data());
+        return std::u16string_view(units.data(), decodeCp932({bytes.data(), length}, units.data()));
+    };
+    text = decode(0, kQuestionTextBytes);
     for (int k = 0; k < kChoiceCount; ++k) {
-        appendFieldText(joined, fieldOf(record, choiceOffset(k), kChoiceTextBytes));
-        joined += '\0';
+        choices[static_cast<std::size_t>(k)] = decode(choiceOffset(k), kChoiceTextBytes);
     }
-}
-
-std::u16string_view takeJoinedText(std::u16string_view& joined) {
-    const std::size_t end = std::min(joined.find(u'\0'), joined.size());
-    const std::u16string_view text = joined.substr(0, end);
-    joined.remove_prefix(std::min(end + 1, joined.size()));
-    return text;
-}
-
-DecodedQuestion takeJoinedQuestion(std::u16string_view& decoded) {
-    DecodedQuestion question;
-    question.text = takeJoinedText(decoded);
-    for (ChoiceText& choice : question.choices) {
-        choice = takeJoinedText(decoded);
-    }
-    return question;
 }
 
 DecodedQuestion decodeQuestionRecord(const Record& record) {
-    std::string joined;
-    joined.reserve(kRecordSize + kChoiceCount + 1);
-    appendQuestionTexts(joined, record);
-    const std::u16string decoded = decodeJoinedCp932(joined);
-    std::u16string_view texts = decoded;
-    return takeJoinedQuestion(texts);
+    DecodedQuestion question;
+    decodeQuestionTexts(record, question.text, question.choices);
+    return question;
 }
 
 }  // namespace pp

@@ -52,8 +52,8 @@ std::string descramble(std::string_view field);
 // (a text that fills the field to its last byte ends with the field).
 std::string scrambledFieldText(std::string_view field);
 
-// Appends the same text to `out`.
-void appendFieldText(std::string& out, std::string_view field);
+// Writes the same text to `out`, which holds at least field.size() bytes; returns its length.
+std::size_t fieldText(std::string_view field, char* out);
 
 // Scrambles Shift-JIS `text` into `field` and fills the rest with pad bytes. Returns false,
 // leaving the field undefined, when the text is longer than the field or would not read back
@@ -76,14 +76,6 @@ Record encodeGenreHeader(const GenreHeader& header);
 // The genre name as the game shows it: code page 932 decoded into its 16-unit buffer.
 GenreName decodeGenreName(const GenreHeader& header);
 
-// Decodes the texts that `joined` holds one after another, each ended by a zero byte (which no
-// text holds), with one call of the converter. The result holds the decoded texts in order,
-// each ended by a zero unit, exactly as decodeCp932 decodes each text alone.
-std::u16string decodeJoinedCp932(std::string_view joined);
-
-// Takes the first zero-ended text off the front of a decodeJoinedCp932 result.
-std::u16string_view takeJoinedText(std::u16string_view& joined);
-
 // A question record decoded the way the game shows it, stored choice 0 being the right answer.
 struct DecodedQuestion {
     QuestionText text;
@@ -92,11 +84,8 @@ struct DecodedQuestion {
 
 DecodedQuestion decodeQuestionRecord(const Record& record);
 
-// Appends the record's six texts (question, then choices in stored order) to `joined`, each
-// ended by a zero byte, for decodeJoinedCp932.
-void appendQuestionTexts(std::string& joined, const Record& record);
-
-// Takes the question off the front of the decoded texts appendQuestionTexts wrote.
-DecodedQuestion takeJoinedQuestion(std::u16string_view& decoded);
+// The same texts decoded straight into the game record's buffers: a question load allocates
+// nothing.
+void decodeQuestionTexts(const Record& record, QuestionText& text, std::array<ChoiceText, kChoiceCount>& choices);
 
 }  // namespace pp

@@ -45,8 +45,7 @@ std::optional<std::string> encodeEach(std::u16string_view text, const char* unma
 
 }  // namespace
 
-std::u16string decodeCp932(std::string_view bytes) {
-    std::u16string text(bytes.size(), u'\0');  // never more characters than bytes
+std::size_t decodeCp932(std::string_view bytes, char16_t* out) {
     std::size_t length = 0;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         const auto byte = static_cast<unsigned char>(bytes[i]);
@@ -54,14 +53,19 @@ std::u16string decodeCp932(std::string_view bytes) {
         if (row != 0 && i + 1 < bytes.size()) {
             const std::uint8_t column = kTrailColumns[static_cast<unsigned char>(bytes[i + 1])];
             if (column != 0) {
-                text[length++] = kPairs[row - 1][column - 1];
+                out[length++] = kPairs[row - 1][column - 1];
                 ++i;
                 continue;
             }
         }
-        text[length++] = kSingleBytes[byte];
+        out[length++] = kSingleBytes[byte];
     }
-    text.resize(length);
+    return length;
+}
+
+std::u16string decodeCp932(std::string_view bytes) {
+    std::u16string text(bytes.size(), u'\0');  // never more characters than bytes
+    text.resize(decodeCp932(bytes, text.data()));
     return text;
 }
 

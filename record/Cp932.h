@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,6 +11,10 @@ namespace pp {
 
 // Decodes `bytes`; an invalid or unmapped sequence becomes U+FFFD, never an error.
 std::u16string decodeCp932(std::string_view bytes);
+
+// The same into `out`, which holds at least bytes.size() units (never more characters than
+// bytes); returns the units written. For callers that decode into fixed buffers.
+std::size_t decodeCp932(std::string_view bytes, char16_t* out);
 
 // Encodes `text`, or nothing when some character has no code page 932 form (including the
 // invisible ones that a converter would silently drop or turn into a zero byte).
