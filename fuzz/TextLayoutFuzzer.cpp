@@ -2,7 +2,9 @@
 // too) and any of the six formats: lines cover the text in order without overlap, only line
 // breaks and the spaces at a wrap are left out, no line starts or ends inside a surrogate
 // pair, a wrapped line is never empty and never wider than the box unless it is one character;
-// a formatted text never outgrows its buffer.
+// a formatted text never outgrows its buffer. The layout places exactly those lines, a line
+// apart from the top, inside its box, and a condensing format never draws a line wider than the
+// box.
 
 #include <array>
 #include <bit>
@@ -12,13 +14,15 @@
 #include "screens/Format.h"
 #include "screens/LineBreaker.h"
 #include "screens/Surface.h"
+#include "screens/TextLayout.h"
 
 namespace {
 
 using namespace pp;
 
-constexpr std::array kFormats{TextFormat::Left, TextFormat::Right, TextFormat::Wrap,
-                              TextFormat::WrapCentre, TextFormat::WrapRight, TextFormat::WrapCentreMiddle};
+constexpr std::array kFormats{TextFormat::Left,          TextFormat::Right,         TextFormat::Wrap,
+                              TextFormat::WrapCentre,    TextFormat::WrapRight,     TextFormat::WrapCentreMiddle,
+                              TextFormat::LeftCondensed, TextFormat::CentreCondensed};
 
 bool isBreak(char16_t c) { return c == u'\r' || c == u'\n'; }
 bool isSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\u3000'; }
@@ -120,6 +124,32 @@ void checkLines(std::u16string_view text, int width, bool wrap) {
     }
 }
 
+void checkLayout(std::u16string_view text, int width, int height, TextFormat format) {
+    const std::vector<PlacedLine> placed = layoutText(text, width, height, format, measure);
+    if (text.empty() || width <= 0 || height <= 0) {
+        FUZZ_CHECK(placed.empty());
+        return;
+    }
+    const std::vector<TextLine> lines = breakLines(text, width, wraps(format), measure);
+    FUZZ_CHECK(placed.size() <= lines.size());
+    for (std::size_t n = 0; n < placed.size(); ++n) {
+        const PlacedLine& line = placed[n];
+        FUZZ_CHECK(line.start == lines[n].start && line.length == lines[n].length);
+        FUZZ_CHECK(line.top == static_cast<int>(n) * kTextLineHeight && line.top < height);
+        FUZZ_CHECK(line.width == measure(text.substr(line.start, line.length)));
+        if (condenses(format)) {
+            FUZZ_CHECK(line.drawnWidth == std::min(line.width, width));
+        } else {
+            FUZZ_CHECK(line.drawnWidth == line.width);
+        }
+        if (line.drawnWidth <= width) {
+            FUZZ_CHECK(line.left >= 0 && line.left + line.drawnWidth <= width);
+        }
+    }
+    // Only the lines that would start below the box are left out.
+    FUZZ_CHECK(placed.size() == lines.size() || static_cast<int>(placed.size()) * kTextLineHeight >= height);
+}
+
 void checkFormat(std::u16string_view format, fuzz::Input& input) {
     std::vector<FormatArg> args;
     const int count = input.byte() % 4;
@@ -145,10 +175,12 @@ void checkFormat(std::u16string_view format, fuzz::Input& input) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::Input input(data, size);
     const int width = static_cast<int>(input.u32());
+    const int height = static_cast<int>(input.u32() % 4096) - 16;
     const TextFormat format = kFormats[input.byte() % kFormats.size()];
     fuzz::Input formatInput = input;
     const std::u16string text = input.restAsUtf16();
     checkLines(text, width, wraps(format));
+    checkLayout(text, width, height, format);
     checkFormat(text, formatInput);
     return 0;
 }
