@@ -63,6 +63,7 @@ const SdlLibrary* load() {
     if (!complete) {
         return nullptr;  // the library stays loaded: unloading SDL is never safe
     }
+    lookUp(sdl, "SDL_TLSCleanup", api.tlsCleanup);
     silenceAlsa();
     return &api;
 }

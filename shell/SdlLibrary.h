@@ -34,6 +34,10 @@ struct SdlLibrary {
     decltype(&SDL_GameControllerClose) gameControllerClose;
     decltype(&SDL_GameControllerGetJoystick) gameControllerGetJoystick;
     decltype(&SDL_JoystickInstanceID) joystickInstanceId;
+
+    // Null before SDL 2.0.16. A thread that SDL did not start calls it before it ends, or the
+    // per-thread data SDL keeps for it (its error text) is never freed.
+    decltype(&SDL_TLSCleanup) tlsCleanup;
 };
 
 // Loads SDL2 once (later calls wait for the first and return its result) and silences the

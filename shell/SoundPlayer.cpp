@@ -120,6 +120,9 @@ void SoundPlayer::open() {
                              opened ? "play silently" : "are off");
             }
         }
+        if (sdl->tlsCleanup != nullptr) {
+            sdl->tlsCleanup();  // this thread ends here
+        }
     }
     const std::lock_guard lock(mutex_);
     sdl_ = sdl;
