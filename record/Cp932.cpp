@@ -1,14 +1,12 @@
 #include "record/Cp932.h"
 
 #include "record/Cp932Tables.h"
+#include "record/Utf16.h"
 
 namespace pp {
 namespace {
 
 using namespace cp932;
-
-bool isHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool isLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
 // The table entry of one BMP character: its byte, its two bytes, or 0 when it has no form.
 std::uint16_t encodedEntry(char16_t unit) {
@@ -23,7 +21,7 @@ std::optional<std::string> encodeEach(std::u16string_view text, const char* unma
     std::string out;
     out.reserve(text.size() * 2);
     for (std::size_t i = 0; i < text.size(); ++i) {
-        const bool pair = isHighSurrogate(text[i]) && i + 1 < text.size() && isLowSurrogate(text[i + 1]);
+        const bool pair = isPairAt(text, i);
         const std::uint16_t entry = pair ? 0 : encodedEntry(text[i]);
         if (pair) {
             ++i;

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "record/Utf16.h"
+
 namespace pp {
 
 // Returns how many UTF-16 units of `text` fit in `maxUnits` without splitting a surrogate pair.
@@ -15,7 +17,7 @@ inline std::size_t fittingLength(std::u16string_view text, std::size_t maxUnits)
     }
     std::size_t n = maxUnits;
     // A high surrogate left as the last unit would lose its partner: drop it too.
-    if (n > 0 && text[n - 1] >= 0xD800 && text[n - 1] <= 0xDBFF) {
+    if (n > 0 && isHighSurrogate(text[n - 1])) {
         --n;
     }
     return n;

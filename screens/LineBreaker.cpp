@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
+#include "record/Utf16.h"
+
 namespace pp {
 namespace {
 
@@ -29,9 +31,6 @@ bool isSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\u3000'; }
 bool isWide(char16_t c) {
     return c >= 0x2E80 || (c >= 0x2190 && c <= 0x2BFF) || c == u'…' || c == u'‥' || c == u'※';
 }
-
-bool isHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool isLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 std::size_t trimTrailingSpaces(std::u16string_view text, std::size_t start, std::size_t end) {
     while (end > start && isSpace(text[end - 1])) {
@@ -81,10 +80,7 @@ void wrapParagraph(std::u16string_view text, std::size_t start, std::size_t end,
 }  // namespace
 
 std::size_t characterEnd(std::u16string_view text, std::size_t i) {
-    if (isHighSurrogate(text[i]) && i + 1 < text.size() && isLowSurrogate(text[i + 1])) {
-        return i + 2;
-    }
-    return i + 1;
+    return i + characterUnits(text, i);
 }
 
 bool mayBreakBetween(char16_t before, char16_t after) {

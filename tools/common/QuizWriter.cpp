@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "record/Cp932.h"
+#include "record/Utf16.h"
 #include "tools/common/Utf8.h"
 
 namespace pp {
@@ -30,18 +31,6 @@ constexpr std::array<FormPair, 6> kWindowsForms{{
 // bytes it counts as lead bytes although code page 932 uses them alone.
 bool misreadAlone(unsigned char byte) { return byte == 0xA0 || byte == 0x80 || byte >= 0xFD; }
 
-std::size_t codePointUnits(std::u16string_view text, std::size_t i) {
-    const bool pair = text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < text.size() &&
-                      text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
-    return pair ? 2 : 1;
-}
-
-char32_t codePointAt(std::u16string_view text, std::size_t i) {
-    if (codePointUnits(text, i) == 2) {
-        return 0x10000 + ((static_cast<char32_t>(text[i]) - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-    }
-    return text[i];
-}
 
 // The character's bytes when they read back as the same character through the game's reader.
 std::optional<std::string> storableForm(std::u16string_view character) {
@@ -144,7 +133,7 @@ EncodedText encodeFieldText(std::u16string_view text, TextField field) {
     std::size_t length = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         // Code page 932 has nothing beyond the BMP, so a surrogate pair never has a form.
-        const std::uint16_t form = codePointUnits(text, i) == 2 ? 0 : forms[text[i]];
+        const std::uint16_t form = isPairAt(text, i) ? 0 : forms[text[i]];
         if (form == 0) {
             encoded.bytes.resize(length);
             encoded.problem = TextProblem::NoCp932Form;

@@ -1,5 +1,7 @@
 #include "tools/common/Utf8.h"
 
+#include "record/Utf16.h"
+
 namespace pp {
 namespace {
 
@@ -13,7 +15,7 @@ std::size_t decodeOne(std::string_view bytes, std::size_t i, char32_t& out) {
         const auto second = static_cast<unsigned char>(bytes[i + 1]);
         const auto third = static_cast<unsigned char>(bytes[i + 2]);
         const char32_t value = (char32_t{lead} & 0x0F) << 12 | (char32_t{second} & 0x3F) << 6 | (third & 0x3F);
-        if (isContinuation(second) && isContinuation(third) && value >= 0x800 && (value < 0xD800 || value > 0xDFFF)) {
+        if (isContinuation(second) && isContinuation(third) && value >= 0x800 && !isSurrogate(value)) {
             out = value;
             return 3;
         }
@@ -44,7 +46,7 @@ std::size_t decodeOne(std::string_view bytes, std::size_t i, char32_t& out) {
         }
         value = (value << 6) | (byte & 0x3F);
     }
-    if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+    if (value < minimum || value > 0x10FFFF || isSurrogate(value)) {
         return 0;
     }
     out = value;
@@ -106,12 +108,7 @@ std::optional<std::u16string> utf16FromUtf8(std::string_view bytes, std::size_t*
             }
             return std::nullopt;
         }
-        if (c >= 0x10000) {
-            text[length++] = static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-            text[length++] = static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-        } else {
-            text[length++] = static_cast<char16_t>(c);
-        }
+        length += putCodePoint(c, text.data() + length);
         i += sequence;
     }
     text.resize(length);
@@ -123,11 +120,10 @@ std::string utf8FromUtf16(std::u16string_view text) {
     std::size_t length = 0;
     const auto put = [&](unsigned value) { out[length++] = static_cast<char>(value); };
     for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+        char32_t c = codePointAt(text, i);
+        if (c >= 0x10000) {
             ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
+        } else if (isSurrogate(c)) {
             c = 0xFFFD;
         }
         if (c < 0x80) {

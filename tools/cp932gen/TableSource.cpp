@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "record/Cp932Tables.h"
+#include "record/Utf16.h"
 #include "tools/cp932gen/IcuCp932.h"
 
 namespace pp::cp932gen {
@@ -136,8 +137,8 @@ EncodeTables encodeTables() {
         tables.blockOf.push_back(found->second);
     }
     for (std::uint32_t c = 0x10000; c < 0x110000; c += 0x3FF) {
-        const std::u16string pair{static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)),
-                                  static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF))};
+        std::u16string pair(2, u'\0');
+        putCodePoint(c, pair.data());
         require(!icuEncodeCharacter(pair), "a character beyond the BMP");
     }
     return tables;

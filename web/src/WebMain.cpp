@@ -18,6 +18,7 @@
 #include "persistence/SettingsFile.h"
 #include "quizdata/QuizFile.h"
 #include "record/Cp932.h"
+#include "record/Utf16.h"
 #include "tools/common/Json.h"
 
 namespace pp::web {
@@ -80,7 +81,7 @@ std::string rowsJson(const std::vector<MissedQuestionRow>& rows) {
 // True for a character the settings file keeps as it is: one of code page 932 that is neither a
 // control character nor the file's field separator (the desktop's name dialog keeps the same).
 bool storableInRanking(char16_t c) {
-    if ((c >= 0xD800 && c <= 0xDFFF) || c < 0x20 || c == 0x7F || c == u',') {
+    if (isSurrogate(c) || c < 0x20 || c == 0x7F || c == u',') {
         return false;
     }
     return encodeCp932(std::u16string_view(&c, 1)).has_value();
