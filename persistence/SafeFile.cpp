@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 
 namespace pp {
@@ -13,6 +14,10 @@ namespace {
 // More links than this in a row are a loop; the save then fails on the last one like any other.
 constexpr int kMostLinksFollowed = 40;
 constexpr mode_t kNewFileMode = 0666;
+
+// A temporary file this old belongs to a save that was killed before its rename: a save in
+// progress holds its file for well under a second.
+constexpr auto kAbandonedAfter = std::chrono::hours(1);
 
 FileStatus statusForError(int error) {
     switch (error) {
@@ -102,6 +107,26 @@ void syncFolder(const std::filesystem::path& folder) {
     }
 }
 
+// Removes the temporary files of `replaced` that saves killed before their rename left behind
+// (the same name pattern, a regular file, untouched for an hour), so a game killed mid-save
+// does not litter the player's folder for good.
+void removeAbandonedTemporaries(const std::filesystem::path& folder, const std::filesystem::path& replaced) {
+    const std::string prefix = "." + replaced.filename().native() + ".";
+    const auto cutoff = std::filesystem::file_time_type::clock::now() - kAbandonedAfter;
+    std::error_code error;
+    for (const std::filesystem::directory_entry& entry : std::filesystem::directory_iterator(folder, error)) {
+        const std::string name = entry.path().filename().native();
+        if (name.size() != prefix.size() + 6 || !name.starts_with(prefix) || !entry.is_regular_file(error) ||
+            entry.is_symlink(error)) {
+            continue;
+        }
+        const auto modified = entry.last_write_time(error);
+        if (!error && modified < cutoff) {
+            (void)::unlink(entry.path().c_str());
+        }
+    }
+}
+
 }  // namespace
 
 FileHead readFileHead(const std::filesystem::path& path, std::size_t limit) {
@@ -159,6 +184,7 @@ FileStatus replaceFileContents(const std::filesystem::path& target, std::string_
         return status;
     }
     syncFolder(folder);
+    removeAbandonedTemporaries(folder, replaced);
     return FileStatus::Ok;
 }
 

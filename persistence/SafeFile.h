@@ -39,8 +39,9 @@ std::filesystem::path replacedFileFor(const std::filesystem::path& target);
 
 // Makes `target` hold exactly `bytes`: writes them to a temporary file of a unique name beside the
 // file really replaced, flushes that to the disk and renames it over. Whatever fails, the file keeps
-// either its old content or all of the new one, and no temporary file is left behind. This is the
-// one place that writes the settings file.
+// either its old content or all of the new one, and no temporary file is left behind. A save that
+// succeeds also removes the temporary files of saves killed an hour or more ago. This is the one
+// place that writes the settings file.
 FileStatus replaceFileContents(const std::filesystem::path& target, std::string_view bytes,
                                const BeforeReplace& beforeReplace = {});
 

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <sched.h>
 #include <string>
 
@@ -113,6 +114,26 @@ TEST_F(SettingsFileTest, NothingLeftAtAFixedTemporaryNameCanBlockTheSave) {
     std::vector<std::string> names = fileNamesIn(folder.path());
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{fileName, stale}));
+}
+
+TEST_F(SettingsFileTest, ASaveClearsAwayOnlyTheTemporariesOfKilledSaves) {
+    writeBytes(path, kFirstStartFile);
+    const std::string killed = "." + fileName + ".a1B2c3";  // a save killed yesterday
+    const std::string running = "." + fileName + ".d4E5f6";  // another writer's save, just begun
+    const std::string other = "." + fileName + ".keep";     // not one of ours
+    for (const std::string& name : {killed, running, other}) {
+        writeBytes(folder.path() / name, "0,0");
+    }
+    const auto yesterday = std::filesystem::file_time_type::clock::now() - std::chrono::hours(24);
+    std::filesystem::last_write_time(folder.path() / killed, yesterday);
+    std::filesystem::last_write_time(folder.path() / other, yesterday);
+
+    GameState state;
+    loadSettings(state, path);
+    EXPECT_EQ(saveSettings(state, path), FileStatus::Ok);
+    std::vector<std::string> names = fileNamesIn(folder.path());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{running, other, fileName}));
 }
 
 TEST_F(SettingsFileTest, DeletedFileIsRecreatedWithTheOptionsJustChosen) {
