@@ -12,6 +12,10 @@
 namespace pp::replay {
 namespace {
 
+// Qt's PNG quality 80 is zlib's fastest level: encoding was nearly all of a --frames run, and
+// frames of flat pixel art stay small at any level.
+constexpr int kPngQuality = 80;
+
 // Writes all of `bytes` to a new file at `path`; on failure removes what was written and says why.
 // Qt's own file classes count a write that the file size limit cut short as done, so this checks
 // every write itself.
@@ -66,7 +70,7 @@ bool PngFrames::endFrame(Screen painted, std::string& failure) {
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
     std::string reason = "the picture could not be encoded";
-    if (!surface_.image().save(&buffer, "PNG") || !writeWholeFile(path, png, reason)) {
+    if (!surface_.image().save(&buffer, "PNG", kPngQuality) || !writeWholeFile(path, png, reason)) {
         failure = "cannot write the frame " + path + ": " + reason;
         return false;
     }
