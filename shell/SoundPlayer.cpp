@@ -76,7 +76,8 @@ std::vector<std::uint8_t> resourceWave(int id) {
 
 void SoundPlayer::setDiagnostics(bool on) { diagnostics = on; }
 
-SoundPlayer::SoundPlayer(WaveSource source) : source_(std::move(source)) {}
+SoundPlayer::SoundPlayer(WaveSource source, SdlLoader loader)
+    : source_(std::move(source)), loader_(loader != nullptr ? loader : loadSdl) {}
 
 SoundPlayer::~SoundPlayer() {
     if (opener_.joinable()) {
@@ -101,7 +102,7 @@ void SoundPlayer::startOpening() {
 
 void SoundPlayer::open() {
     // Until the state says Open under the lock, only this thread touches the device fields.
-    const SdlLibrary* sdl = loadSdl();
+    const SdlLibrary* sdl = loader_();
     bool opened = false;
     if (sdl != nullptr) {
         // Qt owns the window and the signals; SDL is here for sound alone.
@@ -163,10 +164,6 @@ bool SoundPlayer::waitForDevice() {
     if (opener_.joinable()) {
         opener_.join();
     }
-    return hasDevice();
-}
-
-bool SoundPlayer::hasDevice() const {
     const std::lock_guard lock(mutex_);
     return state_ == Device::Open;
 }
@@ -200,20 +197,6 @@ void SoundPlayer::playNow(int id) {
     }
     sdl_->clearQueuedAudio(device_);  // only one sound at a time: the new one replaces the old
     sdl_->queueAudio(device_, samples.data(), static_cast<Uint32>(samples.size()));
-}
-
-std::string SoundPlayer::driverName() const {
-    const std::lock_guard lock(mutex_);
-    if (state_ != Device::Open) {
-        return {};
-    }
-    const char* name = sdl_->getCurrentAudioDriver();
-    return name != nullptr ? name : "";
-}
-
-std::size_t SoundPlayer::pendingBytes() const {
-    const std::lock_guard lock(mutex_);
-    return state_ == Device::Open ? sdl_->getQueuedAudioSize(device_) : 0;
 }
 
 }  // namespace pp

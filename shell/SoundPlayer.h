@@ -14,6 +14,9 @@ namespace pp {
 
 struct SdlLibrary;
 
+// Where the player gets SDL from: loadSdl() in the program.
+using SdlLoader = const SdlLibrary* (*)();
+
 // The WAVE file of sound `id`, exactly as stored; empty when the program has no such sound.
 using WaveSource = std::function<std::vector<std::uint8_t>(int id)>;
 
@@ -32,7 +35,7 @@ std::vector<std::uint8_t> resourceWave(int id);
 // turned down; if even that fails, or SDL is missing, play() does nothing.
 class SoundPlayer {
 public:
-    explicit SoundPlayer(WaveSource source = resourceWave);
+    explicit SoundPlayer(WaveSource source = resourceWave, SdlLoader loader = nullptr);
     ~SoundPlayer();
 
     SoundPlayer(const SoundPlayer&) = delete;
@@ -43,17 +46,9 @@ public:
     void play(int id);
 
     // Starts opening the device if nothing has yet, and waits until the attempt is over; true
-    // when a device (possibly the dummy one) is open.
+    // when a device (possibly the dummy one) is open. For a caller that must not lose the first
+    // sound to the opening, as a benchmark of play().
     bool waitForDevice();
-
-    // Whether a device (possibly the dummy one) is open.
-    [[nodiscard]] bool hasDevice() const;
-
-    // The SDL audio driver in use ("pulseaudio", "alsa", "dummy", ...), empty without a device.
-    [[nodiscard]] std::string driverName() const;
-
-    // Bytes of the current sound that the device has not taken yet.
-    [[nodiscard]] std::size_t pendingBytes() const;
 
     // With diagnostics on, a fall-back to the silent driver says why in one line on standard
     // error; otherwise the player never writes there. Off by default.
@@ -72,6 +67,7 @@ private:
     const std::vector<std::uint8_t>& samplesOf(int id);
 
     WaveSource source_;
+    SdlLoader loader_;
     mutable std::mutex mutex_;
     std::thread opener_;
     Device state_ = Device::NotOpened;

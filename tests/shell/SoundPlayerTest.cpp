@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 
 #include <unistd.h>
 
+#include "shell/SdlLibrary.h"
 #include "shell/SoundPlayer.h"
 
 namespace pp {
@@ -55,6 +57,44 @@ std::vector<std::uint8_t> makeWave(int channels, int bits, int rate, int frames,
     return out;
 }
 
+// The real SDL, with the loads and the device the player opens watched, so that a test can ask
+// SDL itself what the player's device holds.
+struct WatchedSdl {
+    static inline std::atomic<int> loads{0};
+    static inline std::atomic<SDL_AudioDeviceID> device{0};
+
+    static SDL_AudioDeviceID openDevice(const char* name, int capture, const SDL_AudioSpec* wanted,
+                                        SDL_AudioSpec* obtained, int changes) {
+        const SDL_AudioDeviceID id = loadSdl()->openAudioDevice(name, capture, wanted, obtained, changes);
+        if (id != 0) {
+            device = id;
+        }
+        return id;
+    }
+
+    static const SdlLibrary* load() {
+        ++loads;
+        static const SdlLibrary* const watched = []() -> const SdlLibrary* {
+            const SdlLibrary* real = loadSdl();
+            if (real == nullptr) {
+                return nullptr;
+            }
+            static SdlLibrary copy = *real;
+            copy.openAudioDevice = openDevice;
+            return &copy;
+        }();
+        return watched;
+    }
+
+    // Bytes of the current sound that the device has not taken yet.
+    static std::size_t queuedBytes() { return device == 0 ? 0 : loadSdl()->getQueuedAudioSize(device); }
+
+    static std::string driver() {
+        const char* name = loadSdl()->getCurrentAudioDriver();
+        return name != nullptr ? name : "";
+    }
+};
+
 // Plays on SDL's disk driver, which writes everything the device plays (silence included) to a
 // file at the pace of a real device.
 class SoundPlayerTest : public ::testing::Test {
@@ -65,6 +105,8 @@ protected:
                    ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".raw");
         ::setenv("SDL_AUDIODRIVER", "disk", 1);
         ::setenv("SDL_DISKAUDIOFILE", output_.c_str(), 1);
+        WatchedSdl::loads = 0;
+        WatchedSdl::device = 0;
     }
     void TearDown() override { std::filesystem::remove(output_); }
 
@@ -91,9 +133,9 @@ protected:
 
     // Waits until the player has handed every queued byte to the device and the device has
     // written a little more, with a generous limit for a slow machine.
-    static void waitUntilPlayed(const SoundPlayer& player) {
+    static void waitUntilPlayed() {
         const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (player.pendingBytes() > 0 && std::chrono::steady_clock::now() < limit) {
+        while (WatchedSdl::queuedBytes() > 0 && std::chrono::steady_clock::now() < limit) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
@@ -114,30 +156,30 @@ protected:
 
 TEST_F(SoundPlayerTest, PlaysTheWaveConvertedToTheDeviceFormat) {
     // 16-bit mono: the device is stereo, so every sample is played on both channels.
-    SoundPlayer player(sounds({{140, makeWave(1, 16, 22050, 2205, 1234)}}));
+    SoundPlayer player(sounds({{140, makeWave(1, 16, 22050, 2205, 1234)}}), WatchedSdl::load);
     ASSERT_TRUE(player.waitForDevice());
-    EXPECT_EQ(player.driverName(), "disk");
+    EXPECT_EQ(WatchedSdl::driver(), "disk");
     player.play(140);
-    waitUntilPlayed(player);
+    waitUntilPlayed();
     EXPECT_EQ(longestRun(1234), 2u * 2205u);
 }
 
 // The device opens on a background thread at the first sound, which is played once it is open.
 TEST_F(SoundPlayerTest, OpensTheDeviceAtTheFirstSoundAndPlaysItOnceOpen) {
-    SoundPlayer player(sounds({{140, makeWave(1, 16, 22050, 2205, 1234)}}));
-    EXPECT_FALSE(player.hasDevice());
+    SoundPlayer player(sounds({{140, makeWave(1, 16, 22050, 2205, 1234)}}), WatchedSdl::load);
+    EXPECT_EQ(WatchedSdl::loads, 0) << "SDL is not even loaded before the first sound";
     player.play(140);
     ASSERT_TRUE(player.waitForDevice());
-    waitUntilPlayed(player);
+    waitUntilPlayed();
     EXPECT_EQ(longestRun(1234), 2u * 2205u);
 }
 
 TEST_F(SoundPlayerTest, EightBitStereoKeepsItsLength) {
     // Unsigned 8-bit samples played raw would last half as long and sound as noise.
-    SoundPlayer player(sounds({{136, makeWave(2, 8, 22050, 1500, 0xC0)}}));
+    SoundPlayer player(sounds({{136, makeWave(2, 8, 22050, 1500, 0xC0)}}), WatchedSdl::load);
     ASSERT_TRUE(player.waitForDevice());
     player.play(136);
-    waitUntilPlayed(player);
+    waitUntilPlayed();
     const std::vector<std::int16_t> output = played();
     const auto loud = std::find_if(output.begin(), output.end(), [](std::int16_t s) { return s != 0; });
     ASSERT_NE(loud, output.end());
@@ -148,11 +190,11 @@ TEST_F(SoundPlayerTest, EightBitStereoKeepsItsLength) {
 TEST_F(SoundPlayerTest, ANewSoundCutsOffTheOneStillPlaying) {
     const int longFrames = 22050 * 3;
     SoundPlayer player(sounds({{135, makeWave(1, 16, 22050, longFrames, 1111)},
-                               {142, makeWave(1, 16, 22050, 2000, 2222)}}));
+                               {142, makeWave(1, 16, 22050, 2000, 2222)}}), WatchedSdl::load);
     ASSERT_TRUE(player.waitForDevice());
     player.play(135);
     player.play(142);
-    waitUntilPlayed(player);
+    waitUntilPlayed();
     EXPECT_EQ(longestRun(2222), 2u * 2000u);
     // At most the buffers the device had already taken of the first sound were heard.
     EXPECT_LT(longestRun(1111), 2u * longFrames / 10);
@@ -163,12 +205,12 @@ TEST_F(SoundPlayerTest, UnknownOrDamagedSoundsAreSilent) {
     cut.resize(30);
     std::vector<std::uint8_t> noise(4000, 0x5A);
     int reads = 0;
-    SoundPlayer player(sounds({{138, cut}, {139, noise}}, &reads));
+    SoundPlayer player(sounds({{138, cut}, {139, noise}}, &reads), WatchedSdl::load);
     ASSERT_TRUE(player.waitForDevice());
     for (int round = 0; round < 2; ++round) {
         for (int id : {999, 138, 139, -1, 0}) {
             player.play(id);
-            EXPECT_EQ(player.pendingBytes(), 0u) << id;
+            EXPECT_EQ(WatchedSdl::queuedBytes(), 0u) << id;
         }
     }
     EXPECT_EQ(reads, 5);  // each id is looked at once, failures included
@@ -178,23 +220,23 @@ TEST_F(SoundPlayerTest, ConvertsEachSoundOnce) {
     int reads = 0;
     // A second long, so that a busy machine cannot have played it all before the check.
     constexpr std::uint32_t kFrames = 22050;
-    SoundPlayer player(sounds({{141, makeWave(2, 8, 22050, kFrames, 0xA0)}}, &reads));
+    SoundPlayer player(sounds({{141, makeWave(2, 8, 22050, kFrames, 0xA0)}}, &reads), WatchedSdl::load);
     ASSERT_TRUE(player.waitForDevice());
     for (int i = 0; i < 50; ++i) {
         player.play(141);
     }
     EXPECT_EQ(reads, 1);
-    EXPECT_GT(player.pendingBytes(), 0u);
-    EXPECT_LE(player.pendingBytes(), kFrames * 2 * 2);  // one copy queued, not fifty
+    EXPECT_GT(WatchedSdl::queuedBytes(), 0u);
+    EXPECT_LE(WatchedSdl::queuedBytes(), kFrames * 2 * 2);  // one copy queued, not fifty
 }
 
 TEST_F(SoundPlayerTest, WithoutASoundDeviceFallsBackToTheDummyDriver) {
     ::setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
-    SoundPlayer player(sounds({{140, makeWave(1, 16, 22050, 22050, 500)}}));
+    SoundPlayer player(sounds({{140, makeWave(1, 16, 22050, 22050, 500)}}), WatchedSdl::load);
     ASSERT_TRUE(player.waitForDevice());
-    EXPECT_EQ(player.driverName(), "dummy");
+    EXPECT_EQ(WatchedSdl::driver(), "dummy");
     player.play(140);
-    EXPECT_GT(player.pendingBytes(), 0u);
+    EXPECT_GT(WatchedSdl::queuedBytes(), 0u);
 }
 
 // The program's own path: the eight sounds from the compiled-in resources.
@@ -205,14 +247,14 @@ TEST_F(SoundPlayerTest, PlaysEverySoundOfTheProgram) {
     EXPECT_TRUE(resourceWave(134).empty());
     EXPECT_TRUE(resourceWave(143).empty());
 
-    SoundPlayer player;
+    SoundPlayer player(resourceWave, WatchedSdl::load);
     ASSERT_TRUE(player.waitForDevice());
     for (int id = 135; id <= 142; ++id) {
         player.play(id);
-        EXPECT_GT(player.pendingBytes(), 0u) << id;
+        EXPECT_GT(WatchedSdl::queuedBytes(), 0u) << id;
     }
     player.play(141);
-    waitUntilPlayed(player);
+    waitUntilPlayed();
     const std::vector<std::int16_t> output = played();
     EXPECT_TRUE(std::any_of(output.begin(), output.end(), [](std::int16_t sample) { return sample != 0; }));
 }
