@@ -5,30 +5,16 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
-#include <sstream>
 
-#include "KqdCli.h"
+#include "KqdRun.h"
 #include "QuizFixtures.h"
 #include "tools/common/Utf8.h"
 
 namespace pp::kqd {
 namespace {
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-Outcome kqd(const std::vector<std::string>& args) {
-    std::ostringstream out;
-    std::ostringstream err;
-    Outcome run;
-    run.status = runKqd(args, out, err);
-    run.out = out.str();
-    run.err = err.str();
-    return run;
-}
+using test::kqd;
+using test::Outcome;
 
 class KqdQuizMaker : public ::testing::Test {
 protected:

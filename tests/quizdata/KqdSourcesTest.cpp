@@ -5,7 +5,7 @@
 #include <climits>
 #include <sstream>
 
-#include "KqdCli.h"
+#include "KqdRun.h"
 #include "SourceTable.h"
 #include "Spreadsheet.h"
 #include "SpreadsheetFixtures.h"
@@ -19,21 +19,8 @@ using test::CellKind;
 using test::SheetCell;
 using test::SheetRows;
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-Outcome kqd(const std::vector<std::string>& args) {
-    std::ostringstream out;
-    std::ostringstream err;
-    Outcome run;
-    run.status = runKqd(args, out, err);
-    run.out = out.str();
-    run.err = err.str();
-    return run;
-}
+using test::kqd;
+using test::Outcome;
 
 // One quiz in every form: a number stored as a number, inline and shared texts, equal
 // neighbouring cells, empty cells after the seventh, and a comment row.

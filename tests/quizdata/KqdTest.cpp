@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "KqdCli.h"
+#include "KqdRun.h"
 #include "support/Json.h"
 #include "QuizBuild.h"
 #include "QuizFixtures.h"
@@ -155,22 +155,8 @@ TEST(QuizBuilding, WarnsOfTextsTheGameShowsCutShort) {
     EXPECT_EQ(warnings[0].column, 1);
 }
 
-// Runs the tool in-process.
-struct ToolRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-ToolRun kqd(const std::vector<std::string>& args) {
-    std::ostringstream out;
-    std::ostringstream err;
-    ToolRun run;
-    run.status = runKqd(args, out, err);
-    run.out = out.str();
-    run.err = err.str();
-    return run;
-}
+using test::kqd;
+using test::Outcome;
 
 bool isOneLine(const std::string& text) {
     return !text.empty() && text.back() == '\n' && text.find('\n') == text.size() - 1;
@@ -187,11 +173,11 @@ protected:
 TEST_F(KqdCommands, BuildThenDumpJsonGivesBackTheTable) {
     write("quiz.csv", "\xEF\xBB\xBFgenre \"1\",\"line\nbreak\\tab\",〜,−,¢,\"£,¬\",‖\n"
                       "ｶﾀｶﾅ,漢字の問題,①,ⅰ,＼,~,\"\"\"\"\n");
-    const ToolRun build = kqd({"build", path("quiz.csv"), "-o", path("quiz.kqd")});
+    const Outcome build = kqd({"build", path("quiz.csv"), "-o", path("quiz.kqd")});
     ASSERT_EQ(build.status, kExitOk) << build.err;
     EXPECT_EQ(kqd({"check", path("quiz.kqd")}).status, kExitOk);
 
-    const ToolRun dump = kqd({"dump", path("quiz.kqd"), "--json"});
+    const Outcome dump = kqd({"dump", path("quiz.kqd"), "--json"});
     ASSERT_EQ(dump.status, kExitOk) << dump.err;
     const std::optional<Json> json = JsonParser::parse(dump.out);
     ASSERT_TRUE(json.has_value()) << dump.out;
@@ -216,7 +202,7 @@ TEST_F(KqdCommands, BuildThenDumpJsonGivesBackTheTable) {
 
 TEST_F(KqdCommands, AFailedBuildLeavesNoFileBehind) {
     write("bad.tsv", row("A", "q") + "A\tq\tr\tw\tw\tw\t" + std::string(40, 'x') + "\n");
-    const ToolRun fresh = kqd({"build", path("bad.tsv"), "-o", path("out.kqd")});
+    const Outcome fresh = kqd({"build", path("bad.tsv"), "-o", path("out.kqd")});
     EXPECT_EQ(fresh.status, kExitFailure);
     EXPECT_TRUE(isOneLine(fresh.err)) << fresh.err;
     EXPECT_NE(fresh.err.find("bad.tsv:2:7:"), std::string::npos) << fresh.err;
@@ -238,7 +224,7 @@ TEST_F(KqdCommands, AFailedBuildLeavesNoFileBehind) {
 TEST_F(KqdCommands, CheckSaysWhyAFileIsRefused) {
     std::string file = test::quizBytes(test::labelledQuiz({2}));
     write("good.kqd", file);
-    const ToolRun good = kqd({"check", path("good.kqd")});
+    const Outcome good = kqd({"check", path("good.kqd")});
     EXPECT_EQ(good.status, kExitOk);
     EXPECT_TRUE(good.err.empty());
 
@@ -248,11 +234,11 @@ TEST_F(KqdCommands, CheckSaysWhyAFileIsRefused) {
     for (const auto& [name, says] : std::vector<std::pair<std::string, std::string>>{
              {"short.kqd", "promise 2 questions"}, {"negative.kqd", "genre 3 has a negative"},
              {"missing.kqd", "cannot open"}}) {
-        const ToolRun check = kqd({"check", path(name)});
+        const Outcome check = kqd({"check", path(name)});
         EXPECT_EQ(check.status, kExitFailure) << name;
         EXPECT_TRUE(isOneLine(check.err)) << check.err;
         EXPECT_NE(check.err.find(says), std::string::npos) << check.err;
-        const ToolRun dump = kqd({"dump", path(name)});
+        const Outcome dump = kqd({"dump", path(name)});
         EXPECT_EQ(dump.status, kExitFailure);
         EXPECT_TRUE(dump.out.empty());
     }
@@ -260,7 +246,7 @@ TEST_F(KqdCommands, CheckSaysWhyAFileIsRefused) {
 
 TEST_F(KqdCommands, DumpTextListsRightAnswerFirst) {
     write("quiz.kqd", test::quizBytes(test::labelledQuiz({0, 1})));
-    const ToolRun dump = kqd({"dump", path("quiz.kqd")});
+    const Outcome dump = kqd({"dump", path("quiz.kqd")});
     ASSERT_EQ(dump.status, kExitOk);
     EXPECT_NE(dump.out.find("genre 1 \"ジャンル1\": 1 question\n"), std::string::npos) << dump.out;
     EXPECT_NE(dump.out.find("question 0 (genre 1): 問1-0\n  right: 正1-0-0\n  wrong: 誤1-0-1"), std::string::npos)
@@ -270,17 +256,17 @@ TEST_F(KqdCommands, DumpTextListsRightAnswerFirst) {
 TEST(KqdCommandLine, AnswersHelpAndRefusesBadUsage) {
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {"--help"}, {"build", "--help"}, {"dump", "--help"}, {"check", "--help"}}) {
-        const ToolRun help = kqd(args);
+        const Outcome help = kqd(args);
         EXPECT_EQ(help.status, kExitOk);
         EXPECT_NE(help.out.find("Usage: kqd"), std::string::npos);
     }
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {}, {"frobnicate"}, {"build", "x.tsv"}, {"build", "-o"}, {"dump"}, {"check", "a", "b"}, {"check", "--json", "a"}}) {
-        const ToolRun run = kqd(args);
+        const Outcome run = kqd(args);
         EXPECT_EQ(run.status, kExitUsage);
         EXPECT_TRUE(isOneLine(run.err)) << run.err;
     }
-    const ToolRun wrongKind = kqd({"build", "table.txt", "-o", "out.kqd"});
+    const Outcome wrongKind = kqd({"build", "table.txt", "-o", "out.kqd"});
     EXPECT_EQ(wrongKind.status, kExitFailure);
     EXPECT_NE(wrongKind.err.find(".tsv, .csv, .xlsx or .ods"), std::string::npos);
 }
