@@ -154,6 +154,14 @@ std::string cp932TableSource() {
         "// Regenerate with: cp932gen record (see resources/README.md).\n"
         "#include \"record/Cp932Tables.h\"\n\n"
         "namespace pp::cp932 {\n\n";
+    // A two-dimensional table: one braced list a row.
+    const auto appendRows = [&out](const auto& rows) {
+        for (const auto& row : rows) {
+            out += "    ";
+            appendList(out, row, 4, "        ");
+            out += "    },\n";
+        }
+    };
     out += "const char16_t kSingleBytes[256] = ";
     appendList(out, decode.single, 4, "    ");
     out += "};\n\nconst std::uint8_t kLeadRows[256] = ";
@@ -161,19 +169,11 @@ std::string cp932TableSource() {
     out += "};\n\nconst std::uint8_t kTrailColumns[256] = ";
     appendList(out, decode.trailColumns, 2, "    ");
     out += "};\n\nconst char16_t kPairs[kLeadCount][kTrailCount] = {\n";
-    for (const auto& row : decode.pairs) {
-        out += "    ";
-        appendList(out, row, 4, "        ");
-        out += "    },\n";
-    }
+    appendRows(decode.pairs);
     out += "};\n\nconst std::uint16_t kEncodeBlockOf[0x10000 >> kEncodeBlockBits] = ";
     appendList(out, encode.blockOf, 3, "    ");
     out += "};\n\nconst std::uint16_t kEncodeBlocks[][kEncodeBlockSize] = {\n";
-    for (const auto& block : encode.blocks) {
-        out += "    ";
-        appendList(out, block, 4, "        ");
-        out += "    },\n";
-    }
+    appendRows(encode.blocks);
     out += "};\n\n}  // namespace pp::cp932\n";
     return out;
 }
