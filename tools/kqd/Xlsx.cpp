@@ -48,6 +48,11 @@ std::optional<std::u16string> richText(XmlPart& part, QStringView element) {
     }
 }
 
+std::string tooManySharedStrings() {
+    return "xl/sharedStrings.xml holds more than " + std::to_string(kMaxSharedStrings) +
+           " shared texts, more than any quiz needs";
+}
+
 struct Workbook {
     std::string sheetName;
     std::string sheetPart;
@@ -72,6 +77,9 @@ std::optional<SourceError> readWorkbook(zip_t* archive, std::uint64_t maxBytes, 
             relation = attribute(workbook, u"id");
         }
     }
+    if (auto failure = workbook.finish()) {
+        return fileError(*failure);
+    }
     XmlPart relations(archive, "xl/_rels/workbook.xml.rels", maxBytes);
     for (auto token = relations.next(); relations.exists() && book.sheetPart.empty(); token = relations.next()) {
         if (token == QXmlStreamReader::Invalid || token == QXmlStreamReader::EndDocument) {
@@ -81,6 +89,9 @@ std::optional<SourceError> readWorkbook(zip_t* archive, std::uint64_t maxBytes, 
             const std::string target = attribute(relations, u"Target").toStdString();
             book.sheetPart = target.starts_with('/') ? target.substr(1) : "xl/" + target;
         }
+    }
+    if (auto failure = relations.finish()) {
+        return fileError(*failure);
     }
     if (book.sheetPart.empty()) {
         return fileError("the workbook does not say where its first sheet is");
@@ -94,6 +105,9 @@ std::optional<SourceError> readWorkbook(zip_t* archive, std::uint64_t maxBytes, 
             std::optional<std::u16string> text = richText(shared, u"si");
             if (!text) {
                 return fileError(shared.error());
+            }
+            if (book.sharedStrings.size() == kMaxSharedStrings) {
+                return fileError(tooManySharedStrings());
             }
             book.sharedStrings.push_back(std::move(*text));
         }
