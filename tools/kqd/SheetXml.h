@@ -118,8 +118,12 @@ public:
     QXmlStreamReader& xml() { return xml_; }
 
     // Reads what is left of the part, for a reader that stops early, so that a damaged part is
-    // refused whole; the failure, if any, of the part so far.
+    // refused whole; the failure, if any, of the part so far. A missing part is the reader's to
+    // tell.
     std::optional<std::string> finish() {
+        if (!present_) {
+            return std::nullopt;
+        }
         while (!failure_ && entry_ && !finished_ && read_ <= maxBytes_) {
             const zip_int64_t got = readPiece(kReadPiece);
             finished_ = got == 0;
