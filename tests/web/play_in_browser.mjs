@@ -36,7 +36,8 @@ function check(ok, what) {
 function serve(folder) {
   const root = path.resolve(folder);
   const types = { ".html": "text/html; charset=utf-8", ".js": "text/javascript", ".wasm": "application/wasm",
-    ".css": "text/css", ".ttf": "font/ttf", ".bmp": "image/bmp", ".wav": "audio/wav", ".png": "image/png" };
+    ".css": "text/css", ".woff2": "font/woff2", ".bmp": "image/bmp", ".wav": "audio/wav", ".png": "image/png",
+    ".webmanifest": "application/manifest+json" };
   const server = http.createServer((request, response) => {
     const name = decodeURIComponent(new URL(request.url, "http://127.0.0.1").pathname);
     const file = path.join(root, path.normalize(name === "/" ? "/index.html" : name));
@@ -195,22 +196,30 @@ async function firstVisit(browser, origin) {
   const scale = await page.evaluate(() => document.getElementById("screen").width / 240);
   check(scale === 2, `a 500 x 620 window shows the picture at the whole scale 2 (${scale})`);
   check(await page.$eval("#command-40013", (item) => !item.disabled), "ランキング表示... is offered on the title");
+  await page.evaluate(() => perna.ready);
+  check(await page.$eval("#sample-hint", (hint) => hint.style.visibility === "visible" && hint.innerText.includes("サンプル問題")),
+    "a first visit's title offers the sample");
+  const tapAt = await (await page.$("#screen")).boundingBox();
+  await page.mouse.click(tapAt.x + tapAt.width / 2, tapAt.y + tapAt.height / 2);
+  check((await state(page)).screen === "QuestionIntro", "one tap on a first visit's title starts the sample");
+  await waitFor("the first question under the real clock", async () => (await state(page))?.screen === "Answering", 20000);
+  check(await page.$eval("#sample-hint", (hint) => hint.style.visibility === "hidden"), "once a quiz is kept the title no longer offers the sample");
+  check(await page.$eval("#command-40013", (item) => item.disabled), "ランキング表示... is greyed out during a game");
   // The picker is caught only once the browser has said it will: a session of its own can wait for that.
   const session = await page.createCDPSession();
   await session.send("Page.enable");
   await session.send("Page.setInterceptFileChooserDialog", { enabled: true });
   const picked = new Promise((resolve) => session.once("Page.fileChooserOpened", resolve));
-  await page.keyboard.press("Enter");
-  check(await Promise.race([picked.then(() => true), sleep(5000).then(() => false)]),
-    "Return on the title with no quiz file opened yet shows the file picker");
+  await menu(page, 40004, 40007);
+  check(await Promise.race([picked.then(() => true), sleep(5000).then(() => false)]), "開く... shows the file picker");
   await session.send("Page.setInterceptFileChooserDialog", { enabled: false });
   await session.detach();
   fs.copyFileSync(path.join(site, "sample.kqd"), path.join(outDir, "sample.kqd"));
-  const [chooser] = await Promise.all([page.waitForFileChooser(), page.click("#command-40004").then(() => page.click("#command-40007"))]);
+  const [chooser] = await Promise.all([page.waitForFileChooser(), menu(page, 40004, 40007)]);
   await chooser.accept([path.join(outDir, "sample.kqd")]);
-  await waitFor("the first question under the real clock", async () => (await state(page))?.screen === "Answering", 20000);
-  check(true, "the real clock takes the opened quiz to its first question");
-  check(await page.$eval("#command-40013", (item) => item.disabled), "ランキング表示... is greyed out during a game");
+  await waitFor("the chosen quiz", async () => (await state(page))?.screen === "QuestionIntro", 5000);
+  await waitFor("its first question under the real clock", async () => (await state(page))?.screen === "Answering", 20000);
+  check(true, "a quiz file chosen with 開く... plays by the real clock");
   await page.keyboard.press("ArrowDown");
   await page.screenshot({ path: path.join(outDir, "web.png") });
   await page.close();
