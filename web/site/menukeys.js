@@ -132,14 +132,24 @@
     }
   }, true);
 
-  // With one menu open, pointing at another title opens that one instead.
+  // With one menu open, pointing at another title opens that one instead; a click that follows
+  // on that title leaves it open rather than closing what the pointer has just opened.
+  let switchedTo = null;
   titles.forEach((title, index) => {
     title.addEventListener("pointerenter", () => {
       const open = openIndex();
       if (open >= 0 && open !== index) {
         title.click();
         focusTitle(index);
+        switchedTo = title;
       }
     });
+    title.addEventListener("pointerleave", () => { switchedTo = null; });
+    title.addEventListener("click", (event) => {
+      if (switchedTo !== title || !menus[index].classList.contains("open")) return;
+      switchedTo = null;
+      event.stopImmediatePropagation();
+      event.stopPropagation();
+    }, true);
   });
 })();
