@@ -24,14 +24,34 @@ const TYPES = { ".html": "text/html; charset=utf-8", ".js": "text/javascript", "
   ".png": "image/png", ".webmanifest": "application/manifest+json", ".json": "application/json" };
 const COMPRESSED = new Set([".html", ".js", ".wasm", ".css", ".ttf", ".bmp", ".wav", ".webmanifest", ".kqd", ".pack", ".json"]);
 
+// Compressed once before any measurement, as a static host keeps its files precompressed.
+function compressAll(root) {
+  const packed = new Map();
+  const walk = (folder) => {
+    for (const entry of fs.readdirSync(folder, { withFileTypes: true })) {
+      const file = path.join(folder, entry.name);
+      if (entry.isDirectory()) { walk(file); continue; }
+      const data = fs.readFileSync(file);
+      const etag = `"${data.length.toString(36)}-${fs.statSync(file).mtimeMs.toString(36)}"`;
+      packed.set(`${file}|identity`, { body: data, etag });
+      if (!COMPRESSED.has(path.extname(file))) continue;
+      const quality = data.length > 1 << 20 ? 9 : 11;
+      packed.set(`${file}|gzip`, { body: zlib.gzipSync(data, { level: 9 }), etag });
+      packed.set(`${file}|br`, { body: zlib.brotliCompressSync(data, { params: { [zlib.constants.BROTLI_PARAM_QUALITY]: quality } }), etag });
+    }
+  };
+  walk(root);
+  return packed;
+}
+
 let sent = 0;
 function serve(folder) {
   const root = path.resolve(folder);
-  const packed = new Map();
+  const packed = compressAll(root);
   const server = http.createServer((request, response) => {
     const name = decodeURIComponent(new URL(request.url, "http://127.0.0.1").pathname);
     const file = path.join(root, path.normalize(name.endsWith("/") ? name + "index.html" : name));
-    if (!file.startsWith(root + path.sep) || !fs.existsSync(file) || !fs.statSync(file).isFile()) {
+    if (!file.startsWith(root + path.sep) || !packed.has(`${file}|identity`)) {
       response.writeHead(404);
       response.end();
       return;
@@ -39,13 +59,7 @@ function serve(folder) {
     const accepts = request.headers["accept-encoding"] || "";
     const extension = path.extname(file);
     const encoding = !COMPRESSED.has(extension) ? "identity" : /\bbr\b/.test(accepts) ? "br" : /\bgzip\b/.test(accepts) ? "gzip" : "identity";
-    const key = `${file}|${encoding}`;
-    if (!packed.has(key)) {
-      const data = fs.readFileSync(file);
-      const body = encoding === "br" ? zlib.brotliCompressSync(data) : encoding === "gzip" ? zlib.gzipSync(data, { level: 9 }) : data;
-      packed.set(key, { body, etag: `"${fs.statSync(file).mtimeMs.toString(36)}-${data.length}"` });
-    }
-    const { body, etag } = packed.get(key);
+    const { body, etag } = packed.get(`${file}|${encoding}`);
     const headers = { "Content-Type": TYPES[extension] || "application/octet-stream", "Cache-Control": "no-cache", ETag: etag, Vary: "Accept-Encoding" };
     if (encoding !== "identity") headers["Content-Encoding"] = encoding;
     if (request.headers["if-none-match"] === etag) {
