@@ -613,6 +613,20 @@ async function onPhone(browser, origin) {
   check(layout.join("|") === 'none|block|"ジャンル"', `a phone shows the missed questions as a list under their headings (${layout})`);
   const fits = await page.$eval("#missed-dialog", (dialog) => dialog.getBoundingClientRect().right <= innerWidth);
   check(fits, "the missed questions' dialog fits the phone's width");
+  await page.click("#missed-close");
+  await waitFor("the dialog to close", () => page.evaluate(() => perna.dialogsOpen() === 0));
+  await menu(page, 40009, 40012);
+  // Lines break between phrases: no line of the pause option's label holds one character alone.
+  const lines = await page.$eval("#settings-pause", (box) => {
+    const range = document.createRange();
+    range.selectNodeContents(box.parentElement);
+    range.setStartAfter(box);
+    const widths = new Map();
+    for (const rect of range.getClientRects()) widths.set(Math.round(rect.top), (widths.get(Math.round(rect.top)) || 0) + rect.width);
+    return Array.from(widths.values(), (width) => width / parseFloat(getComputedStyle(box.parentElement).fontSize));
+  });
+  check(lines.every((width) => width > 1.5), `the pause option's label leaves no character alone on a line (${lines.map((w) => w.toFixed(1))} ems)`);
+  await page.click("#settings-cancel");
   await page.close();
 }
 

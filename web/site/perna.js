@@ -51,6 +51,7 @@ let cssScale = 1;        // CSS pixels per logical pixel
 const bitmaps = new Map();
 let ready = false;
 let titleUp = false;     // the title is painted, though the game waits for the font
+let fontReady = false;   // until then the title shows its bitmaps alone, never a stand-in font
 let pendingOpens = [];   // quiz files ({ name, bytes }) chosen while the game could not take them
 let stagedName = "";     // the name of the quiz file last checked at STAGING_PATH
 let storedSettings = null;
@@ -162,6 +163,7 @@ const page = {
     context.restore();
   },
   drawRun(text, x, top, packed, squeeze = 1) {
+    if (!fontReady) return;
     const run = renderRun(text, packed, squeeze);
     context.drawImage(run.surface, (x - run.pad) * scale, (top - run.pad) * scale);
   },
@@ -467,19 +469,28 @@ let audio = null;
 const sounds = new Map();
 let playing = null;
 
-function setUpAudio() {
+// The sounds are fetched once `before` (the font) has come, so that they never hold it up.
+function setUpAudio(before) {
   const AudioContextClass = window.AudioContext || window.webkitAudioContext;
   if (!AudioContextClass) return Promise.resolve();
-  audio = new AudioContextClass();
-  const loaded = Promise.all(SOUND_IDS.map((id) => fetch(`sounds/${id}.wav`)
+  const fetched = new Map();
+  const loaded = before.then(() => Promise.all(SOUND_IDS.map((id) => fetch(`sounds/${id}.wav`)
     .then((response) => response.arrayBuffer())
-    .then((data) => audio.decodeAudioData(data))
-    .then((buffer) => sounds.set(id, buffer))
-    .catch(() => {})));  // a sound that cannot be had plays nothing
-  // Browsers start sound only after the player has done something on the page.
-  const resume = () => { if (audio.state === "suspended") audio.resume(); };
-  addEventListener("pointerdown", resume, true);
-  addEventListener("keydown", resume, true);
+    .then((data) => fetched.set(id, data))
+    .catch(() => {}))));  // a sound that cannot be had plays nothing
+  // Browsers start sound only after the player has done something on the page, and making the
+  // audio context can take long (a blocked page at start-up): it is made at that first key or tap.
+  const wake = () => {
+    if (!audio) {
+      audio = new AudioContextClass();
+      loaded.then(() => {
+        for (const [id, data] of fetched) audio.decodeAudioData(data).then((buffer) => sounds.set(id, buffer), () => {});
+      });
+    }
+    if (audio.state === "suspended") audio.resume();
+  };
+  addEventListener("pointerdown", wake, true);
+  addEventListener("keydown", wake, true);
   return loaded;
 }
 
@@ -755,6 +766,7 @@ async function loadFont() {
   setUpFontMetrics();
   advances.clear();
   runCache.clear();
+  fontReady = true;
 }
 
 // The bitmaps come in one file (records of id, length and the BMP file), one request for all.
@@ -805,6 +817,8 @@ perna.ready = (async () => {
   setUpPause();
   restorePauseOption();
   Loading.start(canvas);
+  let fontCame = null;
+  Loading.track(setUpAudio(new Promise((resolve) => { fontCame = resolve; })));
   await Promise.all([Loading.track(loadBitmaps()), Loading.track(moduleReady), QuizFiles.load(),
     Loading.track(Sample.load())]);
   restoreSettings();
@@ -818,10 +832,10 @@ perna.ready = (async () => {
   titleUp = true;
   perna.titleShownAt = performance.now();
   await Loading.track(loadFont());
+  fontCame();
   ready = true;
   callGame(() => Module._pp_web_paint());
   Loading.finish(() => callGame(() => Module._pp_web_key(GAME_KEYS.Enter)));
-  Loading.track(setUpAudio());
   AppInstall.start();
   if (!manualClock) setInterval(tick, TICK_MS);
   if (params.has("quiz")) openQuizFromUrl(params.get("quiz"));
