@@ -589,7 +589,28 @@ async function onPhone(browser, origin) {
   const box = await (await page.$("#screen")).boundingBox();
   check(await page.$eval("#screen", (canvas) => canvas.width) === 960 && Math.round(box.width) === 320,
     `the picture takes 4 device pixels per game pixel: 320 CSS px of 390 (${box.width})`);
-  const png = await page.screenshot({ encoding: "base64", path: path.join(outDir, "phone.png") });
+  // The title's text, laid out with the font's own widths, is centred line by line (within the
+  // few pixels by which a line ending in "。" leans left).
+  const centres = await page.evaluate(() => {
+    const canvas = document.getElementById("screen");
+    const scale = canvas.width / 240;
+    const data = canvas.getContext("2d").getImageData(0, 0, canvas.width, canvas.height).data;
+    const black = (x, y) => { const at = ((y * scale + 1) * canvas.width + x * scale + 1) * 4; return data[at] < 60 && data[at + 1] < 60 && data[at + 2] < 60; };
+    const lines = [];
+    let line = null;
+    for (let y = 130; y < 268; ++y) {
+      const inked = Array.from({ length: 240 }, (_, x) => x).filter((x) => black(x, y));
+      if (inked.length === 0) { line = null; continue; }
+      if (!line) lines.push(line = { left: 240, right: 0 });
+      line.left = Math.min(line.left, inked[0]);
+      line.right = Math.max(line.right, inked[inked.length - 1]);
+    }
+    return lines.map((found) => (found.left + found.right + 1) / 2);
+  });
+  check(centres.length >= 2 && centres.every((centre) => Math.abs(centre - 120) <= 5),
+    `the title's text lines are centred once the font has come (${centres})`);
+  const png = await page.screenshot({ encoding: "base64" });
+  fs.writeFileSync(path.join(outDir, "phone.png"), Buffer.from(png, "base64"));
   check(await screenshotShows(page, png, 134, [0, 100], Math.round(box.x * 3), Math.round(box.y * 3), 4),
     "the phone's screenshot shows the title's bitmap at 4 x 4 device pixels per game pixel");
   check(await page.$eval("#open-own", (button) => button.offsetParent !== null) &&

@@ -832,6 +832,7 @@ perna.ready = (async () => {
   titleUp = true;
   perna.titleShownAt = performance.now();
   await Loading.track(loadFont());
+  Module._pp_web_font_changed();
   fontCame();
   ready = true;
   callGame(() => Module._pp_web_paint());
