@@ -134,6 +134,8 @@ function advance(character) {
 }
 
 function measureRun(text) {
+  // Before the font has come nothing is drawn, and what is laid out meanwhile is laid out again.
+  if (!fontReady) return 0;
   let width = 0;
   for (const character of text) width += advance(character);
   return width;
