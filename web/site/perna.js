@@ -823,17 +823,18 @@ perna.ready = (async () => {
   Loading.track(setUpAudio(new Promise((resolve) => { fontCame = resolve; })));
   await Promise.all([Loading.track(loadBitmaps()), Loading.track(moduleReady), QuizFiles.load(),
     Loading.track(Sample.load())]);
+  // The title is bitmaps alone: it shows at once, and the font, fetched from now on, comes after it.
+  const fontLoaded = Loading.track(loadFont());
   restoreSettings();
   restoreMissedLists();
   restoreQuizFiles();
   buildRecentFiles();
   fitScale();
-  // The title is bitmaps alone: it shows at once, and the font is fetched right after it.
   Module._pp_web_start(fixedSeed === null ? 0 : 1, fixedSeed === null ? 0 : fixedSeed);
   Module._pp_web_paint();
   titleUp = true;
   perna.titleShownAt = performance.now();
-  await Loading.track(loadFont());
+  await fontLoaded;
   Module._pp_web_font_changed();
   fontCame();
   ready = true;
