@@ -1,7 +1,8 @@
 #!/bin/sh
 # Builds the game for browsers: a folder of static files (index.html, the WebAssembly module and
-# its script, the font with its notices, the bitmaps and sounds, the sample quiz) that any static
-# web server can serve. Needs Debian's emscripten (scripts/setup.sh installs it).
+# its script, the font cut to code page 932 with its notices, the bitmaps and sounds, the sample
+# quiz, the app's manifest, icons and service worker) that any static web server can serve. Needs
+# Debian's emscripten, python3-fonttools, python3-brotli and ImageMagick (scripts/setup.sh).
 # Usage: scripts/build-web.sh [BUILD-DIR]    (default build/web; the folder made is BUILD-DIR/site)
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)

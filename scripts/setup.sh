@@ -13,7 +13,7 @@ PACKAGES="
   xvfb xdotool x11-utils imagemagick xauth
   dpkg-dev file lintian debootstrap appstream desktop-file-utils groff man-db
   clang-14 libclang-rt-14-dev llvm-14
-  emscripten chromium
+  emscripten chromium python3-fonttools python3-brotli
 "
 # The browser test installs puppeteer-core with npm: Debian's npm, unless a node of another origin
 # already brings its own (its nodejs package would conflict with Debian's npm).

@@ -34,9 +34,14 @@ function check(ok, what) {
 }
 
 function serve(folder) {
+  return serveOn(folder, 0);
+}
+
+function serveOn(folder, port) {
   const root = path.resolve(folder);
   const types = { ".html": "text/html; charset=utf-8", ".js": "text/javascript", ".wasm": "application/wasm",
-    ".css": "text/css", ".ttf": "font/ttf", ".bmp": "image/bmp", ".wav": "audio/wav", ".png": "image/png" };
+    ".css": "text/css", ".woff2": "font/woff2", ".bmp": "image/bmp", ".wav": "audio/wav", ".png": "image/png",
+    ".webmanifest": "application/manifest+json" };
   const server = http.createServer((request, response) => {
     const name = decodeURIComponent(new URL(request.url, "http://127.0.0.1").pathname);
     const file = path.join(root, path.normalize(name === "/" ? "/index.html" : name));
@@ -50,7 +55,7 @@ function serve(folder) {
       response.end(data);
     });
   });
-  return new Promise((resolve) => server.listen(0, "127.0.0.1", () => resolve(server)));
+  return new Promise((resolve) => server.listen(port, "127.0.0.1", () => resolve(server)));
 }
 
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
@@ -173,6 +178,9 @@ async function main() {
     const player = await wholeGame(browser, origin);
     await afterReload(browser, origin, player);
     await withGamePad(browser, origin);
+    await onPhone(browser, origin);
+    await onLargeScreen(browser, origin);
+    await asApp(browser);
   } finally {
     await browser.close();
     server.close();
@@ -185,6 +193,14 @@ async function main() {
 // The title under the real clock, then a quiz chosen with the file picker, played by the clock.
 async function firstVisit(browser, origin) {
   const page = await newPage(browser, { width: 500, height: 620 });
+  // The font is held back until the title has been seen: the title must not wait for it.
+  let releaseFont = null;
+  const fontHeld = new Promise((resolve) => { releaseFont = resolve; });
+  await page.setRequestInterception(true);
+  page.on("request", (request) => {
+    if (request.url().endsWith(".woff2")) fontHeld.then(() => request.continue());
+    else request.continue();
+  });
   const started = Date.now();
   await page.goto(`${origin}/index.html`);
   await waitFor("the title", () => showsBitmap(page, 134, 0, 100));
@@ -194,23 +210,34 @@ async function firstVisit(browser, origin) {
   check(await showsBitmap(page, 125, 104, 60), "the title shows the first level's character");
   const scale = await page.evaluate(() => document.getElementById("screen").width / 240);
   check(scale === 2, `a 500 x 620 window shows the picture at the whole scale 2 (${scale})`);
-  check(await page.$eval("#command-40013", (item) => !item.disabled), "ランキング表示... is offered on the title");
+  check(await page.$eval("#loading", (sign) => !sign.hidden), "the title shows before the font, with the progress sign");
+  check(await page.$eval("#sample-hint", (hint) => hint.style.visibility === "visible" && hint.innerText.includes("サンプル問題")),
+    "a first visit's title offers the sample");
+  const tapAt = await (await page.$("#screen")).boundingBox();
+  await page.mouse.click(tapAt.x + tapAt.width / 2, tapAt.y + tapAt.height / 2);
+  releaseFont();
+  await page.evaluate(() => perna.ready);
+  check((await state(page)).screen === "QuestionIntro", "one tap on a first visit's title, given before the font came, starts the sample");
+  await waitFor("the first question under the real clock", async () => (await state(page))?.screen === "Answering", 20000);
+  check(await page.$eval("#sample-hint", (hint) => hint.style.visibility === "hidden"), "once a quiz is kept the title no longer offers the sample");
+  check(await page.$eval("#command-40013", (item) => item.disabled), "ランキング表示... is greyed out during a game");
   // The picker is caught only once the browser has said it will: a session of its own can wait for that.
   const session = await page.createCDPSession();
   await session.send("Page.enable");
   await session.send("Page.setInterceptFileChooserDialog", { enabled: true });
   const picked = new Promise((resolve) => session.once("Page.fileChooserOpened", resolve));
-  await page.keyboard.press("Enter");
-  check(await Promise.race([picked.then(() => true), sleep(5000).then(() => false)]),
-    "Return on the title with no quiz file opened yet shows the file picker");
+  await menu(page, 40004, 40007);
+  check(await Promise.race([picked.then(() => true), sleep(5000).then(() => false)]), "開く... shows the file picker");
   await session.send("Page.setInterceptFileChooserDialog", { enabled: false });
   await session.detach();
   fs.copyFileSync(path.join(site, "sample.kqd"), path.join(outDir, "sample.kqd"));
-  const [chooser] = await Promise.all([page.waitForFileChooser(), page.click("#command-40004").then(() => page.click("#command-40007"))]);
+  const [chooser] = await Promise.all([page.waitForFileChooser(), menu(page, 40004, 40007)]);
   await chooser.accept([path.join(outDir, "sample.kqd")]);
-  await waitFor("the first question under the real clock", async () => (await state(page))?.screen === "Answering", 20000);
-  check(true, "the real clock takes the opened quiz to its first question");
-  check(await page.$eval("#command-40013", (item) => item.disabled), "ランキング表示... is greyed out during a game");
+  await waitFor("the chosen quiz", async () => (await state(page))?.screen === "QuestionIntro", 5000);
+  await waitFor("its first question under the real clock", async () => (await state(page))?.screen === "Answering", 20000);
+  check(true, "a quiz file chosen with 開く... plays by the real clock");
+  check(await page.$$eval("#recent-items button", (items) => items.map((item) => item.textContent).join("|")) === "1 sample.kqd",
+    "the sample opened again from the picker is listed once in 最近使ったファイル");
   await page.keyboard.press("ArrowDown");
   await page.screenshot({ path: path.join(outDir, "web.png") });
   await page.close();
@@ -345,6 +372,19 @@ async function afterGame(page) {
   await page.evaluate(() => perna.tick(5));
   check(await paused(page) && await clock(page) === blurred, "the clock stops while the window is in the background");
   await page.evaluate(() => dispatchEvent(new Event("focus")));
+  await page.evaluate(() => perna.tick(1));
+  // A hidden tab that keeps the focus (as a phone's switcher leaves it) stops the clock too.
+  await page.evaluate(() => {
+    Object.defineProperty(document, "hidden", { configurable: true, get: () => true });
+    document.dispatchEvent(new Event("visibilitychange"));
+  });
+  const hidden = await clock(page);
+  await page.evaluate(() => perna.tick(5));
+  check(await paused(page) && await clock(page) === hidden, "the clock stops while the tab is hidden, though the window keeps the focus");
+  await page.evaluate(() => {
+    delete document.hidden;
+    document.dispatchEvent(new Event("visibilitychange"));
+  });
 }
 
 // The ranking read back from the browser's storage, and the settings file downloaded.
@@ -356,6 +396,7 @@ async function afterReload(browser, origin, player) {
   console.log(`after the reload: ${JSON.stringify(now.ranking[0])}`);
   check(now.ranking[0].name === PLAYER_KEPT && now.ranking[0].score === player.finalScore,
     "after a reload the ranking row is still there");
+  check(await page.$eval("#command-40013", (item) => !item.disabled), "ランキング表示... is offered on the title");
   await menu(page, 40009, 40013);
   check((await state(page)).screen === "Ranking", "ランキング表示... shows the ranking");
   // The first row's text covers the banner's lowest rows.
@@ -367,7 +408,16 @@ async function afterReload(browser, origin, player) {
   check(await page.$eval("#recent-1", (item) => item.textContent) === "1 sample.kqd", "最近使ったファイル lists the quiz file kept");
   await page.click("#command-40009");
   check(await page.$eval("#command-40014", (item) => !item.disabled), "the missed questions are kept across a reload");
-  await page.click("body");
+  await page.click("#command-40014");
+  await waitFor("the missed-questions dialog", () => page.$eval("#missed-dialog", (dialog) => dialog.open));
+  check(await page.$$eval("#missed th", (headings) => headings.every((heading) => {
+    const range = document.createRange();
+    range.selectNodeContents(heading);
+    return new Set(Array.from(range.getClientRects(), (rect) => Math.round(rect.top))).size === 1;
+  })), "the missed questions' headings each keep to one line");
+  await page.click("#missed-close");
+  await waitFor("the dialog to close", () => page.evaluate(() => perna.dialogsOpen() === 0));
+  await menusByKeyboard(page);
 
   // The page's own option: off, it stays off, and the settings file below must not change for it.
   await menu(page, 40009, 40012);
@@ -474,6 +524,191 @@ async function withGamePad(browser, origin) {
   await button(0);
   check(!(await page.$eval("#about-box", (box) => box.open)), "the pad's A closes the about box");
   await page.close();
+}
+
+// The menu bar by keys: F10 to the bar, arrows along it and in a menu, Escape out, Return runs
+// an item; and pointing at another title while a menu is open switches to it.
+async function menusByKeyboard(page) {
+  const focused = () => page.evaluate(() => document.activeElement.id);
+  const open = () => page.$$eval(".menu.open > button", (titles) => titles.map((title) => title.id).join(","));
+  await page.keyboard.press("F10");
+  check(await focused() === "command-40004", "F10 focuses the menu bar's first title");
+  await page.keyboard.press("ArrowRight");
+  await page.keyboard.press("ArrowDown");
+  check(await open() === "command-40009" && await focused() === "command-40003", "Right then Down opens ツール at its first item");
+  await page.keyboard.press("ArrowDown");
+  check(await focused() === "command-40012", "Down moves to the next item");
+  await page.keyboard.press("ArrowLeft");
+  check(await open() === "command-40004" && await focused() === "command-40007", "Left switches to ファイル, at its first item");
+  check(await page.$eval("#command-40004", (title) => title.getAttribute("aria-expanded")) === "true", "the open menu's title says so");
+  await page.keyboard.press("Escape");
+  check(await open() === "" && await focused() === "command-40004", "Escape closes the menu and leaves the focus on its title");
+  await page.keyboard.press("ArrowRight");
+  await page.keyboard.press("Enter");
+  await page.keyboard.press("Enter");
+  await waitFor("the about box from the keyboard", () => page.$eval("#about-box", (box) => box.open));
+  await page.click("#about-ok");
+  await waitFor("the about box to close", () => page.evaluate(() => perna.dialogsOpen() === 0));
+  await page.click("#command-40004");
+  await page.hover("#command-40009");
+  check(await open() === "command-40009", "with ファイル open, pointing at ツール opens ツール instead");
+  await page.click("body");
+}
+
+// A bitmap's pixels in a PNG screenshot, as `scale` device pixels per game pixel from the
+// picture's top left corner at device pixel (left, top): true when every game pixel sampled is
+// a whole `scale` x `scale` block of the bitmap's colour.
+async function screenshotShows(page, png, id, at, left, top, scale) {
+  return page.evaluate(async (data, id, at, left, top, scale) => {
+    const shot = await createImageBitmap(await (await fetch(`data:image/png;base64,${data}`)).blob());
+    const grab = new OffscreenCanvas(shot.width, shot.height).getContext("2d");
+    grab.drawImage(shot, 0, 0);
+    const image = await createImageBitmap(await (await fetch(`bitmaps/${id}.bmp`)).blob());
+    const reference = new OffscreenCanvas(image.width, image.height).getContext("2d");
+    reference.drawImage(image, 0, 0);
+    for (let j = 0; j < image.height; j += 3) {
+      for (let i = 0; i < image.width; i += 3) {
+        const want = reference.getImageData(i, j, 1, 1).data;
+        const block = grab.getImageData(left + (at[0] + i) * scale, top + (at[1] + j) * scale, scale, scale).data;
+        for (let k = 0; k < block.length; k += 4) {
+          if (Math.abs(block[k] - want[0]) > 2 || Math.abs(block[k + 1] - want[1]) > 2 || Math.abs(block[k + 2] - want[2]) > 2) return false;
+        }
+      }
+    }
+    return true;
+  }, png, id, at, left, top, scale);
+}
+
+// A phone at 390 x 844 CSS px and 3 device pixels to one: the picture at 4 device pixels per game
+// pixel, a button to open one's own file and no word of dropping, taps on the title and the
+// rows, and the missed questions as a list.
+async function onPhone(browser, origin) {
+  const page = await newPage(browser, { width: 390, height: 844, deviceScaleFactor: 3, isMobile: true, hasTouch: true });
+  await page.goto(`${origin}/index.html?seed=${SEED}&clock=manual`);
+  await page.evaluate(() => perna.ready);
+  const box = await (await page.$("#screen")).boundingBox();
+  check(await page.$eval("#screen", (canvas) => canvas.width) === 960 && Math.round(box.width) === 320,
+    `the picture takes 4 device pixels per game pixel: 320 CSS px of 390 (${box.width})`);
+  // The title's text, laid out with the font's own widths, is centred line by line (within the
+  // few pixels by which a line ending in "。" leans left).
+  const centres = await page.evaluate(() => {
+    const canvas = document.getElementById("screen");
+    const scale = canvas.width / 240;
+    const data = canvas.getContext("2d").getImageData(0, 0, canvas.width, canvas.height).data;
+    const black = (x, y) => { const at = ((y * scale + 1) * canvas.width + x * scale + 1) * 4; return data[at] < 60 && data[at + 1] < 60 && data[at + 2] < 60; };
+    const lines = [];
+    let line = null;
+    for (let y = 130; y < 268; ++y) {
+      const inked = Array.from({ length: 240 }, (_, x) => x).filter((x) => black(x, y));
+      if (inked.length === 0) { line = null; continue; }
+      if (!line) lines.push(line = { left: 240, right: 0 });
+      line.left = Math.min(line.left, inked[0]);
+      line.right = Math.max(line.right, inked[inked.length - 1]);
+    }
+    return lines.map((found) => (found.left + found.right + 1) / 2);
+  });
+  check(centres.length >= 2 && centres.every((centre) => Math.abs(centre - 120) <= 5),
+    `the title's text lines are centred once the font has come (${centres})`);
+  const png = await page.screenshot({ encoding: "base64" });
+  fs.writeFileSync(path.join(outDir, "phone.png"), Buffer.from(png, "base64"));
+  check(await screenshotShows(page, png, 134, [0, 100], Math.round(box.x * 3), Math.round(box.y * 3), 4),
+    "the phone's screenshot shows the title's bitmap at 4 x 4 device pixels per game pixel");
+  check(await page.$eval("#open-own", (button) => button.offsetParent !== null) &&
+    !(await page.evaluate(() => document.body.innerText.includes("ドロップ"))),
+  "a touch screen offers a button to open one's own file and says nothing of dropping");
+  await page.touchscreen.tap(box.x + box.width / 2, box.y + box.height / 2);
+  check((await state(page)).screen === "QuestionIntro", "a tap on the phone's title starts the game");
+  await tickUntil(page, "Answering");
+  const wrong = (await state(page)).correctPosition === 0 ? 2 : 1;
+  const scale = box.width / 240;
+  for (let i = 0; i < 2; ++i) {
+    await page.touchscreen.tap(box.x + choiceRowMiddle(wrong).x * scale, box.y + choiceRowMiddle(wrong).y * scale);
+  }
+  const answered = await state(page);
+  check(answered.selection === wrong && answered.confirmed === 1, `two taps on row ${wrong} answer with it at 4/3 CSS px per game pixel`);
+  await tickUntil(page, "QuestionIntro");
+  await menu(page, 40009, 40014);
+  await waitFor("the missed-questions dialog", () => page.$eval("#missed-dialog", (dialog) => dialog.open));
+  const layout = await page.$eval("#missed", (table) => [getComputedStyle(table.tHead).display,
+    getComputedStyle(table.querySelector("td")).display, getComputedStyle(table.querySelector("td"), "::before").content]);
+  check(layout.join("|") === 'none|block|"ジャンル"', `a phone shows the missed questions as a list under their headings (${layout})`);
+  const fits = await page.$eval("#missed-dialog", (dialog) => dialog.getBoundingClientRect().right <= innerWidth);
+  check(fits, "the missed questions' dialog fits the phone's width");
+  await page.click("#missed-close");
+  await waitFor("the dialog to close", () => page.evaluate(() => perna.dialogsOpen() === 0));
+  await menu(page, 40009, 40012);
+  // Lines break between phrases: no line of the pause option's label holds one character alone.
+  const lines = await page.$eval("#settings-pause", (box) => {
+    const range = document.createRange();
+    range.selectNodeContents(box.parentElement);
+    range.setStartAfter(box);
+    const widths = new Map();
+    for (const rect of range.getClientRects()) widths.set(Math.round(rect.top), (widths.get(Math.round(rect.top)) || 0) + rect.width);
+    return Array.from(widths.values(), (width) => width / parseFloat(getComputedStyle(box.parentElement).fontSize));
+  });
+  check(lines.every((width) => width > 1.5), `the pause option's label leaves no character alone on a line (${lines.map((w) => w.toFixed(1))} ems)`);
+  await page.click("#settings-cancel");
+  await page.close();
+}
+
+// 2560 x 1440: the picture at scale 5, the menus' text three times the handheld's, taps on rows.
+async function onLargeScreen(browser, origin) {
+  const page = await newPage(browser, { width: 2560, height: 1440 });
+  await page.goto(`${origin}/index.html?seed=${SEED}&clock=manual`);
+  await page.evaluate(() => perna.ready);
+  const fontSize = await page.$eval("#command-40004", (title) => getComputedStyle(title).fontSize);
+  check(await page.$eval("#screen", (canvas) => canvas.width / 240) === 5 && fontSize === "36px",
+    `a 2560 x 1440 page shows the picture at scale 5 and the menus at 36 px (${fontSize})`);
+  const player = new Player(page);
+  await player.tap(120, 130);
+  await tickUntil(page, "Answering");
+  await player.tap(choiceRowMiddle(4).x, choiceRowMiddle(4).y);
+  check((await state(page)).selection === 4, "a tap at scale 5 highlights the row under it");
+  await page.close();
+}
+
+// The page as an app, from a copy of the folder on a server of its own: Chromium finds no
+// installability error, a reload with the server gone plays, and a new version served replaces
+// the old one once the page is back on its title.
+async function asApp(browser) {
+  const copy = fs.mkdtempSync(path.join(os.tmpdir(), "perna-app-"));
+  fs.cpSync(site, copy, { recursive: true });
+  let server = await serve(copy);
+  const port = server.address().port;
+  const origin = `http://127.0.0.1:${port}`;
+  const page = await newPage(browser, { width: 500, height: 700 });
+  try {
+    await page.goto(`${origin}/index.html?clock=manual&seed=${SEED}`);
+    await page.evaluate(() => perna.ready);
+    await page.waitForFunction(() => navigator.serviceWorker.controller !== null, { timeout: 30000 });
+    const session = await page.createCDPSession();
+    const { installabilityErrors } = await session.send("Page.getInstallabilityErrors");
+    console.log(`installability errors: ${JSON.stringify(installabilityErrors.map((error) => error.errorId))}`);
+    check(installabilityErrors.length === 0, "Chromium finds the page installable");
+    await session.detach();
+
+    server.close();
+    server.closeAllConnections();
+    await page.reload();
+    await page.evaluate(() => perna.ready);
+    await page.keyboard.press("Enter");
+    await tickUntil(page, "Answering");
+    check(await page.evaluate(() => document.fonts.check('12px "VL Gothic Web"')), "a reload with the server gone plays, in the game's font");
+
+    // A new version: another page and another worker.
+    fs.writeFileSync(path.join(copy, "index.html"),
+      fs.readFileSync(path.join(copy, "index.html"), "utf8").replace("<head>", '<head>\n<meta name="build" content="next">'));
+    fs.writeFileSync(path.join(copy, "sw.js"), fs.readFileSync(path.join(copy, "sw.js"), "utf8").replace(/const VERSION = "/, 'const VERSION = "next-'));
+    server = await serveOn(copy, port);
+    await page.goto(`${origin}/index.html?clock=manual&seed=${SEED}`);
+    await page.evaluate(() => perna.ready);
+    await waitFor("the new version", () => page.evaluate(() => document.querySelector('meta[name="build"]') !== null).catch(() => false), 30000);
+    check(true, "a new version served takes over the page on its title");
+  } finally {
+    await page.close();
+    server.close();
+    fs.rmSync(copy, { recursive: true, force: true });
+  }
 }
 
 main().catch((error) => {

@@ -30,9 +30,6 @@ const SCREEN_TITLE = 0;
 // The game's own message of a settings file that could not be saved (engine/Messages.h).
 const SAVE_ERROR_TEXT = "ランキングと設定を保存できませんでした。";
 const SAVE_ERROR_CAPTION = "設定ファイルの保存エラー";
-const BITMAP_IDS = [106, 107, 108, 109, 110, 111, 112, 113, 114, 115, 116, 117, 118, 119, 120, 121,
-  123, 124, 125, 126, 127, 128, 129, 130, 131, 132, 133, 134,
-  146, 147, 148, 149, 150, 151, 152, 153, 154, 155, 156];
 const SOUND_IDS = [135, 136, 137, 138, 139, 140, 141, 142];
 // The handheld's key codes for the keys the desktop passes on (shell/MainWindow.cpp).
 // The number keys of the main row and of the keypad (with Num Lock) arrive as the same key.
@@ -53,6 +50,8 @@ let scale = 1;           // device pixels per logical pixel of the canvas
 let cssScale = 1;        // CSS pixels per logical pixel
 const bitmaps = new Map();
 let ready = false;
+let titleUp = false;     // the title is painted, though the game waits for the font
+let fontReady = false;   // until then the title shows its bitmaps alone, never a stand-in font
 let pendingOpens = [];   // quiz files ({ name, bytes }) chosen while the game could not take them
 let stagedName = "";     // the name of the quiz file last checked at STAGING_PATH
 let storedSettings = null;
@@ -135,6 +134,8 @@ function advance(character) {
 }
 
 function measureRun(text) {
+  // Before the font has come nothing is drawn, and what is laid out meanwhile is laid out again.
+  if (!fontReady) return 0;
   let width = 0;
   for (const character of text) width += advance(character);
   return width;
@@ -164,6 +165,7 @@ const page = {
     context.restore();
   },
   drawRun(text, x, top, packed, squeeze = 1) {
+    if (!fontReady) return;
     const run = renderRun(text, packed, squeeze);
     context.drawImage(run.surface, (x - run.pad) * scale, (top - run.pad) * scale);
   },
@@ -304,13 +306,16 @@ function quizFileOpened(path, accepted) {
 
 // The title's restart after a reload: the newest kept file, written into the module's file system
 // before the game starts.
+// On a first visit that is the bundled sample, so that a tap on the title plays at once.
 function lastQuizFile() {
   const newest = QuizFiles.list()[0];
-  return newest ? quizPath(newest.name) : "";
+  if (newest) return quizPath(newest.name);
+  return Sample.available() ? quizPath(Sample.NAME) : "";
 }
 
 function restoreQuizFiles() {
   Module.FS.mkdirTree(QUIZ_FOLDER);
+  if (QuizFiles.list().length === 0 && Sample.available()) Module.FS.writeFile(quizPath(Sample.NAME), Sample.bytes());
   for (const file of QuizFiles.list()) Module.FS.writeFile(quizPath(file.name), file.bytes);
 }
 
@@ -466,21 +471,29 @@ let audio = null;
 const sounds = new Map();
 let playing = null;
 
-function setUpAudio() {
+// The sounds are fetched once `before` (the font) has come, so that they never hold it up.
+function setUpAudio(before) {
   const AudioContextClass = window.AudioContext || window.webkitAudioContext;
-  if (!AudioContextClass) return;
-  audio = new AudioContextClass();
-  for (const id of SOUND_IDS) {
-    fetch(`sounds/${id}.wav`)
-      .then((response) => response.arrayBuffer())
-      .then((data) => audio.decodeAudioData(data))
-      .then((buffer) => sounds.set(id, buffer))
-      .catch(() => {});  // a sound that cannot be had plays nothing
-  }
-  // Browsers start sound only after the player has done something on the page.
-  const resume = () => { if (audio.state === "suspended") audio.resume(); };
-  addEventListener("pointerdown", resume, true);
-  addEventListener("keydown", resume, true);
+  if (!AudioContextClass) return Promise.resolve();
+  const fetched = new Map();
+  const loaded = before.then(() => Promise.all(SOUND_IDS.map((id) => fetch(`sounds/${id}.wav`)
+    .then((response) => response.arrayBuffer())
+    .then((data) => fetched.set(id, data))
+    .catch(() => {}))));  // a sound that cannot be had plays nothing
+  // Browsers start sound only after the player has done something on the page, and making the
+  // audio context can take long (a blocked page at start-up): it is made at that first key or tap.
+  const wake = () => {
+    if (!audio) {
+      audio = new AudioContextClass();
+      loaded.then(() => {
+        for (const [id, data] of fetched) audio.decodeAudioData(data).then((buffer) => sounds.set(id, buffer), () => {});
+      });
+    }
+    if (audio.state === "suspended") audio.resume();
+  };
+  addEventListener("pointerdown", wake, true);
+  addEventListener("keydown", wake, true);
+  return loaded;
 }
 
 function playSound(id) {
@@ -503,11 +516,14 @@ const gameFree = () => ready && !gameWaiting();
 const MENUS = [
   { id: 40004, title: "ファイル", items: [
     { id: 40007, text: "開く...", keys: "Ctrl+O", run: chooseQuizFile },
+    { id: "sample", text: "サンプル問題で遊ぶ", run: () => openQuizBytes(Sample.NAME, Sample.bytes()) },
     { id: "recent", text: "最近使ったファイル", submenu: true, enabled: () => QuizFiles.list().length > 0 },
     null,
     { id: "save-settings", text: "設定ファイルをダウンロード...", run: downloadSettings },
     { id: "load-settings", text: "設定ファイルを読み込む...",
       run: () => document.getElementById("settings-file").click() },
+    null,
+    { id: "install", text: "アプリとしてインストール...", run: () => AppInstall.install(), enabled: () => AppInstall.canInstall() },
   ] },
   { id: 40009, title: "ツール", items: [
     { id: 40003, text: "バージョン情報", keys: "Ctrl+A", run: showAbout },
@@ -605,6 +621,7 @@ function buildRecentFiles() {
     });
     list.appendChild(entry);
   });
+  Sample.showHint(QuizFiles.list().length === 0 && Sample.available(), chooseQuizFile);
   updateCommands();
 }
 
@@ -648,25 +665,22 @@ function setUpPause() {
 // The picture's scale, taps and keys.
 
 function fitScale() {
-  const stage = document.getElementById("stage");
-  const top = stage.getBoundingClientRect().top + 8;
-  const byWidth = Math.floor((document.documentElement.clientWidth - 8) / LOGICAL_WIDTH);
-  const byHeight = Math.floor((innerHeight - top - 8) / LOGICAL_HEIGHT);
-  const css = Math.max(1, Math.min(byWidth, byHeight));
-  const device = Math.max(1, Math.floor(css * (devicePixelRatio || 1)));
+  const fit = ScreenFit.measure();
+  const css = fit.css;
+  const device = fit.device;
   if (css === cssScale && device === scale && ready) return;
   if (gameWaiting() && ready) return;  // the picture of a paint under way stays until it ends
   cssScale = css;
   scale = device;
   canvas.width = LOGICAL_WIDTH * scale;
   canvas.height = LOGICAL_HEIGHT * scale;
-  canvas.style.width = `${LOGICAL_WIDTH * cssScale}px`;
-  canvas.style.height = `${LOGICAL_HEIGHT * cssScale}px`;
+  ScreenFit.apply(canvas, fit);
   context.imageSmoothingEnabled = false;
   document.getElementById("pause-veil").style.fontSize = `${PAUSE_TEXT_PIXELS * cssScale}px`;
   runCache.clear();
   // A new size is just another paint of the same screen.
   if (ready) callGame(() => Module._pp_web_paint());
+  else if (titleUp) Module._pp_web_paint();
 }
 
 function setUpInput() {
@@ -745,20 +759,38 @@ function padKey(key) {
 // Start-up: the font, the bitmaps and the module, then the game and its clock.
 
 async function loadFont() {
-  const face = new FontFace(FONT_FAMILY, "url(fonts/VL-Gothic-Regular.ttf)");
-  document.fonts.add(await face.load());
+  const face = new FontFace(FONT_FAMILY, "url(fonts/VL-Gothic-Regular.woff2) format('woff2')");
+  try {
+    document.fonts.add(await face.load());
+  } catch (error) {
+    // Without the font the texts take the browser's own, as a page without its web font does.
+  }
   setUpFontMetrics();
+  advances.clear();
+  runCache.clear();
+  fontReady = true;
 }
 
+// The bitmaps come in one file (records of id, length and the BMP file), one request for all.
 async function loadBitmaps() {
-  await Promise.all(BITMAP_IDS.map(async (id) => {
-    try {
-      const response = await fetch(`bitmaps/${id}.bmp`);
-      bitmaps.set(id, await createImageBitmap(await response.blob()));
-    } catch (error) {
-      // A bitmap the page cannot have draws nothing, like one missing from the catalogue.
-    }
-  }));
+  let pack = null;
+  try {
+    const response = await fetch("bitmaps.pack");
+    if (response.ok) pack = new DataView(await response.arrayBuffer());
+  } catch (error) {
+    pack = null;
+  }
+  const decoded = [];
+  for (let at = 0; pack && at + 6 <= pack.byteLength;) {
+    const id = pack.getUint16(at, true);
+    const length = Math.min(pack.getUint32(at + 2, true), pack.byteLength - at - 6);
+    const bytes = new Uint8Array(pack.buffer, at + 6, length);
+    // A bitmap the page cannot have draws nothing, like one missing from the catalogue.
+    decoded.push(createImageBitmap(new Blob([bytes], { type: "image/bmp" }))
+      .then((image) => bitmaps.set(id, image), () => {}));
+    at += 6 + length;
+  }
+  await Promise.all(decoded);
 }
 
 const moduleReady = new Promise((resolve) => {
@@ -786,15 +818,29 @@ perna.ready = (async () => {
   setUpInput();
   setUpPause();
   restorePauseOption();
-  await Promise.all([loadFont(), loadBitmaps(), moduleReady, QuizFiles.load()]);
+  Loading.start(canvas);
+  let fontCame = null;
+  Loading.track(setUpAudio(new Promise((resolve) => { fontCame = resolve; })));
+  await Promise.all([Loading.track(loadBitmaps()), Loading.track(moduleReady), QuizFiles.load(),
+    Loading.track(Sample.load())]);
+  // The title is bitmaps alone: it shows at once, and the font, fetched from now on, comes after it.
+  const fontLoaded = Loading.track(loadFont());
   restoreSettings();
   restoreMissedLists();
   restoreQuizFiles();
   buildRecentFiles();
   fitScale();
+  Module._pp_web_start(fixedSeed === null ? 0 : 1, fixedSeed === null ? 0 : fixedSeed);
+  Module._pp_web_paint();
+  titleUp = true;
+  perna.titleShownAt = performance.now();
+  await fontLoaded;
+  Module._pp_web_font_changed();
+  fontCame();
   ready = true;
-  callGame(() => Module._pp_web_start(fixedSeed === null ? 0 : 1, fixedSeed === null ? 0 : fixedSeed));
-  setUpAudio();
+  callGame(() => Module._pp_web_paint());
+  Loading.finish(() => callGame(() => Module._pp_web_key(GAME_KEYS.Enter)));
+  AppInstall.start();
   if (!manualClock) setInterval(tick, TICK_MS);
   if (params.has("quiz")) openQuizFromUrl(params.get("quiz"));
 })();

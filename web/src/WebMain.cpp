@@ -194,6 +194,9 @@ EMSCRIPTEN_KEEPALIVE void pp_web_confirm_settings(int sound, int correct, int li
     game()->confirmSettings(chosen);
 }
 
+// The title shows before the page's font has come; once it has, the widths measured meanwhile go.
+EMSCRIPTEN_KEEPALIVE void pp_web_font_changed() { page().surface.forgetTextWidths(); }
+
 EMSCRIPTEN_KEEPALIVE int pp_web_needs_paint() { return game()->needsPaint() ? 1 : 0; }
 
 EMSCRIPTEN_KEEPALIVE void pp_web_paint() {

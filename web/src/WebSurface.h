@@ -18,6 +18,9 @@ public:
     // The width in logical pixels that a line of text takes, as drawText lays it out.
     int textWidth(std::u16string_view text);
 
+    // Drops the widths measured so far: the page's font has come, and runs measure anew.
+    void forgetTextWidths() { runWidths_.clear(); }
+
     [[nodiscard]] Rect clientRect() const override { return {0, 0, kClientWidth, kClientHeight}; }
     void eraseRect(Rect rect) override;
     void drawBitmap(int id, int x, int y) override;

@@ -1,0 +1,83 @@
+#!/usr/bin/python3
+"""Makes the page's derived files at build time.
+
+  font SOURCE.ttf OUT.woff2          the font cut down to what code page 932 holds, as WOFF2
+  bitmaps OUT.pack BMP...            the game's bitmaps in one file, fetched in one request
+  worker TEMPLATE OUT SITE FILE...   the service worker, naming the files it keeps and their version
+"""
+import hashlib
+import os
+import struct
+import sys
+
+
+def cp932_characters():
+    """Every character a code page 932 byte sequence decodes to: what a quiz or name can hold."""
+    found = set()
+    sequences = [bytes([b]) for b in range(0x100)]
+    for lead in list(range(0x81, 0xA0)) + list(range(0xE0, 0xFD)):
+        sequences += [bytes([lead, trail]) for trail in range(0x40, 0x100)]
+    for sequence in sequences:
+        try:
+            text = sequence.decode("cp932")
+        except UnicodeDecodeError:
+            continue
+        if len(text) == 1 and ord(text) >= 0x20:
+            found.add(ord(text))
+    return sorted(found)
+
+
+def make_font(source, out):
+    from fontTools import subset  # python3-fonttools; WOFF2 needs python3-brotli too
+
+    options = subset.Options()
+    options.flavor = "woff2"
+    font = subset.load_font(source, options)
+    subsetter = subset.Subsetter(options)
+    subsetter.populate(unicodes=cp932_characters())
+    subsetter.subset(font)
+    subset.save_font(font, out + ".part", options)
+    os.replace(out + ".part", out)
+
+
+def make_bitmap_pack(out, files):
+    """Records of [id: uint16 LE][length: uint32 LE][the BMP file's bytes], in the order given."""
+    with open(out + ".part", "wb") as pack:
+        for name in files:
+            with open(name, "rb") as bitmap:
+                data = bitmap.read()
+            pack.write(struct.pack("<HI", int(os.path.splitext(os.path.basename(name))[0]), len(data)))
+            pack.write(data)
+    os.replace(out + ".part", out)
+
+
+def make_worker(template, out, site, files):
+    """The version is a digest of every kept file, so any change of them makes a new worker."""
+    digest = hashlib.sha256()
+    for name in files:
+        with open(os.path.join(site, name), "rb") as kept:
+            digest.update(name.encode() + b"\0" + hashlib.sha256(kept.read()).digest())
+    with open(template, encoding="utf-8") as source:
+        text = source.read()
+    listed = ",\n  ".join('"%s"' % name for name in ["./"] + list(files))
+    text = text.replace('"@VERSION@"', '"%s"' % digest.hexdigest()[:16]).replace('"@FILES@"', listed)
+    with open(out + ".part", "w", encoding="utf-8") as worker:
+        worker.write(text)
+    os.replace(out + ".part", out)
+
+
+def main(arguments):
+    if len(arguments) >= 3 and arguments[0] == "font":
+        make_font(arguments[1], arguments[2])
+    elif len(arguments) >= 2 and arguments[0] == "bitmaps":
+        make_bitmap_pack(arguments[1], arguments[2:])
+    elif len(arguments) >= 4 and arguments[0] == "worker":
+        make_worker(arguments[1], arguments[2], arguments[3], arguments[4:])
+    else:
+        sys.stderr.write(__doc__)
+        return 2
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
