@@ -83,6 +83,11 @@ TEST(KqdHostileSheets, APartFailingItsCrcIsRefusedEvenWhereReadingStopsEarly) {
          quizWorkbook({test::plainPart("xl/workbook.xml", "<workbook xmlns:r=\"urn:r\"><sheets><sheet name=\"S\" "
                                                           "r:id=\"rId1\"/></sheets><!--ZZZZ--></workbook>")}),
          "xl/workbook.xml"},
+        {"rels.xlsx",
+         quizWorkbook({test::plainPart("xl/_rels/workbook.xml.rels",
+                                       "<Relationships><Relationship Id=\"rId1\" Type=\"worksheet\" "
+                                       "Target=\"worksheets/sheet1.xml\"/><!--ZZZZ--></Relationships>")}),
+         "xl/_rels/workbook.xml.rels"},
         {"content.ods", quizOds("<table:table table:name=\"Other\"><!--ZZZZ--></table:table>"), "content.xml"},
     };
     for (Case& c : cases) {
@@ -108,6 +113,48 @@ TEST(KqdHostileSheets, OdsRowsPastTheLastAreNeverNamed) {
     ASSERT_TRUE(error.has_value());
     EXPECT_EQ(error->line, 0);
     EXPECT_EQ(error->message, "the sheet has more rows than a spreadsheet can: text after row 1048576, its last");
+}
+
+TEST(KqdHostileSheets, BoundsRefuseJustPastTheirLimitAndNoSooner) {
+    // The workbook is depth 1, so 255 elements inside it reach the deepest allowed, 256 one past.
+    const auto nested = [](int depth) {
+        std::string open;
+        std::string close;
+        for (int i = 0; i < depth; ++i) {
+            open += "<a>";
+            close += "</a>";
+        }
+        return test::plainPart("xl/workbook.xml", "<workbook xmlns:r=\"urn:r\">" + open + close +
+                                                      "<sheets><sheet name=\"S\" r:id=\"rId1\"/></sheets></workbook>");
+    };
+    EXPECT_FALSE(readSheet("deep.xlsx", test::patternZip(quizWorkbook({nested(255)}))).has_value());
+    const std::optional<SourceError> deeper = readSheet("deeper.xlsx", test::patternZip(quizWorkbook({nested(256)})));
+    ASSERT_TRUE(deeper.has_value());
+    EXPECT_NE(deeper->message.find("nested more than 256 deep"), std::string::npos) << deeper->message;
+
+    const std::optional<SourceError> shared =
+        readSheet("shared.xlsx", test::patternZip(test::xlsxWith({"xl/sharedStrings.xml", "<sst>", "<si/>",
+                                                                  1'600'001, "</sst>"})));
+    ASSERT_TRUE(shared.has_value());
+    EXPECT_NE(shared->message.find("more than 1600000 shared texts"), std::string::npos) << shared->message;
+
+    // The text limit holds for one text between two tags, not for all the cells of a sheet.
+    std::string cells;
+    for (int c = 0; c < 20; ++c) {
+        cells += "<c t=\"inlineStr\"><is><t>" + std::string(60'000, 'x') + "</t></is></c>";
+    }
+    EXPECT_FALSE(readSheet("wide.xlsx", test::patternZip(test::xlsxWith(test::plainPart(
+                                            "xl/worksheets/sheet1.xml", "<worksheet><sheetData><row r=\"1\">" +
+                                                                            cells + "</row></sheetData></worksheet>"))))
+                     .has_value());
+
+    // Text after exactly the last row's worth of blank rows is past the last row too.
+    const std::optional<SourceError> far = readSheet(
+        "far.ods", test::patternZip(test::odsWith(
+                       "", "<table:table-row table:number-rows-repeated=\"1048576\"/>", 1,
+                       "<table:table-row><table:table-cell><text:p>x</text:p></table:table-cell></table:table-row>")));
+    ASSERT_TRUE(far.has_value());
+    EXPECT_EQ(far->line, 0);
 }
 
 class KqdFiles : public ::testing::Test {
@@ -151,6 +198,11 @@ TEST_F(KqdFiles, InputsThatAreNotRegularFilesAreRefusedBeforeOpening) {
         EXPECT_NE(err().find("not a regular file"), std::string::npos) << args << ": " << err();
     }
     EXPECT_FALSE(std::filesystem::exists(folder_ / "a.kqd"));
+
+    // A link to a regular file is read as that file.
+    write("quiz.tsv", "歴史\t問\t正\t誤1\t誤2\t誤3\t誤4\n");
+    ASSERT_EQ(::symlink("quiz.tsv", path("link.tsv").c_str()), 0);
+    EXPECT_EQ(kqd({"build", path("link.tsv"), "-o", path("a.kqd")}).status, kExitOk);
 }
 
 TEST_F(KqdFiles, OutputReplacesOnlyRegularFilesAndWritesThroughLinks) {
@@ -246,6 +298,32 @@ TEST(KqdLineEnds, CarriageReturnsAloneEndLinesWhereverThePiecesSplit) {
         EXPECT_EQ(whole.back().line, static_cast<LineNumber>(whole.size()));
         EXPECT_EQ(whole.back().cells, (std::vector<std::u16string>{u"end", u"c"}));
     }
+}
+
+TEST(KqdLineEnds, EncodingIsJudgedOverPiecesCutAtLineEndsOfEitherKind) {
+    // Over 2 MiB with no line feed: a piece not cut at a carriage return would split a character.
+    std::string crOnly;
+    while (crOnly.size() < (5u << 19)) {
+        crOnly += "あいう\r";
+    }
+    std::istringstream utf8(crOnly);
+    EXPECT_EQ(detectEncoding(utf8), TextEncoding::Utf8);
+
+    // ASCII lines, then Shift_JIS lines broken in the second 1 MiB piece but before it has gone
+    // as far as the first non-UTF-8 line did in the first: Shift_JIS still goes further.
+    std::string mixed;
+    while (mixed.size() < 600'000) {
+        mixed += "q,a,b,c,d,e,f\n";
+    }
+    const std::string line = *encodeCp932(u"歴史,問題,正,誤1,誤2,誤3,誤4\n");
+    while (mixed.size() < (1u << 20) + 50'000) {
+        mixed += line;
+    }
+    mixed += "\x81,\n" + line;
+    TextEncoding closest = TextEncoding::Utf8;
+    std::istringstream broken(mixed);
+    EXPECT_FALSE(detectEncoding(broken, &closest).has_value());
+    EXPECT_EQ(closest, TextEncoding::Cp932);
 }
 
 }  // namespace
