@@ -147,6 +147,19 @@ TEST(SingleInstance, TheHolderOfTheFolderRunsALaterCopyHandsOverOrSavesNothing) 
     EXPECT_TRUE(std::filesystem::exists(running));
 }
 
+// Where a folder blocks the socket no hand-over can happen, and still only one copy saves.
+TEST(SingleInstance, AFolderAtTheSocketPathLetsNoSecondWriterIn) {
+    TempDir home;
+    const QString socket = QDir::tempPath() + QLatin1Char('/') + uniqueKey();
+    ASSERT_TRUE(QDir().mkpath(socket));
+    SingleInstance first(socket);
+    EXPECT_EQ(first.claim(home.path(), QByteArray()), SingleInstance::Role::Owner);
+    SingleInstance second(socket);
+    EXPECT_EQ(second.claim(home.path(), QByteArray(), std::chrono::milliseconds(300)), SingleInstance::Role::ReadOnly);
+    EXPECT_TRUE(QFileInfo(socket).isDir());
+    QDir(socket).removeRecursively();
+}
+
 TEST(SingleInstance, ASocketLeftByACrashedCopyDoesNotBlockTheNextStart) {
     const QString key = uniqueKey();
     // What a crashed copy leaves: a socket file that nobody listens on.
