@@ -15,21 +15,8 @@ namespace {
 std::int16_t checked(std::int16_t value) { return value == 1 ? 1 : 0; }
 
 // The same check the loader makes, run before anything of the running game is touched.
-bool quizFileAccepted(const std::filesystem::path& chosen) {
-    return !chosen.empty() && readQuizLayout(chosen).accepted();
-}
-
-// The path as a message box shows it; bytes that are not UTF-8 show as U+FFFD.
-std::u16string shownPath(const std::filesystem::path& path) {
-    try {
-        return path.u16string();
-    } catch (const std::exception&) {
-        std::u16string shown;
-        for (const char byte : path.native()) {
-            shown += static_cast<unsigned char>(byte) < 0x80 ? static_cast<char16_t>(byte) : u'\uFFFD';
-        }
-        return shown;
-    }
+QuizFileProblem quizFileProblem(const std::filesystem::path& chosen) {
+    return chosen.empty() ? QuizFileProblem::CannotOpen : readQuizLayout(chosen).problem;
 }
 
 std::u16string_view causeText(FileStatus status) {
@@ -37,6 +24,7 @@ std::u16string_view causeText(FileStatus status) {
         case FileStatus::NoFolder: return kSaveNoFolderText;
         case FileStatus::ReadOnly: return kSaveReadOnlyText;
         case FileStatus::NoSpace: return kSaveNoSpaceText;
+        case FileStatus::NotAFile: return kSaveNotAFileText;
         default: return {};
     }
 }
@@ -51,7 +39,7 @@ void tellOnce(Context& context, FileStatus status) {
         return;
     }
     context.settingsNotices.toldCauses |= bit;
-    const std::u16string path = shownPath(context.settingsPath);
+    const std::u16string path = messagePath(context.settingsPath);
     if (status == FileStatus::Unreadable) {
         context.host.showMessage(std::u16string(kSettingsUnreadableText) + u"\n" + path,
                                  kSettingsUnreadableCaption);
@@ -64,9 +52,10 @@ void tellOnce(Context& context, FileStatus status) {
 // Starts a new game on `quizPath`, a review run when `review` holds question numbers. False, with
 // the load error shown and nothing changed, when the file is refused.
 bool startGame(Context& context, const std::filesystem::path& quizPath, const std::vector<std::int32_t>& review) {
-    if (!quizFileAccepted(quizPath)) {
+    if (const QuizFileProblem problem = quizFileProblem(quizPath); problem != QuizFileProblem::None) {
         // Nothing changes: the running game, its picture and its clock go on as they were.
-        context.host.showMessage(kLoadErrorText, kLoadErrorCaption);
+        context.host.showMessage(problem == QuizFileProblem::TooLarge ? kQuizTooLargeText : kLoadErrorText,
+                                 kLoadErrorCaption);
         return false;
     }
     GameState& state = context.state;
@@ -87,6 +76,18 @@ bool startGame(Context& context, const std::filesystem::path& quizPath, const st
 
 }  // namespace
 
+std::u16string messagePath(const std::filesystem::path& path) {
+    try {
+        return path.u16string();
+    } catch (const std::exception&) {
+        std::u16string shown;
+        for (const char byte : path.native()) {
+            shown += static_cast<unsigned char>(byte) < 0x80 ? static_cast<char16_t>(byte) : u'\uFFFD';
+        }
+        return shown;
+    }
+}
+
 void openQuizFile(Context& context, const std::filesystem::path& chosen) {
     const bool accepted = startGame(context, chosen, {});
     context.host.quizFileOpened(chosen, accepted);
@@ -105,15 +106,24 @@ bool startReviewRun(Context& context, const std::filesystem::path& quizPath, con
 }
 
 void loadSettingsFile(Context& context) {
+    if (context.settingsNotices.anotherCopySaves) {
+        // Read only: the file is the other copy's to write, and to create.
+        loadSettings(context.state, context.settingsPath, false);
+        return;
+    }
     const FileStatus status = loadSettings(context.state, context.settingsPath);
     context.settingsNotices.savesRefused = status == FileStatus::Unreadable;
     tellOnce(context, status);
 }
 
 void saveSettingsFile(Context& context) {
+    if (context.settingsNotices.anotherCopySaves) {
+        return;  // the player was told at start that this copy keeps nothing
+    }
+    // Merged with the file as it is now, so that no other writer's entries are lost.
     const FileStatus status = context.settingsNotices.savesRefused
                                   ? FileStatus::Unreadable
-                                  : saveSettings(context.state, context.settingsPath);
+                                  : saveSettingsMerging(context.state, context.settingsPath);
     tellOnce(context, status);
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <vector>
 
 #include "engine/Host.h"
@@ -23,6 +24,9 @@ inline constexpr int kMissedQuestions = 40014;
 // The review run over those questions at once, as the dialog's "この問題で復習する" does.
 inline constexpr int kReviewMissed = 40015;
 }  // namespace command
+
+// The path as a message box shows it; bytes that are not UTF-8 show as U+FFFD.
+std::u16string messagePath(const std::filesystem::path& path);
 
 // The open command once a file has been chosen. The file is checked first: a refused file shows
 // the load error and leaves the running game exactly as it was; an accepted one starts a new game

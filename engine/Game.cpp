@@ -58,6 +58,7 @@ void Game::start() {
     if (auto last = host_.lastQuizFile(); last && !last->empty()) {
         context_.lastQuizFile = *last;
         missed_.quizOpened(*last);
+        tellMissedStore();
     }
     requestRepaint();
 }
@@ -136,7 +137,10 @@ void Game::command(int id) {
             pp::showRanking(context_);
             break;
         case command::kMissedQuestions:
-            if (const auto rows = missed_.rows(context_.lastQuizFile); !rows.empty() && showMissedQuestions(rows)) {
+            if (!missed_.stillMatches(context_.lastQuizFile)) {
+                tellMissedStore();
+                showMessage(kMissedStaleText, kMissedStoreCaption);
+            } else if (const auto rows = missed_.rows(context_.lastQuizFile); !rows.empty() && showMissedQuestions(rows)) {
                 reviewMissed();
             }
             break;
@@ -190,6 +194,7 @@ void Game::runEntryWork() {
             // The name dialog shows over the previous picture; the results are drawn after it.
             playEffect(context_, state_.screen == Screen::GameOver ? sound::kGameOver : sound::kAllClear);
             missed_.gameFinished();
+            tellMissedStore();
             offerRanking();
             break;
         default:
@@ -213,8 +218,25 @@ void Game::reviewMissed() {
         return;
     }
     const std::filesystem::path path = context_.lastQuizFile;
+    if (!missed_.stillMatches(path)) {
+        tellMissedStore();
+        showMessage(kMissedStaleText, kMissedStoreCaption);
+        return;
+    }
     if (startReviewRun(context_, path, questions)) {
         missed_.gameStarted();
+    }
+}
+
+void Game::tellMissedStore() {
+    const std::optional<MissedListNotice> notice = missed_.takeNotice();
+    if (!notice) {
+        return;
+    }
+    if (notice->state == DataFileState::KeptAside) {
+        showMessage(std::u16string(kMissedStoreKeptAsideText) + u"\n" + messagePath(notice->keptAs), kMissedStoreCaption);
+    } else {
+        showMessage(std::u16string(kMissedStoreBlockedText) + u"\n" + messagePath(missed_.storeFile()), kMissedStoreCaption);
     }
 }
 
@@ -266,6 +288,7 @@ void Game::quizFileOpened(const std::filesystem::path& path, bool accepted) {
     if (accepted) {
         context_.lastQuizFile = path;
         missed_.quizOpened(path);
+        tellMissedStore();
     } else if (path == context_.lastQuizFile) {
         // The file to start again on is gone: the title asks for another one next time.
         context_.lastQuizFile.clear();

@@ -48,6 +48,10 @@ public:
     // A menu command or shortcut by its id (see engine/Commands.h); unknown ids do nothing.
     void command(int id);
 
+    // Another copy of the game holds the settings folder (call before start()): the settings file
+    // is read but never written, so that the other copy's saves stay whole.
+    void leaveSavingToAnotherCopy() { context_.settingsNotices.anotherCopySaves = true; }
+
     // Keeps the missed-question lists in `file` across runs (call before start()); without it
     // they last as long as the game object.
     void keepMissedListsIn(std::filesystem::path file) { missed_.keepListsIn(std::move(file)); }
@@ -93,6 +97,8 @@ private:
     void offerRanking();
     void runWaitingOpen();
     void reviewMissed();
+    // Tells the player, once, that the missed lists' file was kept aside or cannot be written.
+    void tellMissedStore();
 
     Host& host_;
     std::unique_ptr<RandomSource> random_;

@@ -82,6 +82,7 @@ public:
 // a failure once rather than at every save.
 struct SettingsNotices {
     bool savesRefused = false;     // the file could not be read at start: it is never written over
+    bool anotherCopySaves = false;  // another copy holds the settings folder: this one saves nothing
     std::uint32_t toldCauses = 0;  // one bit for each cause (a FileStatus) already shown
 };
 

@@ -7,6 +7,8 @@ namespace pp {
 // The message box of a quiz file that cannot be read.
 inline constexpr std::u16string_view kLoadErrorText = u"データの読み込みに失敗しました。";
 inline constexpr std::u16string_view kLoadErrorCaption = u"ファイルの読み込みエラー";
+// A file far larger than any quiz, refused before it is read.
+inline constexpr std::u16string_view kQuizTooLargeText = u"ファイルが大きすぎるため、クイズ問題ファイルとして開けません。";
 
 // The settings file was there at start but could not be read; the file's path follows the text.
 inline constexpr std::u16string_view kSettingsUnreadableText =
@@ -19,5 +21,17 @@ inline constexpr std::u16string_view kSaveErrorCaption = u"設定ファイルの
 inline constexpr std::u16string_view kSaveNoFolderText = u"保存先のフォルダがありません。";
 inline constexpr std::u16string_view kSaveReadOnlyText = u"保存先に書き込む権限がありません。";
 inline constexpr std::u16string_view kSaveNoSpaceText = u"ディスクの空き容量が足りません。";
+inline constexpr std::u16string_view kSaveNotAFileText = u"保存先がファイルではない（フォルダやデバイスなど）ため、書き換えません。";
+
+// The missed-question lists' file: kept aside under another name (that name follows), or no
+// file can be kept at its path (the path follows).
+inline constexpr std::u16string_view kMissedStoreCaption = u"間違えた問題の記録";
+inline constexpr std::u16string_view kMissedStoreKeptAsideText =
+    u"間違えた問題の記録ファイルを読み込めなかったため、上書きせずに次の名前で残しました。";
+inline constexpr std::u16string_view kMissedStoreBlockedText =
+    u"間違えた問題の記録ファイルの場所にフォルダなどがあるか、読めないファイルを残せないため、記録は保存しません。";
+// The quiz file changed since its missed questions were kept: they name other questions now.
+inline constexpr std::u16string_view kMissedStaleText =
+    u"問題ファイルが変更されたため、前回の間違えた問題は表示できません。";
 
 }  // namespace pp

@@ -1,6 +1,7 @@
 #include "engine/MissedQuestions.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "quizdata/QuestionLoader.h"
 
@@ -14,7 +15,9 @@ void MissedQuestions::quizOpened(const std::filesystem::path& path) {
         return;
     }
     if (!storeFile_.empty()) {
-        kept_ = loadMissedList(storeFile_, *print);
+        MissedListNotice notice;
+        kept_ = loadMissedList(storeFile_, *print, &notice);
+        noteStore(notice);
     } else if (!quiz_ || !(*quiz_ == *print)) {
         kept_.clear();  // kept in memory for the same unchanged file only
     }
@@ -48,9 +51,32 @@ void MissedQuestions::gameFinished() {
     current_.clear();
     if (quiz_ && !storeFile_.empty()) {
         // A list that cannot be kept is no reason to trouble the player: the game has ended well.
-        saveMissedList(storeFile_, *quiz_, kept_);
+        MissedListNotice notice;
+        saveMissedList(storeFile_, *quiz_, kept_, &notice);
+        noteStore(notice);
     }
 }
+
+bool MissedQuestions::stillMatches(const std::filesystem::path& path) {
+    const std::optional<QuizFingerprint> print = fingerprintQuizFile(path);
+    if (quiz_ && print && *print == *quiz_) {
+        return true;
+    }
+    quizOpened(path);  // reads what is kept for the file as it is now, dropping the stale list
+    current_.clear();
+    kept_.clear();
+    return false;
+}
+
+void MissedQuestions::noteStore(const MissedListNotice& notice) {
+    const std::uint32_t bit = 1u << static_cast<unsigned>(notice.state);
+    if (notice.worthTelling() && (toldStates_ & bit) == 0) {
+        toldStates_ |= bit;
+        notice_ = notice;
+    }
+}
+
+std::optional<MissedListNotice> MissedQuestions::takeNotice() { return std::exchange(notice_, std::nullopt); }
 
 std::vector<std::int32_t> MissedQuestions::questionNumbers() const {
     std::vector<std::int32_t> numbers;

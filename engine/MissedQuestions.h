@@ -17,6 +17,7 @@ public:
     // `storeFile` keeps the lists across runs (see persistence/MissedList.h); without one they are
     // kept for this run only.
     void keepListsIn(std::filesystem::path storeFile) { storeFile_ = std::move(storeFile); }
+    [[nodiscard]] const std::filesystem::path& storeFile() const { return storeFile_; }
 
     // A quiz file was opened: its kept list is read (dropped if the file changed since), and the
     // game under way starts with no misses.
@@ -40,11 +41,24 @@ public:
     // The dialog's rows, read from the quiz file at `path`; questions it no longer holds are left out.
     [[nodiscard]] std::vector<MissedQuestionRow> rows(const std::filesystem::path& path) const;
 
+    // Checks again that the quiz file at `path` is the one the lists were kept for; when it has
+    // changed since, its lists are dropped (their numbers name other questions now) and false
+    // comes back.
+    bool stillMatches(const std::filesystem::path& path);
+
+    // What the player should hear about the store file, once per kind in a run: a damaged file
+    // kept aside, or a store that cannot be written.
+    std::optional<MissedListNotice> takeNotice();
+
 private:
+    void noteStore(const MissedListNotice& notice);
+
     std::filesystem::path storeFile_;
     std::optional<QuizFingerprint> quiz_;
     std::vector<MissedAnswer> kept_;
     std::vector<MissedAnswer> current_;
+    std::optional<MissedListNotice> notice_;
+    std::uint32_t toldStates_ = 0;
 };
 
 }  // namespace pp

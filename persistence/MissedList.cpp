@@ -1,23 +1,31 @@
 #include "persistence/MissedList.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdio>
-#include <fstream>
 #include <limits>
 #include <system_error>
 
 namespace pp {
 namespace {
 
-constexpr int kFormatVersion = 1;
-// The file holds a few numbers per missed question; anything larger is not ours.
-constexpr std::size_t kLargestFile = 4 * 1024 * 1024;
+constexpr int kFormatVersion = 2;
+// Version 1 hashed whole quiz files; its lists match no fingerprint now.
+constexpr int kWholeFileHashVersion = 1;
 // Deep enough for the shape above; deeper text is refused instead of exhausting the stack.
 constexpr int kDeepestNesting = 8;
 
 constexpr std::uint64_t kFnvOffset = 0xcbf29ce484222325ULL;
+// A quiz file up to this size (4,000 questions) is hashed whole; a larger one from its time and
+// samples: the first block, one at every fifth of the file, and the last.
+constexpr std::size_t kWholeHashLimit = 1024 * 1024;
+constexpr std::size_t kFingerprintBlock = 4096;
+constexpr int kFingerprintParts = 5;
 constexpr std::uint64_t kFnvPrime = 0x100000001b3ULL;
 
 struct Member;
@@ -274,10 +282,11 @@ std::optional<MissedAnswer> decodeAnswer(const Value& value) {
 std::optional<MissedListEntry> decodeEntry(const Value& value) {
     const Value* path = value.member("path");
     const Value* size = value.member("size");
+    const Value* modified = value.member("modified");
     const Value* hash = value.member("hash");
     const Value* missed = value.member("missed");
-    if (path == nullptr || size == nullptr || hash == nullptr || missed == nullptr ||
-        path->kind != Value::Kind::String || size->kind != Value::Kind::Number ||
+    if (path == nullptr || size == nullptr || modified == nullptr || hash == nullptr || missed == nullptr ||
+        path->kind != Value::Kind::String || size->kind != Value::Kind::Number || modified->kind != Value::Kind::Number ||
         hash->kind != Value::Kind::String || missed->kind != Value::Kind::Array || size->number < 0) {
         return std::nullopt;
     }
@@ -288,7 +297,7 @@ std::optional<MissedListEntry> decodeEntry(const Value& value) {
     if (!bytes || error != std::errc() || end != hash->text.data() + hash->text.size() || hash->text.empty()) {
         return std::nullopt;
     }
-    entry.quiz = QuizFingerprint{std::move(*bytes), size->number, parsedHash};
+    entry.quiz = QuizFingerprint{std::move(*bytes), size->number, modified->number, parsedHash};
     for (const Value& item : missed->items) {
         if (std::optional<MissedAnswer> answer = decodeAnswer(item)) {
             entry.missed.push_back(*answer);
@@ -297,13 +306,21 @@ std::optional<MissedListEntry> decodeEntry(const Value& value) {
     return entry;
 }
 
-// The lists in `file`; none when it is missing or unreadable (the next save starts it afresh).
-std::vector<MissedListEntry> readLists(const std::filesystem::path& file) {
-    const FileHead head = readFileHead(file, kLargestFile);
-    if (!head.bytes) {
-        return {};
-    }
-    return decodeMissedLists(*head.bytes).value_or(std::vector<MissedListEntry>{});
+// The lists in `file`, and what the file was found to be: missing, read, or kept aside (and then
+// no lists); the caller writes only when `read.state` allows it.
+std::vector<MissedListEntry> readLists(const std::filesystem::path& file, MissedListNotice& notice) {
+    std::optional<std::vector<MissedListEntry>> entries;
+    const DataFileRead read = readDataFile(file, kLargestMissedListFile, [&](std::string_view bytes) {
+        entries = decodeMissedLists(bytes);
+        return entries.has_value();
+    });
+    notice = MissedListNotice{read.state, read.keptAs};
+    return read.state == DataFileState::Read && entries ? std::move(*entries) : std::vector<MissedListEntry>{};
+}
+
+bool writable(const MissedListNotice& notice) {
+    return notice.state == DataFileState::Missing || notice.state == DataFileState::Read ||
+           notice.state == DataFileState::KeptAside;
 }
 
 FileStatus writeLists(const std::filesystem::path& file, const std::vector<MissedListEntry>& entries) {
@@ -312,27 +329,67 @@ FileStatus writeLists(const std::filesystem::path& file, const std::vector<Misse
     return replaceFileContents(file, encodeMissedLists(entries));
 }
 
+// FNV-1a over `bytes`, continued from `hash`.
+std::uint64_t fnv(std::uint64_t hash, std::string_view bytes) {
+    for (const char c : bytes) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * kFnvPrime;
+    }
+    return hash;
+}
+
 }  // namespace
 
-std::optional<QuizFingerprint> fingerprintQuizFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in.is_open()) {
-        return std::nullopt;
-    }
-    QuizFingerprint print{path.native(), 0, kFnvOffset};
-    std::array<char, 64 * 1024> buffer{};
-    while (in) {
-        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-        const std::streamsize got = in.gcount();
-        for (std::streamsize i = 0; i < got; ++i) {
-            print.hash = (print.hash ^ static_cast<unsigned char>(buffer[static_cast<std::size_t>(i)])) * kFnvPrime;
+// Hashes the whole file: a small file, so exactly, whatever its times say.
+bool hashWhole(int fd, QuizFingerprint& print) {
+    std::string bytes(static_cast<std::size_t>(print.size), '\0');
+    std::size_t filled = 0;
+    for (ssize_t got = 1; got > 0 && filled < bytes.size(); filled += static_cast<std::size_t>(got)) {
+        got = ::pread(fd, bytes.data() + filled, bytes.size() - filled, static_cast<off_t>(filled));
+        if (got < 0) {
+            return false;
         }
-        print.size += got;
     }
-    if (in.bad()) {
+    print.hash = fnv(print.hash, std::string_view(bytes.data(), filled));
+    return true;
+}
+
+// A large file: its time, its headers, a block at every fifth of it and its last block; a
+// rebuilt quiz differs there even when its size does not.
+bool hashSamples(int fd, QuizFingerprint& print, const struct stat& info) {
+    print.modified = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+    std::array<char, kFingerprintBlock> block{};
+    for (int part = 0; part <= kFingerprintParts; ++part) {
+        const std::int64_t offset = part == kFingerprintParts
+                                        ? std::max<std::int64_t>(0, print.size - std::int64_t{kFingerprintBlock})
+                                        : print.size / kFingerprintParts * part;
+        const ssize_t got = ::pread(fd, block.data(), block.size(), offset);
+        if (got < 0) {
+            return false;
+        }
+        print.hash = fnv(print.hash, std::string_view(block.data(), static_cast<std::size_t>(got)));
+    }
+    return true;
+}
+
+std::optional<QuizFingerprint> fingerprintQuizFile(const std::filesystem::path& path) {
+    // Looked at before it is opened: opening a device may already do something.
+    struct stat before {};
+    if (::stat(path.c_str(), &before) != 0 || !S_ISREG(before.st_mode)) {
         return std::nullopt;
     }
-    return print;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    struct stat info {};
+    QuizFingerprint print{path.native(), 0, 0, kFnvOffset};
+    bool readWell = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    if (readWell) {
+        print.size = info.st_size;
+        readWell = print.size <= static_cast<std::int64_t>(kWholeHashLimit) ? hashWhole(fd, print) : hashSamples(fd, print, info);
+    }
+    (void)::close(fd);
+    return readWell ? std::optional(print) : std::nullopt;
 }
 
 std::string encodeMissedLists(const std::vector<MissedListEntry>& entries) {
@@ -341,7 +398,7 @@ std::string encodeMissedLists(const std::vector<MissedListEntry>& entries) {
         const MissedListEntry& entry = entries[e];
         out += e == 0 ? "\n" : ",\n";
         out += "{\"path\":\"" + encodePath(entry.quiz.path) + "\",\"size\":" + std::to_string(entry.quiz.size) +
-               ",\"hash\":\"" + hexHash(entry.quiz.hash) + "\",\"missed\":[";
+               ",\"modified\":" + std::to_string(entry.quiz.modified) + ",\"hash\":\"" + hexHash(entry.quiz.hash) + "\",\"missed\":[";
         for (std::size_t m = 0; m < entry.missed.size(); ++m) {
             out += (m == 0 ? "" : ",");
             out += "{\"question\":" + std::to_string(entry.missed[m].question) +
@@ -360,11 +417,17 @@ std::optional<std::vector<MissedListEntry>> decodeMissedLists(std::string_view t
     }
     const Value* version = document->member("version");
     const Value* quizzes = document->member("quizzes");
-    if (version == nullptr || version->kind != Value::Kind::Number || version->number != kFormatVersion ||
-        quizzes == nullptr || quizzes->kind != Value::Kind::Array) {
+    if (version == nullptr || version->kind != Value::Kind::Number || quizzes == nullptr ||
+        quizzes->kind != Value::Kind::Array) {
         return std::nullopt;
     }
     std::vector<MissedListEntry> entries;
+    if (version->number == kWholeFileHashVersion) {
+        return entries;
+    }
+    if (version->number != kFormatVersion) {
+        return std::nullopt;  // a newer game's file: not ours to read, nor to write over
+    }
     for (const Value& item : quizzes->items) {
         if (std::optional<MissedListEntry> entry = decodeEntry(item)) {
             entries.push_back(std::move(*entry));
@@ -373,25 +436,37 @@ std::optional<std::vector<MissedListEntry>> decodeMissedLists(std::string_view t
     return entries;
 }
 
-std::vector<MissedAnswer> loadMissedList(const std::filesystem::path& file, const QuizFingerprint& quiz) {
-    std::vector<MissedListEntry> entries = readLists(file);
-    const auto found = std::find_if(entries.begin(), entries.end(),
+std::vector<MissedAnswer> loadMissedList(const std::filesystem::path& file, const QuizFingerprint& quiz,
+                                         MissedListNotice* notice) {
+    MissedListNotice found;
+    std::vector<MissedListEntry> entries = readLists(file, found);
+    if (notice != nullptr) {
+        *notice = found;
+    }
+    const auto stale = std::find_if(entries.begin(), entries.end(),
                                     [&](const MissedListEntry& entry) { return entry.quiz.path == quiz.path; });
-    if (found == entries.end()) {
+    if (stale == entries.end()) {
         return {};
     }
-    if (found->quiz == quiz) {
-        return found->missed;
+    if (stale->quiz == quiz) {
+        return stale->missed;
     }
     // The questions were numbered in another content: the list no longer says which were missed.
-    entries.erase(found);
+    entries.erase(stale);
     writeLists(file, entries);
     return {};
 }
 
 FileStatus saveMissedList(const std::filesystem::path& file, const QuizFingerprint& quiz,
-                          const std::vector<MissedAnswer>& missed) {
-    std::vector<MissedListEntry> entries = readLists(file);
+                          const std::vector<MissedAnswer>& missed, MissedListNotice* notice) {
+    MissedListNotice found;
+    std::vector<MissedListEntry> entries = readLists(file, found);
+    if (notice != nullptr) {
+        *notice = found;
+    }
+    if (!writable(found)) {
+        return FileStatus::NotAFile;
+    }
     std::erase_if(entries, [&](const MissedListEntry& entry) { return entry.quiz.path == quiz.path; });
     entries.insert(entries.begin(), MissedListEntry{quiz, missed});
     if (entries.size() > kMissedListFiles) {

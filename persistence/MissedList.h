@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "persistence/DataFile.h"
 #include "persistence/SafeFile.h"
 
 namespace pp {
@@ -23,17 +24,21 @@ struct MissedAnswer {
     friend bool operator==(const MissedAnswer&, const MissedAnswer&) = default;
 };
 
-// What identifies a quiz file's content: the path's bytes, the size and a hash of the bytes. A
-// list kept for a file applies only while all three still match.
+// What identifies a quiz file's content: the path's bytes, the size, the modification time and a
+// hash of the headers and of a few blocks spread over the file. A list kept for a file applies
+// only while all four still match.
 struct QuizFingerprint {
     std::string path;  // the path's bytes, as the file system names the file
     std::int64_t size = 0;
-    std::uint64_t hash = 0;  // FNV-1a over the whole file
+    std::int64_t modified = 0;  // nanoseconds since the epoch
+    std::uint64_t hash = 0;     // FNV-1a over the sampled blocks
 
     friend bool operator==(const QuizFingerprint&, const QuizFingerprint&) = default;
 };
 
-// Reads the whole file at `path` (absolute or not, it is kept as given); nothing when it cannot.
+// Fingerprints the regular file at `path` (absolute or not, it is kept as given) from a few
+// small reads, whatever its size; nothing for anything but a regular file, which is checked
+// before it is opened, so that a pipe or a device never stalls the game.
 std::optional<QuizFingerprint> fingerprintQuizFile(const std::filesystem::path& path);
 
 // The missed list of the last finished game on one quiz file.
@@ -51,22 +56,41 @@ inline constexpr std::string_view kMissedListFileName = "missed.json";
 inline constexpr std::size_t kMissedListFiles = 64;
 
 // The lists as the file's JSON text, newest first:
-//   {"version":1,"quizzes":[{"path":"/home/a/quiz.kqd","size":2304,"hash":"0123456789abcdef",
+//   {"version":2,"quizzes":[{"path":"/home/a/quiz.kqd","size":2304,"modified":1700000000000000000,
+//                             "hash":"0123456789abcdef",
 //                             "missed":[{"question":3,"choice":2},{"question":7,"choice":-1}]}]}
 // Path bytes other than printable ASCII, and '%', '"' and '\', are written as %XX.
 std::string encodeMissedLists(const std::vector<MissedListEntry>& entries);
 
-// Reads that text back; nothing when it is not the shape above. Entries with values out of range
-// are skipped rather than refused.
+// Reads that text back; nothing when it is not the shape above or of a newer version. Entries with
+// values out of range are skipped rather than refused; the fingerprints of version 1 (a hash of
+// the whole file) match no file now, so such a text reads as no lists.
 std::optional<std::vector<MissedListEntry>> decodeMissedLists(std::string_view text);
 
+// The largest `file` read; a larger one is kept aside unread.
+inline constexpr std::size_t kLargestMissedListFile = 4 * 1024 * 1024;
+
+// What became of `file` when it could not be used as it was, for the player to be told.
+struct MissedListNotice {
+    DataFileState state = DataFileState::Read;  // KeptAside, NotAFile or CannotKeepAside when worth telling
+    std::filesystem::path keptAs;
+
+    [[nodiscard]] bool worthTelling() const {
+        return state == DataFileState::KeptAside || state == DataFileState::NotAFile ||
+               state == DataFileState::CannotKeepAside;
+    }
+};
+
 // The list kept in `file` for `quiz`: empty when there is none, or when the quiz file has changed
-// since (another size or hash), in which case the stale list is also dropped from `file`.
-std::vector<MissedAnswer> loadMissedList(const std::filesystem::path& file, const QuizFingerprint& quiz);
+// since (another size, time or hash), in which case the stale list is also dropped from `file`.
+// A `file` that cannot be read, is damaged, newer or too large is renamed aside, never written over.
+std::vector<MissedAnswer> loadMissedList(const std::filesystem::path& file, const QuizFingerprint& quiz,
+                                         MissedListNotice* notice = nullptr);
 
 // Keeps `missed` as the list of `quiz` in `file` (made with its folder when missing), in place of
-// any earlier one, and moves it to the front. An unreadable `file` is started afresh.
+// any earlier one, and moves it to the front. A `file` that cannot be read is first kept aside as
+// loadMissedList does; where nothing can be kept aside, or no file can stand, nothing is written.
 FileStatus saveMissedList(const std::filesystem::path& file, const QuizFingerprint& quiz,
-                          const std::vector<MissedAnswer>& missed);
+                          const std::vector<MissedAnswer>& missed, MissedListNotice* notice = nullptr);
 
 }  // namespace pp

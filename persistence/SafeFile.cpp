@@ -110,9 +110,9 @@ void syncFolder(const std::filesystem::path& folder) {
 // Removes the temporary files of `replaced` that saves killed before their rename left behind
 // (the same name pattern, a regular file, untouched for an hour), so a game killed mid-save
 // does not litter the player's folder for good.
-void removeAbandonedTemporaries(const std::filesystem::path& folder, const std::filesystem::path& replaced) {
+void removeAbandonedTemporaries(const std::filesystem::path& folder, const std::filesystem::path& replaced,
+                                std::filesystem::file_time_type cutoff) {
     const std::string prefix = "." + replaced.filename().native() + ".";
-    const auto cutoff = std::filesystem::file_time_type::clock::now() - kAbandonedAfter;
     std::error_code error;
     for (const std::filesystem::directory_entry& entry : std::filesystem::directory_iterator(folder, error)) {
         const std::string name = entry.path().filename().native();
@@ -165,6 +165,10 @@ FileStatus replaceFileContents(const std::filesystem::path& target, std::string_
     const std::filesystem::path replaced = replacedFileFor(target);
     const std::filesystem::path folder =
         replaced.has_parent_path() ? replaced.parent_path() : std::filesystem::path(".");
+    // A rename over a device node or a pipe would turn it into a plain file (as root, even /dev/null).
+    if (struct stat info {}; ::lstat(replaced.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        return FileStatus::NotAFile;
+    }
     // A unique name, so that nothing left at a fixed name (a file, a folder) can block the save.
     std::string pattern = (folder / ("." + replaced.filename().native() + ".XXXXXX")).native();
     const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
@@ -184,8 +188,15 @@ FileStatus replaceFileContents(const std::filesystem::path& target, std::string_
         return status;
     }
     syncFolder(folder);
-    removeAbandonedTemporaries(folder, replaced);
+    removeAbandonedTemporaries(folder, replaced, std::filesystem::file_time_type::clock::now() - kAbandonedAfter);
     return FileStatus::Ok;
+}
+
+void removeLeftoverTemporaries(const std::filesystem::path& target) {
+    const std::filesystem::path replaced = replacedFileFor(target);
+    const std::filesystem::path folder =
+        replaced.has_parent_path() ? replaced.parent_path() : std::filesystem::path(".");
+    removeAbandonedTemporaries(folder, replaced, std::filesystem::file_time_type::max());
 }
 
 }  // namespace pp

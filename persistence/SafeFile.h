@@ -15,6 +15,7 @@ enum class FileStatus {
     NoFolder,    // the folder is missing, or is not a folder
     ReadOnly,    // no permission to write there, or a read-only file system
     NoSpace,     // the disk or the user's quota is full
+    NotAFile,    // a folder, device, pipe or socket stands at the path: it is never replaced
     Failed,      // any other failure
 };
 
@@ -37,12 +38,18 @@ using BeforeReplace = std::function<bool(const std::filesystem::path& temporaryF
 // links, so that a link stays a link and its target gets the new content.
 std::filesystem::path replacedFileFor(const std::filesystem::path& target);
 
-// Makes `target` hold exactly `bytes`: writes them to a temporary file of a unique name beside the
+// Makes `target` hold exactly `bytes`, where the path (after its links) is missing or a regular
+// file; anything else there is left alone with FileStatus::NotAFile. Writes them to a temporary file of a unique name beside the
 // file really replaced, flushes that to the disk and renames it over. Whatever fails, the file keeps
 // either its old content or all of the new one, and no temporary file is left behind. A save that
 // succeeds also removes the temporary files of saves killed an hour or more ago. This is the one
 // place that writes the settings file.
 FileStatus replaceFileContents(const std::filesystem::path& target, std::string_view bytes,
                                const BeforeReplace& beforeReplace = {});
+
+// Removes every temporary file that a save of `target` may have left, whatever its age. Only for
+// a caller that knows no save of `target` runs (it holds the folder's lock): a killed save's
+// file would otherwise stay for an hour.
+void removeLeftoverTemporaries(const std::filesystem::path& target);
 
 }  // namespace pp

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <vector>
 
 #include "persistence/StoredName.h"
 #include "record/Cp932.h"
@@ -156,7 +157,46 @@ FileStatus saveSettings(const GameState& state, const std::filesystem::path& pat
     return replaceFileContents(path, encodeSettings(state), beforeReplace);
 }
 
-FileStatus loadSettings(GameState& state, const std::filesystem::path& path) {
+std::array<RankEntry, kRankingRows> mergeRankings(const std::array<RankEntry, kRankingRows>& mine,
+                                                  const std::array<RankEntry, kRankingRows>& theirs) {
+    const auto same = [](const RankEntry& a, const RankEntry& b) { return a.score == b.score && a.name.view() == b.name.view(); };
+    const auto empty = [](const RankEntry& entry) { return entry.score == 0 && entry.name.empty(); };
+    std::vector<RankEntry> rows;
+    for (const RankEntry& entry : mine) {
+        if (!empty(entry)) {
+            rows.push_back(entry);
+        }
+    }
+    // An entry both hold is one entry; one the other holds twice (two games of equal score by
+    // one name) stays twice.
+    for (std::size_t i = 0; i < theirs.size(); ++i) {
+        const RankEntry& entry = theirs[i];
+        const auto theirCount = std::count_if(theirs.begin(), theirs.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                                              [&](const RankEntry& other) { return same(other, entry); });
+        const auto myCount = std::count_if(mine.begin(), mine.end(), [&](const RankEntry& other) { return same(other, entry); });
+        if (!empty(entry) && theirCount > myCount) {
+            rows.push_back(entry);
+        }
+    }
+    std::stable_sort(rows.begin(), rows.end(), [](const RankEntry& a, const RankEntry& b) { return a.score > b.score; });
+    std::array<RankEntry, kRankingRows> merged{};
+    std::copy_n(rows.begin(), std::min(rows.size(), merged.size()), merged.begin());
+    return merged;
+}
+
+FileStatus saveSettingsMerging(GameState& state, const std::filesystem::path& path) {
+    const FileHead head = readFileHead(path, kMaxSettingsBytes);
+    if (head.bytes) {
+        GameState onDisk;
+        decodeSettings(*head.bytes, onDisk);
+        state.ranking = mergeRankings(state.ranking, onDisk.ranking);
+    } else if (!head.missing) {
+        return FileStatus::Unreadable;
+    }
+    return saveSettings(state, path);
+}
+
+FileStatus loadSettings(GameState& state, const std::filesystem::path& path, bool createWhenMissing) {
     const FileHead head = readFileHead(path, kMaxSettingsBytes);
     if (head.bytes) {
         decodeSettings(*head.bytes, state);
@@ -168,7 +208,7 @@ FileStatus loadSettings(GameState& state, const std::filesystem::path& path) {
     if (!head.missing) {
         return FileStatus::Unreadable;  // there but unreadable: leave it, ranking and all, alone
     }
-    return saveSettings(state, path);
+    return createWhenMissing ? saveSettings(state, path) : FileStatus::NoFolder;
 }
 
 }  // namespace pp

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -30,10 +31,21 @@ FileStatus saveSettings(const GameState& state, const std::filesystem::path& pat
 FileStatus saveSettings(const GameState& state, const std::filesystem::path& path,
                         const BeforeReplace& beforeReplace);
 
+// The ranking rows of both, each entry (a name and a score) once, highest score first; at equal
+// scores `mine` comes before `theirs`. Rows with no name and no score are empty places.
+std::array<RankEntry, kRankingRows> mergeRankings(const std::array<RankEntry, kRankingRows>& mine,
+                                                  const std::array<RankEntry, kRankingRows>& theirs);
+
+// A save that loses no one's entries: reads the file again first and merges its ranking rows into
+// the state's, then saves the options and the merged ranking. A file that is there but cannot be
+// read is left alone (FileStatus::Unreadable).
+FileStatus saveSettingsMerging(GameState& state, const std::filesystem::path& path);
+
 // Reads the options and ranking. When the file is missing, the options become the defaults and
 // the file is created with them (the result then tells whether that worked). When the file is
 // there but cannot be read, the defaults and an empty ranking stand in memory and the result is
 // FileStatus::Unreadable: the file must then never be saved over.
-FileStatus loadSettings(GameState& state, const std::filesystem::path& path);
+// With `createWhenMissing` false a missing file is only reported (FileStatus::NoFolder).
+FileStatus loadSettings(GameState& state, const std::filesystem::path& path, bool createWhenMissing = true);
 
 }  // namespace pp

@@ -1,9 +1,8 @@
 #include "quizdata/QuestionLoader.h"
 
-#include <time.h>
-
 #include <algorithm>
 #include <optional>
+#include <span>
 
 #include "quizdata/QuizFile.h"
 
@@ -17,40 +16,37 @@ struct Pick {
 };
 
 // The headers of the file loaded last, with the genre names decoded. A game reads the same
-// file for every question; its headers are read again only when it is another file or another
-// version of it.
+// file for every question; the headers are decoded again only when their bytes or the file's
+// size differ. Times and sizes alone miss a rewrite within the file system's time step (two
+// seconds on FAT), while 2 KB of headers cost one small read.
 struct KnownHeaders {
-    QuizFileReader::Version version;
+    std::array<char, kHeadersSize> bytes{};
+    std::size_t length = 0;
+    std::int64_t fileSize = 0;
     QuizLayout layout;
     std::array<GenreName, kGenreCount> names;
+
+    [[nodiscard]] bool sameAs(std::span<const char> read, std::int64_t size) const {
+        return fileSize == size && std::equal(read.begin(), read.end(), bytes.begin(), bytes.begin() + length);
+    }
 };
 thread_local std::optional<KnownHeaders> knownHeaders;
 
-// File times tick coarsely, so a file written twice within one tick keeps its times: only a
-// version older than this is trusted to show every later write in its times.
-constexpr std::int64_t kSettledNanoseconds = 2'000'000'000;
-
-bool hasSettled(const QuizFileReader::Version& version) {
-    timespec now{};
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    const std::int64_t nowNanoseconds = static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
-    return std::max(version.modified, version.changed) < nowNanoseconds - kSettledNanoseconds;
-}
-
-// The headers of `file`, as known from the last load, or read and decoded into `read`.
-const KnownHeaders& headersOf(const QuizFileReader& file, std::optional<KnownHeaders>& read) {
-    if (knownHeaders && knownHeaders->version == file.version()) {
+// The headers of `file`, as known from the last load when their bytes are unchanged, or decoded anew.
+const KnownHeaders& headersOf(const QuizFileReader& file) {
+    std::array<char, kHeadersSize> bytes{};
+    const std::size_t length = file.readAt(0, bytes);
+    const std::span<const char> read(bytes.data(), length);
+    if (knownHeaders && knownHeaders->length == length && knownHeaders->sameAs(read, file.size())) {
         return *knownHeaders;
     }
-    KnownHeaders& fresh = read.emplace();
-    fresh.version = file.version();
+    KnownHeaders& fresh = knownHeaders.emplace();
+    fresh.bytes = bytes;
+    fresh.length = length;
+    fresh.fileSize = file.size();
     fresh.layout = readQuizLayout(file);
     for (std::size_t g = 0; g < fresh.layout.genres.size(); ++g) {
         fresh.names[g] = decodeGenreName(fresh.layout.genres[g]);
-    }
-    if (hasSettled(fresh.version)) {
-        knownHeaders = fresh;
-        return *knownHeaders;
     }
     return fresh;
 }
@@ -136,8 +132,7 @@ LoadResult loadQuestion(GameState& state, RandomSource& random, const std::files
     if (file.problem() != QuizFileProblem::None) {
         return LoadResult::Failed;
     }
-    std::optional<KnownHeaders> read;
-    const KnownHeaders& headers = headersOf(file, read);
+    const KnownHeaders& headers = headersOf(file);
     const QuizLayout& layout = headers.layout;
     // The genre table is filled even when the file is then refused.
     for (std::size_t g = 0; g < layout.genres.size(); ++g) {

@@ -137,6 +137,10 @@ QuizLayout readQuizLayout(const QuizFileReader& file) {
         return layout;
     }
     layout.fileSize = file.size();
+    if (layout.fileSize > kLargestQuizFile) {
+        layout.problem = QuizFileProblem::TooLarge;
+        return layout;
+    }
     // All eight headers in one read, into a buffer on the stack.
     std::array<char, kHeadersSize> headers{};
     parseHeaders(layout, headers.data(), file.readAt(0, headers));
@@ -153,6 +157,9 @@ std::string describeLayout(const QuizLayout& layout) {
             return "cannot open the file";
         case QuizFileProblem::NotAFile:
             return "not a regular file (a folder, pipe or device)";
+        case QuizFileProblem::TooLarge:
+            return "too large for a quiz file (" + std::to_string(layout.fileSize) + " bytes; at most " +
+                   std::to_string(kLargestQuizFile) + ")";
         case QuizFileProblem::ShortHeaders:
             return "the file ends inside genre header " + std::to_string(layout.genres.size()) +
                    " (" + std::to_string(layout.fileSize) + " bytes; the eight headers take " +

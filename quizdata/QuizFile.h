@@ -17,11 +17,16 @@ enum class QuizFileProblem {
     None,
     CannotOpen,
     NotAFile,        // a folder, a pipe, a device: anything but a regular file
+    TooLarge,        // larger than kLargestQuizFile: no quiz the format can hold, read no further
     ShortHeaders,    // fewer than eight whole genre headers
     NegativeCount,   // some genre claims fewer than zero questions
     NoQuestions,     // the counts sum to zero
     ShortQuestions,  // the file ends before the last question its counts promise
 };
+
+// 32,767 questions in each of the eight genres take 67 MB; a larger file is not a quiz, and
+// reading or hashing it would only stall the game.
+inline constexpr std::int64_t kLargestQuizFile = std::int64_t{256} * 1024 * 1024;
 
 // What a quiz file's headers and size say, and whether the game accepts it. This is the one
 // place that decides: the loader and `kqd check` both ask it.

@@ -1,8 +1,13 @@
 #include "shell/DesktopOptions.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QVariant>
+
+#include "persistence/DataFile.h"
 
 #include <algorithm>
 
@@ -15,15 +20,42 @@ const QString kScaleKey = QStringLiteral("window/scale");
 const QString kPositionKey = QStringLiteral("window/position");
 const QString kFullScreenKey = QStringLiteral("window/fullScreen");
 
+const QString kKeptAsideText = QStringLiteral(
+    "デスクトップの設定ファイル（pocketperna.ini）が大きすぎるか読めないため、上書きせずに次の名前で残し、"
+    "初期設定で起動しました。");
+const QString kUnusableText = QStringLiteral(
+    "デスクトップの設定ファイル（pocketperna.ini）の場所にフォルダなどがあるため、ウィンドウの位置や"
+    "最近使ったファイルは保存しません。");
+
 // A scale past this is a damaged store, not a wish.
 constexpr int kLargestScale = 16;
 
 }  // namespace
 
-DesktopOptions::DesktopOptions(const QString& file)
-    : settings_(file.isEmpty() ? std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                                              QStringLiteral("pocketperna"), QStringLiteral("pocketperna"))
-                               : std::make_unique<QSettings>(file, QSettings::IniFormat)) {}
+DesktopOptions::DesktopOptions(const QString& file, bool keepChanges) {
+    const QString store = file.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                                               QStringLiteral("/pocketperna/pocketperna.ini")
+                                         : file;
+    // Read once here with a cap before Qt parses it whole: a huge store would stall the start.
+    const DataFileRead found = readDataFile(QFile::encodeName(store).toStdString(), kLargestStore, {});
+    const bool usable = found.state == DataFileState::Missing || found.state == DataFileState::Read ||
+                        found.state == DataFileState::KeptAside;
+    if (found.state == DataFileState::KeptAside) {
+        notice_ = kKeptAsideText + QLatin1Char('\n') + QFile::decodeName(QByteArray::fromStdString(found.keptAs.native()));
+    } else if (!usable) {
+        notice_ = kUnusableText + QLatin1Char('\n') + store;
+    }
+    QString used = store;
+    if (!usable || !keepChanges) {
+        scratch_ = std::make_unique<QTemporaryDir>();
+        used = scratch_->filePath(QStringLiteral("pocketperna.ini"));
+        // The store as it is, to read from; it goes with the folder at the end of the run.
+        if (QFile copy(used); found.state == DataFileState::Read && copy.open(QIODevice::WriteOnly)) {
+            copy.write(found.bytes.data(), static_cast<qint64>(found.bytes.size()));
+        }
+    }
+    settings_ = std::make_unique<QSettings>(used, QSettings::IniFormat);
+}
 
 DesktopOptions::~DesktopOptions() = default;
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 class QSettings;
+class QTemporaryDir;
 
 namespace pp {
 
@@ -16,8 +17,11 @@ namespace pp {
 // the user's config folder) so that the settings file stays exactly the handheld's.
 class DesktopOptions {
 public:
-    // `file` is the store; empty for the user's own, "pocketperna/pocketperna.ini" in the config folder.
-    explicit DesktopOptions(const QString& file = {});
+    // `file` is the store; empty for the user's own, "pocketperna/pocketperna.ini" in the config
+    // folder. A store too large or unreadable is kept aside (renamed with the date) unread, and
+    // the defaults stand; where none can stand (a folder at its path), or with `keepChanges`
+    // false, changes are kept for this run only.
+    explicit DesktopOptions(const QString& file = {}, bool keepChanges = true);
     ~DesktopOptions();
     DesktopOptions(const DesktopOptions&) = delete;
     DesktopOptions& operator=(const DesktopOptions&) = delete;
@@ -44,10 +48,18 @@ public:
     // Writes what changed to the store now rather than at exit.
     void sync();
 
+    // What the player should be told about the store, once at start; empty when all is well.
+    [[nodiscard]] const QString& notice() const { return notice_; }
+
+    // The largest store read; a larger one is damaged, or no store of ours.
+    static constexpr std::size_t kLargestStore = 1024 * 1024;
+
 private:
     void setRecentFiles(const std::vector<std::filesystem::path>& files);
 
+    std::unique_ptr<QTemporaryDir> scratch_;  // holds a store for this run only
     std::unique_ptr<QSettings> settings_;
+    QString notice_;
 };
 
 }  // namespace pp

@@ -101,12 +101,15 @@ int initialWindowScale(QSize available, QSize chrome) {
 }
 
 MainWindow::MainWindow(ShellConfig config, QWidget* parent) : QMainWindow(parent), config_(std::move(config)) {
-    options_ = std::make_unique<DesktopOptions>(config_.optionsFile);
+    options_ = std::make_unique<DesktopOptions>(config_.optionsFile, !config_.anotherCopySaves);
     pauseWhenInactive_ = options_->pauseWhenInactive();
     auto random = config_.randomSeed ? std::make_unique<MersenneRandom>(*config_.randomSeed)
                                      : std::make_unique<MersenneRandom>();
     Host& host = *this;
     game_ = std::make_unique<Game>(host, settingsPathIn(config_.documentsFolder), std::move(random));
+    if (config_.anotherCopySaves) {
+        game_->leaveSavingToAnotherCopy();
+    }
     if (!config_.dataFolder.empty()) {
         game_->keepMissedListsIn(config_.dataFolder / std::string(kMissedListFileName));
     }

@@ -36,6 +36,7 @@ struct ShellConfig {
     QString optionsFile;                      // the desktop options' store; empty: the user's own
     std::filesystem::path dataFolder;         // the missed-question lists; empty: kept for this run only
     bool gamePad = true;                      // false: game controllers are left alone
+    bool anotherCopySaves = false;            // true: another copy holds the folder; nothing is saved
 };
 
 // Where the sample quizzes are installed beside the program (PREFIX/share/pocketperna/samples), or

@@ -2,11 +2,16 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QThread>
 #include <QtEndian>
+
+#include "persistence/SafeFile.h"
+#include "persistence/SettingsFile.h"
 
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -16,6 +21,8 @@ namespace pp {
 namespace {
 
 constexpr int kConnectTimeoutMs = 500;
+// Between two attempts to reach the copy that holds the lock.
+constexpr unsigned long kRetryPauseMs = 100;
 constexpr int kIoTimeoutMs = 1000;
 // Acknowledges a request, so the later copy knows someone really took it.
 constexpr char kAcknowledgement = '\n';
@@ -90,11 +97,41 @@ bool SingleInstance::handOffToRunningCopy(const QByteArray& quizPath) const {
     return socket.read(1) == QByteArray(1, kAcknowledgement);
 }
 
+SingleInstance::Role SingleInstance::claim(const std::filesystem::path& documentsFolder, const QByteArray& quizPath,
+                                           std::chrono::milliseconds patience) {
+    lock_ = std::make_unique<FolderLock>(documentsFolder);
+    QElapsedTimer waited;
+    waited.start();
+    // The holder may still be on its way to listening, or may be ending: ask, and try the lock
+    // again, until the patience runs out.
+    while (lock_->retry() == FolderLock::Outcome::HeldElsewhere) {
+        if (handOffToRunningCopy(quizPath)) {
+            return Role::HandedOver;
+        }
+        if (waited.elapsed() >= patience.count()) {
+            return Role::ReadOnly;  // its socket, if any, is left to it: it may only be stopped
+        }
+        QThread::msleep(kRetryPauseMs);
+    }
+    // No lock to be had (a read-only folder, say): the socket alone keeps copies apart.
+    if (!lock_->held() && handOffToRunningCopy(quizPath)) {
+        return Role::HandedOver;
+    }
+    if (lock_->held()) {
+        // No other copy saves here while the lock is held: a temporary file of the settings
+        // file is a save killed with an earlier copy.
+        removeLeftoverTemporaries(settingsPathIn(documentsFolder));
+    }
+    listen();
+    return Role::Owner;
+}
+
 bool SingleInstance::listen() {
     server_ = new QLocalServer(this);
     server_->setSocketOptions(QLocalServer::UserAccessOption);
     if (!server_->listen(socket_)) {
-        // Nobody answered handOffToRunningCopy, so the socket is stale.
+        // Only the holder of the folder's lock (or, where none can be had, a copy that nobody
+        // answered) listens, so a socket already there is a stale one.
         QLocalServer::removeServer(socket_);
         if (!server_->listen(socket_)) {
             return false;

@@ -4,16 +4,21 @@
 #include <QObject>
 #include <QString>
 
+#include <chrono>
 #include <filesystem>
+#include <memory>
+
+#include "persistence/FolderLock.h"
 
 class QLocalServer;
 
 namespace pp {
 
-// Keeps one running copy of the game per settings (Documents) folder. The first copy listens on
-// a local socket; a later copy for the same folder hands its quiz file (or nothing) to it and
-// ends, and the first one comes forward. Copies for other folders (another HOME, a test run
-// beside a player's game) never meet.
+// Keeps one running copy of the game per settings (Documents) folder. The copy that holds the
+// folder's lock (see FolderLock) is the one that runs and saves, for as long as it lives, and
+// listens on a local socket; a later copy for the same folder hands its quiz file (or nothing)
+// to it over the socket and ends, and the first one comes forward. Copies for other folders
+// (another HOME, a test run beside a player's game) never meet.
 class SingleInstance final : public QObject {
     Q_OBJECT
 
@@ -22,6 +27,25 @@ public:
     // Qt places in the temporary folder.
     explicit SingleInstance(QString socket, QObject* parent = nullptr);
     ~SingleInstance() override;
+
+    // How this copy starts, as claim() found.
+    enum class Role {
+        Owner,       // it holds the folder (or no lock can be had there and nobody answered): run and save
+        HandedOver,  // a running copy took the request: end now
+        ReadOnly,    // another copy holds the folder but did not answer in time: run, save nothing
+    };
+
+    // Takes the lock of `documentsFolder` and listens (clearing away the temporary files of the
+    // settings file's saves killed earlier), or hands `quizPath` over to the copy that holds it,
+    // trying for up to `patience` while that copy is still starting (or has just ended).
+    Role claim(const std::filesystem::path& documentsFolder, const QByteArray& quizPath,
+               std::chrono::milliseconds patience = kHandOverPatience);
+
+    // How long a later copy keeps trying to reach the holder of the lock.
+    static constexpr std::chrono::milliseconds kHandOverPatience{3000};
+
+    // True while this copy holds its folder's lock.
+    [[nodiscard]] bool holdsLock() const { return lock_ && lock_->held(); }
 
     // Asks a running copy to come forward and open `quizPath`, the path's bytes as the file
     // system names it (may be empty). True when a running copy took the request, in which case
@@ -46,6 +70,7 @@ private:
 
     QString socket_;
     QLocalServer* server_ = nullptr;
+    std::unique_ptr<FolderLock> lock_;
 };
 
 }  // namespace pp

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QIcon>
+#include <QMessageBox>
 #include <QStandardPaths>
 #include <QTimer>
 
@@ -11,7 +12,10 @@
 #include <filesystem>
 #include <string>
 
+#include "persistence/MissedList.h"
+#include "persistence/SafeFile.h"
 #include "resources/Resources.h"
+#include "shell/DesktopOptions.h"
 #include "shell/Dialogs.h"
 #include "shell/Documents.h"
 #include "shell/FirstFrame.h"
@@ -35,6 +39,11 @@ constexpr const char* kUsage =
     "  --debug    say on standard error why no sound device could be opened\n";
 
 constexpr const char* kVersion = "ポケットペルナ Version 1.1\n";
+
+// Another copy holds the settings folder but did not answer: this one runs, keeping nothing.
+const QString kAnotherCopyText = QStringLiteral(
+    "同じ設定フォルダを使うポケットペルナがすでに動いていますが、応答がありません。"
+    "このウィンドウではランキングと設定を保存しません。");
 
 struct Arguments {
     std::string quizPath;  // the bytes given, as the file system names the file
@@ -103,10 +112,19 @@ int main(int argc, char** argv) {
     // The missed-question lists are the game's own data, kept apart from the player's documents.
     config.dataFolder = QFile::encodeName(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).toStdString();
     pp::SingleInstance instance(pp::SingleInstance::socketPathFor(config.documentsFolder));
-    if (instance.handOffToRunningCopy(QByteArray::fromStdString(quizPath.native()))) {
+    const pp::SingleInstance::Role role =
+        instance.claim(config.documentsFolder, QByteArray::fromStdString(quizPath.native()));
+    if (role == pp::SingleInstance::Role::HandedOver) {
         return 0;
     }
-    instance.listen();
+    if (instance.holdsLock() && !config.dataFolder.empty()) {
+        // The missed lists are saved only by the copy that holds the lock, as the settings are.
+        pp::removeLeftoverTemporaries(config.dataFolder / std::string(pp::kMissedListFileName));
+    }
+    if (role == pp::SingleInstance::Role::ReadOnly) {
+        config.anotherCopySaves = true;
+        config.dataFolder.clear();
+    }
 
     pp::MainWindow window(config);
     QObject::connect(&instance, &pp::SingleInstance::activationRequested, &window,
@@ -124,6 +142,20 @@ int main(int argc, char** argv) {
             }
         });
     window.showAsRemembered();
+    // What the player must know about this start, told once the window is there, without
+    // holding the game up.
+    QStringList notices;
+    if (role == pp::SingleInstance::Role::ReadOnly) {
+        notices.append(kAnotherCopyText);
+    }
+    if (!window.desktopOptions().notice().isEmpty()) {
+        notices.append(window.desktopOptions().notice());
+    }
+    for (const QString& notice : notices) {
+        auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("ポケットペルナ"), notice, QMessageBox::Ok, &window);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+    }
     // Without a window manager (a kiosk, a test server) nobody else makes the window active,
     // and Qt's shortcuts such as Ctrl+Q work only in the active window.
     window.activateWindow();

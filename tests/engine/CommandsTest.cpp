@@ -90,10 +90,16 @@ TEST(OpenCommand, ARefusedFileLeavesTheRunningGameAsItWas) {
     game.open(broken);
     game.host.chosenFile = game.folder.path();  // a folder chosen in the open dialog
     game.command(command::kOpen);
-    ASSERT_EQ(game.host.messages.size(), 3u);
-    for (const auto& message : game.host.messages) {
-        EXPECT_EQ(message.text, u"データの読み込みに失敗しました。");
+    // A quiz at the start of a 4 GiB sparse file: refused by its size alone, with its own message.
+    const auto huge = game.folder / "huge.kqd";
+    test::writeBytes(huge, test::quizBytes(test::labelledQuiz({2, 2})));
+    std::filesystem::resize_file(huge, std::uintmax_t{4} << 30);
+    game.open(huge);
+    ASSERT_EQ(game.host.messages.size(), 4u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(game.host.messages[i].text, u"データの読み込みに失敗しました。");
     }
+    EXPECT_EQ(game.host.messages[3].text, kQuizTooLargeText);
     EXPECT_EQ(game.host.repaints, repaints);  // the picture stays as it was
     EXPECT_EQ(game.state.screenEntry, before.screenEntry);
     EXPECT_EQ(game.state.screen, Screen::Answering);
@@ -112,7 +118,7 @@ TEST(OpenCommand, ARefusedFileLeavesTheRunningGameAsItWas) {
     game.answer(true);
     game.tickUntil(Screen::LoadQuestion);
     game.tickUntil(Screen::Answering);  // a question that could not be loaded would wait
-    EXPECT_EQ(game.host.messages.size(), 3u);
+    EXPECT_EQ(game.host.messages.size(), 4u);
 }
 
 TEST(OpenCommand, APathOfAnyLengthIsKeptWhole) {

@@ -154,6 +154,51 @@ TEST(Review, TheListIsKeptAcrossARestartAndDroppedWhenTheFileChanges) {
     EXPECT_EQ(test::readBytes(store).find("quiz.kqd"), std::string::npos);  // dropped from the file too
 }
 
+// The quiz rebuilt at the same path and size with its questions reordered: the list, whose
+// numbers now name other questions, is neither shown nor reviewed.
+TEST(Review, TheListIsCheckedAgainstTheFileBeforeItIsShownOrReviewed) {
+    test::TempDir data;
+    const auto quiz = data / "quiz.kqd";
+    auto genres = test::labelledQuiz(kSmallQuiz);
+    test::writeBytes(quiz, test::quizBytes(genres));
+    GameDriver game(withOptions(0, 0, 1, 0, 1), [&](GameDriver& driver) { driver.game.keepMissedListsIn(data / "missed.json"); });
+    game.open(quiz);
+    playStudyRunWithThreeMisses(game);
+    ASSERT_TRUE(game.game.hasMissedQuestions());
+    std::swap(genres[0].questions[0], genres[0].questions[1]);
+    test::writeBytes(quiz, test::quizBytes(genres));
+    game.host.messages.clear();
+    game.command(command::kMissedQuestions);
+    EXPECT_TRUE(game.host.missedDialogs.empty());
+    ASSERT_EQ(game.host.messages.size(), 1u);
+    EXPECT_EQ(game.host.messages[0].text, kMissedStaleText);
+    EXPECT_FALSE(game.game.hasMissedQuestions());
+    game.command(command::kReviewMissed);
+    EXPECT_TRUE(game.state.reviewQuestions.empty());
+}
+
+// A damaged store is kept aside whole, and the player hears of it once however often it happens.
+TEST(Review, ADamagedStoreIsKeptAsideAndToldOnce) {
+    test::TempDir data;
+    const auto store = data / "missed.json";
+    test::writeBytes(store, "{\"version\":9}");
+    GameDriver game(withOptions(0, 0, 1, 0, 1), [&](GameDriver& driver) { driver.game.keepMissedListsIn(store); });
+    const auto quiz = game.writeQuiz(kSmallQuiz);
+    game.open(quiz);
+    test::writeBytes(store, "damaged again");
+    game.open(quiz);
+    int told = 0;
+    for (const auto& message : game.host.messages) {
+        told += message.caption == kMissedStoreCaption ? 1 : 0;
+    }
+    EXPECT_EQ(told, 1);
+    int keptAside = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(data.path())) {
+        keptAside += entry.path().filename().string().starts_with("missed.json.damaged-") ? 1 : 0;
+    }
+    EXPECT_EQ(keptAside, 2);
+}
+
 TEST(Review, ANumberKeyAnswersWithItsRowAtOnceAndOnlyWhileTheQuestionWaits) {
     GameDriver game(withOptions(1, 0, 1, 0, 0));
     game.open(game.writeQuiz(kSmallQuiz));

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <chrono>
+#include <fstream>
 #include <string>
 
 #include "Fixtures.h"
@@ -11,7 +15,7 @@ namespace {
 using test::TempFolder;
 
 QuizFingerprint print(std::string path, std::int64_t size = 2304, std::uint64_t hash = 0xfedcba9876543210ULL) {
-    return QuizFingerprint{std::move(path), size, hash};
+    return QuizFingerprint{std::move(path), size, 0, hash};
 }
 
 TEST(MissedList, TheTextReadsBackExactlyWhateverBytesThePathHolds) {
@@ -29,21 +33,23 @@ TEST(MissedList, TheTextReadsBackExactlyWhateverBytesThePathHolds) {
 
 TEST(MissedList, DamagedTextIsRefusedOrLosesOnlyWhatIsDamaged) {
     for (const std::string_view bad :
-         {"", "{", "[]", "{\"version\":2,\"quizzes\":[]}", "{\"version\":1}", "{\"version\":1,\"quizzes\":[]",
+         {"", "{", "[]", "{\"version\":3,\"quizzes\":[]}", "{\"version\":1}", "{\"version\":1,\"quizzes\":[]",
           "{\"version\":1,\"quizzes\":[]} x", "{\"version\":1.5,\"quizzes\":[]}",
           "[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]"}) {
         EXPECT_FALSE(decodeMissedLists(bad).has_value()) << bad;
     }
     // Entries or answers that make no sense are skipped; the rest is kept.
     const auto read = decodeMissedLists(
-        "{\"version\":1,\"quizzes\":[{\"path\":\"/a\",\"size\":-1,\"hash\":\"1\",\"missed\":[]},"
-        "{\"path\":\"/b%zz\",\"size\":1,\"hash\":\"1\",\"missed\":[]},"
-        "{\"path\":\"/c\",\"size\":5,\"hash\":\"ab\",\"missed\":[{\"question\":2,\"choice\":0},"
+        "{\"version\":2,\"quizzes\":[{\"path\":\"/a\",\"size\":-1,\"modified\":0,\"hash\":\"1\",\"missed\":[]},"
+        "{\"path\":\"/b%zz\",\"size\":1,\"modified\":0,\"hash\":\"1\",\"missed\":[]},"
+        "{\"path\":\"/c\",\"size\":5,\"modified\":0,\"hash\":\"ab\",\"missed\":[{\"question\":2,\"choice\":0},"
         "{\"question\":-3,\"choice\":1},{\"question\":4,\"choice\":5},{\"question\":6,\"choice\":4}]}]}");
     ASSERT_TRUE(read.has_value());
     ASSERT_EQ(read->size(), 1u);
     EXPECT_EQ((*read)[0].quiz, print("/c", 5, 0xab));
     EXPECT_EQ((*read)[0].missed, (std::vector<MissedAnswer>{{6, 4}}));
+    // Version 1 hashed whole files: its lists can match nothing now, but the file is ours.
+    EXPECT_EQ(decodeMissedLists("{\"version\":1,\"quizzes\":[]}"), std::optional(std::vector<MissedListEntry>{}));
 }
 
 TEST(MissedList, AListIsKeptPerFileNewestFirstAndDroppedOnceTheFileChanged) {
@@ -65,11 +71,9 @@ TEST(MissedList, AListIsKeptPerFileNewestFirstAndDroppedOnceTheFileChanged) {
     EXPECT_EQ(decodeMissedLists(test::readBytes(file))->size(), 0u);
 }
 
-TEST(MissedList, AnUnreadableFileIsStartedAfreshAndOnlyTheNewestFilesAreKept) {
+TEST(MissedList, OnlyTheNewestFilesAreKept) {
     TempFolder folder;
     const auto file = folder.path() / "missed.json";
-    test::writeBytes(file, "not json at all");
-    EXPECT_TRUE(loadMissedList(file, print("/q")).empty());
     for (std::size_t i = 0; i <= kMissedListFiles; ++i) {
         ASSERT_EQ(saveMissedList(file, print("/q" + std::to_string(i)), {{1, 1}}), FileStatus::Ok);
     }
@@ -77,6 +81,69 @@ TEST(MissedList, AnUnreadableFileIsStartedAfreshAndOnlyTheNewestFilesAreKept) {
     ASSERT_EQ(kept->size(), kMissedListFiles);
     EXPECT_EQ(kept->front().quiz.path, "/q" + std::to_string(kMissedListFiles));
     EXPECT_TRUE(loadMissedList(file, print("/q0")).empty());  // the oldest dropped out
+}
+
+// The files that hold what the game cannot read, each kept aside whole under a dated name
+// rather than written over, with the notice the game tells the player once.
+TEST(MissedList, WhatCannotBeReadIsKeptAsideAndNeverWrittenOver) {
+    const std::string newer = "{\"version\":3,\"quizzes\":[]}";
+    const std::string oversized(kLargestMissedListFile + 1, ' ');
+    for (const std::string& content : {std::string("{\"version\":2,\"quizz"), newer, oversized}) {
+        TempFolder folder;
+        const auto file = folder.path() / "missed.json";
+        test::writeBytes(file, content);
+        MissedListNotice notice;
+        EXPECT_TRUE(loadMissedList(file, print("/q"), &notice).empty());
+        EXPECT_EQ(notice.state, DataFileState::KeptAside);
+        EXPECT_EQ(notice.keptAs.parent_path(), folder.path());
+        EXPECT_TRUE(notice.keptAs.filename().string().starts_with("missed.json.damaged-"));
+        EXPECT_TRUE(test::readBytes(notice.keptAs) == content);
+        ASSERT_EQ(saveMissedList(file, print("/q"), {{1, 1}}, &notice), FileStatus::Ok);
+        EXPECT_EQ(notice.state, DataFileState::Missing);
+        EXPECT_EQ(test::fileNamesIn(folder.path()).size(), 2u);
+    }
+    // Unreadable for its owner (root reads past permissions, so a plain user tries it).
+    TempFolder folder;
+    const auto file = folder.path() / "missed.json";
+    ASSERT_EQ(saveMissedList(file, print("/q"), {{1, 1}}), FileStatus::Ok);
+    const std::string kept = test::readBytes(file);
+    ::chmod(file.c_str(), 0);
+    ::chmod(folder.path().c_str(), 0777);
+    const auto result = test::inChildProcess(
+        [&] {
+            MissedListNotice notice;
+            const bool saved = saveMissedList(file, print("/r"), {{2, 2}}, &notice) == FileStatus::Ok;
+            return saved && notice.state == DataFileState::KeptAside && test::fileNamesIn(folder.path()).size() == 2 ? 0 : 1;
+        },
+        true);
+    ::chmod(folder.path().c_str(), 0700);
+    if (!result || *result == test::kChildCannotSetUp) {
+        GTEST_SKIP() << "no unprivileged user to run as";
+    }
+    EXPECT_EQ(*result, 0);
+    for (const auto& name : test::fileNamesIn(folder.path())) {
+        if (name != "missed.json") {
+            ::chmod((folder.path() / name).c_str(), 0600);
+            EXPECT_EQ(test::readBytes(folder.path() / name), kept);
+        }
+    }
+}
+
+TEST(MissedList, AFolderOrPipeAtThePathIsNeverWritten) {
+    TempFolder folder;
+    const auto file = folder.path() / "missed.json";
+    std::filesystem::create_directory(file);
+    MissedListNotice notice;
+    EXPECT_NE(saveMissedList(file, print("/q"), {{1, 1}}, &notice), FileStatus::Ok);
+    EXPECT_EQ(notice.state, DataFileState::NotAFile);
+    EXPECT_TRUE(std::filesystem::is_directory(file));
+    std::filesystem::remove(file);
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    EXPECT_TRUE(loadMissedList(file, print("/q"), &notice).empty());
+    EXPECT_EQ(notice.state, DataFileState::NotAFile);
+    EXPECT_NE(saveMissedList(file, print("/q"), {{1, 1}}), FileStatus::Ok);
+    EXPECT_EQ(std::filesystem::status(file).type(), std::filesystem::file_type::fifo);
+    EXPECT_EQ(test::fileNamesIn(folder.path()).size(), 1u);
 }
 
 TEST(MissedList, TheFingerprintFollowsTheContent) {
@@ -90,6 +157,28 @@ TEST(MissedList, TheFingerprintFollowsTheContent) {
     test::writeBytes(quiz, "abce");
     EXPECT_NE(fingerprintQuizFile(quiz)->hash, first->hash);
     EXPECT_FALSE(fingerprintQuizFile(folder.path() / "missing.kqd").has_value());
+
+    // Neither a pipe (which would block), a device (endless) nor a folder is fingerprinted.
+    const auto pipe = folder.path() / "pipe.kqd";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    for (const std::filesystem::path& odd : {pipe, std::filesystem::path("/dev/zero"), folder.path()}) {
+        EXPECT_FALSE(fingerprintQuizFile(odd).has_value()) << odd;
+    }
+    // A large file from a few samples: a change at its end or in its time shows; a 4 GiB sparse
+    // file is done without reading it whole.
+    const auto large = folder.path() / "large.kqd";
+    test::writeBytes(large, std::string(3 * 1024 * 1024, 'q'));
+    const auto before = fingerprintQuizFile(large);
+    std::fstream(large, std::ios::binary | std::ios::in | std::ios::out).seekp(-1, std::ios::end).put('x');
+    const auto changedEnd = fingerprintQuizFile(large);
+    ASSERT_TRUE(before && changedEnd);
+    EXPECT_NE(changedEnd->hash, before->hash);
+    std::filesystem::last_write_time(large, std::filesystem::last_write_time(large) - std::chrono::seconds(5));
+    EXPECT_NE(fingerprintQuizFile(large)->modified, changedEnd->modified);
+    const auto sparse = folder.path() / "sparse.kqd";
+    test::writeBytes(sparse, "");
+    std::filesystem::resize_file(sparse, std::uintmax_t{4} << 30);
+    EXPECT_EQ(fingerprintQuizFile(sparse)->size, std::int64_t{4} << 30);
 }
 
 }  // namespace

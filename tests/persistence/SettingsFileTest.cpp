@@ -2,7 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <sys/mount.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -271,6 +275,84 @@ TEST_F(SettingsFileTest, FolderInThePlaceOfTheFileIsNeitherReadNorReplaced) {
     EXPECT_NE(saveSettings(state, path), FileStatus::Ok);
     EXPECT_TRUE(std::filesystem::is_directory(path));
     EXPECT_EQ(fileNamesIn(folder.path()), std::vector<std::string>{fileName});
+}
+
+// A device node, a pipe, a socket or a link loop at the path (or at the end of its link) is never
+// replaced by a file: as root a rename would turn even a device node into one.
+TEST_F(SettingsFileTest, OnlyAMissingOrRegularFileIsReplaced) {
+    const std::filesystem::path pipe = folder.path() / "pipe";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const std::filesystem::path socketPath = folder.path() / "socket";
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath.c_str());
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ::close(fd);
+    std::vector<std::filesystem::path> targets{pipe, socketPath};
+    // Only root may make a device node; it stands for /dev/null without touching the real one.
+    const std::filesystem::path device = folder.path() / "null";
+    if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
+        targets.push_back(device);
+    }
+    std::filesystem::create_symlink("loop", folder.path() / "loop");
+    GameState state;
+    for (const std::filesystem::path& target : targets) {
+        const auto type = std::filesystem::symlink_status(target).type();
+        EXPECT_EQ(saveSettings(state, target), FileStatus::NotAFile) << target;
+        std::filesystem::remove(path);
+        std::filesystem::create_symlink(target, path);
+        EXPECT_EQ(saveSettings(state, path), FileStatus::NotAFile) << "through a link to " << target;
+        EXPECT_EQ(std::filesystem::symlink_status(target).type(), type) << target;
+    }
+    EXPECT_EQ(saveSettings(state, folder.path() / "loop"), FileStatus::NotAFile);
+    EXPECT_TRUE(std::filesystem::is_symlink(folder.path() / "loop"));
+}
+
+// Another writer's entries survive a save made from an older reading of the file: each entry
+// once, the highest scores first, whatever either side held.
+TEST_F(SettingsFileTest, ASaveMergesTheRankingOfTheFileAsItIsNow) {
+    GameState copyA;
+    GameState copyB;
+    loadSettings(copyA, path);
+    loadSettings(copyB, path);
+    copyA.ranking[0] = rankEntry(u"A", 450);
+    copyA.ranking[1] = rankEntry(u"A", 180);
+    ASSERT_EQ(saveSettingsMerging(copyA, path), FileStatus::Ok);
+    copyB.options.soundEffects = 0;
+    copyB.ranking[0] = rankEntry(u"B", 300);
+    copyB.ranking[1] = rankEntry(u"B", 180);
+    copyB.ranking[2] = rankEntry(u"B", 180);  // two games of one score stay two entries
+    ASSERT_EQ(saveSettingsMerging(copyB, path), FileStatus::Ok);
+    ASSERT_EQ(saveSettingsMerging(copyA, path), FileStatus::Ok);  // A again: nothing doubles
+    GameState read;
+    loadSettings(read, path);
+    const std::vector<std::pair<std::u16string, int>> expected{{u"A", 450}, {u"B", 300}, {u"A", 180}, {u"B", 180}, {u"B", 180}};
+    for (std::size_t row = 0; row < kRankingRows; ++row) {
+        const auto want = row < expected.size() ? expected[row] : std::pair<std::u16string, int>{};
+        EXPECT_EQ(std::u16string(read.ranking[row].name.view()), want.first) << row;
+        EXPECT_EQ(read.ranking[row].score, want.second) << row;
+    }
+    EXPECT_EQ(read.options, copyA.options);  // the options are the last saver's
+
+    // A file that cannot be read now is left alone, and so is the ranking in memory.
+    std::filesystem::remove(path);
+    std::filesystem::create_directory(path);
+    EXPECT_EQ(saveSettingsMerging(copyA, path), FileStatus::Unreadable);
+    EXPECT_TRUE(std::filesystem::is_directory(path));
+}
+
+// A copy that holds the folder's lock knows no save runs: every temporary file is a killed save's.
+TEST_F(SettingsFileTest, LeftoverTemporariesGoWhateverTheirAgeWhenNoSaveRuns) {
+    writeBytes(path, kFirstStartFile);
+    const std::string killed = "." + fileName + ".a1B2c3";
+    const std::string other = "." + fileName + ".keep";
+    writeBytes(folder.path() / killed, "0,0");
+    writeBytes(folder.path() / other, "0,0");
+    removeLeftoverTemporaries(path);
+    std::vector<std::string> names = fileNamesIn(folder.path());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{other, fileName}));
 }
 
 TEST_F(SettingsFileTest, DamagedFileLoadsWithoutRewritingIt) {

@@ -323,6 +323,31 @@ TEST_F(DesktopTest, TheRecentListHoldsTheEightNewestFiles) {
     EXPECT_EQ(files[7], folder / "q2.kqd");
 }
 
+// A store the game cannot use is never written: a folder at its path stays a folder, and a copy
+// that saves nothing (another holds the settings folder) leaves a good store as it was.
+TEST_F(DesktopTest, TheOptionsStoreIsWrittenOnlyWhereItMayBe) {
+    std::filesystem::create_directory(folder / "folder.conf");
+    {
+        DesktopOptions options(qpath(folder / "folder.conf"));
+        EXPECT_FALSE(options.notice().isEmpty());
+        options.addRecentFile(folder / "q.kqd");
+        EXPECT_EQ(options.recentFiles().size(), 1u);  // kept for this run
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(folder / "folder.conf"));
+    {
+        DesktopOptions options(qpath(folder / "good.conf"));
+        options.addRecentFile(folder / "kept.kqd");
+    }
+    const std::string before = test::readBytes(folder / "good.conf");
+    {
+        DesktopOptions options(qpath(folder / "good.conf"), false);
+        EXPECT_EQ(options.recentFiles(), std::vector<std::filesystem::path>{folder / "kept.kqd"});
+        options.addRecentFile(folder / "other.kqd");
+        EXPECT_TRUE(options.notice().isEmpty());
+    }
+    EXPECT_EQ(test::readBytes(folder / "good.conf"), before);
+}
+
 TEST_F(DesktopTest, TheWindowComesBackWhereAndAsLargeAsItWas) {
     ShellConfig config = testConfig();
     config.windowScale = 0;  // as a player's window: the remembered scale, if it fits

@@ -10,8 +10,12 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <fstream>
+
+#include <QElapsedTimer>
 
 #include "ShellFixture.h"
+#include "persistence/FolderLock.h"
 #include "shell/SingleInstance.h"
 
 namespace pp::test {
@@ -102,6 +106,58 @@ TEST(SingleInstance, WithoutARuntimeFolderTheSocketIsInAPrivateFolder) {
     ASSERT_EQ(::stat(QFile::encodeName(folder).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0700u);
     EXPECT_EQ(info.st_uid, ::getuid());
+}
+
+// The folder's lock decides who runs and saves; the socket only carries the hand-over.
+TEST(SingleInstance, TheHolderOfTheFolderRunsALaterCopyHandsOverOrSavesNothing) {
+    TempDir home;
+    const QString socket = QDir::tempPath() + QLatin1Char('/') + uniqueKey();
+    // A killed save's temporary file goes when a copy takes the folder.
+    const std::filesystem::path leftover = home.path() / ".ポケットペルナ.txt.a1B2c3";
+    std::ofstream(leftover) << "0,0";
+    SingleInstance first(socket);
+    EXPECT_EQ(first.claim(home.path(), QByteArray()), SingleInstance::Role::Owner);
+    EXPECT_TRUE(first.holdsLock());
+    EXPECT_FALSE(std::filesystem::exists(leftover));
+
+    SingleInstance::Role later = SingleInstance::Role::Owner;
+    QThread* thread = QThread::create([&] { later = SingleInstance(socket).claim(home.path(), "/q.kqd"); });
+    QSignalSpy spy(&first, &SingleInstance::activationRequested);
+    thread->start();
+    waitFor([&] { return thread->isFinished(); }, 8000);
+    thread->wait();
+    delete thread;
+    EXPECT_EQ(later, SingleInstance::Role::HandedOver);
+    EXPECT_EQ(spy.count(), 1);
+
+    // A holder that never answers (stopped, or behind another runtime folder): after the
+    // patience the later copy runs, saving nothing, and leaves the holder's socket alone.
+    std::filesystem::create_directories(home.path() / "other");
+    FolderLock holder(home.path() / "other");
+    ASSERT_TRUE(holder.held());
+    const std::filesystem::path running = home.path() / "other" / ".ポケットペルナ.txt.d4E5f6";  // the holder's save
+    std::ofstream(running) << "0,0";
+    SingleInstance copy(socket + QStringLiteral("-other"));
+    QElapsedTimer waited;
+    waited.start();
+    EXPECT_EQ(copy.claim(home.path() / "other", QByteArray(), std::chrono::milliseconds(300)),
+              SingleInstance::Role::ReadOnly);
+    EXPECT_LT(waited.elapsed(), 5000);
+    EXPECT_FALSE(copy.holdsLock());
+    EXPECT_TRUE(std::filesystem::exists(running));
+}
+
+// Where a folder blocks the socket no hand-over can happen, and still only one copy saves.
+TEST(SingleInstance, AFolderAtTheSocketPathLetsNoSecondWriterIn) {
+    TempDir home;
+    const QString socket = QDir::tempPath() + QLatin1Char('/') + uniqueKey();
+    ASSERT_TRUE(QDir().mkpath(socket));
+    SingleInstance first(socket);
+    EXPECT_EQ(first.claim(home.path(), QByteArray()), SingleInstance::Role::Owner);
+    SingleInstance second(socket);
+    EXPECT_EQ(second.claim(home.path(), QByteArray(), std::chrono::milliseconds(300)), SingleInstance::Role::ReadOnly);
+    EXPECT_TRUE(QFileInfo(socket).isDir());
+    QDir(socket).removeRecursively();
 }
 
 TEST(SingleInstance, ASocketLeftByACrashedCopyDoesNotBlockTheNextStart) {

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <random>
 #include <set>
@@ -119,6 +120,20 @@ TEST(CrashSafety, KilledAtRandomMomentsTheFileIsAlwaysTheLastOrTheNextWholeVersi
     // Whatever temporary files the kills left, the game's next save goes through.
     EXPECT_EQ(saveSettings(soak::settingsVersion('B', 1), settings), FileStatus::Ok);
     EXPECT_EQ(soak::versionIn(test::readBytes(settings))->tag, 'B');
+
+    // The next copy of the game holds the folder's lock, so no save runs: every temporary file
+    // the kills left goes at its start, however fresh.
+    std::size_t leftovers = 0;
+    for (const std::string& name : test::fileNamesIn(documents.path())) {
+        leftovers += name.starts_with("." + settings.filename().string() + ".") ? 1 : 0;
+    }
+    const std::string start = "XDG_RUNTIME_DIR='" + documents.path().string() + "' " + INSTANCE_RACER + " '" +
+                              documents.path().string() + "' NEXT 30000 0 >/dev/null";
+    ASSERT_EQ(std::system(start.c_str()), 0);
+    std::vector<std::string> names = test::fileNamesIn(documents.path());
+    std::erase_if(names, [](const std::string& name) { return name.starts_with(".pocketperna.lock") || name.starts_with("pocketperna-"); });
+    EXPECT_EQ(names, std::vector<std::string>{settings.filename().string()}) << leftovers << " left by the kills";
+    std::printf("%zu temporary files left by %d kills, none after the next start\n", leftovers, kills);
 }
 
 // A game and a quiz-replay run on the same Documents folder: each save installs a whole file.
