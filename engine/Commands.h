@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <vector>
 
 #include "engine/Host.h"
@@ -28,6 +29,10 @@ inline constexpr int kReviewMissed = 40015;
 // the load error and leaves the running game exactly as it was; an accepted one starts a new game
 // on the first question's intro card.
 void openQuizFile(Context& context, const std::filesystem::path& chosen);
+
+// The load error's text for the quiz file at `path`: the first line, the file's name, and why
+// the file was refused as far as it can be told.
+std::u16string loadErrorText(const std::filesystem::path& path);
 
 // The title screen's action: a new game on the quiz file opened last, or the open dialog when
 // there is none.

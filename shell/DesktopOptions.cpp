@@ -10,6 +10,7 @@ namespace pp {
 namespace {
 
 const QString kPauseKey = QStringLiteral("desktop/pauseWhenInactive");
+const QString kNoRepeatsKey = QStringLiteral("desktop/noRepeats");
 const QString kRecentKey = QStringLiteral("desktop/recentFiles");
 const QString kScaleKey = QStringLiteral("window/scale");
 const QString kPositionKey = QStringLiteral("window/position");
@@ -30,6 +31,10 @@ DesktopOptions::~DesktopOptions() = default;
 bool DesktopOptions::pauseWhenInactive() const { return settings_->value(kPauseKey, true).toBool(); }
 
 void DesktopOptions::setPauseWhenInactive(bool on) { settings_->setValue(kPauseKey, on); }
+
+bool DesktopOptions::noRepeats() const { return settings_->value(kNoRepeatsKey, true).toBool(); }
+
+void DesktopOptions::setNoRepeats(bool on) { settings_->setValue(kNoRepeatsKey, on); }
 
 std::vector<std::filesystem::path> DesktopOptions::recentFiles() const {
     std::vector<std::filesystem::path> files;

@@ -26,6 +26,10 @@ public:
     [[nodiscard]] bool pauseWhenInactive() const;
     void setPauseWhenInactive(bool on);
 
+    // "同じ問題を出さない": on unless turned off.
+    [[nodiscard]] bool noRepeats() const;
+    void setNoRepeats(bool on);
+
     // The quiz files opened last, newest first, at most kRecentFiles; paths kept as their bytes.
     static constexpr int kRecentFiles = 8;
     [[nodiscard]] std::vector<std::filesystem::path> recentFiles() const;

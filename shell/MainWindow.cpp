@@ -94,6 +94,18 @@ QString samplesFolder() {
     return {};
 }
 
+std::optional<std::filesystem::path> installedSample() {
+    const QString folder = samplesFolder();
+    if (folder.isEmpty()) {
+        return std::nullopt;
+    }
+    const QFileInfo sample(QDir(folder).filePath(QStringLiteral("sample.kqd")));
+    if (!sample.isFile()) {
+        return std::nullopt;
+    }
+    return pathOf(sample.filePath());
+}
+
 int initialWindowScale(QSize available, QSize chrome) {
     const int byWidth = (available.width() - chrome.width()) / kClientWidth;
     const int byHeight = (available.height() - chrome.height()) / kClientHeight;
@@ -107,6 +119,7 @@ MainWindow::MainWindow(ShellConfig config, QWidget* parent) : QMainWindow(parent
                                      : std::make_unique<MersenneRandom>();
     Host& host = *this;
     game_ = std::make_unique<Game>(host, settingsPathIn(config_.documentsFolder), std::move(random));
+    game_->setNoRepeats(options_->noRepeats());
     if (!config_.dataFolder.empty()) {
         game_->keepMissedListsIn(config_.dataFolder / std::string(kMissedListFileName));
     }
@@ -149,6 +162,7 @@ MainWindow::MainWindow(ShellConfig config, QWidget* parent) : QMainWindow(parent
     // The picture is painted again, sharp, at whatever whole scale the window shows it.
     connect(view_, &ScreenView::displayScaleChanged, this, &MainWindow::changeScale);
     connect(view_, &ScreenView::tapped, this, [this](QPoint logical) { game_->tap(logical.x(), logical.y()); });
+    connect(view_, &ScreenView::fileDropped, this, [this](const QString& path) { game_->open(pathOf(path)); });
     // Top-level windows default to two thirds of the screen; the picture wants its own size.
     resize(view_->sizeHint() + QSize(0, menuBar()->sizeHint().height()));
     placeAsRemembered(fittingScale);
@@ -452,6 +466,7 @@ std::optional<std::filesystem::path> MainWindow::chooseQuizFile() {
 
 std::optional<Options> MainWindow::editOptions(const Options& current) {
     SettingsDialog dialog(current, this, pauseWhenInactive_);
+    dialog.noRepeats->setChecked(options_->noRepeats());
     const int result = dialog.exec();
     takeBackFocus();
     if (result != QDialog::Accepted) {
@@ -459,6 +474,8 @@ std::optional<Options> MainWindow::editOptions(const Options& current) {
     }
     pauseWhenInactive_ = dialog.pauseWhenInactive->isChecked();
     options_->setPauseWhenInactive(pauseWhenInactive_);
+    options_->setNoRepeats(dialog.noRepeats->isChecked());
+    game_->setNoRepeats(dialog.noRepeats->isChecked());
     options_->sync();
     return dialog.chosen();
 }
@@ -484,7 +501,7 @@ void MainWindow::quizFileOpened(const std::filesystem::path& path, bool accepted
 std::optional<std::filesystem::path> MainWindow::lastQuizFile() {
     const std::vector<std::filesystem::path> files = options_->recentFiles();
     if (files.empty()) {
-        return std::nullopt;
+        return installedSample();
     }
     return files.front();
 }

@@ -91,9 +91,11 @@ TEST(OpenCommand, ARefusedFileLeavesTheRunningGameAsItWas) {
     game.host.chosenFile = game.folder.path();  // a folder chosen in the open dialog
     game.command(command::kOpen);
     ASSERT_EQ(game.host.messages.size(), 3u);
-    for (const auto& message : game.host.messages) {
-        EXPECT_EQ(message.text, u"データの読み込みに失敗しました。");
-    }
+    // The first line as the handheld said it, then the file's name and why it was refused.
+    EXPECT_EQ(game.host.messages[0].text, u"データの読み込みに失敗しました。\nmissing.kqd\nファイルが見つかりません");
+    EXPECT_EQ(game.host.messages[1].text,
+              u"データの読み込みに失敗しました。\nbroken.kqd\n問題ファイルではありません（見出しが壊れています）");
+    EXPECT_TRUE(game.host.messages[2].text.ends_with(u"\nフォルダです"));
     EXPECT_EQ(game.host.repaints, repaints);  // the picture stays as it was
     EXPECT_EQ(game.state.screenEntry, before.screenEntry);
     EXPECT_EQ(game.state.screen, Screen::Answering);
