@@ -15,6 +15,7 @@ const QString kRecentKey = QStringLiteral("desktop/recentFiles");
 const QString kScaleKey = QStringLiteral("window/scale");
 const QString kPositionKey = QStringLiteral("window/position");
 const QString kFullScreenKey = QStringLiteral("window/fullScreen");
+const QString kSizeKey = QStringLiteral("window/size");
 
 // A scale past this is a damaged store, not a wish.
 constexpr int kLargestScale = 16;
@@ -82,6 +83,9 @@ DesktopOptions::WindowPlacement DesktopOptions::windowPlacement() const {
     if (position.canConvert<QPoint>() && position.isValid()) {
         placement.position = position.toPoint();
     }
+    if (const QSize size = settings_->value(kSizeKey).toSize(); size.isValid() && !size.isEmpty()) {
+        placement.size = size;
+    }
     placement.fullScreen = settings_->value(kFullScreenKey, false).toBool();
     return placement;
 }
@@ -92,6 +96,9 @@ void DesktopOptions::setWindowPlacement(const WindowPlacement& placement) {
         settings_->setValue(kPositionKey, *placement.position);
     } else {
         settings_->remove(kPositionKey);
+    }
+    if (placement.size) {
+        settings_->setValue(kSizeKey, *placement.size);
     }
     settings_->setValue(kFullScreenKey, placement.fullScreen);
     sync();

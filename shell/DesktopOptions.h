@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPoint>
+#include <QSize>
 #include <QString>
 
 #include <filesystem>
@@ -40,6 +41,7 @@ public:
     struct WindowPlacement {
         int scale = 0;  // 0: none remembered
         std::optional<QPoint> position;
+        std::optional<QSize> size;  // the window's own size, which may be more than its scale's
         bool fullScreen = false;
     };
     [[nodiscard]] WindowPlacement windowPlacement() const;

@@ -368,12 +368,20 @@ void MainWindow::rememberPlacement() {
         // In full screen the window's own size and place are the screen's: the last ones stand.
         placement.scale = windowedScale_;
         placement.position = pos();
+        placement.size = size();
     }
     options_->setWindowPlacement(placement);
 }
 
 void MainWindow::placeAsRemembered(int fittingScale) {
     const DesktopOptions::WindowPlacement placement = options_->windowPlacement();
+    // The exact size it had, when that is no smaller than its scale's and still fits the screen.
+    if (const QScreen* screen = QGuiApplication::primaryScreen();
+        placement.size && screen != nullptr && placement.scale == windowedScale_ &&
+        placement.size->width() >= width() && placement.size->height() >= height() &&
+        screen->availableGeometry().size().expandedTo(*placement.size) == screen->availableGeometry().size()) {
+        resize(*placement.size);
+    }
     if (!placement.position || fittingScale <= 0) {
         return;
     }

@@ -397,8 +397,10 @@ TEST_F(DesktopTest, TheWindowComesBackWhereAndAsLargeAsItWas) {
     window = makeWindow(config);
     window->show();
     window->move(37, 41);
+    window->resize(window->size() + QSize(37, 23));  // a size of its own, not the scale's
     QApplication::processEvents();
     const QPoint placed = window->pos();
+    const QSize sized = window->size();
     const int scale = window->view()->displayScale();
     window->close();
     const auto placement = window->desktopOptions().windowPlacement();
@@ -408,6 +410,7 @@ TEST_F(DesktopTest, TheWindowComesBackWhereAndAsLargeAsItWas) {
 
     window = makeWindow(config);
     EXPECT_EQ(window->pos(), placed);
+    EXPECT_EQ(window->size(), sized);
     window->showFullScreen();
     QApplication::processEvents();
     window->close();
