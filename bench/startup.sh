@@ -10,6 +10,12 @@
 # (for the game, once the title has been painted into its picture) it waits until the window's
 # update has copied the painted widgets to the window, then writes getrusage's CPU time (user +
 # system, every thread) and peak RSS to the file in PERNA_FIRST_FRAME_REPORT and exits.
+#
+# The whole life: each program also runs LIFE_MS (1500) milliseconds in a fresh HOME and is ended
+# with SIGTERM; its CPU time is what the kernel counted for it once reaped (exit included, as the
+# shell's `times` reports for its children), its peak RSS the kernel's high-water mark just before
+# the signal. The shell's own `sleep` is counted with it, alike for both programs. bash's `times`
+# reads getrusage to the microsecond, where dash's counts 10 ms ticks.
 set -eu
 
 build=${1:-build}
@@ -43,6 +49,33 @@ measure() {
     sed 's/cpu_us=\([0-9]*\) maxrss_kb=\([0-9]*\)/\1 \2/' "$report"
 }
 
+# Runs a program for LIFE_MS in a fresh HOME, ends it with SIGTERM; prints "CPU_US RSS_KB".
+life() {
+    rm -rf "$work/life"
+    mkdir -p "$work/life/home/Documents"
+    mkdir -m 700 "$work/life/run" "$work/life/tmp"
+    HOME="$work/life/home" XDG_CONFIG_HOME="$work/life/home/.config" XDG_DATA_HOME="$work/life/home/.local/share" \
+        XDG_RUNTIME_DIR="$work/life/run" TMPDIR="$work/life/tmp" LIFE_S="$(awk -v m="${LIFE_MS:-1500}" 'BEGIN { print m / 1000 }')" \
+        bash -c '
+        "$@" >/dev/null 2>&1 &
+        pid=$!
+        sleep "$LIFE_S"
+        rss=0
+        while read -r key value _; do
+            [ "$key" = "VmHWM:" ] && rss=$value
+        done <"/proc/$pid/status"
+        kill -TERM "$pid"
+        wait "$pid" || true
+        # The second line of `times`: the children reaped, user then system, as 0m0.123456s. Not in
+        # a pipeline, whose subshell would have no children.
+        times >"$TMPDIR/times"
+        sed -n 2p "$TMPDIR/times" | awk -v rss="$rss" "{
+            split(\$1, u, /[ms]/); split(\$2, s, /[ms]/)
+            printf \"%d %d\\n\", (u[1] * 60 + u[2] + s[1] * 60 + s[2]) * 1000000, rss
+        }"
+    ' sh "$@" 2>/dev/null
+}
+
 # The median of column $1 of file $2.
 median() {
     sort -g -k "$1" "$2" | awk -v c="$1" '{ v[NR] = $c } END { print v[int((NR + 1) / 2)] }'
@@ -69,6 +102,20 @@ compare() {
         -v cr="$(median 5 "$work/pairs")" -v rr="$(median 6 "$work/pairs")" 'BEGIN {
         printf "%-9s  runs %d  CPU to first frame: game %6.1f ms, bare %6.1f ms, ratio %.2f\n", n, r, gc / 1000, bc / 1000, cr
         printf "%-9s          peak RSS:           game %6.1f MB, bare %6.1f MB, ratio %.2f\n", "", gr / 1024, br / 1024, rr
+    }'
+    : >"$work/lives"
+    i=0
+    while [ "$i" -lt "$runs" ]; do
+        b=$(life "$bare")
+        g=$(life "$game")
+        echo "$g $b" | awk '{ print $1, $2, $3, $4, $1 / $3, $2 / $4 }' >>"$work/lives"
+        i=$((i + 1))
+    done
+    awk -v n="$name" -v gc="$(median 1 "$work/lives")" -v gr="$(median 2 "$work/lives")" \
+        -v bc="$(median 3 "$work/lives")" -v br="$(median 4 "$work/lives")" \
+        -v cr="$(median 5 "$work/lives")" -v rr="$(median 6 "$work/lives")" -v ms="${LIFE_MS:-1500}" 'BEGIN {
+        printf "%-9s          CPU, %d ms life:   game %6.1f ms, bare %6.1f ms, ratio %.2f\n", "", ms, gc / 1000, bc / 1000, cr
+        printf "%-9s          peak RSS, life:     game %6.1f MB, bare %6.1f MB, ratio %.2f\n", "", gr / 1024, br / 1024, rr
     }'
 }
 

@@ -19,6 +19,32 @@ QuizFileProblem quizFileProblem(const std::filesystem::path& chosen) {
     return chosen.empty() ? QuizFileProblem::CannotOpen : readQuizLayout(chosen).problem;
 }
 
+// Why a quiz file is refused: what the file system says of the path, then what its headers say.
+std::u16string_view refusalReason(const std::filesystem::path& path) {
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (status.type() == std::filesystem::file_type::not_found) {
+        return kLoadNotFoundText;
+    }
+    if (status.type() == std::filesystem::file_type::directory) {
+        return kLoadFolderText;
+    }
+    if (!error && status.type() != std::filesystem::file_type::regular) {
+        return kLoadNotAFileText;
+    }
+    switch (readQuizLayout(path).problem) {
+        case QuizFileProblem::CannotOpen: return kLoadCannotOpenText;
+        case QuizFileProblem::NotAFile: return kLoadNotAFileText;
+        case QuizFileProblem::ShortHeaders:
+        case QuizFileProblem::NegativeCount: return kLoadBadHeadersText;
+        case QuizFileProblem::NoQuestions: return kLoadNoQuestionsText;
+        case QuizFileProblem::ShortQuestions: return kLoadShortText;
+        case QuizFileProblem::TooLarge: return kQuizTooLargeText;
+        case QuizFileProblem::None: break;
+    }
+    return {};  // readable now: it changed while it was being read
+}
+
 std::u16string_view causeText(FileStatus status) {
     switch (status) {
         case FileStatus::NoFolder: return kSaveNoFolderText;
@@ -54,8 +80,7 @@ void tellOnce(Context& context, FileStatus status) {
 bool startGame(Context& context, const std::filesystem::path& quizPath, const std::vector<std::int32_t>& review) {
     if (const QuizFileProblem problem = quizFileProblem(quizPath); problem != QuizFileProblem::None) {
         // Nothing changes: the running game, its picture and its clock go on as they were.
-        context.host.showMessage(problem == QuizFileProblem::TooLarge ? kQuizTooLargeText : kLoadErrorText,
-                                 kLoadErrorCaption);
+        context.host.showMessage(loadErrorText(quizPath), kLoadErrorCaption);
         return false;
     }
     GameState& state = context.state;
@@ -65,10 +90,11 @@ bool startGame(Context& context, const std::filesystem::path& quizPath, const st
     state.quizPath = quizPath;
     state.reviewQuestions = review;
     if (loadQuestion(state, context.random, quizPath) == LoadResult::Ok) {
+        state.askedQuestions.clear();  // that load checked the file; the first question is drawn again
         setScreen(state, Screen::QuestionIntro);
     } else {
         // The file changed between the check and the load: the new game cannot start.
-        context.host.showMessage(kLoadErrorText, kLoadErrorCaption);
+        context.host.showMessage(loadErrorText(quizPath), kLoadErrorCaption);
     }
     context.host.requestRepaint();
     return true;
@@ -86,6 +112,19 @@ std::u16string messagePath(const std::filesystem::path& path) {
         }
         return shown;
     }
+}
+
+std::u16string loadErrorText(const std::filesystem::path& path) {
+    std::u16string text(kLoadErrorText);
+    const std::filesystem::path name = path.has_filename() ? path.filename() : path;
+    if (!name.empty()) {
+        text += u"\n" + messagePath(name);
+    }
+    if (const std::u16string_view reason = refusalReason(path); !reason.empty()) {
+        text += u"\n";
+        text += reason;
+    }
+    return text;
 }
 
 void openQuizFile(Context& context, const std::filesystem::path& chosen) {

@@ -33,6 +33,10 @@ std::u16string messagePath(const std::filesystem::path& path);
 // on the first question's intro card.
 void openQuizFile(Context& context, const std::filesystem::path& chosen);
 
+// The load error's text for the quiz file at `path`: the first line, the file's name, and why
+// the file was refused as far as it can be told.
+std::u16string loadErrorText(const std::filesystem::path& path);
+
 // The title screen's action: a new game on the quiz file opened last, or the open dialog when
 // there is none.
 void startAgain(Context& context);

@@ -176,7 +176,7 @@ void Game::runEntryWork() {
         case Screen::LoadQuestion:
             // A failure leaves questionReady false, and the tick waits on this screen.
             if (loadQuestion(state_, *random_, state_.quizPath) != LoadResult::Ok) {
-                showMessage(kLoadErrorText, kLoadErrorCaption);
+                showMessage(loadErrorText(state_.quizPath), kLoadErrorCaption);
             }
             break;
         case Screen::Judging:

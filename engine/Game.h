@@ -43,6 +43,8 @@ public:
     void open(const std::filesystem::path& path);
     // The settings dialog confirmed with `chosen`.
     void confirmSettings(const Options& chosen);
+    // "同じ問題を出さない", the desktop's option: takes effect at the next question drawn.
+    void setNoRepeats(bool on) { state_.noRepeats = on; }
     // "ランキング表示...": the ranking, from the title screen only.
     void showRanking();
     // A menu command or shortcut by its id (see engine/Commands.h); unknown ids do nothing.

@@ -9,6 +9,14 @@ inline constexpr std::u16string_view kLoadErrorText = u"データの読み込み
 inline constexpr std::u16string_view kLoadErrorCaption = u"ファイルの読み込みエラー";
 // A file far larger than any quiz, refused before it is read.
 inline constexpr std::u16string_view kQuizTooLargeText = u"ファイルが大きすぎるため、クイズ問題ファイルとして開けません。";
+// Below the text: the file's name, then one of these reasons.
+inline constexpr std::u16string_view kLoadNotFoundText = u"ファイルが見つかりません";
+inline constexpr std::u16string_view kLoadFolderText = u"フォルダです";
+inline constexpr std::u16string_view kLoadNotAFileText = u"ふつうのファイルではありません";
+inline constexpr std::u16string_view kLoadCannotOpenText = u"ファイルを開けません（読み取りの権限がありません）";
+inline constexpr std::u16string_view kLoadBadHeadersText = u"問題ファイルではありません（見出しが壊れています）";
+inline constexpr std::u16string_view kLoadNoQuestionsText = u"問題ファイルではありません（問題がひとつもありません）";
+inline constexpr std::u16string_view kLoadShortText = u"問題ファイルが途中で切れています";
 
 // The settings file was there at start but could not be read; the file's path follows the text.
 inline constexpr std::u16string_view kSettingsUnreadableText =

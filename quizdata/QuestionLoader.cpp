@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "quizdata/QuizFile.h"
 
@@ -79,10 +80,35 @@ std::optional<Pick> pickStudyQuestion(const GameState& state, const QuizLayout& 
     return pickNumberedQuestion(layout, state.reviewQuestions[static_cast<std::size_t>(state.questionIndex)]);
 }
 
+// Question `k` (0-based) among those of `genre` that `asked` does not hold.
+std::int32_t unaskedQuestion(const QuizLayout& layout, std::int32_t genre, const std::vector<std::int32_t>& asked,
+                             std::uint32_t k) {
+    const std::int32_t first = layout.firstQuestionOf(genre);
+    const std::int32_t count = layout.genres[static_cast<std::size_t>(genre)].questionCount;
+    for (std::int32_t q = first; q < first + count; ++q) {
+        if (std::find(asked.begin(), asked.end(), q) == asked.end() && k-- == 0) {
+            return q;
+        }
+    }
+    return first;
+}
+
+// How many questions of `genre` `asked` does not hold.
+std::uint32_t unaskedCount(const QuizLayout& layout, std::int32_t genre, const std::vector<std::int32_t>& asked) {
+    const std::int32_t first = layout.firstQuestionOf(genre);
+    const std::int32_t count = layout.genres[static_cast<std::size_t>(genre)].questionCount;
+    std::uint32_t unasked = 0;
+    for (std::int32_t q = first; q < first + count; ++q) {
+        unasked += std::find(asked.begin(), asked.end(), q) == asked.end() ? 1 : 0;
+    }
+    return unasked;
+}
+
 // Game mode: a genre first, each non-empty genre equally likely, then a question within it.
 // Drawing over the non-empty genres in genre order makes a file with all eight genres filled
-// take exactly the draws of a plain draw(8).
-Pick pickGameQuestion(const QuizLayout& layout, RandomSource& random) {
+// take exactly the draws of a plain draw(8). Without repeats the question is drawn among the
+// genre's unasked ones, with the same number of draws, so only the pick differs.
+Pick pickGameQuestion(const QuizLayout& layout, RandomSource& random, const GameState& state) {
     std::array<std::int32_t, kGenreCount> filledGenres{};
     std::uint32_t filled = 0;
     for (std::size_t g = 0; g < layout.genres.size(); ++g) {
@@ -93,6 +119,12 @@ Pick pickGameQuestion(const QuizLayout& layout, RandomSource& random) {
     Pick pick;
     pick.genre = filledGenres[draw(random, filled)];
     const auto count = static_cast<std::uint32_t>(layout.genres[static_cast<std::size_t>(pick.genre)].questionCount);
+    if (state.noRepeats) {
+        if (const std::uint32_t unasked = unaskedCount(layout, pick.genre, state.askedQuestions); unasked > 0) {
+            pick.question = unaskedQuestion(layout, pick.genre, state.askedQuestions, draw(random, unasked));
+            return pick;
+        }
+    }
     pick.question = layout.firstQuestionOf(pick.genre) + static_cast<std::int32_t>(draw(random, count));
     return pick;
 }
@@ -143,7 +175,7 @@ LoadResult loadQuestion(GameState& state, RandomSource& random, const std::files
         return LoadResult::Failed;
     }
     const std::optional<Pick> pick =
-        studyRules(state) ? pickStudyQuestion(state, layout) : pickGameQuestion(layout, random);
+        studyRules(state) ? pickStudyQuestion(state, layout) : pickGameQuestion(layout, random, state);
     if (!pick) {
         return LoadResult::Failed;
     }
@@ -158,6 +190,9 @@ LoadResult loadQuestion(GameState& state, RandomSource& random, const std::files
     state.choiceOrder = shuffledChoiceOrder(random);
     state.correctPosition = positionOfRightAnswer(state.choiceOrder);
     state.questionReady = 1;
+    if (!studyRules(state)) {
+        state.askedQuestions.push_back(pick->question);
+    }
     return LoadResult::Ok;
 }
 

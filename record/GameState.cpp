@@ -32,6 +32,7 @@ void resetGame(GameState& state) {
     state.genreCorrect.fill(0);
     state.genreAnswered.fill(0);
     state.reviewQuestions.clear();
+    state.askedQuestions.clear();
 }
 
 int totalQuestionCount(const GameState& state) {

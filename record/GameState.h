@@ -117,6 +117,13 @@ struct GameState {
     // mode (questionIndex indexes this list). Empty in every other game.
     std::vector<std::int32_t> reviewQuestions;
 
+    // "同じ問題を出さない": a game-mode draw passes over the questions this game has asked, as
+    // long as their genre has others left. Off, the draws are the handheld's. A desktop option,
+    // never in the settings file.
+    bool noRepeats = false;
+    // The question numbers this game has asked in game mode, in order.
+    std::vector<std::int32_t> askedQuestions;
+
     // Counts entries into screens, so that the work a screen does when first painted runs once
     // per entry however often it is painted. Changed only through setScreen.
     std::uint32_t screenEntry = 0;

@@ -13,10 +13,12 @@
 namespace pp {
 namespace {
 
+// Where the handheld told the player to save quiz files beforehand, the desktop and the page,
+// which open them from anywhere, say how.
 constexpr std::array<std::u16string_view, 3> kTitleLines{
     u"クイズ問題ファイルは",
-    u"あらかじめ、\\My Documentsフォルダへ",
-    u"保存してください。",
+    u"「ファイル」→「開く...」か",
+    u"ドロップで開いてください。",
 };
 constexpr std::u16string_view kIntroFormat = u"問題 %d";
 constexpr std::u16string_view kLastQuestion = u"最終問題";

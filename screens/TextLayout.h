@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -33,5 +34,14 @@ std::vector<PlacedLine> layoutText(std::u16string_view text, int width, int heig
 
 // The width of `text` on one line: its characters' widths added up.
 int lineWidth(std::u16string_view text, const MeasureText& measure);
+
+// A condensing format squeezes a line at most to this share of its width (in per cent); further,
+// 12-pixel glyphs run into each other and cannot be read.
+inline constexpr int kMostSqueezePercent = 80;
+
+// What a surface draws of `text` in a box `width` wide with `format`: the text itself, except
+// that under a condensing format each line too wide to be squeezed readably into the box is cut
+// after its last whole character that still fits the squeeze, and ends with "…".
+std::u16string fitCondensed(std::u16string_view text, int width, TextFormat format, const MeasureText& measure);
 
 }  // namespace pp

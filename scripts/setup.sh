@@ -38,6 +38,10 @@ if [ "$(id -u)" -ne 0 ]; then
   SUDO="sudo"
 fi
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
+# Another installer (an update running in the background, a second terminal) may hold the package
+# lock: wait for it as a person would, rather than fail at once.
+LOCK_WAIT=${PERNA_APT_LOCK_WAIT:-300}
+echo "setup: waiting up to $LOCK_WAIT s for the package lock if another installer holds it" >&2
+$SUDO apt-get -o DPkg::Lock::Timeout="$LOCK_WAIT" update -qq
 # shellcheck disable=SC2086
-$SUDO apt-get install -y -qq --no-install-recommends $missing >/dev/null
+$SUDO apt-get -o DPkg::Lock::Timeout="$LOCK_WAIT" install -y -qq --no-install-recommends $missing >/dev/null

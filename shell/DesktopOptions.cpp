@@ -15,10 +15,12 @@ namespace pp {
 namespace {
 
 const QString kPauseKey = QStringLiteral("desktop/pauseWhenInactive");
+const QString kNoRepeatsKey = QStringLiteral("desktop/noRepeats");
 const QString kRecentKey = QStringLiteral("desktop/recentFiles");
 const QString kScaleKey = QStringLiteral("window/scale");
 const QString kPositionKey = QStringLiteral("window/position");
 const QString kFullScreenKey = QStringLiteral("window/fullScreen");
+const QString kSizeKey = QStringLiteral("window/size");
 
 const QString kKeptAsideText = QStringLiteral(
     "デスクトップの設定ファイル（pocketperna.ini）が大きすぎるか読めないため、上書きせずに次の名前で残し、"
@@ -62,6 +64,10 @@ DesktopOptions::~DesktopOptions() = default;
 bool DesktopOptions::pauseWhenInactive() const { return settings_->value(kPauseKey, true).toBool(); }
 
 void DesktopOptions::setPauseWhenInactive(bool on) { settings_->setValue(kPauseKey, on); }
+
+bool DesktopOptions::noRepeats() const { return settings_->value(kNoRepeatsKey, true).toBool(); }
+
+void DesktopOptions::setNoRepeats(bool on) { settings_->setValue(kNoRepeatsKey, on); }
 
 std::vector<std::filesystem::path> DesktopOptions::recentFiles() const {
     std::vector<std::filesystem::path> files;
@@ -109,6 +115,9 @@ DesktopOptions::WindowPlacement DesktopOptions::windowPlacement() const {
     if (position.canConvert<QPoint>() && position.isValid()) {
         placement.position = position.toPoint();
     }
+    if (const QSize size = settings_->value(kSizeKey).toSize(); size.isValid() && !size.isEmpty()) {
+        placement.size = size;
+    }
     placement.fullScreen = settings_->value(kFullScreenKey, false).toBool();
     return placement;
 }
@@ -119,6 +128,9 @@ void DesktopOptions::setWindowPlacement(const WindowPlacement& placement) {
         settings_->setValue(kPositionKey, *placement.position);
     } else {
         settings_->remove(kPositionKey);
+    }
+    if (placement.size) {
+        settings_->setValue(kSizeKey, *placement.size);
     }
     settings_->setValue(kFullScreenKey, placement.fullScreen);
     sync();

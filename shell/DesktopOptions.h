@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPoint>
+#include <QSize>
 #include <QString>
 
 #include <filesystem>
@@ -30,6 +31,10 @@ public:
     [[nodiscard]] bool pauseWhenInactive() const;
     void setPauseWhenInactive(bool on);
 
+    // "同じ問題を出さない": on unless turned off.
+    [[nodiscard]] bool noRepeats() const;
+    void setNoRepeats(bool on);
+
     // The quiz files opened last, newest first, at most kRecentFiles; paths kept as their bytes.
     static constexpr int kRecentFiles = 8;
     [[nodiscard]] std::vector<std::filesystem::path> recentFiles() const;
@@ -40,6 +45,7 @@ public:
     struct WindowPlacement {
         int scale = 0;  // 0: none remembered
         std::optional<QPoint> position;
+        std::optional<QSize> size;  // the window's own size, which may be more than its scale's
         bool fullScreen = false;
     };
     [[nodiscard]] WindowPlacement windowPlacement() const;

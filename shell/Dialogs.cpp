@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDialogButtonBox>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -77,6 +78,36 @@ public:
         QProxyStyle::drawControl(element, option, painter, widget);
     }
 };
+
+// Check boxes and radio buttons with indicators as large as their text: a style's own are sized
+// for its default font and stay 10 pixels beside text three times that size.
+class IndicatorStyle final : public QProxyStyle {
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
+        const int size = QProxyStyle::pixelMetric(metric, option, widget);
+        switch (metric) {
+            case PM_IndicatorWidth:
+            case PM_IndicatorHeight:
+            case PM_ExclusiveIndicatorWidth:
+            case PM_ExclusiveIndicatorHeight:
+                if (widget != nullptr) {
+                    return std::max(size, QFontMetrics(widget->font()).ascent());
+                }
+                return size;
+            default:
+                return size;
+        }
+    }
+};
+
+QStyle* indicatorStyle() {
+    static QPointer<IndicatorStyle> style;
+    if (style.isNull()) {
+        style = new IndicatorStyle;
+        style->setParent(QCoreApplication::instance());
+    }
+    return style;
+}
 
 // One for the whole program, owned by the application, so that it outlives every menu.
 QStyle* menuStyle() {
@@ -164,7 +195,17 @@ SettingsDialog::SettingsDialog(const Options& current, QWidget* parent, bool pau
     this->pauseWhenInactive->setObjectName(QStringLiteral("pauseWhenInactive"));
     this->pauseWhenInactive->setChecked(pauseWhenInactive);
     desktopLayout->addWidget(this->pauseWhenInactive);
+    noRepeats = new QCheckBox(QStringLiteral("同じ問題を出さない"), desktop);
+    noRepeats->setObjectName(QStringLiteral("noRepeats"));
+    noRepeats->setChecked(true);
+    desktopLayout->addWidget(noRepeats);
     layout->addWidget(desktop);
+
+    for (QAbstractButton* box : findChildren<QAbstractButton*>()) {
+        if (qobject_cast<QCheckBox*>(box) != nullptr || qobject_cast<QRadioButton*>(box) != nullptr) {
+            box->setStyle(indicatorStyle());
+        }
+    }
 
     // Escape and the close button reject the dialog like キャンセル.
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -197,7 +238,7 @@ AboutDialog::AboutDialog(QWidget* parent) : ConfirmOnlyDialog(parent) {
     icon->setPixmap(QPixmap(resources::kSmallIconPath));
     header->addWidget(icon, 0, Qt::AlignTop);
     auto* texts = new QVBoxLayout;
-    auto* name = new QLabel(QStringLiteral("ポケットペルナ for PocketPC"), this);
+    auto* name = new QLabel(QStringLiteral("ポケットペルナ for Linux"), this);
     name->setTextFormat(Qt::PlainText);
     name->setAlignment(Qt::AlignRight);
     auto* version = new QLabel(QStringLiteral("Version 1.1"), this);

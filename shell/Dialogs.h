@@ -60,8 +60,10 @@ public:
     QCheckBox* gradualReveal;
     QRadioButton* gameMode;
     QRadioButton* studyMode;
-    // "ウィンドウが非アクティブのときは一時停止する", kept by the window, not in the settings file.
+    // "ウィンドウが非アクティブのときは一時停止する" and "同じ問題を出さない" (on when the dialog
+    // opens), kept by the window, not in the settings file.
     QCheckBox* pauseWhenInactive;
+    QCheckBox* noRepeats;
 };
 
 // "バージョン情報": icon, name, version, the bar and the logo.

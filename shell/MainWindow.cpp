@@ -94,6 +94,18 @@ QString samplesFolder() {
     return {};
 }
 
+std::optional<std::filesystem::path> installedSample() {
+    const QString folder = samplesFolder();
+    if (folder.isEmpty()) {
+        return std::nullopt;
+    }
+    const QFileInfo sample(QDir(folder).filePath(QStringLiteral("sample.kqd")));
+    if (!sample.isFile()) {
+        return std::nullopt;
+    }
+    return pathOf(sample.filePath());
+}
+
 int initialWindowScale(QSize available, QSize chrome) {
     const int byWidth = (available.width() - chrome.width()) / kClientWidth;
     const int byHeight = (available.height() - chrome.height()) / kClientHeight;
@@ -110,6 +122,7 @@ MainWindow::MainWindow(ShellConfig config, QWidget* parent) : QMainWindow(parent
     if (config_.anotherCopySaves) {
         game_->leaveSavingToAnotherCopy();
     }
+    game_->setNoRepeats(options_->noRepeats());
     if (!config_.dataFolder.empty()) {
         game_->keepMissedListsIn(config_.dataFolder / std::string(kMissedListFileName));
     }
@@ -152,6 +165,7 @@ MainWindow::MainWindow(ShellConfig config, QWidget* parent) : QMainWindow(parent
     // The picture is painted again, sharp, at whatever whole scale the window shows it.
     connect(view_, &ScreenView::displayScaleChanged, this, &MainWindow::changeScale);
     connect(view_, &ScreenView::tapped, this, [this](QPoint logical) { game_->tap(logical.x(), logical.y()); });
+    connect(view_, &ScreenView::fileDropped, this, [this](const QString& path) { game_->open(pathOf(path)); });
     // Top-level windows default to two thirds of the screen; the picture wants its own size.
     resize(view_->sizeHint() + QSize(0, menuBar()->sizeHint().height()));
     placeAsRemembered(fittingScale);
@@ -357,12 +371,20 @@ void MainWindow::rememberPlacement() {
         // In full screen the window's own size and place are the screen's: the last ones stand.
         placement.scale = windowedScale_;
         placement.position = pos();
+        placement.size = size();
     }
     options_->setWindowPlacement(placement);
 }
 
 void MainWindow::placeAsRemembered(int fittingScale) {
     const DesktopOptions::WindowPlacement placement = options_->windowPlacement();
+    // The exact size it had, when that is no smaller than its scale's and still fits the screen.
+    if (const QScreen* screen = QGuiApplication::primaryScreen();
+        placement.size && screen != nullptr && placement.scale == windowedScale_ &&
+        placement.size->width() >= width() && placement.size->height() >= height() &&
+        screen->availableGeometry().size().expandedTo(*placement.size) == screen->availableGeometry().size()) {
+        resize(*placement.size);
+    }
     if (!placement.position || fittingScale <= 0) {
         return;
     }
@@ -455,6 +477,7 @@ std::optional<std::filesystem::path> MainWindow::chooseQuizFile() {
 
 std::optional<Options> MainWindow::editOptions(const Options& current) {
     SettingsDialog dialog(current, this, pauseWhenInactive_);
+    dialog.noRepeats->setChecked(options_->noRepeats());
     const int result = dialog.exec();
     takeBackFocus();
     if (result != QDialog::Accepted) {
@@ -462,6 +485,8 @@ std::optional<Options> MainWindow::editOptions(const Options& current) {
     }
     pauseWhenInactive_ = dialog.pauseWhenInactive->isChecked();
     options_->setPauseWhenInactive(pauseWhenInactive_);
+    options_->setNoRepeats(dialog.noRepeats->isChecked());
+    game_->setNoRepeats(dialog.noRepeats->isChecked());
     options_->sync();
     return dialog.chosen();
 }
@@ -487,7 +512,7 @@ void MainWindow::quizFileOpened(const std::filesystem::path& path, bool accepted
 std::optional<std::filesystem::path> MainWindow::lastQuizFile() {
     const std::vector<std::filesystem::path> files = options_->recentFiles();
     if (files.empty()) {
-        return std::nullopt;
+        return installedSample();
     }
     return files.front();
 }

@@ -43,6 +43,9 @@ struct ShellConfig {
 // the build tree's samples folder; empty when there is neither.
 QString samplesFolder();
 
+// The sample quiz installed with the game: what the title starts while no quiz has been played.
+std::optional<std::filesystem::path> installedSample();
+
 // The first whole scale of the window: the largest at which the picture plus `chrome` (menu bar
 // and window frame) fits in `available`, the screen's free area; 1 when even that does not fit.
 int initialWindowScale(QSize available, QSize chrome);

@@ -200,6 +200,11 @@ void QtSurface::drawBitmap(int id, int x, int y) {
 }
 
 void QtSurface::drawText(std::u16string_view text, Rect rect, TextFormat format) {
+    if (condenses(format)) {
+        const std::u16string fitted = fitCondensed(text, rect.width(), format, GameFont::characterWidth);
+        drawTextPrefix(fitted, fitted.size(), rect, format);
+        return;
+    }
     drawTextPrefix(text, text.size(), rect, format);
 }
 

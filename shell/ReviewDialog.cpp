@@ -40,6 +40,7 @@ ReviewDialog::ReviewDialog(const std::vector<MissedQuestionRow>& rows, QWidget* 
     setModal(true);
     auto* layout = new QVBoxLayout(this);
     auto* heading = new QLabel(QStringLiteral("間違えた問題、時間切れになった問題（%1問）").arg(rows.size()), this);
+    heading->setWordWrap(true);  // a narrow game window must not widen the dialog
     layout->addWidget(heading);
 
     table = new QTableWidget(static_cast<int>(rows.size()), 4, this);
@@ -64,6 +65,10 @@ ReviewDialog::ReviewDialog(const std::vector<MissedQuestionRow>& rows, QWidget* 
     QSize room(kDialogChars * em, kVisibleRows * 3 * fontMetrics().height());
     if (const QScreen* screen = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen()) {
         room = room.boundedTo(screen->availableGeometry().size() * 9 / 10);
+    }
+    // Nor wider than the game's window it opens over, which it would otherwise hide.
+    if (parent != nullptr && parent->window()->width() > 0) {
+        room.setWidth(std::min(room.width(), parent->window()->width()));
     }
     table->setColumnWidth(0, std::min(kGenreColumnChars * em, room.width() / 6));
     table->setColumnWidth(2, std::min(kAnswerColumnChars * em, room.width() / 5));

@@ -1,7 +1,11 @@
 #include "shell/ScreenView.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QUrl>
 
 #include <algorithm>
 
@@ -13,11 +17,21 @@ namespace {
 // The plain surround of the picture when the window is larger than it.
 const QColor kSurroundColour(0x30, 0x30, 0x38);
 
-// The pause: the picture under a half-dark veil, the word in white over it.
-const QColor kPauseVeil(0, 0, 0, 0x90);
+// The pause: the picture under an opaque veil, the word in white over it. A veil that only
+// dimmed would leave the question and choices readable, thinking time that the clock does not count.
+const QColor kPauseVeil(0x20, 0x20, 0x28);
 const QColor kPauseText(0xFF, 0xFF, 0xFF);
 const QString kPausedText = QStringLiteral("一時停止中");
 constexpr int kPauseTextPixels = 20;
+
+// The one local file a drop carries, or nothing: several files or a web address open nothing.
+QString droppedFile(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls() || data->urls().size() != 1) {
+        return {};
+    }
+    const QUrl url = data->urls().constFirst();
+    return url.isLocalFile() ? url.toLocalFile() : QString();
+}
 
 }  // namespace
 
@@ -25,6 +39,7 @@ ScreenView::ScreenView(const QImage* picture, QSize logicalSize, QWidget* parent
     : QWidget(parent), picture_(picture), logicalSize_(logicalSize) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
+    setAcceptDrops(true);
 }
 
 int ScreenView::displayScale() const {
@@ -97,6 +112,27 @@ void ScreenView::mouseReleaseEvent(QMouseEvent* event) {
     if (auto logical = toLogical(event->position().toPoint())) {
         emit tapped(*logical);
     }
+}
+
+void ScreenView::dragEnterEvent(QDragEnterEvent* event) {
+    if (!droppedFile(event->mimeData()).isEmpty()) {
+        event->acceptProposedAction();
+    }
+}
+
+void ScreenView::dragMoveEvent(QDragMoveEvent* event) {
+    if (!droppedFile(event->mimeData()).isEmpty()) {
+        event->acceptProposedAction();
+    }
+}
+
+void ScreenView::dropEvent(QDropEvent* event) {
+    const QString path = droppedFile(event->mimeData());
+    if (path.isEmpty()) {
+        return;
+    }
+    event->acceptProposedAction();
+    emit fileDropped(path);
 }
 
 }  // namespace pp

@@ -27,7 +27,7 @@ public:
     [[nodiscard]] QRect pictureRect() const;
     [[nodiscard]] std::optional<QPoint> toLogical(QPoint widgetPos) const;
 
-    // While the game is paused, the picture shows dimmed under "一時停止中"; the picture itself
+    // While the game is paused, a veil under "一時停止中" hides the picture; the picture itself
     // is left as it is.
     void setPaused(bool paused);
     [[nodiscard]] bool paused() const { return paused_; }
@@ -38,6 +38,9 @@ public:
 
 signals:
     void tapped(QPoint logical);
+    // A local file dropped on the view, as the file system names it: opened like one chosen in
+    // the open dialog, which lists every file too.
+    void fileDropped(const QString& path);
     // The whole scale the picture is shown at has changed with the view's size.
     void displayScaleChanged(int scale);
 
@@ -45,6 +48,9 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     const QImage* picture_;

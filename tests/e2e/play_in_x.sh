@@ -1,4 +1,5 @@
 #!/bin/sh
+# Starts the game without a file and sees it wait on the title until Return starts the sample.
 # Plays one question of the sample quiz in the real program on a private X server: open it
 # from the command line, answer by clicking, see the judgement on screen, quit with Ctrl+Q.
 # Meanwhile another copy runs for the same user with another HOME, as when the tests run beside
@@ -34,6 +35,51 @@ game_window() {
         fi
     done
 }
+
+shot() { import -window root "$1" 2>/dev/null; }
+# Counts the pixels of one exact colour in a screenshot.
+count_colour() {
+    convert "$1" -fill black +opaque "$2" -fill white -opaque "$2" -format '%[fx:int(mean*w*h+0.5)]' info:
+}
+
+# Started without a file and with no quiz played yet, the game waits on its title until the
+# player presses Return, then plays the sample installed beside it.
+title_home="$work/title"
+mkdir -p "$title_home/Documents" "$title_home/run"
+chmod 700 "$title_home/run"
+HOME="$title_home" XDG_CONFIG_HOME="$title_home/.config" XDG_DATA_HOME="$title_home/.local/share" \
+    XDG_RUNTIME_DIR="$title_home/run" SDL_AUDIODRIVER=dummy QT_QPA_PLATFORM=xcb "$program" >"$work/title.log" 2>&1 &
+game_pid=$!
+title_window=""
+for _ in $(seq 1 100); do
+    title_window=$(game_window "$game_pid")
+    [ -n "$title_window" ] && break
+    kill -0 "$game_pid" 2>/dev/null || fail "the game started without a file ended at once"
+    sleep 0.1
+done
+[ -n "$title_window" ] || fail "the window of the game started without a file did not appear"
+sleep 2
+import -window "$title_window" "$work/title.png" 2>/dev/null
+[ "$(count_colour "$work/title.png" 'rgb(150,150,200)')" -eq 0 ] || fail "a game started without a key: choice rows on screen"
+eval "$(xdotool getwindowgeometry --shell "$title_window" | sed 's/^/TITLE_/')"
+xdotool mousemove $((TITLE_X + TITLE_WIDTH / 2)) $((TITLE_Y + TITLE_HEIGHT / 2)) key Return
+started=""
+for _ in $(seq 1 150); do
+    import -window "$title_window" "$work/started.png" 2>/dev/null
+    if [ "$(count_colour "$work/started.png" 'rgb(150,150,200)')" -gt 0 ]; then
+        started=yes
+        break
+    fi
+    sleep 0.1
+done
+[ -n "$started" ] || fail "Return on the title did not start the installed sample"
+xdotool key ctrl+q
+for _ in $(seq 1 50); do
+    kill -0 "$game_pid" 2>/dev/null || break
+    sleep 0.1
+done
+kill -0 "$game_pid" 2>/dev/null && fail "Ctrl+Q did not quit the game started from the title"
+game_pid=""
 
 # A fresh home, with options that let the test take its time: no time limit, no reveal.
 use_fresh_home "$work"
@@ -76,12 +122,6 @@ scale=$((WIDTH / 240))
 [ "$scale" -ge 1 ] || fail "window too narrow: ${WIDTH}x${HEIGHT}"
 top=$((HEIGHT - 268 * scale))
 [ "$top" -ge 0 ] || fail "window too short for the picture: ${WIDTH}x${HEIGHT} at scale $scale"
-
-shot() { import -window root "$1" 2>/dev/null; }
-# Counts the pixels of one exact colour in a screenshot.
-count_colour() {
-    convert "$1" -fill black +opaque "$2" -fill white -opaque "$2" -format '%[fx:int(mean*w*h+0.5)]' info:
-}
 
 # Waits until a screenshot shows more than MIN pixels of COLOUR: wait_for_colour FILE COLOUR MIN
 wait_for_colour() {

@@ -90,16 +90,18 @@ TEST(OpenCommand, ARefusedFileLeavesTheRunningGameAsItWas) {
     game.open(broken);
     game.host.chosenFile = game.folder.path();  // a folder chosen in the open dialog
     game.command(command::kOpen);
-    // A quiz at the start of a 4 GiB sparse file: refused by its size alone, with its own message.
+    // A quiz at the start of a 4 GiB sparse file: refused by its size alone, with its own reason.
     const auto huge = game.folder / "huge.kqd";
     test::writeBytes(huge, test::quizBytes(test::labelledQuiz({2, 2})));
     std::filesystem::resize_file(huge, std::uintmax_t{4} << 30);
     game.open(huge);
     ASSERT_EQ(game.host.messages.size(), 4u);
-    for (std::size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(game.host.messages[i].text, u"データの読み込みに失敗しました。");
-    }
-    EXPECT_EQ(game.host.messages[3].text, kQuizTooLargeText);
+    // The first line as the handheld said it, then the file's name and why it was refused.
+    EXPECT_EQ(game.host.messages[0].text, u"データの読み込みに失敗しました。\nmissing.kqd\nファイルが見つかりません");
+    EXPECT_EQ(game.host.messages[1].text,
+              u"データの読み込みに失敗しました。\nbroken.kqd\n問題ファイルではありません（見出しが壊れています）");
+    EXPECT_TRUE(game.host.messages[2].text.ends_with(u"\nフォルダです"));
+    EXPECT_EQ(game.host.messages[3].text, u"データの読み込みに失敗しました。\nhuge.kqd\n" + std::u16string(kQuizTooLargeText));
     EXPECT_EQ(game.host.repaints, repaints);  // the picture stays as it was
     EXPECT_EQ(game.state.screenEntry, before.screenEntry);
     EXPECT_EQ(game.state.screen, Screen::Answering);

@@ -128,6 +128,33 @@ TEST_F(QuestionLoader, GameModeDrawsOnlyAmongGenresWithQuestions) {
     }
 }
 
+TEST_F(QuestionLoader, WithoutRepeatsAGenreGivesEachQuestionOnceThenAnyAgain) {
+    const auto path = quizFile(quizBytes(labelledQuiz({0, 3, 0, 0, 0, 0, 0, 2})));
+    // Every draw 1: genre 1 of the two filled, then question 1 among what is left of it.
+    const auto picks = [&](bool noRepeats) {
+        test::TestGame game({1});
+        game.state.noRepeats = noRepeats;
+        std::vector<std::u16string> asked;
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_EQ(loadQuestion(game.state, game.random, path), LoadResult::Ok);
+            asked.emplace_back(game.state.questionText.view());
+            EXPECT_EQ(game.random.drawsTaken(), 6u * (i + 1));  // the same draws as the handheld's
+        }
+        return asked;
+    };
+    const std::u16string q0(questionLabel(7, 0)), q1(questionLabel(7, 1));
+    EXPECT_EQ(picks(false), (std::vector<std::u16string>{q1, q1, q1, q1}));
+    EXPECT_EQ(picks(true), (std::vector<std::u16string>{q1, q0, q1, q1}));  // genre 7 used up: repeats again
+
+    // A new game asks every question afresh.
+    test::TestGame game({1});
+    game.state.noRepeats = true;
+    game.state.askedQuestions = {4};
+    resetGame(game.state);
+    ASSERT_EQ(loadQuestion(game.state, game.random, path), LoadResult::Ok);
+    EXPECT_EQ(game.state.questionText.view(), q1);
+}
+
 TEST_F(QuestionLoader, ShuffleTakesDrawsFromTheShrinkingList) {
     const auto path = quizFile(quizBytes(labelledQuiz({1})));
     struct Case {

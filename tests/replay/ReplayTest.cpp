@@ -148,7 +148,7 @@ TEST_F(ReplayTest, LoadFailureShowsTheMessageAndStaysOnTheTitle) {
     runAll({open("missing.kqd"), ticks(10)});
     const auto printed = lines();
     ASSERT_EQ(printed.size(), 2u);  // the title at start, then the message: the title never left
-    EXPECT_EQ(printed[1]["message"].string, "データの読み込みに失敗しました。");
+    EXPECT_EQ(printed[1]["message"].string, "データの読み込みに失敗しました。\nmissing.kqd\nファイルが見つかりません");
     EXPECT_EQ(state.screen, Screen::Title);
 }
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "screens/LineBreaker.h"
+#include "screens/TextLayout.h"
 
 namespace pp {
 namespace {
@@ -112,6 +113,18 @@ TEST(BreakLines, TheWholeQuestionBufferWrapsWithinTheQuestionBox) {
         EXPECT_EQ(lines[i].length, 16u);
     }
     EXPECT_EQ(lines.back().length, 3u);
+}
+
+TEST(FitCondensed, ALineIsSqueezedAtMostToFourFifthsThenCutWithAnEllipsis) {
+    constexpr TextFormat kLeft = TextFormat::LeftCondensed;
+    // 96 pixels in 60 would be squeezed to 62%: five characters and "…" (66 pixels) still read.
+    EXPECT_EQ(fitCondensed(u"世界の地理と歴史", 60, kLeft, fixedWidth), u"世界の地理…");
+    // Ten characters (120 pixels) in a 110-pixel ranking row: 92%, squeezed whole.
+    EXPECT_EQ(fitCondensed(u"あいうえおかきくけこ", 110, kLeft, fixedWidth), u"あいうえおかきくけこ");
+    EXPECT_EQ(fitCondensed(u"あいうえお", 48, TextFormat::CentreCondensed, fixedWidth), u"あいうえお");  // 80% exactly
+    EXPECT_EQ(fitCondensed(u"世界の地理と歴史", 60, TextFormat::Left, fixedWidth), u"世界の地理と歴史");
+    // Each line on its own.
+    EXPECT_EQ(fitCondensed(u"あい\r\n世界の地理と歴史", 60, kLeft, fixedWidth), u"あい\r\n世界の地理…");
 }
 
 }  // namespace

@@ -205,6 +205,20 @@ TEST_F(QtSurfaceTest, CondensedTextSqueezesAWideLineIntoItsBoxAndLeavesOthersAlo
     EXPECT_EQ(fitting, surface.image().copy(2 * 40, 2 * 110, 2 * 110, 2 * 20));
 }
 
+TEST_F(QtSurfaceTest, CondensedTextTooWideToReadEndsWithAnEllipsis) {
+    QtSurface cut(1);
+    QtSurface expected(1);
+    for (QtSurface* surface : {&cut, &expected}) {
+        surface->beginPaint();
+    }
+    cut.drawText(u"世界の地理と歴史", {0, 0, 60, 30}, TextFormat::LeftCondensed);
+    expected.drawText(u"世界の地理…", {0, 0, 60, 30}, TextFormat::LeftCondensed);
+    for (QtSurface* surface : {&cut, &expected}) {
+        surface->endPaint();
+    }
+    EXPECT_EQ(cut.image(), expected.image());
+}
+
 TEST_F(QtSurfaceTest, PaddedScoreFitsItsBoxWithNarrowSpaces) {
     EXPECT_EQ(QtSurface::textWidth(u"あ"), 12);
     EXPECT_EQ(QtSurface::textWidth(u"7"), 6);

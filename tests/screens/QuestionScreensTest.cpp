@@ -62,6 +62,9 @@ TEST_F(QuestionScreens, StudyModeShowsAccuracyInsteadOfProgress) {
     paint();
     EXPECT_NE(surface.findText(u"正解確率: 33%"), nullptr);
     EXPECT_EQ(bitmaps().front(), bitmap::kStudyIcon);
+    state.genreCorrect[0] = 1;  // 2 of 3 is 66.7%, rounded
+    paint();
+    EXPECT_NE(surface.findText(u"正解確率: 67%"), nullptr);
 }
 
 TEST_F(QuestionScreens, CountdownShowsWholeSecondsAndZeroOnTimeOut) {

@@ -7,7 +7,10 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
 #include <QTableWidget>
 #include <QTest>
 #include <QUrl>
@@ -90,6 +93,7 @@ TEST_F(DesktopTest, TheMissedQuestionsDialogListsTheMissesAndStartsTheirReview) 
             }
         }
         tooltip = dialog.table->item(0, 1)->toolTip();
+        EXPECT_LE(dialog.width(), window->width());  // never hides the game's window
         EXPECT_EQ(dialog.reviewButton->text(), QStringLiteral("この問題で復習する"));
         EXPECT_EQ(dialog.closeButton->text(), QStringLiteral("閉じる"));
         dialog.closeButton->click();
@@ -112,7 +116,29 @@ TEST_F(DesktopTest, TheMissedQuestionsDialogListsTheMissesAndStartsTheirReview) 
     EXPECT_EQ(state().questionText.view(), u"問2-0");
 }
 
+// The choice rows' grey-blue pixels the view shows over the picture's place.
+int visibleRowPixels(ScreenView& view) {
+    const QImage shown = view.grab(view.pictureRect()).toImage();
+    int count = 0;
+    for (int y = 0; y < shown.height(); ++y) {
+        for (int x = 0; x < shown.width(); ++x) {
+            count += (shown.pixel(x, y) & 0xFFFFFF) == 0x9696C8 ? 1 : 0;
+        }
+    }
+    return count;
+}
+
 TEST_F(DesktopTest, TheClockStopsBehindDialogsAndMenusAndWhileTheWindowIsInactive) {
+    // On the title nothing waits on the clock: an inactive window shows it unveiled.
+    QWidget front;
+    window->show();
+    front.show();
+    front.activateWindow();
+    ASSERT_TRUE(waitFor([&] { return front.isActiveWindow(); }));
+    clockTicks(1);
+    EXPECT_FALSE(window->view()->paused());
+    front.hide();
+
     showActive();
     setOptions(Options{0, 0, 1, 0, 0});
     openQuiz();
@@ -154,12 +180,14 @@ TEST_F(DesktopTest, TheClockStopsBehindDialogsAndMenusAndWhileTheWindowIsInactiv
     clockTicks(5);
     EXPECT_EQ(state().tickCount, before);
     EXPECT_TRUE(window->view()->paused());
+    EXPECT_EQ(visibleRowPixels(*window->view()), 0);  // the veil hides the choices, not only dims them
 
     // Back in front, the clock goes on; minimised, it stops again.
     showActive();
     clockTicks(2);
     EXPECT_EQ(state().tickCount, before + 2);
     EXPECT_FALSE(window->view()->paused());
+    EXPECT_GT(visibleRowPixels(*window->view()), 0);
     window->showMinimized();
     ASSERT_TRUE(waitFor([&] { return window->isMinimized(); }));
     clockTicks(5);
@@ -171,10 +199,15 @@ TEST_F(DesktopTest, WithThePauseTurnedOffTheGameRunsOnAsTheHandheldDid) {
         EXPECT_TRUE(dialog.pauseWhenInactive->isChecked());  // on by default
         EXPECT_EQ(dialog.pauseWhenInactive->text(), QStringLiteral("ウィンドウが非アクティブのときは一時停止する"));
         dialog.pauseWhenInactive->setChecked(false);
+        EXPECT_TRUE(dialog.noRepeats->isChecked());
+        EXPECT_EQ(dialog.noRepeats->text(), QStringLiteral("同じ問題を出さない"));
+        dialog.noRepeats->setChecked(false);
         dialog.findChild<QPushButton*>(QStringLiteral("ok"))->click();
     });
+    EXPECT_TRUE(state().noRepeats);  // on by default
     window->action(command::kSettings)->trigger();
     EXPECT_FALSE(window->desktopOptions().pauseWhenInactive());
+    EXPECT_FALSE(state().noRepeats);
 
     showActive();
     setOptions(Options{0, 0, 1, 0, 0});
@@ -192,6 +225,7 @@ TEST_F(DesktopTest, WithThePauseTurnedOffTheGameRunsOnAsTheHandheldDid) {
     // Kept across a restart, apart from the settings file.
     window = makeWindow();
     EXPECT_FALSE(window->desktopOptions().pauseWhenInactive());
+    EXPECT_FALSE(state().noRepeats);
     EXPECT_EQ(readBytes(settingsPathIn(folder.path())).substr(0, 11), std::string("0,0,1,0,0\r\n"));
 }
 
@@ -310,6 +344,40 @@ TEST_F(DesktopTest, RecentFilesReturnOnTheTitleAndTheMissedListOutliveARestart) 
     EXPECT_EQ(window->desktopOptions().recentFiles(), (std::vector<std::filesystem::path>{first}));
 }
 
+// Drags `data` onto the middle of the view and drops it: true when the view took the drag.
+bool dropOn(ScreenView& view, const QMimeData& data) {
+    const QPoint middle = view.rect().center();
+    QDragEnterEvent enter(middle, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&view, &enter);
+    if (!enter.isAccepted()) {
+        return false;
+    }
+    QDropEvent drop(QPointF(middle), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&view, &drop);
+    return drop.isAccepted();
+}
+
+TEST_F(DesktopTest, AFileDroppedOnTheWindowOpensLikeTheOpenCommand) {
+    const auto quiz = writeQuiz({1, 1, 1, 1, 1, 1, 1, 1});
+    QMimeData text;
+    text.setText(qpath(quiz));
+    EXPECT_FALSE(dropOn(*window->view(), text));  // a path as text is no file
+    EXPECT_EQ(state().screen, Screen::Title);
+
+    QMimeData file;
+    file.setUrls({QUrl::fromLocalFile(qpath(quiz))});
+    ASSERT_TRUE(dropOn(*window->view(), file));
+    EXPECT_EQ(state().screen, Screen::QuestionIntro);
+    EXPECT_EQ(state().quizPath, quiz);
+    EXPECT_EQ(window->desktopOptions().recentFiles().front(), quiz);
+
+    // Whatever the open dialog would take is tried, and refused as there.
+    dialogs.expect<QMessageBox>([](QMessageBox& box) { box.accept(); });
+    file.setUrls({QUrl::fromLocalFile(qpath(folder.path()))});
+    ASSERT_TRUE(dropOn(*window->view(), file));
+    EXPECT_EQ(state().quizPath, quiz);
+}
+
 TEST_F(DesktopTest, TheRecentListHoldsTheEightNewestFiles) {
     DesktopOptions options(qpath(folder / "recent.conf"));
     for (int i = 0; i < 10; ++i) {
@@ -354,8 +422,10 @@ TEST_F(DesktopTest, TheWindowComesBackWhereAndAsLargeAsItWas) {
     window = makeWindow(config);
     window->show();
     window->move(37, 41);
+    window->resize(window->size() + QSize(37, 23));  // a size of its own, not the scale's
     QApplication::processEvents();
     const QPoint placed = window->pos();
+    const QSize sized = window->size();
     const int scale = window->view()->displayScale();
     window->close();
     const auto placement = window->desktopOptions().windowPlacement();
@@ -365,6 +435,7 @@ TEST_F(DesktopTest, TheWindowComesBackWhereAndAsLargeAsItWas) {
 
     window = makeWindow(config);
     EXPECT_EQ(window->pos(), placed);
+    EXPECT_EQ(window->size(), sized);
     window->showFullScreen();
     QApplication::processEvents();
     window->close();
@@ -386,6 +457,10 @@ TEST_F(DesktopTest, MenusAndDialogsTakeAFontOfThePicturesScale) {
         EXPECT_EQ(window->recentFilesMenu()->font().pixelSize(), pixels) << scale;
         SettingsDialog dialog(kDefaultOptions, window.get());
         EXPECT_EQ(dialog.font().pixelSize(), pixels) << scale;
+        // The check boxes' and radio buttons' marks grow with their text.
+        for (QWidget* box : {static_cast<QWidget*>(dialog.soundEffects), static_cast<QWidget*>(dialog.gameMode)}) {
+            EXPECT_GE(box->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, box), pixels * 2 / 3) << scale;
+        }
     }
 }
 

@@ -459,7 +459,8 @@ async function afterReload(browser, origin, player) {
   await waitFor("the load error", () => page.$eval("#message-box", (box) => box.open));
   const [caption, text] = await page.$eval("#message-box", (box) =>
     [box.querySelector(".caption").textContent, box.querySelector(".text").textContent]);
-  check(caption === "ファイルの読み込みエラー" && text === "データの読み込みに失敗しました。",
+  check(caption === "ファイルの読み込みエラー" && text.startsWith("データの読み込みに失敗しました。") &&
+    text.includes("missing.kqd"),
     `a quiz file that cannot be had is refused with the game's message (${caption}: ${text})`);
   check((await state(page)).screen === "Title", "the title stays after the refusal");
   await page.click("#message-ok");
