@@ -1,5 +1,7 @@
 #include "tools/replay/Replay.h"
 
+#include <utility>
+
 #include "screens/Layout.h"
 #include "tools/common/Json.h"
 
@@ -96,7 +98,8 @@ std::optional<ScriptError> Replayer::settle(int line) {
     if (game_.state().screenEntry != reportedEntry_) {
         reportScreen();
     }
-    if (!game_.needsPaint()) {
+    answerRequests();
+    if (!game_.takePaintRequest()) {
         return std::nullopt;
     }
     // What the painted picture shows is the screen as it stands when the paint begins.
@@ -122,19 +125,45 @@ void Replayer::reportScreen() {
     out_ << "}\n";
 }
 
+void Replayer::screenEntered(const GameState& state) {
+    if (state.screenEntry != reportedEntry_) {
+        reportScreen();
+    }
+}
+
 void Replayer::playSound(int id) { out_ << "{\"t\":" << ticks_ << ",\"sound\":" << id << "}\n"; }
 
 void Replayer::showMessage(std::u16string_view text, std::u16string_view) {
+    ++messagesShown_;
     out_ << "{\"t\":" << ticks_ << ",\"message\":" << jsonString(text) << "}\n";
 }
 
-std::u16string Replayer::askPlayerName() {
-    if (names_.empty()) {
-        return {};  // the player confirmed the dialog without typing
+void Replayer::answerRequests() {
+    // An answer can ask again (a refused file's message): go on until nothing waits.
+    while (game_.requestPending()) {
+        if (messagesShown_ > 0) {
+            --messagesShown_;
+            game_.dismissMessage();
+        } else if (std::exchange(nameAsked_, false)) {
+            // An empty name when the script gives none: the player confirmed without typing.
+            std::u16string name;
+            if (!names_.empty()) {
+                name = std::move(names_.front());
+                names_.pop_front();
+            }
+            game_.enterName(name);
+        } else if (std::exchange(fileAsked_, false)) {
+            game_.cancelFile();
+        } else if (std::exchange(settingsAsked_, false)) {
+            game_.cancelSettings();
+        } else if (std::exchange(aboutAsked_, false)) {
+            game_.closeAbout();
+        } else if (std::exchange(missedAsked_, false)) {
+            game_.closeMissedQuestions(false);
+        } else {
+            break;
+        }
     }
-    std::u16string name = std::move(names_.front());
-    names_.pop_front();
-    return name;
 }
 
 void Replayer::finish() {
