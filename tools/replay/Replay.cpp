@@ -2,22 +2,21 @@
 
 #include <utility>
 
+#include <nlohmann/json.hpp>
+
 #include "screens/Layout.h"
-#include "tools/common/Json.h"
+#include "tools/common/Utf8.h"
 
 namespace pp::replay {
 namespace {
 
+// Keys in the order they are set, so that a line reads as the README shows it.
+using Line = nlohmann::ordered_json;
 
-std::string jsonArray(const std::array<std::int32_t, kGenreCount>& values) {
-    std::string text = "[";
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        text += (i == 0 ? "" : ",") + std::to_string(values[i]);
-    }
-    return text + "]";
+void print(std::ostream& out, const Line& line) {
+    // Texts come from UTF-16 through a converter that never leaves a bad sequence.
+    out << line.dump(-1, ' ', false, Line::error_handler_t::replace) << '\n';
 }
-
-std::string screenJsonName(Screen screen) { return "\"" + std::string(screenName(screen)) + "\""; }
 
 }  // namespace
 
@@ -116,13 +115,17 @@ std::optional<ScriptError> Replayer::settle(int line) {
 void Replayer::reportScreen() {
     const GameState& state = game_.state();
     reportedEntry_ = state.screenEntry;
-    out_ << "{\"t\":" << ticks_ << ",\"screen\":" << screenJsonName(state.screen) << ",\"score\":" << state.score
-         << ",\"level\":" << state.level << ",\"questionIndex\":" << state.questionIndex
-         << ",\"levelCorrect\":" << state.levelCorrect << ",\"slotsLeft\":" << state.slotsLeft;
+    Line line{{"t", ticks_},
+              {"screen", screenName(state.screen)},
+              {"score", state.score},
+              {"level", state.level},
+              {"questionIndex", state.questionIndex},
+              {"levelCorrect", state.levelCorrect},
+              {"slotsLeft", state.slotsLeft}};
     if (state.screen == Screen::Answering) {
-        out_ << ",\"correctPosition\":" << state.correctPosition;
+        line["correctPosition"] = state.correctPosition;
     }
-    out_ << "}\n";
+    print(out_, line);
 }
 
 void Replayer::screenEntered(const GameState& state) {
@@ -131,11 +134,11 @@ void Replayer::screenEntered(const GameState& state) {
     }
 }
 
-void Replayer::playSound(int id) { out_ << "{\"t\":" << ticks_ << ",\"sound\":" << id << "}\n"; }
+void Replayer::playSound(int id) { print(out_, Line{{"t", ticks_}, {"sound", id}}); }
 
 void Replayer::showMessage(std::u16string_view text, std::u16string_view) {
     ++messagesShown_;
-    out_ << "{\"t\":" << ticks_ << ",\"message\":" << jsonString(text) << "}\n";
+    print(out_, Line{{"t", ticks_}, {"message", utf8FromUtf16(text)}});
 }
 
 void Replayer::answerRequests() {
@@ -168,19 +171,17 @@ void Replayer::answerRequests() {
 
 void Replayer::finish() {
     const GameState& state = game_.state();
-    out_ << "{\"end\":true,\"screen\":" << screenJsonName(state.screen) << ",\"score\":" << state.score
-         << ",\"genreCorrect\":" << jsonArray(state.genreCorrect)
-         << ",\"genreAnswered\":" << jsonArray(state.genreAnswered) << ",\"ranking\":[";
-    for (std::size_t i = 0; i < state.ranking.size(); ++i) {
-        out_ << (i == 0 ? "" : ",") << "{\"name\":" << jsonString(state.ranking[i].name.view())
-             << ",\"score\":" << state.ranking[i].score << "}";
+    Line ranking = Line::array();
+    for (const RankEntry& row : state.ranking) {
+        ranking.push_back(Line{{"name", utf8FromUtf16(row.name.view())}, {"score", row.score}});
     }
-    out_ << "],\"missed\":[";
-    const std::vector<std::int32_t> missed = game_.missedQuestions();
-    for (std::size_t i = 0; i < missed.size(); ++i) {
-        out_ << (i == 0 ? "" : ",") << missed[i];
-    }
-    out_ << "]}\n";
+    print(out_, Line{{"end", true},
+                     {"screen", screenName(state.screen)},
+                     {"score", state.score},
+                     {"genreCorrect", state.genreCorrect},
+                     {"genreAnswered", state.genreAnswered},
+                     {"ranking", ranking},
+                     {"missed", game_.missedQuestions()}});
     out_.flush();
 }
 

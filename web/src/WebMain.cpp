@@ -13,13 +13,14 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "WebSurface.h"
 #include "engine/Game.h"
 #include "persistence/MissedList.h"
 #include "persistence/SettingsFile.h"
 #include "persistence/StoredName.h"
 #include "quizdata/QuizFile.h"
-#include "tools/common/Json.h"
 #include "tools/common/Utf8.h"
 
 namespace pp::web {
@@ -65,16 +66,19 @@ EM_JS(int, web_last_quiz_file, (char* path, int capacity), {
     return 1;
 });
 
-// The dialog's rows as the page reads them: [{"genre":..,"question":..,"given":..,"timedOut":..,"right":..}].
+// The dialog's rows as the page reads them: [{"number":..,"genre":..,"question":..,"given":..,
+// "timedOut":..,"right":..}].
 std::string rowsJson(const std::vector<MissedQuestionRow>& rows) {
-    std::string json = "[";
+    nlohmann::json json = nlohmann::json::array();
     for (const MissedQuestionRow& row : rows) {
-        json += (json.size() > 1 ? ",{" : "{");
-        json += "\"number\":" + std::to_string(row.number) + ",\"genre\":" + jsonString(row.genre) +
-                ",\"question\":" + jsonString(row.question) + ",\"given\":" + jsonString(row.given) +
-                ",\"timedOut\":" + (row.timedOut ? "true" : "false") + ",\"right\":" + jsonString(row.right) + "}";
+        json.push_back({{"number", row.number},
+                        {"genre", utf8FromUtf16(row.genre)},
+                        {"question", utf8FromUtf16(row.question)},
+                        {"given", utf8FromUtf16(row.given)},
+                        {"timedOut", row.timedOut},
+                        {"right", utf8FromUtf16(row.right)}});
     }
-    return json + "]";
+    return json.dump();
 }
 
 class WebHost final : public Host {
@@ -218,20 +222,23 @@ EMSCRIPTEN_KEEPALIVE int pp_web_options() {
 // The screen, score, highlighted row, right answer's place, clock, review length and ranking as
 // JSON, for the page's tests; the text lives until the next call.
 EMSCRIPTEN_KEEPALIVE const char* pp_web_state_json() {
-    static std::string json;
+    static std::string text;
     const pp::GameState& state = game()->state();
-    json = "{\"screen\":\"" + std::string(pp::screenName(state.screen)) + "\",\"score\":" + std::to_string(state.score) +
-           ",\"selection\":" + std::to_string(state.selection) +
-           ",\"confirmed\":" + std::to_string(state.confirmed) +
-           ",\"correctPosition\":" + std::to_string(state.correctPosition) +
-           ",\"tickCount\":" + std::to_string(state.tickCount) + ",\"timeLeft\":" + std::to_string(state.timeLeftTicks) +
-           ",\"review\":" + std::to_string(state.reviewQuestions.size()) + ",\"ranking\":[";
-    for (std::size_t i = 0; i < state.ranking.size(); ++i) {
-        json += (i == 0 ? "" : ",") + std::string("{\"name\":") + pp::jsonString(state.ranking[i].name.view()) +
-                ",\"score\":" + std::to_string(state.ranking[i].score) + "}";
+    nlohmann::json ranking = nlohmann::json::array();
+    for (const pp::RankEntry& row : state.ranking) {
+        ranking.push_back({{"name", pp::utf8FromUtf16(row.name.view())}, {"score", row.score}});
     }
-    json += "]}";
-    return json.c_str();
+    const nlohmann::json json{{"screen", pp::screenName(state.screen)},
+                              {"score", state.score},
+                              {"selection", state.selection},
+                              {"confirmed", state.confirmed},
+                              {"correctPosition", state.correctPosition},
+                              {"tickCount", state.tickCount},
+                              {"timeLeft", state.timeLeftTicks},
+                              {"review", state.reviewQuestions.size()},
+                              {"ranking", ranking}};
+    text = json.dump();
+    return text.c_str();
 }
 
 }  // extern "C"
