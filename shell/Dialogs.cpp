@@ -26,6 +26,7 @@
 #include "resources/Resources.h"
 #include "screens/Bitmaps.h"
 #include "shell/QtSurface.h"
+#include "version/Version.h"
 
 namespace pp {
 namespace {
@@ -188,7 +189,7 @@ AboutDialog::AboutDialog(QWidget* parent) : ConfirmOnlyDialog(parent) {
     auto* name = new QLabel(QStringLiteral("ポケットペルナ for PocketPC"), this);
     name->setTextFormat(Qt::PlainText);
     name->setAlignment(Qt::AlignRight);
-    auto* version = new QLabel(QStringLiteral("Version 1.1"), this);
+    auto* version = new QLabel(QStringLiteral("Version %1").arg(QLatin1String(kVersion)), this);
     version->setAlignment(Qt::AlignRight);
     texts->addWidget(name);
     texts->addWidget(version);

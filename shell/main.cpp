@@ -21,6 +21,7 @@
 #include "shell/ScreenView.h"
 #include "shell/SingleInstance.h"
 #include "shell/SoundPlayer.h"
+#include "version/Version.h"
 
 namespace {
 
@@ -33,8 +34,6 @@ constexpr const char* kUsage =
     "  --help     show this help and exit\n"
     "  --version  show the version and exit\n"
     "  --debug    say on standard error why no sound device could be opened\n";
-
-constexpr const char* kVersion = "ポケットペルナ Version 1.1\n";
 
 struct Arguments {
     std::string quizPath;  // the bytes given, as the file system names the file
@@ -52,7 +51,7 @@ Arguments parseArguments(int argc, char** argv) {
             std::fputs(kUsage, stdout);
             arguments.exitNow = true;
         } else if (std::strcmp(argument, "--version") == 0) {
-            std::fputs(kVersion, stdout);
+            std::printf("ポケットペルナ Version %s\n", pp::kVersion);
             arguments.exitNow = true;
         } else if (std::strcmp(argument, "--debug") == 0) {
             arguments.debug = true;
@@ -79,7 +78,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("pocketperna"));
     QApplication::setApplicationDisplayName(QStringLiteral("ポケットペルナ"));
-    QApplication::setApplicationVersion(QStringLiteral("1.1"));
+    QApplication::setApplicationVersion(QLatin1String(pp::kVersion));
     QApplication::setDesktopFileName(QStringLiteral("pocketperna"));
 
     // The whole game speaks Japanese, so do Qt's own dialogs, whatever the locale.
