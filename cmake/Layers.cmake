@@ -3,10 +3,14 @@
 # Each folder is a static library whose headers only the libraries linking it can include, so
 # an include against the direction fails to build. The desktop and the browser builds both
 # declare the layers here, so the browser compiles exactly the code the desktop runs.
+# Frontends and tools declare their libraries with perna_layer too, so that no target sees the
+# repository's top folder: each sees only the folders of what it links.
 # PERNA_ROOT is the repository's top folder; the caller adds each folder's sources after this.
+# `folder` may be nested (tools/common): its headers are still included by their full path.
 function(perna_layer target folder)
   set(root ${CMAKE_BINARY_DIR}/layers/${folder})
-  file(MAKE_DIRECTORY ${root})
+  get_filename_component(parent ${root}/${folder} DIRECTORY)
+  file(MAKE_DIRECTORY ${parent})
   file(CREATE_LINK ${PERNA_ROOT}/${folder} ${root}/${folder} SYMBOLIC)
   add_library(${target} STATIC)
   target_include_directories(${target} PUBLIC ${root})

@@ -135,8 +135,8 @@ void openQuizFile(Context& context, const std::filesystem::path& chosen) {
 void startAgain(Context& context) {
     if (!context.lastQuizFile.empty()) {
         openQuizFile(context, std::filesystem::path(context.lastQuizFile));
-    } else if (auto chosen = context.host.chooseQuizFile()) {
-        openQuizFile(context, *chosen);
+    } else {
+        context.host.chooseQuizFile();  // the dialog's answer opens the file
     }
 }
 

@@ -14,37 +14,6 @@
 
 namespace pp {
 
-class Game::Call {
-public:
-    explicit Call(Game& game) : game_(game) { ++game_.callDepth_; }
-    ~Call() {
-        if (--game_.callDepth_ == 0) {
-            game_.runWaitingOpen();
-        }
-    }
-    Call(const Call&) = delete;
-    Call& operator=(const Call&) = delete;
-
-private:
-    Game& game_;
-};
-
-namespace {
-
-// Counts a dialog of the game as open for as long as it runs.
-class DialogOpen {
-public:
-    explicit DialogOpen(int& count) : count_(count) { ++count_; }
-    ~DialogOpen() { --count_; }
-    DialogOpen(const DialogOpen&) = delete;
-    DialogOpen& operator=(const DialogOpen&) = delete;
-
-private:
-    int& count_;
-};
-
-}  // namespace
-
 Game::Game(Host& host, std::filesystem::path settingsPath, std::unique_ptr<RandomSource> random)
     : host_(host),
       random_(random ? std::move(random) : std::make_unique<MersenneRandom>()),
@@ -53,7 +22,6 @@ Game::Game(Host& host, std::filesystem::path settingsPath, std::unique_ptr<Rando
 Game::~Game() = default;
 
 void Game::start() {
-    Call call(*this);
     loadSettingsFile(context_);
     if (auto last = host_.lastQuizFile(); last && !last->empty()) {
         context_.lastQuizFile = *last;
@@ -61,6 +29,7 @@ void Game::start() {
         tellMissedStore();
     }
     requestRepaint();
+    settle();
 }
 
 bool Game::playing() const {
@@ -75,44 +44,55 @@ bool Game::playing() const {
     }
 }
 
+bool Game::requestPending() const {
+    return pending_.messages > 0 || pending_.name || pending_.file || pending_.settings || pending_.about ||
+           pending_.missed;
+}
+
 void Game::tick() {
-    Call call(*this);
     pp::tick(context_);
+    settle();
 }
 
 void Game::key(int keyCode) {
-    Call call(*this);
+    if (pending_.name) {
+        return;  // the name dialog has the keys
+    }
     onKeyDown(context_, keyCode);
+    settle();
 }
 
 void Game::tap(int x, int y) {
-    Call call(*this);
+    if (pending_.name) {
+        return;
+    }
     onStylusUp(context_, x, y);
+    settle();
 }
 
 void Game::open(const std::filesystem::path& path) {
-    // A new game must not start under a dialog of the running one: the name dialog, for one,
-    // is about to store this game's score.
-    if (dialogsOpen_ > 0) {
+    // A new game must not start under the name dialog of the running one, which is about to
+    // store this game's score.
+    if (pending_.name) {
         waitingOpen_ = path;
         return;
     }
-    Call call(*this);
     openQuizFile(context_, path);
-}
-
-void Game::confirmSettings(const Options& chosen) {
-    Call call(*this);
-    pp::confirmSettings(context_, chosen);
+    settle();
 }
 
 void Game::showRanking() {
-    Call call(*this);
+    if (pending_.name) {
+        return;
+    }
     pp::showRanking(context_);
+    settle();
 }
 
 void Game::command(int id) {
-    Call call(*this);
+    if (pending_.name) {
+        return;
+    }
     switch (id) {
         case command::kQuitAccelerator:
         case command::kQuit:
@@ -123,15 +103,11 @@ void Game::command(int id) {
             showAbout();
             break;
         case command::kOpen:
-            if (auto chosen = chooseQuizFile()) {
-                openQuizFile(context_, *chosen);
-            }
+            chooseQuizFile();
             break;
         case command::kSettings:
             // The game keeps running behind the dialog on the old options until it is confirmed.
-            if (auto chosen = editOptions(state_.options)) {
-                pp::confirmSettings(context_, *chosen);
-            }
+            editOptions(state_.options);
             break;
         case command::kShowRanking:
             pp::showRanking(context_);
@@ -140,8 +116,8 @@ void Game::command(int id) {
             if (!missed_.stillMatches(context_.lastQuizFile)) {
                 tellMissedStore();
                 showMessage(kMissedStaleText, kMissedStoreCaption);
-            } else if (const auto rows = missed_.rows(context_.lastQuizFile); !rows.empty() && showMissedQuestions(rows)) {
-                reviewMissed();
+            } else if (const auto rows = missed_.rows(context_.lastQuizFile); !rows.empty()) {
+                showMissedQuestions(rows);
             }
             break;
         case command::kReviewMissed:
@@ -150,28 +126,85 @@ void Game::command(int id) {
         default:
             break;
     }
+    settle();
 }
 
-void Game::paint(Surface& surface) {
-    if (painting_) {
-        return;  // asked from a dialog that this paint opened: the paint under way draws last
+void Game::dismissMessage() {
+    if (pending_.messages > 0) {
+        --pending_.messages;
     }
-    Call call(*this);
-    painting_ = true;
+}
+
+void Game::enterName(std::u16string_view name) {
+    if (!std::exchange(pending_.name, false)) {
+        return;
+    }
+    enterRanking(state_, name);
+    saveSettingsFile(context_);
+    // The results were held back behind the dialog: their paint is due now.
     needsPaint_ = false;
+    requestRepaint();
+    settle();
+}
+
+void Game::chooseFile(const std::filesystem::path& path) {
+    if (!std::exchange(pending_.file, false)) {
+        return;
+    }
+    openQuizFile(context_, path);
+    settle();
+}
+
+void Game::cancelFile() { pending_.file = false; }
+
+void Game::confirmSettings(const Options& chosen) {
+    pending_.settings = false;
+    pp::confirmSettings(context_, chosen);
+    settle();
+}
+
+void Game::cancelSettings() { pending_.settings = false; }
+
+void Game::closeAbout() { pending_.about = false; }
+
+void Game::closeMissedQuestions(bool review) {
+    if (!std::exchange(pending_.missed, false)) {
+        return;
+    }
+    if (review) {
+        reviewMissed();
+    }
+    settle();
+}
+
+bool Game::takePaintRequest() {
+    if (pending_.name) {
+        return false;
+    }
+    return std::exchange(needsPaint_, false);
+}
+
+void Game::paint(Surface& surface) const { paintScreen(state_, surface); }
+
+void Game::settle() {
     runEntryWork();
-    paintScreen(state_, surface);
-    painting_ = false;
-    if (needsPaint_) {
-        host_.requestRepaint();  // asked for while the entry work ran
+    if (waitingOpen_ && !pending_.name) {
+        const std::filesystem::path path = std::exchange(waitingOpen_, std::nullopt).value();
+        open(path);
     }
 }
 
 void Game::runEntryWork() {
-    if (entryWorkDone_ == state_.screenEntry) {
-        return;
+    // A screen's work could enter another screen: that one's work runs next, before the call
+    // returns.
+    while (entryWorkDone_ != state_.screenEntry) {
+        entryWorkDone_ = state_.screenEntry;
+        host_.screenEntered(state_);
+        runScreenWork();
     }
-    entryWorkDone_ = state_.screenEntry;
+}
+
+void Game::runScreenWork() {
     switch (state_.screen) {
         case Screen::LoadQuestion:
             // A failure leaves questionReady false, and the tick waits on this screen.
@@ -191,7 +224,8 @@ void Game::runEntryWork() {
             break;
         case Screen::GameOver:
         case Screen::AllClear:
-            // The name dialog shows over the previous picture; the results are drawn after it.
+            // The name dialog shows over the previous picture; the results are drawn after it
+            // (takePaintRequest holds their paint back until the name is in).
             playEffect(context_, state_.screen == Screen::GameOver ? sound::kGameOver : sound::kAllClear);
             missed_.gameFinished();
             tellMissedStore();
@@ -207,9 +241,7 @@ void Game::offerRanking() {
     if (!state_.reviewQuestions.empty() || !rankingOffered(state_)) {
         return;
     }
-    const std::u16string name = askPlayerName();
-    enterRanking(state_, name);
-    saveSettingsFile(context_);
+    askPlayerName();
 }
 
 void Game::reviewMissed() {
@@ -240,13 +272,6 @@ void Game::tellMissedStore() {
     }
 }
 
-void Game::runWaitingOpen() {
-    if (waitingOpen_ && dialogsOpen_ == 0) {
-        const std::filesystem::path path = std::exchange(waitingOpen_, std::nullopt).value();
-        open(path);
-    }
-}
-
 void Game::requestRepaint() {
     if (!needsPaint_) {
         needsPaint_ = true;
@@ -255,33 +280,33 @@ void Game::requestRepaint() {
 }
 
 void Game::showMessage(std::u16string_view text, std::u16string_view caption) {
-    DialogOpen open(dialogsOpen_);
+    ++pending_.messages;
     host_.showMessage(text, caption);
 }
 
-std::u16string Game::askPlayerName() {
-    DialogOpen open(dialogsOpen_);
-    return host_.askPlayerName();
+void Game::askPlayerName() {
+    pending_.name = true;
+    host_.askPlayerName();
 }
 
-std::optional<std::filesystem::path> Game::chooseQuizFile() {
-    DialogOpen open(dialogsOpen_);
-    return host_.chooseQuizFile();
+void Game::chooseQuizFile() {
+    pending_.file = true;
+    host_.chooseQuizFile();
 }
 
-std::optional<Options> Game::editOptions(const Options& current) {
-    DialogOpen open(dialogsOpen_);
-    return host_.editOptions(current);
+void Game::editOptions(const Options& current) {
+    pending_.settings = true;
+    host_.editOptions(current);
 }
 
 void Game::showAbout() {
-    DialogOpen open(dialogsOpen_);
+    pending_.about = true;
     host_.showAbout();
 }
 
-bool Game::showMissedQuestions(const std::vector<MissedQuestionRow>& rows) {
-    DialogOpen open(dialogsOpen_);
-    return host_.showMissedQuestions(rows);
+void Game::showMissedQuestions(const std::vector<MissedQuestionRow>& rows) {
+    pending_.missed = true;
+    host_.showMissedQuestions(rows);
 }
 
 void Game::quizFileOpened(const std::filesystem::path& path, bool accepted) {

@@ -12,13 +12,11 @@
 
 namespace pp {
 
-// The game: the one object that every frontend (the window, quiz-replay, the tests) drives.
-// The frontend reports events through the calls below and paints when asked; the game decides
-// everything else and reaches the platform only through its Host.
-//
-// Calls may nest: while a dialog of the game is open (the name dialog, a message box, the open
-// and settings dialogs) the frontend keeps running ticks and paints. A quiz file handed to
-// open() meanwhile is opened once the dialog has closed.
+// The game: the one object that every frontend (the window, the page, quiz-replay, the tests)
+// drives. The frontend reports events through the calls below, answers the game's requests (see
+// engine/Host.h) through the calls named for them, and paints when asked; the game decides
+// everything else and reaches the platform only through its Host. No call waits on the player:
+// each returns once the game has done its part, the new screen's one-time work included.
 class Game final : private Host {
 public:
     // `host` stands for the platform; `settingsPath` is the settings-and-ranking file.
@@ -32,19 +30,16 @@ public:
     // the first picture.
     void start();
 
-    // One 50 ms tick of the clock.
+    // One 50 ms tick of the clock. Ticks run on while a request is pending.
     void tick();
     // A key pressed, as the handheld's key code (see engine/Input.h).
     void key(int keyCode);
     // A tap lifted at (x, y) in the 240 x 268 picture.
     void tap(int x, int y);
-    // The open command with `path` chosen: a new game on that file once it passes the check;
-    // a refused file shows the load error and leaves the running game as it was.
+    // A quiz file handed over (the recent files, a drop, another copy of the program): a new
+    // game on that file once it passes the check; a refused file shows the load error and
+    // leaves the running game as it was. While the name dialog is pending the file waits for it.
     void open(const std::filesystem::path& path);
-    // The settings dialog confirmed with `chosen`.
-    void confirmSettings(const Options& chosen);
-    // "同じ問題を出さない", the desktop's option: takes effect at the next question drawn.
-    void setNoRepeats(bool on) { state_.noRepeats = on; }
     // "ランキング表示...": the ranking, from the title screen only.
     void showRanking();
     // A menu command or shortcut by its id (see engine/Commands.h); unknown ids do nothing.
@@ -53,6 +48,30 @@ public:
     // Another copy of the game holds the settings folder (call before start()): the settings file
     // is read but never written, so that the other copy's saves stay whole.
     void leaveSavingToAnotherCopy() { context_.settingsNotices.anotherCopySaves = true; }
+    // Answers to the requests. An answer that no pending request asked for does nothing, except
+    // confirmSettings, which is also how a script or a test changes the options.
+    // A message box closed.
+    void dismissMessage();
+    // The name dialog confirmed with `name`; what the settings file cannot keep is dropped, so
+    // the ranking shows what the file keeps.
+    void enterName(std::u16string_view name);
+    // The open dialog: `path` chosen, or cancelled.
+    void chooseFile(const std::filesystem::path& path);
+    void cancelFile();
+    // The settings dialog confirmed with `chosen`, or cancelled.
+    void confirmSettings(const Options& chosen);
+    void cancelSettings();
+    // "同じ問題を出さない", the desktop's option: takes effect at the next question drawn.
+    void setNoRepeats(bool on) { state_.noRepeats = on; }
+    // The version box closed.
+    void closeAbout();
+    // The missed-questions dialog closed; `review` when the player asked for a review run.
+    void closeMissedQuestions(bool review);
+
+    // True while a request waits for its answer.
+    [[nodiscard]] bool requestPending() const;
+    // True while the name dialog waits: keys, taps and commands do nothing until it is answered.
+    [[nodiscard]] bool nameRequested() const { return pending_.name; }
 
     // Keeps the missed-question lists in `file` across runs (call before start()); without it
     // they last as long as the game object.
@@ -67,37 +86,50 @@ public:
     // On the title, results and ranking screens nothing waits on the clock.
     [[nodiscard]] bool playing() const;
 
-    // True when a paint has been asked for and has not happened yet.
+    // True when a paint has been asked for and has not been taken yet.
     [[nodiscard]] bool needsPaint() const { return needsPaint_; }
+    // True when a paint has been asked for since the last time; the frontend that takes the
+    // request paints, and the next request reaches its Host again. While the name dialog is
+    // pending no paint is due: the dialog shows over the picture before the results.
+    bool takePaintRequest();
 
-    // Runs the work the current screen does when it appears (loading the question, judging,
-    // the sounds, the ranking offer), once per entry into the screen, then paints the whole
-    // screen. Painting again without a change draws the same picture, at any scale.
-    void paint(Surface& surface);
+    // Paints the whole current screen. It only reads: the work a screen does when it appears
+    // (loading the question, judging, the sounds, the ranking offer) has already run at the end
+    // of the call that entered it, so painting again, or never, changes nothing in the game.
+    void paint(Surface& surface) const;
 
     [[nodiscard]] const GameState& state() const { return state_; }
     [[nodiscard]] const std::filesystem::path& settingsPath() const { return context_.settingsPath; }
 
 private:
-    // Counts the game's calls under way; the outermost one runs what had to wait.
-    class Call;
+    // The requests waiting for their answers.
+    struct Pending {
+        int messages = 0;
+        bool name = false;
+        bool file = false;
+        bool settings = false;
+        bool about = false;
+        bool missed = false;
+    };
 
     // Host: the engine's requests pass through the game on their way to the frontend.
     void requestRepaint() override;
     void playSound(int id) override { host_.playSound(id); }
     void showMessage(std::u16string_view text, std::u16string_view caption) override;
-    std::u16string askPlayerName() override;
-    std::optional<std::filesystem::path> chooseQuizFile() override;
-    std::optional<Options> editOptions(const Options& current) override;
+    void askPlayerName() override;
+    void chooseQuizFile() override;
+    void editOptions(const Options& current) override;
     void showAbout() override;
-    bool showMissedQuestions(const std::vector<MissedQuestionRow>& rows) override;
+    void showMissedQuestions(const std::vector<MissedQuestionRow>& rows) override;
     void quizFileOpened(const std::filesystem::path& path, bool accepted) override;
     std::optional<std::filesystem::path> lastQuizFile() override;
     void quit() override { host_.quit(); }
 
+    // Ends every call of the game: the new screen's one-time work, then a file that waited.
+    void settle();
     void runEntryWork();
+    void runScreenWork();
     void offerRanking();
-    void runWaitingOpen();
     void reviewMissed();
     // Tells the player, once, that the missed lists' file was kept aside or cannot be written.
     void tellMissedStore();
@@ -107,10 +139,8 @@ private:
     GameState state_;
     Context context_;
     bool needsPaint_ = false;
-    bool painting_ = false;
-    int callDepth_ = 0;
-    int dialogsOpen_ = 0;
-    std::uint32_t entryWorkDone_ = 0;  // the screen entry whose one-time work has run
+    std::uint32_t entryWorkDone_ = 0;  // the screen entry whose one-time work has run (or is running)
+    Pending pending_;
     std::optional<std::filesystem::path> waitingOpen_;
     MissedQuestions missed_;
 };

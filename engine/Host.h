@@ -24,46 +24,52 @@ struct MissedQuestionRow {
 
 // What the game asks of the platform. The Qt window implements it once, the headless replay
 // driver once, and tests with fakes; the game never reaches the platform any other way.
-// Every call comes from inside a call of Game, on the thread that drives the game.
+// Every call comes from inside a call of Game, on the thread that drives the game, and returns
+// at once: nothing here waits on the player. A dialog is a request that the frontend shows and
+// answers later, once the game's call has returned, through the Game call named beside it; it
+// must not answer from inside the request. While a request is pending the game's ticks run on
+// (a frontend may hold its clock behind a dialog, as an option) and the picture stays as it was.
 class Host {
 public:
     virtual ~Host() = default;
 
     // Marks the whole picture for a repaint. The paint does not happen inside this call: the
-    // frontend calls Game::paint once the current event has been handled, and several requests
-    // before it coalesce into one paint.
+    // frontend takes the request (Game::takePaintRequest) and calls Game::paint once the current
+    // event has been handled, and several requests before it coalesce into one paint. A frontend
+    // may paint late or not at all (a minimised window): the game moves on all the same.
     virtual void requestRepaint() = 0;
+
+    // The game has entered a new screen; called at the end of the game's call that entered it,
+    // with the figures as they stand on entry, just before the screen's one-time work runs.
+    virtual void screenEntered(const GameState& state) { (void)state; }
 
     // Starts sound `id` (135..142) and returns at once; it replaces a sound still playing.
     // An unknown id plays nothing. The game checks the sound option first.
     virtual void playSound(int id) = 0;
 
-    // Shows a modal message box with one OK button and returns when it is closed.
+    // A message box with one OK button; answered by Game::dismissMessage when it is closed.
+    // Several may be pending at once, shown one after the other in the order asked.
     virtual void showMessage(std::u16string_view text, std::u16string_view caption) = 0;
 
-    // Shows the modal name dialog and returns what the edit box held when it was confirmed.
-    // There is no cancel: closing the dialog counts as confirming it.
-    virtual std::u16string askPlayerName() = 0;
+    // The name dialog for the ranking, shown over the picture of the screen before the results;
+    // answered by Game::enterName with what the edit box held. There is no cancel: closing the
+    // dialog counts as confirming it.
+    virtual void askPlayerName() = 0;
 
-    // The open dialog: the quiz file the player chose, or nothing when it was cancelled.
-    virtual std::optional<std::filesystem::path> chooseQuizFile() { return std::nullopt; }
+    // The open dialog; answered by Game::chooseFile with the quiz file the player chose, or
+    // Game::cancelFile.
+    virtual void chooseQuizFile() {}
 
-    // The settings dialog, showing `current`: the options chosen, or nothing when the dialog
-    // changed nothing.
-    virtual std::optional<Options> editOptions(const Options& current) {
-        (void)current;
-        return std::nullopt;
-    }
+    // The settings dialog, showing `current`; answered by Game::confirmSettings with the options
+    // chosen, or Game::cancelSettings when the dialog changed nothing.
+    virtual void editOptions(const Options& current) { (void)current; }
 
-    // The modal version box.
+    // The version box; answered by Game::closeAbout.
     virtual void showAbout() {}
 
-    // The modal missed-questions dialog over `rows` (never empty): true when the player asked
-    // for a review run over them.
-    virtual bool showMissedQuestions(const std::vector<MissedQuestionRow>& rows) {
-        (void)rows;
-        return false;
-    }
+    // The missed-questions dialog over `rows` (never empty); answered by
+    // Game::closeMissedQuestions, saying whether the player asked for a review run over them.
+    virtual void showMissedQuestions(const std::vector<MissedQuestionRow>& rows) { (void)rows; }
 
     // A quiz file the game has just opened (`accepted`), or refused, whoever chose it.
     virtual void quizFileOpened(const std::filesystem::path& path, bool accepted) {

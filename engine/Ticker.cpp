@@ -91,7 +91,7 @@ void tickQuestionIntro(Context& context) {
 void tickLoadQuestion(Context& context) {
     GameState& state = context.state;
     if (state.questionReady == 0) {
-        return;  // the load failed or has not been painted yet: wait
+        return;  // the load failed: wait, as the handheld did
     }
     state.tickCount = 0;
     if (isOn(state.options.gradualReveal)) {

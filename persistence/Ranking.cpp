@@ -3,12 +3,6 @@
 #include "persistence/StoredName.h"
 
 namespace pp {
-namespace {
-
-// The name dialog asks for at most ten characters; longer input is cut without a word.
-constexpr std::size_t kEnteredNameChars = 10;
-
-}  // namespace
 
 int rankingInsertIndex(const GameState& state, std::int16_t score) {
     // Scanning up from the ninth place finds the lowest row the new score does not beat; the
@@ -34,8 +28,7 @@ void enterRanking(GameState& state, std::u16string_view typedName) {
     for (std::size_t row = kRankingRows - 1; row > newRow; --row) {
         state.ranking[row] = state.ranking[row - 1];
     }
-    state.playerName = typedName;
-    state.playerName.truncate(kEnteredNameChars);
+    state.playerName = rankingName(typedName);
     state.ranking[newRow].score = state.score;
     // Stored as the file will keep it, so the ranking reads the same after a restart.
     state.ranking[newRow].name = storableName(state.playerName.view());

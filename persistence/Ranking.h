@@ -13,9 +13,8 @@ int rankingInsertIndex(const GameState& state, std::int16_t score);
 // yet: the moment to ask for a name.
 bool rankingOffered(const GameState& state);
 
-// Enters this game's score in the ranking under `typedName` (cut to the ten characters the name
-// dialog allows, stored as the settings file keeps it) and marks the game as entered. Does
-// nothing unless the ranking is offered.
+// Enters this game's score in the ranking under what it keeps of `typedName` (see rankingName)
+// and marks the game as entered. Does nothing unless the ranking is offered.
 void enterRanking(GameState& state, std::u16string_view typedName);
 
 }  // namespace pp

@@ -1,6 +1,7 @@
 #include "persistence/StoredName.h"
 
 #include "record/Cp932.h"
+#include "record/Utf16.h"
 
 namespace pp {
 namespace {
@@ -13,6 +14,23 @@ bool isLeadByte(unsigned char byte) {
 }
 
 }  // namespace
+
+bool keptInName(char16_t c) {
+    if (isSurrogate(c) || c < 0x20 || c == 0x7F || c == u',') {
+        return false;
+    }
+    return encodeCp932(std::u16string_view(&c, 1)).has_value();
+}
+
+std::u16string rankingName(std::u16string_view typed) {
+    std::u16string kept;
+    for (const char16_t c : storableName(typed)) {
+        if (kept.size() < kNameChars && keptInName(c)) {
+            kept += c;
+        }
+    }
+    return kept;
+}
 
 std::u16string storableName(std::u16string_view name) {
     std::u16string stored(name);

@@ -9,6 +9,18 @@ namespace pp {
 // The most bytes a ranking name takes in the settings file: ten double-byte characters.
 inline constexpr std::size_t kNameFieldBytes = 20;
 
+// The most characters a ranking name has.
+inline constexpr std::size_t kNameChars = 10;
+
+// True for a character a ranking name keeps: one of code page 932 that is neither a control
+// character nor the settings file's field separator, so the file keeps it as it is.
+bool keptInName(char16_t c);
+
+// What the ranking keeps of a typed name: with the file's delimiters replaced (storableName),
+// the characters keptInName allows, the first ten. The game stores every name through this,
+// whichever dialog or script gave it, so what the ranking shows is what the settings file keeps.
+std::u16string rankingName(std::u16string_view typed);
+
 // `name` with the characters the settings file uses as delimiters replaced, so that the name
 // reads back as it was written: "," becomes the full-width "，", CR and LF become spaces.
 std::u16string storableName(std::u16string_view name);

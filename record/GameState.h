@@ -78,14 +78,14 @@ struct GameState {
     Options options;
 
     // Flow.
-    Screen screen = Screen::Title;
-    std::int32_t tickCount = 0;
-    std::int32_t questionReady = 0;
-    std::int32_t revealDone = 0;
-    std::int32_t revealCount = 0;
-    std::int32_t selection = 0;  // highlighted display row 1..5, 0 = none
-    std::int16_t confirmed = 0;
-    std::int32_t timeLeftTicks = 0;
+    Screen screen = Screen::Title;  // changed only through setScreen, which counts the entry
+    std::int32_t tickCount = 0;      // ticks spent so far on a timed screen
+    std::int32_t questionReady = 0;  // 1 once the loader has the question: LoadQuestion moves on
+    std::int32_t revealDone = 0;     // 1 once the reveal has shown the whole question
+    std::int32_t revealCount = 0;    // characters of the question the reveal shows
+    std::int32_t selection = 0;      // highlighted display row 1..5, 0 = none
+    std::int16_t confirmed = 0;      // 1 once an answer is taken: the next tick judges it
+    std::int32_t timeLeftTicks = 0;  // the answer clock, counting down from 199
 
     // Scoring and progress.
     std::int16_t score = 0;
@@ -124,12 +124,12 @@ struct GameState {
     // The question numbers this game has asked in game mode, in order.
     std::vector<std::int32_t> askedQuestions;
 
-    // Counts entries into screens, so that the work a screen does when first painted runs once
-    // per entry however often it is painted. Changed only through setScreen.
+    // Counts entries into screens, so that the work a screen does on entry runs once per entry
+    // however often it is painted. Changed only through setScreen.
     std::uint32_t screenEntry = 0;
 };
 
-// Moves to `next` as a new entry into that screen (its one-time paint work will run again).
+// Moves to `next` as a new entry into that screen (its one-time work will run again).
 inline void setScreen(GameState& state, Screen next) {
     state.screen = next;
     ++state.screenEntry;

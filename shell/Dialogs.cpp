@@ -23,10 +23,11 @@
 
 #include <algorithm>
 
-#include "record/Cp932.h"
+#include "persistence/StoredName.h"
 #include "resources/Resources.h"
 #include "screens/Bitmaps.h"
 #include "shell/QtSurface.h"
+#include "version/Version.h"
 
 namespace pp {
 namespace {
@@ -35,18 +36,6 @@ namespace {
 // control ids of the dialog templates.
 constexpr const char* kOkButtonName = "ok";
 constexpr const char* kCancelButtonName = "cancel";
-
-// The name dialog asks for at most ten characters, counted as the game counts them.
-constexpr int kNameChars = 10;
-
-// True for a character the settings file keeps as it is: one of code page 932 that is neither a
-// control character nor the file's field separator.
-bool storableInRanking(QChar c) {
-    if (c.isSurrogate() || c.unicode() < 0x20 || c.unicode() == 0x7F || c == QLatin1Char(',')) {
-        return false;
-    }
-    return encodeCp932(std::u16string(1, c.unicode())).has_value();
-}
 
 bool isConfirmKey(const QKeyEvent& event) {
     return event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter;
@@ -241,7 +230,7 @@ AboutDialog::AboutDialog(QWidget* parent) : ConfirmOnlyDialog(parent) {
     auto* name = new QLabel(QStringLiteral("ポケットペルナ for Linux"), this);
     name->setTextFormat(Qt::PlainText);
     name->setAlignment(Qt::AlignRight);
-    auto* version = new QLabel(QStringLiteral("Version 1.1"), this);
+    auto* version = new QLabel(QStringLiteral("Version %1").arg(QLatin1String(kVersion)), this);
     version->setAlignment(Qt::AlignRight);
     texts->addWidget(name);
     texts->addWidget(version);
@@ -274,7 +263,7 @@ NameDialog::NameDialog(QWidget* parent) : ConfirmOnlyDialog(parent) {
     edit = new QLineEdit(this);
     edit->setObjectName(QStringLiteral("1006"));
     // A paste longer than the limit is cut to it rather than refused whole.
-    edit->setMaxLength(kNameChars);
+    edit->setMaxLength(static_cast<int>(kNameChars));
     edit->setValidator(new RankingNameValidator(edit));
     layout->addWidget(edit);
     addOkButton(layout);
@@ -315,7 +304,7 @@ QValidator::State RankingNameValidator::validate(QString& input, int& position) 
     QString kept;
     int keptBeforeCursor = 0;
     for (int i = 0; i < input.size(); ++i) {
-        if (storableInRanking(input[i]) && kept.size() < kNameChars) {
+        if (keptInName(input[i].unicode()) && static_cast<std::size_t>(kept.size()) < kNameChars) {
             kept += input[i];
             keptBeforeCursor += i < position ? 1 : 0;
         }

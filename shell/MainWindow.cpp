@@ -310,7 +310,8 @@ bool MainWindow::clockHeld() const {
     if (!pauseWhenInactive_) {
         return false;  // the game runs on behind everything, as the handheld's did
     }
-    if (QApplication::activeModalWidget() != nullptr || QApplication::activePopupWidget() != nullptr) {
+    if (game_->requestPending() || QApplication::activeModalWidget() != nullptr ||
+        QApplication::activePopupWidget() != nullptr) {
         return true;
     }
     // A window never shown (a test's, driven from outside) has nothing to lose focus from.
@@ -325,6 +326,9 @@ void MainWindow::updatePause() {
 void MainWindow::changeEvent(QEvent* event) {
     if (event->type() == QEvent::ActivationChange || event->type() == QEvent::WindowStateChange) {
         updatePause();
+    }
+    if (event->type() == QEvent::WindowStateChange && !isMinimized() && game_->needsPaint()) {
+        requestRepaint();  // the paint held back while minimised
     }
     QMainWindow::changeEvent(event);
 }
@@ -413,7 +417,9 @@ void MainWindow::requestRepaint() {
 
 void MainWindow::paintGame() {
     paintQueued_ = false;
-    if (!game_->needsPaint()) {
+    // A minimised window draws nothing: the request waits for the window to come back, while
+    // the game goes on without it.
+    if ((isVisible() && isMinimized()) || !game_->takePaintRequest()) {
         return;
     }
     surface_->beginPaint();
@@ -441,61 +447,81 @@ void MainWindow::playSound(int id) {
     }
 }
 
+void MainWindow::openDialog(QDialog* dialog, std::function<void(int)> answer) {
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::finished, this, [this, answer = std::move(answer)](int result) {
+        takeBackFocus();
+        answer(result);
+        updateCommands();
+    });
+    dialog->open();
+}
+
 void MainWindow::showMessage(std::u16string_view text, std::u16string_view caption) {
-    QMessageBox box(QMessageBox::Warning, QString::fromStdU16String(std::u16string(caption)),
-                    QString::fromStdU16String(std::u16string(text)), QMessageBox::Ok, this);
-    box.exec();
-    takeBackFocus();
+    messages_.push_back({QString::fromStdU16String(std::u16string(caption)), QString::fromStdU16String(std::u16string(text))});
+    if (messages_.size() == 1) {
+        showNextMessage();
+    }
 }
 
-std::u16string MainWindow::askPlayerName() {
-    NameDialog dialog(this);
-    dialog.exec();
-    takeBackFocus();
-    return dialog.name().toStdU16String();
+void MainWindow::showNextMessage() {
+    const auto& [caption, text] = messages_.front();
+    auto* box = new QMessageBox(QMessageBox::Warning, caption, text, QMessageBox::Ok, this);
+    openDialog(box, [this](int) {
+        messages_.pop_front();
+        game_->dismissMessage();
+        if (!messages_.empty()) {
+            showNextMessage();  // one box at a time, in the order the game asked
+        }
+    });
 }
 
-std::optional<std::filesystem::path> MainWindow::chooseQuizFile() {
-    QFileDialog dialog(this, kOpenTitle, shownPath(config_.documentsFolder), kQuizFilter);
+void MainWindow::askPlayerName() {
+    auto* dialog = new NameDialog(this);
+    openDialog(dialog, [this, dialog](int) { game_->enterName(dialog->name().toStdU16String()); });
+}
+
+void MainWindow::chooseQuizFile() {
+    auto* dialog = new QFileDialog(this, kOpenTitle, shownPath(config_.documentsFolder), kQuizFilter);
     // Qt's own dialog, whatever the desktop: only it shows the samples among the places.
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
     if (const QString samples = samplesFolder(); !samples.isEmpty()) {
-        QList<QUrl> places = dialog.sidebarUrls();
+        QList<QUrl> places = dialog->sidebarUrls();
         places.append(QUrl::fromLocalFile(samples));
-        dialog.setSidebarUrls(places);
+        dialog->setSidebarUrls(places);
     }
-    const int result = dialog.exec();
-    takeBackFocus();
-    const QStringList chosen = dialog.selectedFiles();
-    if (result != QDialog::Accepted || chosen.isEmpty()) {
-        return std::nullopt;  // cancelled: the running game goes on untouched
-    }
-    return pathOf(chosen.constFirst());
+    openDialog(dialog, [this, dialog](int result) {
+        const QStringList chosen = dialog->selectedFiles();
+        if (result != QDialog::Accepted || chosen.isEmpty()) {
+            game_->cancelFile();  // the running game goes on untouched
+        } else {
+            game_->chooseFile(pathOf(chosen.constFirst()));
+        }
+    });
 }
 
-std::optional<Options> MainWindow::editOptions(const Options& current) {
-    SettingsDialog dialog(current, this, pauseWhenInactive_);
-    dialog.noRepeats->setChecked(options_->noRepeats());
-    const int result = dialog.exec();
-    takeBackFocus();
-    if (result != QDialog::Accepted) {
-        return std::nullopt;  // キャンセル, Escape or the close button: nothing changes
-    }
-    pauseWhenInactive_ = dialog.pauseWhenInactive->isChecked();
-    options_->setPauseWhenInactive(pauseWhenInactive_);
-    options_->setNoRepeats(dialog.noRepeats->isChecked());
-    game_->setNoRepeats(dialog.noRepeats->isChecked());
-    options_->sync();
-    return dialog.chosen();
+void MainWindow::editOptions(const Options& current) {
+    auto* dialog = new SettingsDialog(current, this, pauseWhenInactive_);
+    dialog->noRepeats->setChecked(options_->noRepeats());
+    openDialog(dialog, [this, dialog](int result) {
+        if (result != QDialog::Accepted) {
+            game_->cancelSettings();  // キャンセル, Escape or the close button: nothing changes
+            return;
+        }
+        pauseWhenInactive_ = dialog->pauseWhenInactive->isChecked();
+        options_->setPauseWhenInactive(pauseWhenInactive_);
+        options_->setNoRepeats(dialog->noRepeats->isChecked());
+        game_->setNoRepeats(dialog->noRepeats->isChecked());
+        options_->sync();
+        game_->confirmSettings(dialog->chosen());
+    });
 }
 
-bool MainWindow::showMissedQuestions(const std::vector<MissedQuestionRow>& rows) {
-    ReviewDialog dialog(rows, this);
-    const int result = dialog.exec();
-    takeBackFocus();
-    return result == QDialog::Accepted;
+void MainWindow::showMissedQuestions(const std::vector<MissedQuestionRow>& rows) {
+    openDialog(new ReviewDialog(rows, this),
+               [this](int result) { game_->closeMissedQuestions(result == QDialog::Accepted); });
 }
 
 void MainWindow::quizFileOpened(const std::filesystem::path& path, bool accepted) {
@@ -518,9 +544,7 @@ std::optional<std::filesystem::path> MainWindow::lastQuizFile() {
 }
 
 void MainWindow::showAbout() {
-    AboutDialog dialog(this);
-    dialog.exec();
-    takeBackFocus();
+    openDialog(new AboutDialog(this), [this](int) { game_->closeAbout(); });
 }
 
 void MainWindow::quit() { close(); }

@@ -7,15 +7,19 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <deque>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "engine/Game.h"
 
 class QAction;
+class QDialog;
 class QMenu;
 
 namespace pp {
@@ -91,15 +95,20 @@ private:
     // Host: what the game asks of the platform.
     void requestRepaint() override;
     void playSound(int id) override;
+    // Each dialog opens without waiting (QDialog::open) and answers the game when it closes.
     void showMessage(std::u16string_view text, std::u16string_view caption) override;
-    std::u16string askPlayerName() override;
-    std::optional<std::filesystem::path> chooseQuizFile() override;
-    std::optional<Options> editOptions(const Options& current) override;
+    void askPlayerName() override;
+    void chooseQuizFile() override;
+    void editOptions(const Options& current) override;
     void showAbout() override;
-    bool showMissedQuestions(const std::vector<MissedQuestionRow>& rows) override;
+    void showMissedQuestions(const std::vector<MissedQuestionRow>& rows) override;
     void quizFileOpened(const std::filesystem::path& path, bool accepted) override;
     std::optional<std::filesystem::path> lastQuizFile() override;
     void quit() override;
+
+    // Opens `dialog` (deleted once closed) and runs `answer` with its result when it closes.
+    void openDialog(QDialog* dialog, std::function<void(int)> answer);
+    void showNextMessage();
 
     void buildMenus();
     void rebuildRecentFiles();
@@ -133,6 +142,7 @@ private:
     QMenu* recentMenu_ = nullptr;
     QTimer timer_;
     std::map<int, QAction*> actions_;
+    std::deque<std::pair<QString, QString>> messages_;  // caption and text; the first is on show
     bool paintQueued_ = false;
     bool pauseWhenInactive_ = true;
     int windowedScale_ = 0;  // the scale outside full screen, remembered at close

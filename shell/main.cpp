@@ -25,6 +25,7 @@
 #include "shell/ScreenView.h"
 #include "shell/SingleInstance.h"
 #include "shell/SoundPlayer.h"
+#include "version/Version.h"
 
 namespace {
 
@@ -37,8 +38,6 @@ constexpr const char* kUsage =
     "  --help     show this help and exit\n"
     "  --version  show the version and exit\n"
     "  --debug    say on standard error why no sound device could be opened\n";
-
-constexpr const char* kVersion = "ポケットペルナ Version 1.1\n";
 
 // Another copy holds the settings folder but did not answer: this one runs, keeping nothing.
 const QString kAnotherCopyText = QStringLiteral(
@@ -61,7 +60,7 @@ Arguments parseArguments(int argc, char** argv) {
             std::fputs(kUsage, stdout);
             arguments.exitNow = true;
         } else if (std::strcmp(argument, "--version") == 0) {
-            std::fputs(kVersion, stdout);
+            std::printf("ポケットペルナ Version %s\n", pp::kVersion);
             arguments.exitNow = true;
         } else if (std::strcmp(argument, "--debug") == 0) {
             arguments.debug = true;
@@ -88,7 +87,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("pocketperna"));
     QApplication::setApplicationDisplayName(QStringLiteral("ポケットペルナ"));
-    QApplication::setApplicationVersion(QStringLiteral("1.1"));
+    QApplication::setApplicationVersion(QLatin1String(pp::kVersion));
     QApplication::setDesktopFileName(QStringLiteral("pocketperna"));
 
     // The whole game speaks Japanese, so do Qt's own dialogs, whatever the locale.

@@ -18,8 +18,9 @@
 
 namespace pp::test {
 
-// Drives the real game the way a frontend does: every event that asks for a repaint is
-// followed by one paint before the next event.
+// Drives the real game the way a frontend does: after every event the dialogs it asked for are
+// answered from the host's values (unless the test holds them open), then the repaint it asked
+// for is painted, before the next event.
 class GameDriver {
 public:
     explicit GameDriver(const Options& options, std::uint32_t seed = 1) : GameDriver(options, nullptr, seed) {}
@@ -32,7 +33,7 @@ public:
         }
         game.start();
         game.confirmSettings(options);
-        paintIfAsked();
+        answerDialogs();
         host.repaints = 0;
         paints = 0;
     }
@@ -43,6 +44,37 @@ public:
         writeBytes(path, quizBytes(labelledQuiz(counts)));
         return path;
     }
+
+    // Answers every dialog the game waits on, as the host's values say.
+    void answerDialogs() {
+        while (game.requestPending()) {
+            if (host.messagesOpen > 0) {
+                --host.messagesOpen;
+                game.dismissMessage();
+            } else if (std::exchange(host.nameOpen, false)) {
+                std::u16string name;
+                if (!host.names.empty()) {
+                    name = host.names.front();
+                    host.names.pop_front();
+                }
+                game.enterName(name);
+            } else if (std::exchange(host.fileOpen, false)) {
+                host.chosenFile ? game.chooseFile(*host.chosenFile) : game.cancelFile();
+            } else if (std::exchange(host.settingsOpen, false)) {
+                host.chosenOptions ? game.confirmSettings(*host.chosenOptions) : game.cancelSettings();
+            } else if (std::exchange(host.aboutOpen, false)) {
+                game.closeAbout();
+            } else if (std::exchange(host.missedOpen, false)) {
+                game.closeMissedQuestions(host.reviewChosen);
+            } else {
+                break;
+            }
+        }
+        paintIfAsked();
+    }
+
+    // Leaves the dialogs of the following events open until answerDialogs.
+    bool holdDialogs = false;
 
     void open(const std::filesystem::path& path) { after([&] { game.open(path); }); }
     void settings(const Options& chosen) { after([&] { game.confirmSettings(chosen); }); }
@@ -105,11 +137,15 @@ private:
         if (state.screenEntry != entry) {
             entries.emplace_back(ticks, state.screen);
         }
-        paintIfAsked();
+        if (holdDialogs) {
+            paintIfAsked();
+        } else {
+            answerDialogs();
+        }
     }
 
     void paintIfAsked() {
-        if (game.needsPaint()) {
+        if (game.takePaintRequest()) {
             ++paints;
             surface.clear();
             game.paint(surface);

@@ -142,6 +142,16 @@ TEST_F(RankingTest, NextGameMayEnterAgain) {
     EXPECT_EQ(state.ranking[5].name, u"Second");
 }
 
+TEST_F(RankingTest, WhatTheFileCannotKeepIsDroppedBeforeTheNameIsShown) {
+    TempFolder folder;
+    offer(650, u"\u00E9moji\U0001F600\tテスト12345");
+    EXPECT_EQ(state.ranking[3].name, u"mojiテスト123");
+    saveSettings(state, settingsPathIn(folder.path()));
+    GameState restarted;
+    loadSettings(restarted, settingsPathIn(folder.path()));
+    EXPECT_EQ(restarted.ranking[3].name, state.ranking[3].name);
+}
+
 TEST_F(RankingTest, NameWithDelimitersIsStoredAsTheFileKeepsIt) {
     TempFolder folder;
     offer(650, u"A,B\r\n");

@@ -1,6 +1,6 @@
 #include "resources/Resources.h"
 #include "screens/Bitmaps.h"
-#include "tests/resources/AssetReaders.h"
+#include "AssetReaders.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "resources/Resources.h"
-#include "tests/resources/QtApplication.h"
+#include "QtApplication.h"
 
 #include <QFontDatabase>
 #include <QImage>

@@ -1,8 +1,8 @@
 // The generators' own pieces, and whether the committed assets are what the generators make.
 #include "resources/Resources.h"
 #include "screens/Bitmaps.h"
-#include "tests/resources/AssetReaders.h"
-#include "tests/resources/QtApplication.h"
+#include "AssetReaders.h"
+#include "QtApplication.h"
 #include "tools/assetgen/BmpWriter.h"
 #include "tools/assetgen/Lettering.h"
 #include "tools/assetgen/Mask.h"

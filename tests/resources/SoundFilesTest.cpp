@@ -1,6 +1,6 @@
 #include "engine/Sounds.h"
 #include "resources/Resources.h"
-#include "tests/resources/AssetReaders.h"
+#include "AssetReaders.h"
 
 #include <gtest/gtest.h>
 

@@ -60,6 +60,7 @@ protected:
             tick();
         }
         ASSERT_TRUE(reach(Screen::GameOver));
+        ASSERT_TRUE(dialogs.answered());
     }
 
     void showActive() {
@@ -99,6 +100,7 @@ TEST_F(DesktopTest, TheMissedQuestionsDialogListsTheMissesAndStartsTheirReview) 
         dialog.closeButton->click();
     });
     missed->trigger();
+    ASSERT_TRUE(dialogs.answered());
     ASSERT_EQ(cells.size(), 12);
     EXPECT_EQ(cells.mid(0, 4), (QStringList{QStringLiteral("ジャンル2"), QStringLiteral("問2-0"),
                                             QStringLiteral("誤2-0-2"), QStringLiteral("正2-0-0")}));
@@ -110,6 +112,7 @@ TEST_F(DesktopTest, TheMissedQuestionsDialogListsTheMissesAndStartsTheirReview) 
 
     dialogs.expect<ReviewDialog>([](ReviewDialog& dialog) { dialog.reviewButton->click(); });
     missed->trigger();
+    ASSERT_TRUE(dialogs.answered());
     EXPECT_EQ(state().screen, Screen::QuestionIntro);
     EXPECT_EQ(state().reviewQuestions, (std::vector<std::int32_t>{2, 5, 6}));
     ASSERT_TRUE(reach(Screen::Answering));
@@ -126,6 +129,21 @@ int visibleRowPixels(ScreenView& view) {
         }
     }
     return count;
+}
+
+TEST_F(DesktopTest, AMinimisedWindowPaintsNothingAndItsClockRunsOnWithThePauseOff) {
+    window.reset();
+    DesktopOptions(qpath(folder / "desktop.conf")).setPauseWhenInactive(false);
+    window = makeWindow(true);  // on its own 50 ms timer
+    setOptions(Options{0, 0, 1, 0, 0});
+    window->show();
+    window->showMinimized();
+    const QImage title = window->picture();
+    openQuiz();
+    ASSERT_TRUE(waitFor([&] { return state().screen == Screen::Answering; }, 5000));
+    EXPECT_EQ(window->picture(), title);
+    window->showNormal();
+    EXPECT_TRUE(waitFor([&] { return window->picture() != title; }));
 }
 
 TEST_F(DesktopTest, TheClockStopsBehindDialogsAndMenusAndWhileTheWindowIsInactive) {
@@ -159,6 +177,7 @@ TEST_F(DesktopTest, TheClockStopsBehindDialogsAndMenusAndWhileTheWindowIsInactiv
         dialog.accept();
     });
     window->action(command::kAbout)->trigger();
+    ASSERT_TRUE(dialogs.answered());
     EXPECT_EQ(duringDialog, before);
     EXPECT_TRUE(veiled);
     EXPECT_EQ(window->picture(), picture);  // the veil is the view's: the picture is kept whole
@@ -206,6 +225,7 @@ TEST_F(DesktopTest, WithThePauseTurnedOffTheGameRunsOnAsTheHandheldDid) {
     });
     EXPECT_TRUE(state().noRepeats);  // on by default
     window->action(command::kSettings)->trigger();
+    ASSERT_TRUE(dialogs.answered());
     EXPECT_FALSE(window->desktopOptions().pauseWhenInactive());
     EXPECT_FALSE(state().noRepeats);
 
@@ -301,6 +321,7 @@ TEST_F(DesktopTest, AVirtualPadAnswersAQuestion) {
         dialog.accept();
     });
     window->action(command::kAbout)->trigger();
+    ASSERT_TRUE(dialogs.answered());
     EXPECT_TRUE(closedByPad);
 
     SDL_JoystickClose(joystick);
@@ -339,6 +360,7 @@ TEST_F(DesktopTest, RecentFilesReturnOnTheTitleAndTheMissedListOutliveARestart) 
     const std::uint32_t entry = state().screenEntry;
     dialogs.expect<QMessageBox>([](QMessageBox& box) { box.accept(); });
     window->recentFilesMenu()->actions()[1]->trigger();
+    ASSERT_TRUE(dialogs.answered());
     EXPECT_EQ(state().screenEntry, entry);
     ASSERT_EQ(window->recentFilesMenu()->actions().size(), 1);
     EXPECT_EQ(window->desktopOptions().recentFiles(), (std::vector<std::filesystem::path>{first}));
@@ -473,6 +495,7 @@ TEST_F(DesktopTest, TheOpenDialogOffersTheSamplesFolder) {
         dialog.reject();
     });
     window->action(command::kOpen)->trigger();
+    ASSERT_TRUE(dialogs.answered());
     EXPECT_TRUE(places.contains(QUrl::fromLocalFile(samples)));
 }
 

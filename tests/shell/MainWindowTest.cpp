@@ -152,6 +152,7 @@ TEST_F(ShellTest, TheOpenDialogHasAJapaneseTitleAndCanListEveryFile) {
         dialog.reject();
     });
     window->action(command::kOpen)->trigger();
+    ASSERT_TRUE(dialogs.answered());
     EXPECT_EQ(title, QStringLiteral("クイズ問題ファイルを開く"));
     ASSERT_EQ(filters.size(), 2);
     const auto patterns = [](const QString& filter) {
@@ -189,6 +190,7 @@ TEST_F(ShellTest, EachMenuItemRunsItsOwnCommand) {
         clickOk(dialog);
     });
     menuItem(*window, QStringLiteral("設定..."))->trigger();
+    ASSERT_TRUE(dialogs.answered());
     EXPECT_TRUE(settingsShown);
 
     bool aboutShown = false;
@@ -197,6 +199,7 @@ TEST_F(ShellTest, EachMenuItemRunsItsOwnCommand) {
         dialog.close();
     });
     menuItem(*window, QStringLiteral("バージョン情報"))->trigger();
+    ASSERT_TRUE(dialogs.answered());
     EXPECT_TRUE(aboutShown);
 
     bool openShown = false;
@@ -205,6 +208,7 @@ TEST_F(ShellTest, EachMenuItemRunsItsOwnCommand) {
         dialog.reject();
     });
     menuItem(*window, QStringLiteral("開く..."))->trigger();
+    ASSERT_TRUE(dialogs.answered());
     EXPECT_TRUE(openShown);
     EXPECT_EQ(state().screen, Screen::Ranking);  // cancelled: nothing changed
 
@@ -239,6 +243,7 @@ TEST_F(ShellTest, RefusedFileShowsTheLoadErrorAndStaysOnTitle) {
         box.accept();
     });
     window->game().open(broken);
+    ASSERT_TRUE(dialogs.answered());
     EXPECT_EQ(text.split(QLatin1Char('\n')).constFirst(), QString::fromStdU16String(std::u16string(kLoadErrorText)));
     EXPECT_TRUE(text.contains(QStringLiteral("broken.kqd")));
     EXPECT_EQ(caption, QString::fromStdU16String(std::u16string(kLoadErrorCaption)));
@@ -258,6 +263,7 @@ TEST_F(ShellTest, SettingsDialogShowsTheOptionsAndAppliesThemOnOk) {
         clickOk(dialog);
     });
     window->action(command::kSettings)->trigger();
+    ASSERT_TRUE(dialogs.answered());
     EXPECT_EQ(shown, (Options{0, 1, 0, 1, 0}));
     EXPECT_EQ(state().options, (Options{1, 1, 0, 1, 1}));
     EXPECT_EQ(readBytes(settingsPathIn(folder.path())).substr(0, 11), std::string("1,1,0,1,1\r\n"));
@@ -280,6 +286,7 @@ TEST_F(ShellTest, CancelEscapeAndTheCloseButtonChangeNothing) {
             leave(dialog);
         });
         window->action(command::kSettings)->trigger();
+        ASSERT_TRUE(dialogs.answered());
         EXPECT_EQ(cancelText, QStringLiteral("キャンセル"));
         EXPECT_EQ(state().options, kDefaultOptions);
         QTest::qWait(50);  // lets the watch see the dialog gone: the next one may reuse its address
@@ -349,6 +356,7 @@ TEST_F(ShellTest, PurposeChangeMidGameReturnsToTitleAndKeepsTheFile) {
         clickOk(dialog);
     });
     window->action(command::kSettings)->trigger();
+    ASSERT_TRUE(dialogs.answered());
     EXPECT_EQ(state().screen, Screen::Title);
     EXPECT_EQ(state().questionIndex, 0);
     EXPECT_EQ(state().options.studyMode, 1);
@@ -365,6 +373,7 @@ TEST_F(ShellTest, TimeLimitSwitchedOffMidQuestionStopsTheClock) {
         clickOk(dialog);
     });
     window->action(command::kSettings)->trigger();
+    ASSERT_TRUE(dialogs.answered());
     const int stopped = state().timeLeftTicks;
     tick(300);
     EXPECT_EQ(state().timeLeftTicks, stopped);
@@ -380,6 +389,8 @@ TEST_F(ShellTest, AboutDialogShowsNameAndVersion) {
         dialog.close();
     });
     window->action(command::kAbout)->trigger();
+    ASSERT_TRUE(dialogs.answered());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);  // a closed dialog goes
     EXPECT_EQ(window->findChildren<AboutDialog*>().size(), 0);
     EXPECT_TRUE(texts.contains(QStringLiteral("ポケットペルナ for Linux")));
     EXPECT_TRUE(texts.contains(QStringLiteral("Version 1.1")));

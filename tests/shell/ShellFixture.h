@@ -29,8 +29,8 @@ inline bool waitFor(const std::function<bool()>& done, int timeoutMs = 3000) {
     return true;
 }
 
-// Answers the modal dialogs a test opens. Each expected dialog gets its handler, run from
-// inside the dialog's own event loop; a modal box that nobody expects (a load error, say) fails
+// Answers the modal dialogs a test opens. Each expected dialog gets its handler, run from the
+// event loop while the dialog is open (answered() runs it until they are done); a modal box that nobody expects (a load error, say) fails
 // the test and is closed, so a regression costs a second instead of the whole test timeout.
 class DialogWatch {
 public:
@@ -58,6 +58,12 @@ public:
             handle(*dialog);
             return true;
         });
+    }
+
+    // Lets the event loop run until every expected dialog has been handled and closed.
+    [[nodiscard]] bool answered(int timeoutMs = 3000) {
+        return waitFor([this] { return expected_.empty() && QApplication::activeModalWidget() == nullptr; },
+                       timeoutMs);
     }
 
 private:

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <deque>
-#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -13,7 +12,9 @@
 
 namespace pp::test {
 
-// Records what the game asked of the platform.
+// Records what the game asked of the platform, and which requests wait for an answer. It
+// answers nothing itself: GameDriver answers after each event from the values below, as a
+// frontend does once the game's call has returned.
 class FakeHost final : public Host {
 public:
     struct Message {
@@ -25,68 +26,57 @@ public:
     void playSound(int id) override { sounds.push_back(id); }
     void showMessage(std::u16string_view text, std::u16string_view caption) override {
         messages.push_back({std::u16string(text), std::u16string(caption)});
-        whileOpen();
+        ++messagesOpen;
     }
-    std::u16string askPlayerName() override {
+    void askPlayerName() override {
         ++nameRequests;
-        whileOpen();
-        if (names.empty()) {
-            return {};
-        }
-        std::u16string name = names.front();
-        names.pop_front();
-        return name;
+        nameOpen = true;
     }
-    std::optional<std::filesystem::path> chooseQuizFile() override {
+    void chooseQuizFile() override {
         ++fileDialogs;
-        whileOpen();
-        return chosenFile;
+        fileOpen = true;
     }
-    std::optional<Options> editOptions(const Options& current) override {
+    void editOptions(const Options& current) override {
         shownOptions.push_back(current);
-        whileOpen();
-        return chosenOptions;
+        settingsOpen = true;
     }
     void showAbout() override {
         ++aboutBoxes;
-        whileOpen();
+        aboutOpen = true;
     }
     void quit() override { ++quits; }
-    bool showMissedQuestions(const std::vector<MissedQuestionRow>& rows) override {
+    void showMissedQuestions(const std::vector<MissedQuestionRow>& rows) override {
         missedDialogs.push_back(rows);
-        whileOpen();
-        return reviewChosen;
+        missedOpen = true;
     }
     void quizFileOpened(const std::filesystem::path& path, bool accepted) override {
         openedFiles.emplace_back(path, accepted);
     }
     std::optional<std::filesystem::path> lastQuizFile() override { return rememberedQuizFile; }
 
-    // Runs inside the next modal dialog, as events do in its nested loop.
-    std::function<void()> duringDialog;
-
     int repaints = 0;
     std::vector<int> sounds;
     std::vector<Message> messages;
-    std::deque<std::u16string> names;  // what the name dialog returns, one per request
+    std::deque<std::u16string> names;  // what the name dialog answers, one per request
     int nameRequests = 0;
-    std::optional<std::filesystem::path> chosenFile;  // what the open dialog returns
+    std::optional<std::filesystem::path> chosenFile;  // what the open dialog answers
     int fileDialogs = 0;
-    std::optional<Options> chosenOptions;  // what the settings dialog returns
+    std::optional<Options> chosenOptions;  // what the settings dialog answers
     std::vector<Options> shownOptions;
     int aboutBoxes = 0;
     int quits = 0;
     std::vector<std::vector<MissedQuestionRow>> missedDialogs;
-    bool reviewChosen = false;  // what the missed-questions dialog returns
+    bool reviewChosen = false;  // what the missed-questions dialog answers
     std::vector<std::pair<std::filesystem::path, bool>> openedFiles;  // each file opened, and if accepted
     std::optional<std::filesystem::path> rememberedQuizFile;  // the last quiz file of an earlier run
 
-private:
-    void whileOpen() {
-        if (auto run = std::exchange(duringDialog, nullptr)) {
-            run();
-        }
-    }
+    // The dialogs shown and not answered yet.
+    int messagesOpen = 0;
+    bool nameOpen = false;
+    bool fileOpen = false;
+    bool settingsOpen = false;
+    bool aboutOpen = false;
+    bool missedOpen = false;
 };
 
 // Returns a fixed sequence of values, then repeats it.

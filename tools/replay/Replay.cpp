@@ -1,21 +1,22 @@
 #include "tools/replay/Replay.h"
 
+#include <utility>
+
+#include <nlohmann/json.hpp>
+
 #include "screens/Layout.h"
-#include "tools/common/Json.h"
+#include "tools/common/Utf8.h"
 
 namespace pp::replay {
 namespace {
 
+// Keys in the order they are set, so that a line reads as the README shows it.
+using Line = nlohmann::ordered_json;
 
-std::string jsonArray(const std::array<std::int32_t, kGenreCount>& values) {
-    std::string text = "[";
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        text += (i == 0 ? "" : ",") + std::to_string(values[i]);
-    }
-    return text + "]";
+void print(std::ostream& out, const Line& line) {
+    // Texts come from UTF-16 through a converter that never leaves a bad sequence.
+    out << line.dump(-1, ' ', false, Line::error_handler_t::replace) << '\n';
 }
-
-std::string screenJsonName(Screen screen) { return "\"" + std::string(screenName(screen)) + "\""; }
 
 }  // namespace
 
@@ -96,7 +97,8 @@ std::optional<ScriptError> Replayer::settle(int line) {
     if (game_.state().screenEntry != reportedEntry_) {
         reportScreen();
     }
-    if (!game_.needsPaint()) {
+    answerRequests();
+    if (!game_.takePaintRequest()) {
         return std::nullopt;
     }
     // What the painted picture shows is the screen as it stands when the paint begins.
@@ -113,45 +115,73 @@ std::optional<ScriptError> Replayer::settle(int line) {
 void Replayer::reportScreen() {
     const GameState& state = game_.state();
     reportedEntry_ = state.screenEntry;
-    out_ << "{\"t\":" << ticks_ << ",\"screen\":" << screenJsonName(state.screen) << ",\"score\":" << state.score
-         << ",\"level\":" << state.level << ",\"questionIndex\":" << state.questionIndex
-         << ",\"levelCorrect\":" << state.levelCorrect << ",\"slotsLeft\":" << state.slotsLeft;
+    Line line{{"t", ticks_},
+              {"screen", screenName(state.screen)},
+              {"score", state.score},
+              {"level", state.level},
+              {"questionIndex", state.questionIndex},
+              {"levelCorrect", state.levelCorrect},
+              {"slotsLeft", state.slotsLeft}};
     if (state.screen == Screen::Answering) {
-        out_ << ",\"correctPosition\":" << state.correctPosition;
+        line["correctPosition"] = state.correctPosition;
     }
-    out_ << "}\n";
+    print(out_, line);
 }
 
-void Replayer::playSound(int id) { out_ << "{\"t\":" << ticks_ << ",\"sound\":" << id << "}\n"; }
+void Replayer::screenEntered(const GameState& state) {
+    if (state.screenEntry != reportedEntry_) {
+        reportScreen();
+    }
+}
+
+void Replayer::playSound(int id) { print(out_, Line{{"t", ticks_}, {"sound", id}}); }
 
 void Replayer::showMessage(std::u16string_view text, std::u16string_view) {
-    out_ << "{\"t\":" << ticks_ << ",\"message\":" << jsonString(text) << "}\n";
+    ++messagesShown_;
+    print(out_, Line{{"t", ticks_}, {"message", utf8FromUtf16(text)}});
 }
 
-std::u16string Replayer::askPlayerName() {
-    if (names_.empty()) {
-        return {};  // the player confirmed the dialog without typing
+void Replayer::answerRequests() {
+    // An answer can ask again (a refused file's message): go on until nothing waits.
+    while (game_.requestPending()) {
+        if (messagesShown_ > 0) {
+            --messagesShown_;
+            game_.dismissMessage();
+        } else if (std::exchange(nameAsked_, false)) {
+            // An empty name when the script gives none: the player confirmed without typing.
+            std::u16string name;
+            if (!names_.empty()) {
+                name = std::move(names_.front());
+                names_.pop_front();
+            }
+            game_.enterName(name);
+        } else if (std::exchange(fileAsked_, false)) {
+            game_.cancelFile();
+        } else if (std::exchange(settingsAsked_, false)) {
+            game_.cancelSettings();
+        } else if (std::exchange(aboutAsked_, false)) {
+            game_.closeAbout();
+        } else if (std::exchange(missedAsked_, false)) {
+            game_.closeMissedQuestions(false);
+        } else {
+            break;
+        }
     }
-    std::u16string name = std::move(names_.front());
-    names_.pop_front();
-    return name;
 }
 
 void Replayer::finish() {
     const GameState& state = game_.state();
-    out_ << "{\"end\":true,\"screen\":" << screenJsonName(state.screen) << ",\"score\":" << state.score
-         << ",\"genreCorrect\":" << jsonArray(state.genreCorrect)
-         << ",\"genreAnswered\":" << jsonArray(state.genreAnswered) << ",\"ranking\":[";
-    for (std::size_t i = 0; i < state.ranking.size(); ++i) {
-        out_ << (i == 0 ? "" : ",") << "{\"name\":" << jsonString(state.ranking[i].name.view())
-             << ",\"score\":" << state.ranking[i].score << "}";
+    Line ranking = Line::array();
+    for (const RankEntry& row : state.ranking) {
+        ranking.push_back(Line{{"name", utf8FromUtf16(row.name.view())}, {"score", row.score}});
     }
-    out_ << "],\"missed\":[";
-    const std::vector<std::int32_t> missed = game_.missedQuestions();
-    for (std::size_t i = 0; i < missed.size(); ++i) {
-        out_ << (i == 0 ? "" : ",") << missed[i];
-    }
-    out_ << "]}\n";
+    print(out_, Line{{"end", true},
+                     {"screen", screenName(state.screen)},
+                     {"score", state.score},
+                     {"genreCorrect", state.genreCorrect},
+                     {"genreAnswered", state.genreAnswered},
+                     {"ranking", ranking},
+                     {"missed", game_.missedQuestions()}});
     out_.flush();
 }
 

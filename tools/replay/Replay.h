@@ -49,7 +49,9 @@ private:
 
 // Runs script events on the real game (engine, painters and persistence) and reports what
 // happens as JSON lines on `out`: each change of screen, each sound the game starts, each message
-// box, and a summary at the end. Times are the ticks run since the start.
+// box, and a summary at the end. Times are the ticks run since the start. The game's requests
+// are answered after each event, before its paint: the name dialog from the script's `name`
+// lines, the other dialogs closed as they came.
 class Replayer final : private Host {
 public:
     Replayer(std::filesystem::path settingsPath, std::uint32_t seed, FrameSink& frames, std::ostream& out);
@@ -71,10 +73,18 @@ public:
 
 private:
     void requestRepaint() override {}  // the replay paints whenever the game needs it
+    void screenEntered(const GameState& state) override;
     void playSound(int id) override;
     void showMessage(std::u16string_view text, std::u16string_view caption) override;
-    std::u16string askPlayerName() override;
+    void askPlayerName() override { nameAsked_ = true; }
+    void chooseQuizFile() override { fileAsked_ = true; }
+    void editOptions(const Options&) override { settingsAsked_ = true; }
+    void showAbout() override { aboutAsked_ = true; }
+    void showMissedQuestions(const std::vector<MissedQuestionRow>&) override { missedAsked_ = true; }
     void quit() override { quitting_ = true; }
+
+    // Answers what the last event asked, as a player would before the next one.
+    void answerRequests();
 
     std::optional<ScriptError> answer(const Event& event);
     Options chosenOptions(const Event& event) const;
@@ -87,6 +97,12 @@ private:
     std::ostream& out_;
     std::deque<std::u16string> names_;
     std::uint32_t reportedEntry_ = 0;
+    int messagesShown_ = 0;
+    bool nameAsked_ = false;
+    bool fileAsked_ = false;
+    bool settingsAsked_ = false;
+    bool aboutAsked_ = false;
+    bool missedAsked_ = false;
     long long ticks_ = 0;
     bool quitting_ = false;
 };

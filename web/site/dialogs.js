@@ -30,7 +30,7 @@ function showMessage(text, caption) {
   const box = document.getElementById("message-box");
   box.querySelector(".caption").textContent = caption;
   box.querySelector(".text").textContent = text;
-  runDialog(box);
+  return runDialog(box);
 }
 
 function showAbout() {
@@ -41,7 +41,6 @@ const SETTINGS_CONTROLS = ["settings-1001", "settings-1002", "settings-1003", "s
 
 // "設定": only OK applies the options; キャンセル and Escape change nothing.
 function showSettings() {
-  if (gameWaiting()) return;
   const dialog = document.getElementById("settings-dialog");
   runDialog(dialog, () => {
     const bits = Module._pp_web_options();
@@ -56,7 +55,7 @@ function showSettings() {
     keepPauseOption();
     const values = SETTINGS_CONTROLS.map((id) => (document.getElementById(id).checked ? 1 : 0));
     const study = document.getElementById("settings-1006").checked ? 1 : 0;
-    callGameSoon(() => Module._pp_web_confirm_settings(...values, study));
+    callGame(() => Module._pp_web_confirm_settings(...values, study));
   });
 }
 
@@ -79,7 +78,7 @@ function showMissedQuestions(rows) {
     }
     return { focus: document.getElementById("command-40015") };
   }).then((answer) => {
-    if (answer === "review") callGameSoon(() => Module._pp_web_command(40015));
+    callGame(() => Module._pp_web_close_missed(answer === "review" ? 1 : 0));
   });
 }
 
@@ -92,7 +91,7 @@ function keepStorable(text, storable) {
   return kept;
 }
 
-// "名前の入力": the game waits in it. Closing it in any way confirms what the box holds, and a
+// "名前の入力": the game's request. Closing it in any way answers with what the box holds, and a
 // Return still on its way from the game does not confirm it.
 function askPlayerName(storable) {
   const dialog = document.getElementById("name-dialog");
@@ -123,9 +122,8 @@ function askPlayerName(storable) {
         dialog.removeEventListener("keydown", guard, true);
         dialog.removeEventListener("keyup", letGo, true);
         filter();
-        // The paint that asked goes on once this call has returned; catch up after it, with
-        // any change of the window's size made meanwhile.
-        setTimeout(() => { settle(); fitScale(); }, 0);
+        callGame(() => Module.ccall("pp_web_enter_name", null, ["string"], [edit.value]));
+        fitScale();  // a change of the window's size made meanwhile
         return edit.value;
       },
     };

@@ -208,37 +208,22 @@ const page = {
   quizFileOpened,
   chooseQuizFile,
   lastQuizFile,
+  callGame,
 };
 
 // ---------------------------------------------------------------------------------------------
 // Calls into the game.
 
-function gameWaiting() {
-  return !ready || Module.gameWaiting();
-}
-
-// Runs one call into the game, then the paint it asked for; false when the game cannot take it
-// now (it waits in the name dialog).
+// Runs one call into the game, then the paint it asked for. The game never waits inside a call:
+// its dialogs are requests the page answers later with another call.
 function callGame(call) {
-  if (gameWaiting()) return false;
+  if (!ready) return;
   call();
   settle();
-  return true;
-}
-
-// A call made from a dialog that has just closed: if the game waits in its name dialog, the call
-// follows once that is over.
-function callGameSoon(call) {
-  if (!callGame(call)) setTimeout(() => callGameSoon(call), TICK_MS);
 }
 
 function settle() {
-  if (gameWaiting()) return;
-  // A paint can ask for another (its entry work changed the screen): paint until none is due.
-  for (let paints = 0; paints < 4 && Module._pp_web_needs_paint(); ++paints) {
-    Module._pp_web_paint();
-    if (gameWaiting()) return;
-  }
+  if (Module._pp_web_take_paint_request()) Module._pp_web_paint();
   if (!perna.titleShownAt) perna.titleShownAt = performance.now();
   keepSettings();
   keepMissedLists();
@@ -264,16 +249,17 @@ function baseName(path) {
   return path.slice(path.lastIndexOf("/") + 1);
 }
 
-function openQuizBytes(name, bytes) {
-  pendingOpens.push({ name, bytes });
+function openQuizBytes(name, bytes, chosen = false) {
+  pendingOpens.push({ name, bytes, chosen });
   deliverPendingOpens();
 }
 
 function deliverPendingOpens() {
-  while (pendingOpens.length > 0 && !gameWaiting()) {
-    const { name, bytes } = pendingOpens.shift();
+  while (pendingOpens.length > 0 && ready) {
+    const { name, bytes, chosen } = pendingOpens.shift();
     const path = placeQuizFile(name, bytes);
-    callGame(() => Module.ccall("pp_web_open", null, ["string"], [path]));
+    // The picker's file answers the game's open dialog; any other is handed over.
+    callGame(() => Module.ccall(chosen ? "pp_web_choose_file" : "pp_web_open", null, ["string"], [path]));
   }
 }
 
@@ -330,8 +316,8 @@ function openRecentFile(index) {
   if (file) openQuizBytes(file.name, file.bytes);
 }
 
-async function openQuizFile(file) {
-  openQuizBytes(file.name, new Uint8Array(await file.arrayBuffer()));
+async function openQuizFile(file, chosen = false) {
+  openQuizBytes(file.name, new Uint8Array(await file.arrayBuffer()), chosen);
 }
 
 // ?quiz=URL: a quiz file of the same site. Anything that cannot be fetched opens as an empty
@@ -511,7 +497,7 @@ function playSound(id) {
 // Menus: the desktop's items under the same command ids, built from one table so that new
 // items need only a row here and a handler.
 
-const gameFree = () => ready && !gameWaiting();
+const gameFree = () => ready;
 
 const MENUS = [
   { id: 40004, title: "ファイル", items: [
@@ -647,8 +633,7 @@ function clockHeld() {
 }
 
 function updatePause() {
-  // While the game waits in its name dialog it cannot be asked; that is never a playing screen.
-  if (!ready || gameWaiting()) return;
+  if (!ready) return;
   const veil = document.getElementById("pause-veil");
   const veiled = clockHeld() && Module._pp_web_playing() === 1;
   veil.hidden = !veiled;
@@ -669,7 +654,8 @@ function fitScale() {
   const css = fit.css;
   const device = fit.device;
   if (css === cssScale && device === scale && ready) return;
-  if (gameWaiting() && ready) return;  // the picture of a paint under way stays until it ends
+  // Behind the name dialog the picture before the results stays; the dialog fits it when it closes.
+  if (ready && Module._pp_web_name_requested()) return;
   cssScale = css;
   scale = device;
   canvas.width = LOGICAL_WIDTH * scale;
@@ -709,8 +695,9 @@ function setUpInput() {
   document.getElementById("quiz-file").addEventListener("change", (event) => {
     const file = event.target.files[0];
     event.target.value = "";
-    if (file) openQuizFile(file);
+    if (file) openQuizFile(file, true);
   });
+  document.getElementById("quiz-file").addEventListener("cancel", () => callGame(() => Module._pp_web_cancel_file()));
   document.getElementById("settings-file").addEventListener("change", (event) => {
     const file = event.target.files[0];
     event.target.value = "";
@@ -727,7 +714,7 @@ function setUpInput() {
   });
   addEventListener("resize", fitScale);
   GamePads.start(padKey);
-  addEventListener("pagehide", () => { if (!gameWaiting()) keepSettings(); });
+  addEventListener("pagehide", keepSettings);
 }
 
 // A pad's key goes where the keyboard's would: to an open dialog or menu, whose controls Up and
@@ -805,9 +792,9 @@ const perna = {
     for (let i = 0; i < count; ++i) tick();
   },
   state() {
-    return gameWaiting() ? null : JSON.parse(Module.UTF8ToString(Module._pp_web_state_json()));
+    return JSON.parse(Module.UTF8ToString(Module._pp_web_state_json()));
   },
-  waiting: () => gameWaiting(),
+  waiting: () => ready && Module._pp_web_name_requested() === 1,
   dialogsOpen: () => dialogsOpen,
   paused: () => !document.getElementById("pause-veil").hidden,
 };

@@ -1,5 +1,6 @@
 // The game module of the page: one Game, driven by the page's timer, pointer, keys and menus
-// through the exported calls below, with the page (perna.js) standing for the platform.
+// through the exported calls below, with the page (perna.js) standing for the platform. The
+// page shows the game's dialogs and answers them later through the pp_web_ calls named for them.
 
 #include <emscripten.h>
 #include <sys/stat.h>
@@ -12,20 +13,19 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "WebSurface.h"
 #include "engine/Game.h"
 #include "persistence/MissedList.h"
 #include "persistence/SettingsFile.h"
+#include "persistence/StoredName.h"
 #include "quizdata/QuizFile.h"
-#include "record/Cp932.h"
-#include "record/Utf16.h"
-#include "tools/common/Json.h"
+#include "tools/common/Utf8.h"
 
 namespace pp::web {
 namespace {
 
-// The name dialog asks for at most ten characters, as on the desktop.
-constexpr int kNameChars = 10;
 constexpr std::size_t kCharacterCount = 0x10000;
 
 // Where the page keeps its files in the module's memory file system; the page copies the
@@ -37,25 +37,25 @@ constexpr const char* kDataFolder = "/data";
 
 EM_JS(void, web_request_repaint, (), { Module.page.requestRepaint(); });
 EM_JS(void, web_play_sound, (int id), { Module.page.playSound(id); });
+// The box is answered by pp_web_dismiss_message once it is closed.
 EM_JS(void, web_show_message, (const char16_t* text, int textLength, const char16_t* caption, int captionLength), {
-    Module.page.showMessage(UTF16ToString(text, textLength * 2), UTF16ToString(caption, captionLength * 2));
+    Module.page.showMessage(UTF16ToString(text, textLength * 2), UTF16ToString(caption, captionLength * 2))
+        .then(() => Module.page.callGame(() => Module._pp_web_dismiss_message()));
 });
-// Shows the name dialog and waits for it; `storable` has a byte per UTF-16 code unit, 1 for those
-// the settings file can keep. Writes at most `capacity` code units to `name` and returns their count.
-EM_ASYNC_JS(int, web_ask_player_name, (const std::uint8_t* storable, char16_t* name, int capacity), {
-    const allowed = HEAPU8.subarray(storable, storable + 0x10000);
-    const typed = await Module.page.askPlayerName(allowed);
-    const length = Math.min(typed.length, capacity);
-    for (let i = 0; i < length; ++i) HEAPU16[(name >> 1) + i] = typed.charCodeAt(i);
-    return length;
+// Shows the name dialog, which answers with pp_web_enter_name; `storable` has a byte per UTF-16
+// code unit, 1 for those the settings file can keep.
+EM_JS(void, web_ask_player_name, (const std::uint8_t* storable), {
+    Module.page.askPlayerName(HEAPU8.slice(storable, storable + 0x10000));
 });
 
+// The dialog answers with pp_web_close_missed.
 EM_JS(void, web_show_missed_questions, (const char* rowsJson), {
     Module.page.showMissedQuestions(JSON.parse(UTF8ToString(rowsJson)));
 });
 EM_JS(void, web_quiz_file_opened, (const char* path, int accepted), {
     Module.page.quizFileOpened(UTF8ToString(path), accepted !== 0);
 });
+// The file picker answers with pp_web_choose_file, or pp_web_cancel_file.
 EM_JS(void, web_choose_quiz_file, (), { Module.page.chooseQuizFile(); });
 // The path of the quiz file opened last, already in the module's file system, or an empty text;
 // the page frees nothing: the text is copied into `path`, at most `capacity` bytes with its end.
@@ -66,25 +66,19 @@ EM_JS(int, web_last_quiz_file, (char* path, int capacity), {
     return 1;
 });
 
-// The dialog's rows as the page reads them: [{"genre":..,"question":..,"given":..,"timedOut":..,"right":..}].
+// The dialog's rows as the page reads them: [{"number":..,"genre":..,"question":..,"given":..,
+// "timedOut":..,"right":..}].
 std::string rowsJson(const std::vector<MissedQuestionRow>& rows) {
-    std::string json = "[";
+    nlohmann::json json = nlohmann::json::array();
     for (const MissedQuestionRow& row : rows) {
-        json += (json.size() > 1 ? ",{" : "{");
-        json += "\"number\":" + std::to_string(row.number) + ",\"genre\":" + jsonString(row.genre) +
-                ",\"question\":" + jsonString(row.question) + ",\"given\":" + jsonString(row.given) +
-                ",\"timedOut\":" + (row.timedOut ? "true" : "false") + ",\"right\":" + jsonString(row.right) + "}";
+        json.push_back({{"number", row.number},
+                        {"genre", utf8FromUtf16(row.genre)},
+                        {"question", utf8FromUtf16(row.question)},
+                        {"given", utf8FromUtf16(row.given)},
+                        {"timedOut", row.timedOut},
+                        {"right", utf8FromUtf16(row.right)}});
     }
-    return json + "]";
-}
-
-// True for a character the settings file keeps as it is: one of code page 932 that is neither a
-// control character nor the file's field separator (the desktop's name dialog keeps the same).
-bool storableInRanking(char16_t c) {
-    if (isSurrogate(c) || c < 0x20 || c == 0x7F || c == u',') {
-        return false;
-    }
-    return encodeCp932(std::u16string_view(&c, 1)).has_value();
+    return json.dump();
 }
 
 class WebHost final : public Host {
@@ -92,36 +86,25 @@ public:
     void requestRepaint() override { web_request_repaint(); }
     void playSound(int id) override { web_play_sound(id); }
 
-    // The page queues the box and returns at once: the game goes on behind it, as behind the
-    // desktop's modal boxes, whose nested event loops keep the clock running.
     void showMessage(std::u16string_view text, std::u16string_view caption) override {
         web_show_message(text.data(), static_cast<int>(text.size()), caption.data(), static_cast<int>(caption.size()));
     }
 
-    std::u16string askPlayerName() override {
+    void askPlayerName() override {
         if (!storable_) {
             storable_ = std::make_unique<std::array<std::uint8_t, kCharacterCount>>();
             for (std::size_t c = 0; c < kCharacterCount; ++c) {
-                (*storable_)[c] = storableInRanking(static_cast<char16_t>(c)) ? 1 : 0;
+                (*storable_)[c] = keptInName(static_cast<char16_t>(c)) ? 1 : 0;
             }
         }
-        std::array<char16_t, kNameChars> name{};
-        const int length = web_ask_player_name(storable_->data(), name.data(), kNameChars);
-        return {name.data(), static_cast<std::size_t>(length)};
+        web_ask_player_name(storable_->data());
     }
 
-    // The page cannot wait in a dialog without stopping the clock for good: it queues the
-    // dialog and returns at once, and the dialog's review button sends the review command.
-    bool showMissedQuestions(const std::vector<MissedQuestionRow>& rows) override {
+    void showMissedQuestions(const std::vector<MissedQuestionRow>& rows) override {
         web_show_missed_questions(rowsJson(rows).c_str());
-        return false;
     }
 
-    // The file picker answers later with the file's bytes, which the page opens as any other.
-    std::optional<std::filesystem::path> chooseQuizFile() override {
-        web_choose_quiz_file();
-        return std::nullopt;
-    }
+    void chooseQuizFile() override { web_choose_quiz_file(); }
 
     void quizFileOpened(const std::filesystem::path& path, bool accepted) override {
         web_quiz_file_opened(path.c_str(), accepted ? 1 : 0);
@@ -184,6 +167,18 @@ EMSCRIPTEN_KEEPALIVE void pp_web_tap(int x, int y) { game()->tap(x, y); }
 EMSCRIPTEN_KEEPALIVE void pp_web_open(const char* path) { game()->open(std::filesystem::path(path)); }
 EMSCRIPTEN_KEEPALIVE void pp_web_command(int id) { game()->command(id); }
 
+// The answers to the game's requests.
+EMSCRIPTEN_KEEPALIVE void pp_web_dismiss_message() { game()->dismissMessage(); }
+EMSCRIPTEN_KEEPALIVE void pp_web_enter_name(const char* name) {
+    game()->enterName(pp::utf16FromUtf8(name).value_or(std::u16string()));
+}
+EMSCRIPTEN_KEEPALIVE void pp_web_choose_file(const char* path) { game()->chooseFile(std::filesystem::path(path)); }
+EMSCRIPTEN_KEEPALIVE void pp_web_cancel_file() { game()->cancelFile(); }
+EMSCRIPTEN_KEEPALIVE void pp_web_close_missed(int review) { game()->closeMissedQuestions(review != 0); }
+
+// True while the game waits for the name dialog's answer.
+EMSCRIPTEN_KEEPALIVE int pp_web_name_requested() { return game()->nameRequested() ? 1 : 0; }
+
 EMSCRIPTEN_KEEPALIVE void pp_web_confirm_settings(int sound, int correct, int limit, int reveal, int study) {
     pp::Options chosen;
     chosen.soundEffects = pp::web::flag(sound);
@@ -197,7 +192,8 @@ EMSCRIPTEN_KEEPALIVE void pp_web_confirm_settings(int sound, int correct, int li
 // The title shows before the page's font has come; once it has, the widths measured meanwhile go.
 EMSCRIPTEN_KEEPALIVE void pp_web_font_changed() { page().surface.forgetTextWidths(); }
 
-EMSCRIPTEN_KEEPALIVE int pp_web_needs_paint() { return game()->needsPaint() ? 1 : 0; }
+// True when a paint is due; the page paints at once.
+EMSCRIPTEN_KEEPALIVE int pp_web_take_paint_request() { return game()->takePaintRequest() ? 1 : 0; }
 
 EMSCRIPTEN_KEEPALIVE void pp_web_paint() {
     page().surface.beginPaint();
@@ -229,20 +225,23 @@ EMSCRIPTEN_KEEPALIVE int pp_web_options() {
 // The screen, score, highlighted row, right answer's place, clock, review length and ranking as
 // JSON, for the page's tests; the text lives until the next call.
 EMSCRIPTEN_KEEPALIVE const char* pp_web_state_json() {
-    static std::string json;
+    static std::string text;
     const pp::GameState& state = game()->state();
-    json = "{\"screen\":\"" + std::string(pp::screenName(state.screen)) + "\",\"score\":" + std::to_string(state.score) +
-           ",\"selection\":" + std::to_string(state.selection) +
-           ",\"confirmed\":" + std::to_string(state.confirmed) +
-           ",\"correctPosition\":" + std::to_string(state.correctPosition) +
-           ",\"tickCount\":" + std::to_string(state.tickCount) + ",\"timeLeft\":" + std::to_string(state.timeLeftTicks) +
-           ",\"review\":" + std::to_string(state.reviewQuestions.size()) + ",\"ranking\":[";
-    for (std::size_t i = 0; i < state.ranking.size(); ++i) {
-        json += (i == 0 ? "" : ",") + std::string("{\"name\":") + pp::jsonString(state.ranking[i].name.view()) +
-                ",\"score\":" + std::to_string(state.ranking[i].score) + "}";
+    nlohmann::json ranking = nlohmann::json::array();
+    for (const pp::RankEntry& row : state.ranking) {
+        ranking.push_back({{"name", pp::utf8FromUtf16(row.name.view())}, {"score", row.score}});
     }
-    json += "]}";
-    return json.c_str();
+    const nlohmann::json json{{"screen", pp::screenName(state.screen)},
+                              {"score", state.score},
+                              {"selection", state.selection},
+                              {"confirmed", state.confirmed},
+                              {"correctPosition", state.correctPosition},
+                              {"tickCount", state.tickCount},
+                              {"timeLeft", state.timeLeftTicks},
+                              {"review", state.reviewQuestions.size()},
+                              {"ranking", ranking}};
+    text = json.dump();
+    return text.c_str();
 }
 
 }  // extern "C"
