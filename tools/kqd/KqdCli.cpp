@@ -197,6 +197,33 @@ std::optional<std::string> prepareSource(const BuildArguments& build, TableForma
     return std::nullopt;
 }
 
+// Lists every problem of the build in table order, then, when there were several, how many;
+// true when the build failed.
+bool reportProblems(const std::string& source, const SourceReading& reading, const Problems& problems,
+                    std::ostream& err) {
+    for (SourceError problem : problems.sorted()) {
+        if (problem.message == "the text is not valid UTF-8") {
+            problem.message += reading.badTextHint;
+        }
+        err << "kqd: " << locate(source, reading.sheet, problem) << '\n';
+    }
+    const std::int64_t moreErrors = problems.errorCount - static_cast<std::int64_t>(problems.errors.size());
+    const std::int64_t moreWarnings = problems.warningCount - static_cast<std::int64_t>(problems.warnings.size());
+    if (moreErrors > 0 || moreWarnings > 0) {
+        err << "kqd: " << source << ": and " << plural(moreErrors, "more error") << ", "
+            << plural(moreWarnings, "more warning") << " not listed\n";
+    }
+    if (!problems.failed()) {
+        return false;
+    }
+    if (problems.errorCount + problems.warningCount > 1) {
+        err << "kqd: " << source << ": " << plural(problems.errorCount, "error")
+            << (problems.warningCount > 0 ? ", " + plural(problems.warningCount, "warning") : std::string())
+            << "; nothing written\n";
+    }
+    return true;
+}
+
 int runBuild(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     auto parsed = parseBuildArguments(args);
     if (auto* message = std::get_if<std::string>(&parsed)) {
@@ -224,23 +251,12 @@ int runBuild(const std::vector<std::string>& args, std::ostream& out, std::ostre
         return failure(err, *problem);
     }
     const WriteAt write = [&file](std::int64_t offset, std::string_view bytes) { return file.writeAt(offset, bytes); };
-    auto built = buildQuizStreaming(reading.rows, build.options, spill, write);
-    if (auto* error = std::get_if<SourceError>(&built)) {
-        if (file.error() || spill.error()) {
-            return failure(err, file.error() ? *file.error() : *spill.error());
-        }
-        SourceError located = *error;
-        if (located.message == "the text is not valid UTF-8") {
-            located.message += reading.badTextHint;
-        }
-        return failure(err, locate(build.source, reading.sheet, located));
+    BuildReport report = buildQuizStreaming(reading.rows, build.options, spill, write);
+    if (report.problems.failed() && (file.error() || spill.error())) {
+        return failure(err, file.error() ? *file.error() : *spill.error());
     }
-    const BuildReport& report = std::get<BuildReport>(built);
-    for (const SourceError& warning : report.warnings.kept) {
-        err << "kqd: " << locate(build.source, reading.sheet, warning) << '\n';
-    }
-    if (report.warnings.dropped > 0) {
-        err << "kqd: " << build.source << ": and " << plural(report.warnings.dropped, "more warning") << '\n';
+    if (reportProblems(build.source, reading, report.problems, err)) {
+        return kExitFailure;
     }
     if (auto problem = file.commit()) {
         return failure(err, *problem);

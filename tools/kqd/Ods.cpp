@@ -47,6 +47,50 @@ std::optional<std::u16string> odsCellText(XmlPart& part) {
     }
 }
 
+// What the attributes of a <table:table-cell> say about its value.
+struct OdsCellKind {
+    bool formula = false;
+    bool valued = false;  // it has a value type, so its formula was calculated
+    bool error = false;   // LibreOffice's mark of an error value
+};
+
+OdsCellKind odsCellKind(XmlPart& part) {
+    OdsCellKind kind;
+    for (const QXmlStreamAttribute& attr : part.xml().attributes()) {
+        if (attr.name() == u"formula") {
+            kind.formula = true;
+        } else if (attr.name() == u"value-type") {
+            kind.valued = true;
+            kind.error = kind.error || attr.value() == u"error";
+        }
+    }
+    return kind;
+}
+
+// The error values of spreadsheet programs, as a formula's cell shows them.
+bool isErrorText(std::u16string_view text) {
+    static constexpr std::u16string_view kErrors[] = {u"#DIV/0!", u"#N/A",   u"#VALUE!", u"#REF!",
+                                                      u"#NAME?",  u"#NUM!",  u"#NULL!",  u"#GETTING_DATA"};
+    for (const std::u16string_view error : kErrors) {
+        if (text == error) {
+            return true;
+        }
+    }
+    return text.starts_with(u"Err:");
+}
+
+std::optional<std::string> odsRefusal(const OdsCellKind& kind, const std::u16string& text) {
+    if (kind.error || (kind.formula && isErrorText(text))) {
+        return "the cell shows the error " + QString::fromStdU16String(text).toStdString() +
+               ": correct the formula, or type the text";
+    }
+    if (kind.formula && !kind.valued && text.empty()) {
+        return std::string("a formula saved without its result (the program that wrote the file did not calculate "
+                           "it): open the file in a spreadsheet program and save it again, or type the text");
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<SourceError> readOdsArchive(zip_t* archive, const RowSink& sink, std::string* sheetName,
@@ -102,15 +146,18 @@ std::optional<SourceError> readOdsArchive(zip_t* archive, const RowSink& sink, s
                 return fileError("the sheet is damaged: a cell outside any row");
             }
             const int repeats = repeatCount(content, u"number-columns-repeated");
-            const QString type = attribute(content, u"value-type");
-            const QString value = attribute(content, u"value");
+            const OdsCellKind kind = odsCellKind(content);
             const bool covered = content.xml().name() == u"covered-table-cell";
             std::optional<std::u16string> text = covered ? std::u16string() : odsCellText(content);
             if (!text) {
                 return fileError(content.error());
             }
-            if (type == u"float" && !value.isEmpty()) {
-                text = generalNumber(value);
+            // The text the file stores beside the value is what the sheet shows, in every format.
+            if (const std::optional<std::string> refusal = odsRefusal(kind, *text)) {
+                for (int r = 0; r < repeats && column < kMaxReadColumns; ++r) {
+                    row.refuse(++column, *refusal);
+                }
+                continue;
             }
             if (text->empty()) {
                 // An empty stretch takes no room until a cell follows it.

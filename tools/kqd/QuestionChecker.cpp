@@ -57,17 +57,20 @@ class QuestionChecker::State {
 public:
     explicit State(const BuildOptions& options) : options_(options) {}
 
-    std::optional<SourceError> take(SourceRow& row, std::optional<CheckedQuestion>& question, Warnings& warnings) {
+    void take(SourceRow& row, std::optional<CheckedQuestion>& question, Problems& problems) {
         question.reset();
         if (row.directive) {
-            return takeDirective(row);
+            if (auto error = takeDirective(row)) {
+                problems.error(std::move(*error));
+            }
+            return;
         }
         if (!seenRow_) {
             seenRow_ = true;
             if (options_.headerRow) {
-                return std::nullopt;
+                return;
             }
-            warnIfHeaderLike(row, warnings);
+            warnIfHeaderLike(row, problems);
         }
         if (escapes_) {
             for (std::u16string& cell : row.cells) {
@@ -77,26 +80,46 @@ public:
         while (row.cells.size() > static_cast<std::size_t>(kSourceColumns) && row.cells.back().empty()) {
             row.cells.pop_back();
         }
+        if (options_.columnLetters && row.cells.size() < static_cast<std::size_t>(kSourceColumns)) {
+            // A sheet has no column count: the cells missing at the row's end are empty ones.
+            row.cells.resize(static_cast<std::size_t>(kSourceColumns));
+        }
+        bool bad = false;
+        for (const SourceError& refused : row.problems) {
+            problems.error(refused);
+            bad = true;
+        }
         if (row.cells.size() != static_cast<std::size_t>(kSourceColumns)) {
-            return columnCountError(row);
+            problems.error(columnCountError(row));
+            return;
         }
         std::array<std::string, kSourceColumns> bytes;
         for (int column = 1; column <= kSourceColumns; ++column) {
-            if (auto error = encodeCell(row, column, bytes[static_cast<std::size_t>(column - 1)], warnings)) {
-                return error;
+            if (refusedByReader(row, column)) {
+                continue;
+            }
+            if (auto error = encodeCell(row, column, bytes[static_cast<std::size_t>(column - 1)], problems)) {
+                problems.error(std::move(*error));
+                bad = true;
             }
         }
-        if (auto error = checkDuplicates(row, bytes, warnings)) {
-            return error;
+        if (bad) {
+            return;
+        }
+        if (auto error = checkDuplicates(row, bytes, problems)) {
+            problems.error(std::move(*error));
+            return;
         }
         std::size_t genre = 0;
         if (auto error = genreFor(row, bytes[0], genre)) {
-            return error;
+            problems.error(std::move(*error));
+            return;
         }
         GenreSlot& slot = genres_[genre];
         if (slot.count == static_cast<std::int64_t>(kMaxGenreQuestions)) {
-            return SourceError{row.line, 1,
-                               "more than " + std::to_string(kMaxGenreQuestions) + " questions in this genre"};
+            problems.error(SourceError{row.line, 1,
+                                       "more than " + std::to_string(kMaxGenreQuestions) + " questions in this genre"});
+            return;
         }
         ++slot.count;
         ++questions_;
@@ -104,13 +127,17 @@ public:
         checked.genre = genre;
         checked.question.text = std::move(bytes[1]);
         std::move(bytes.begin() + 2, bytes.end(), checked.question.choices.begin());
-        return std::nullopt;
     }
 
     [[nodiscard]] const std::vector<GenreSlot>& genres() const { return genres_; }
     [[nodiscard]] std::int64_t questions() const { return questions_; }
 
 private:
+    static bool refusedByReader(const SourceRow& row, int column) {
+        return std::any_of(row.problems.begin(), row.problems.end(),
+                           [&](const SourceError& refused) { return refused.column == column; });
+    }
+
     std::string columnLabel(int column) const {
         if (options_.columnLetters) {
             return std::string(1, static_cast<char>('A' + column - 1));
@@ -157,13 +184,13 @@ private:
 
     // A header row is built like any other unless --header skips it, so a quiz whose first
     // answer really is "正解" loses nothing; the warning says how to skip it.
-    void warnIfHeaderLike(const SourceRow& row, Warnings& warnings) const {
+    void warnIfHeaderLike(const SourceRow& row, Problems& problems) const {
         if (row.cells.size() < 3) {
             return;
         }
         const std::u16string third = lowerAscii(row.cells[2]);
         if (std::find(kHeaderWords.begin(), kHeaderWords.end(), third) != kHeaderWords.end()) {
-            warnings.add({row.line, 3,
+            problems.warning({row.line, 3,
                           "warning: this first row looks like a header (its right answer is \"" +
                               utf8FromUtf16(row.cells[2]) + "\"); build with --header to skip it"});
         }
@@ -184,7 +211,7 @@ private:
     }
 
     // Encodes one cell for its field, or says why it cannot be stored.
-    std::optional<SourceError> encodeCell(const SourceRow& row, int column, std::string& bytes, Warnings& warnings) {
+    std::optional<SourceError> encodeCell(const SourceRow& row, int column, std::string& bytes, Problems& problems) {
         const std::u16string& cell = row.cells[static_cast<std::size_t>(column - 1)];
         if (cell.empty()) {
             return SourceError{row.line, column, std::string("the ") + columnName(column) + " is empty"};
@@ -197,7 +224,7 @@ private:
         }
         if (text.cutOnScreen) {
             const std::size_t shown = fieldUnits(field) - 1;
-            warnings.add({row.line, column,
+            problems.warning({row.line, column,
                           "warning: the game shows only the first " + std::to_string(shown) + " characters of this " +
                               columnName(column)});
         }
@@ -208,7 +235,7 @@ private:
     // Two equal choices (as stored, so "〜" and "～" are equal) make a question that cannot be
     // answered fairly.
     std::optional<SourceError> checkDuplicates(const SourceRow& row, const std::array<std::string, kSourceColumns>& bytes,
-                                               Warnings& warnings) const {
+                                               Problems& problems) const {
         for (int later = 4; later <= kSourceColumns; ++later) {
             for (int earlier = 3; earlier < later; ++earlier) {
                 if (bytes[static_cast<std::size_t>(earlier - 1)] != bytes[static_cast<std::size_t>(later - 1)]) {
@@ -222,7 +249,7 @@ private:
                 if (!options_.allowDuplicates) {
                     return SourceError{row.line, later, what + " (--allow-duplicates lets it through)"};
                 }
-                warnings.add({row.line, later, "warning: " + what});
+                problems.warning({row.line, later, "warning: " + what});
             }
         }
         return std::nullopt;
@@ -257,9 +284,8 @@ QuestionChecker::QuestionChecker(const BuildOptions& options) : state_(std::make
 
 QuestionChecker::~QuestionChecker() = default;
 
-std::optional<SourceError> QuestionChecker::take(SourceRow& row, std::optional<CheckedQuestion>& question,
-                                                 Warnings& warnings) {
-    return state_->take(row, question, warnings);
+void QuestionChecker::take(SourceRow& row, std::optional<CheckedQuestion>& question, Problems& problems) {
+    state_->take(row, question, problems);
 }
 
 const std::vector<GenreSlot>& QuestionChecker::genres() const { return state_->genres(); }

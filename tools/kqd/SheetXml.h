@@ -165,12 +165,22 @@ public:
         return true;
     }
 
+    // Refuses cell `column` of the current row, saying why; the row is handed on all the same.
+    void refuse(int column, std::string why) {
+        if (cells_.size() < static_cast<std::size_t>(column)) {
+            cells_.resize(static_cast<std::size_t>(column));
+        }
+        problems_.push_back(SourceError{0, column, std::move(why)});
+    }
+
     [[nodiscard]] bool empty() const { return cells_.empty(); }
 
     // Hands on the row as rows `first` .. `first + repeats - 1`; a blank row needs no copies.
     std::optional<SourceError> finish(LineNumber first, int repeats = 1) {
         std::vector<std::u16string> cells = std::move(cells_);
+        std::vector<SourceError> problems = std::move(problems_);
         cells_.clear();
+        problems_.clear();
         if (cells.empty()) {
             return std::nullopt;
         }
@@ -183,7 +193,10 @@ public:
             return std::nullopt;
         }
         for (int r = 0; r < repeats; ++r) {
-            SourceRow row{first + r, r + 1 < repeats ? cells : std::move(cells), directive};
+            SourceRow row{first + r, r + 1 < repeats ? cells : std::move(cells), directive, problems};
+            for (SourceError& problem : row.problems) {
+                problem.line = first + r;
+            }
             if (auto error = sink_(std::move(row))) {
                 return error;
             }
@@ -194,6 +207,7 @@ public:
 private:
     const RowSink& sink_;
     std::vector<std::u16string> cells_;
+    std::vector<SourceError> problems_;
 };
 
 inline std::optional<SourceError> textTooFarRight(LineNumber row, int column) {
