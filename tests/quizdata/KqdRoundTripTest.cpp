@@ -109,6 +109,7 @@ TEST_F(KqdQuizMaker, AwkwardTextsAndEmptyGenresComeBackFromTheTableDump) {
     genres[0].name = u"#始まり";  // would make the line a comment
     genres[1].name = u"空";         // a named genre without questions between filled ones
     genres[3].name = u"";           // an unnamed one
+    genres[2].name = u"末尾に空白\u3000";  // spaces at a genre's ends are its own in a dump
     genres[4].name = u" 空白";
     genres[5].name = u"末尾";       // and a named empty one at the end
     QuizQuestion& awkward = genres[0].questions[0];

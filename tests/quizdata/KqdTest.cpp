@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 
@@ -116,6 +117,18 @@ TEST(QuizBuilding, SpellingsThatStoreAlikeAreOneGenre) {
     EXPECT_EQ(std::get<BuiltQuiz>(built).genres, 1);
 }
 
+// A space a sheet does not show makes neither a genre of its own nor a choice of its own.
+TEST(QuizBuilding, SpacesAroundGenresAndChoicesDoNotCount) {
+    auto built = buildQuiz(tableOf(row("雑学 ", "1") + row("雑学", "2") + row("\u3000雑学", "3"), TableFormat::Tsv));
+    ASSERT_TRUE(std::holds_alternative<BuiltQuiz>(built));
+    EXPECT_EQ(std::get<BuiltQuiz>(built).genres, 1);
+    const auto& warnings = std::get<BuiltQuiz>(built).warnings;
+    EXPECT_EQ(std::count_if(warnings.begin(), warnings.end(), [](const SourceError& w) { return w.column == 1; }), 2);
+    const SourceError duplicate = errorOf("A\tq\tr\tw \tx\t\u3000w\ty\n", TableFormat::Tsv);
+    EXPECT_EQ(duplicate.column, 6);
+    EXPECT_NE(duplicate.message.find("are the same"), std::string::npos) << duplicate.message;
+}
+
 TEST(QuizBuilding, NamesTheLineAndColumnOfEachProblem) {
     struct Case {
         std::string text;
@@ -131,9 +144,10 @@ TEST(QuizBuilding, NamesTheLineAndColumnOfEachProblem) {
         {row("A", "q") + "A\tq\tr\tw\tw\tw\n", 2, 7, "6 columns"},
         {row("A", "q") + "A\tq\tr\tw\tw\tw\tw\textra\n", 2, 8, "8 columns"},
         {nineGenres, 9, 1, "ninth genre \"G8\""},
-        {"# c\n" + row("A", "q") + "A\tq\t" + std::string(29, 'x') + "\tw\tw\tw\tw\n", 3, 3, "29 bytes"},
-        {"A\t" + std::string(117, 'x') + "\tr\tw\tw\tw\tw\n", 1, 2, "holds 116"},
-        {"とても長いジャンルの名前\tq\tr\tw\tw\tw\tw\n", 1, 1, "24 bytes"},
+        {"# c\n" + row("A", "q") + "A\tq\t" + std::string(29, 'x') + "\tw\tw\tw\tw\n", 3, 3,
+         "an answer holds at most 14 full-width characters (28 half-width); this right answer has 15 full-width"},
+        {"A\t" + std::string(117, 'x') + "\tr\tw\tw\tw\tw\n", 1, 2, "at most 58 full-width characters (116 half-width)"},
+        {"とても長いジャンルの名前\tq\tr\tw\tw\tw\tw\n", 1, 1, "this genre has 12 full-width (24 half-width)"},
         {"A\tq\tr\tw\t😀\tw\tw\n", 1, 5, "U+1F600"},
         {"A\tq\tr\tw\tw\tsoft\u00ADhyphen\tw\n", 1, 6, "U+00AD"},
         {"A\tq\t\tw\tw\tw\tw\n", 1, 3, "right answer is empty"},

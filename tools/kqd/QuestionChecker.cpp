@@ -35,6 +35,28 @@ std::u16string lowerAscii(std::u16string text) {
     return text;
 }
 
+bool isSpace(char16_t c) { return c == u' ' || c == u'\u3000' || c == u'\t'; }
+
+// The text without the half- and full-width spaces around it, which a sheet does not show.
+std::u16string_view trimmedSpaces(std::u16string_view text) {
+    while (!text.empty() && isSpace(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && isSpace(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+// What a field holds, counted as a teacher counts: full-width characters of two bytes.
+std::string tooLongMessage(int column, std::size_t bytes, TextField field) {
+    static constexpr const char* kWhat[] = {"a genre name", "a question", "an answer"};
+    const std::size_t limit = fieldBytes(field);
+    return std::string(kWhat[static_cast<int>(field)]) + " holds at most " + std::to_string(limit / 2) +
+           " full-width characters (" + std::to_string(limit) + " half-width); this " + columnName(column) +
+           " has " + std::to_string((bytes + 1) / 2) + " full-width (" + std::to_string(bytes) + " half-width)";
+}
+
 // Undoes the escapes of an escaped cell.
 std::u16string unescape(std::u16string_view cell) {
     std::u16string out;
@@ -71,6 +93,9 @@ public:
                 return;
             }
             warnIfHeaderLike(row, problems);
+        }
+        if (!row.cells.empty()) {
+            trimGenre(row, problems);  // before unescaping: an escaped space is the genre's own
         }
         if (escapes_) {
             for (std::u16string& cell : row.cells) {
@@ -136,6 +161,22 @@ private:
     static bool refusedByReader(const SourceRow& row, int column) {
         return std::any_of(row.problems.begin(), row.problems.end(),
                            [&](const SourceError& refused) { return refused.column == column; });
+    }
+
+    // "雑学 " and "雑学" are one genre: a stray space is invisible in a sheet.
+    void trimGenre(SourceRow& row, Problems& problems) const {
+        std::u16string& genre = row.cells[0];
+        std::u16string_view trimmed = trimmedSpaces(genre);
+        const std::size_t end = static_cast<std::size_t>(trimmed.data() - genre.data()) + trimmed.size();
+        if (escapes_ && !trimmed.empty() && trimmed.back() == u'\\' && end < genre.size()) {
+            trimmed = std::u16string_view(trimmed.data(), trimmed.size() + 1);  // an escaped space stays
+        }
+        if (trimmed.size() == genre.size() || trimmed.empty()) {
+            return;
+        }
+        problems.warning({row.line, 1, "warning: the spaces around the genre name \"" + utf8FromUtf16(genre) +
+                                           "\" are left out"});
+        genre = std::u16string(trimmed);
     }
 
     std::string columnLabel(int column) const {
@@ -218,6 +259,9 @@ private:
         }
         const TextField field = fieldOfColumn(column);
         EncodedText text = encodeFieldText(cell, field);
+        if (text.problem == TextProblem::TooLong) {
+            return SourceError{row.line, column, tooLongMessage(column, text.bytes.size(), field)};
+        }
         if (!text.ok()) {
             return SourceError{row.line, column,
                                std::string(columnName(column)) + ": " + describeTextProblem(text, field)};
@@ -236,9 +280,18 @@ private:
     // answered fairly.
     std::optional<SourceError> checkDuplicates(const SourceRow& row, const std::array<std::string, kSourceColumns>& bytes,
                                                Problems& problems) const {
+        // Choices that differ only by spaces around them look the same in the game.
+        std::array<std::string, kSourceColumns> shown;
+        for (int column = 3; column <= kSourceColumns; ++column) {
+            const std::u16string& cell = row.cells[static_cast<std::size_t>(column - 1)];
+            const std::u16string_view trimmed = trimmedSpaces(cell);
+            shown[static_cast<std::size_t>(column - 1)] =
+                trimmed.size() == cell.size() ? bytes[static_cast<std::size_t>(column - 1)]
+                                              : encodeFieldText(trimmed, TextField::Choice).bytes;
+        }
         for (int later = 4; later <= kSourceColumns; ++later) {
             for (int earlier = 3; earlier < later; ++earlier) {
-                if (bytes[static_cast<std::size_t>(earlier - 1)] != bytes[static_cast<std::size_t>(later - 1)]) {
+                if (shown[static_cast<std::size_t>(earlier - 1)] != shown[static_cast<std::size_t>(later - 1)]) {
                     continue;
                 }
                 const std::string what =
