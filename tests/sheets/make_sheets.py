@@ -80,7 +80,11 @@ def main(folder, line_break):
     global ROWS
     ROWS = [(g, q.replace("\r\n", line_break), code, answers, shown) for g, q, code, answers, shown in ROWS]
     book = xlsxwriter.Workbook(f"{folder}/shown.xlsx")
-    write_rows(book.add_worksheet("問題"), book, ROWS)
+    sheet = book.add_worksheet("問題")
+    write_rows(sheet, book, ROWS)
+    # A hidden row of notes, which the quiz leaves out.
+    sheet.write_row(len(ROWS), 0, ["メモ", "あとで確認する"])
+    sheet.set_row(len(ROWS), None, None, {"hidden": True})
     book.close()
     with open(f"{folder}/expected.tsv", "w", encoding="utf-8") as out:
         out.write(expected_tsv(ROWS))

@@ -57,6 +57,9 @@ libreoffice() {
 case $PROGRAM in
   xlsxwriter)
     shows shown.xlsx
+    grep -qF "問題 row 12: note: the row is hidden" shown.xlsx.err || fail "the hidden row is not named: $(cat shown.xlsx.err)"
+    if "$KQD" build shown.xlsx -o hidden.kqd --include-hidden 2>hidden.err; then fail "--include-hidden left out the row"; fi
+    grep -qF "問題!C12: the right answer is empty" hidden.err || fail "--include-hidden: $(cat hidden.err)"
     refuses mistakes.xlsx \
       "問題!D1: a formula saved without its result" \
       "問題!E2: the cell's number format" "format the column as text" \

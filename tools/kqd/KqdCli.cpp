@@ -32,7 +32,8 @@ constexpr const char* kMainHelp =
     "Run \"kqd COMMAND --help\" for more about a command.\n";
 
 constexpr const char* kBuildHelp =
-    "Usage: kqd build SOURCE -o OUT.kqd [--header] [--allow-duplicates] [--encoding utf-8|cp932]\n"
+    "Usage: kqd build SOURCE -o OUT.kqd [--header] [--allow-duplicates] [--include-hidden]\n"
+    "                [--encoding utf-8|cp932]\n"
     "Builds a quiz file from a table, one question a row, in seven columns:\n"
     "  genre, question, right answer, wrong answer 1, wrong answer 2, wrong answer 3, wrong answer 4\n"
     "SOURCE is read by its extension:\n"
@@ -42,14 +43,19 @@ constexpr const char* kBuildHelp =
     "A .tsv or .csv is read as UTF-8 (a byte-order mark is accepted), or as Shift_JIS (code page 932,\n"
     "as Japanese Excel saves CSV) when it is not valid UTF-8 but valid Shift_JIS; --encoding says which.\n"
     "Blank rows, rows whose first cell starts with #, and empty cells after the seventh are skipped.\n"
+    "A sheet's hidden rows are left out, each named in the report (--include-hidden builds them too).\n"
+    "A cell holds the text the sheet shows (dates, percentages, 0123, 12,614 as formatted); a cell\n"
+    "showing an error value, a formula saved without its result, or a format kqd cannot show as\n"
+    "the sheet does (an era date, a fraction) is refused: format the column as text.\n"
+    "Every problem of the table is listed, by its cell, before anything is written.\n"
     "A header row (column names) is not taken out by itself: --header skips the first row, whatever\n"
     "it holds; without it, a first row whose right answer is 正解, 正答, 答え, 解答, answer or the like\n"
     "is built as a question with a warning.\n"
     "Every cell of the seven must be filled, and two equal choices are refused (--allow-duplicates\n"
     "only warns). Genres are numbered in order of first appearance (at most 8); the questions are\n"
-    "stored grouped by genre. Texts are stored in code page 932 and must fit their field: genre 16\n"
-    "bytes, question 116, each answer 28 (a full-width character takes 2). 〜 − ¢ £ ¬ ‖ are stored as\n"
-    "～ － ￠ ￡ ￢ ∥.\n"
+    "stored grouped by genre; spaces around a genre name are dropped. Texts are stored in code page\n"
+    "932 and must fit their field: a genre name 8 full-width characters (16 half-width), a question\n"
+    "58 (116), each answer 14 (28). 〜 − ¢ £ ¬ ‖ are stored as ～ － ￠ ￡ ￢ ∥.\n"
     "Directives, lines of their own as \"kqd dump --tsv\" writes them:\n"
     "  #kqd: escapes      from here on \\t \\n \\r \\\\ in a cell are a tab, a line break, a carriage\n"
     "                     return and a backslash (and \\ before any other character is that character)\n"
@@ -139,6 +145,8 @@ std::variant<BuildArguments, std::string> parseBuildArguments(const std::vector<
             parsed.options.headerRow = true;
         } else if (arg == "--allow-duplicates") {
             parsed.options.allowDuplicates = true;
+        } else if (arg == "--include-hidden") {
+            parsed.options.includeHidden = true;
         } else if (!arg.empty() && arg[0] == '-') {
             return "build: unknown option \"" + arg + "\"";
         } else if (!source) {

@@ -128,6 +128,10 @@ std::optional<SourceError> readOdsArchive(zip_t* archive, const RowSink& sink, s
             column = 0;
             rowRepeats = repeatCount(content, u"number-rows-repeated");
             inRow = true;
+            const QString visibility = attribute(content, u"visibility");
+            if (visibility == u"collapse" || visibility == u"filter") {
+                row.hide();
+            }
         } else if (tableDepth == 1 && isEnd(content, token, u"table-row")) {
             if (!inRow) {
                 return fileError("the sheet is damaged: a row ends that never started");

@@ -81,6 +81,10 @@ public:
 
     void take(SourceRow& row, std::optional<CheckedQuestion>& question, Problems& problems) {
         question.reset();
+        if (row.hidden && !options_.includeHidden) {
+            problems.warning({row.line, 0, "note: the row is hidden, so it is left out (--include-hidden keeps it)"});
+            return;
+        }
         if (row.directive) {
             if (auto error = takeDirective(row)) {
                 problems.error(std::move(*error));

@@ -28,6 +28,7 @@ struct BuildOptions {
     bool headerRow = false;        // the first row names the columns: skip it
     bool allowDuplicates = false;  // two equal choices are a warning, not an error
     bool columnLetters = false;    // name columns as a spreadsheet does (C, E) in messages
+    bool includeHidden = false;    // build a sheet's hidden rows too
 };
 
 // Every error and warning of a build, found in one pass over the table; past kKept of each

@@ -173,14 +173,19 @@ public:
         problems_.push_back(SourceError{0, column, std::move(why)});
     }
 
+    // Marks the current row as hidden in the sheet.
+    void hide() { hidden_ = true; }
+
     [[nodiscard]] bool empty() const { return cells_.empty(); }
 
     // Hands on the row as rows `first` .. `first + repeats - 1`; a blank row needs no copies.
     std::optional<SourceError> finish(LineNumber first, int repeats = 1) {
         std::vector<std::u16string> cells = std::move(cells_);
         std::vector<SourceError> problems = std::move(problems_);
+        const bool hidden = hidden_;
         cells_.clear();
         problems_.clear();
+        hidden_ = false;
         if (cells.empty()) {
             return std::nullopt;
         }
@@ -197,6 +202,7 @@ public:
             for (SourceError& problem : row.problems) {
                 problem.line = first + r;
             }
+            row.hidden = hidden;
             if (auto error = sink_(std::move(row))) {
                 return error;
             }
@@ -208,6 +214,7 @@ private:
     const RowSink& sink_;
     std::vector<std::u16string> cells_;
     std::vector<SourceError> problems_;
+    bool hidden_ = false;
 };
 
 inline std::optional<SourceError> textTooFarRight(LineNumber row, int column) {

@@ -44,6 +44,7 @@ struct SourceRow {
     // Cells the reader refused (an error value, a formula saved without its result, a number
     // format it cannot show), each by its column: the row's check reports them.
     std::vector<SourceError> problems = {};
+    bool hidden = false;  // a sheet's hidden row (hidden by hand or by a filter)
 };
 
 using SourceTable = std::vector<SourceRow>;

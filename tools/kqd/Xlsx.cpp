@@ -252,6 +252,9 @@ std::optional<SourceError> readXlsxArchive(zip_t* archive, const RowSink& sink, 
             rowNumber = next;
             column = 0;
             inRow = true;
+            if (isTrue(attribute(sheet, u"hidden"))) {
+                row.hide();
+            }
         } else if (isEnd(sheet, token, u"row")) {
             if (!inRow) {
                 return fileError("the sheet is damaged: a row ends that never started");
