@@ -129,6 +129,29 @@ TEST(QuizBuilding, SpacesAroundGenresAndChoicesDoNotCount) {
     EXPECT_NE(duplicate.message.find("are the same"), std::string::npos) << duplicate.message;
 }
 
+// A header row is known by its words, in either language; its columns may stand in any order
+// and beside others, and problems are named by the table's own columns.
+TEST(QuizBuilding, AHeaderRowNamesTheColumns) {
+    const std::string header = "問題\tGenre\t解説\t正解\t不正解1\t不正解２\tWrong answer 3\t誤答④\n";
+    auto built = buildQuiz(tableOf(header + "q1\tA\tなぜなら\tr\tw1\tw2\tw3\tw4\n", TableFormat::Tsv));
+    ASSERT_TRUE(std::holds_alternative<BuiltQuiz>(built));
+    std::istringstream in(std::get<BuiltQuiz>(built).file);
+    const Record record = *readQuestionRecord(in, 0);
+    EXPECT_EQ(decodeQuestionRecord(record).text.view(), u"q1");
+    EXPECT_EQ(decodeQuestionRecord(record).choices[0].view(), u"r");
+    ASSERT_EQ(std::get<BuiltQuiz>(built).warnings.size(), 1u);
+    EXPECT_EQ(std::get<BuiltQuiz>(built).warnings[0].column, 3);  // 解説, ignored
+
+    const SourceError duplicate = errorOf(header + "q1\tA\t\tr\tw1\tw1\tw3\tw4\n", TableFormat::Tsv);
+    EXPECT_EQ(duplicate.column, 6);
+    EXPECT_NE(duplicate.message.find("(columns 5 and 6)"), std::string::npos) << duplicate.message;
+
+    // Without a header the columns after the seventh are ignored, with a note.
+    built = buildQuiz(tableOf("A\tq\tr\tw1\tw2\tw3\tw4\tメモ\n", TableFormat::Tsv));
+    ASSERT_TRUE(std::holds_alternative<BuiltQuiz>(built));
+    EXPECT_EQ(std::get<BuiltQuiz>(built).warnings.at(0).column, 8);
+}
+
 TEST(QuizBuilding, NamesTheLineAndColumnOfEachProblem) {
     struct Case {
         std::string text;
@@ -142,7 +165,7 @@ TEST(QuizBuilding, NamesTheLineAndColumnOfEachProblem) {
     }
     const std::vector<Case> cases{
         {row("A", "q") + "A\tq\tr\tw\tw\tw\n", 2, 7, "6 columns"},
-        {row("A", "q") + "A\tq\tr\tw\tw\tw\tw\textra\n", 2, 8, "8 columns"},
+        {"ジャンル\t問題\t正解\t不正解\n" + row("A", "q"), 1, 0, "not one genre, one question, one right answer and four"},
         {nineGenres, 9, 1, "ninth genre \"G8\""},
         {"# c\n" + row("A", "q") + "A\tq\t" + std::string(29, 'x') + "\tw\tw\tw\tw\n", 3, 3,
          "an answer holds at most 14 full-width characters (28 half-width); this right answer has 15 full-width"},

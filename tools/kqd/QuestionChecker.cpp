@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "HeaderRow.h"
 #include "tools/common/Utf8.h"
 
 namespace pp::kqd {
@@ -93,11 +94,43 @@ public:
         }
         if (!seenRow_) {
             seenRow_ = true;
-            if (options_.headerRow) {
+            if (takeHeader(row, problems) || options_.headerRow) {
                 return;
             }
             warnIfHeaderLike(row, problems);
         }
+        if (!header_) {
+            std::erase_if(row.problems, [](const SourceError& p) { return p.column > kSourceColumns; });
+            checkQuestion(row, question, problems);
+            return;
+        }
+        // Check the row in the order of a question, then name each problem by the table's column.
+        SourceRow ordered{row.line, std::vector<std::u16string>(kSourceColumns), false};
+        for (int k = 0; k < kSourceColumns; ++k) {
+            const auto source = static_cast<std::size_t>(header_->columns[static_cast<std::size_t>(k)]);
+            if (source < row.cells.size()) {
+                ordered.cells[static_cast<std::size_t>(k)] = std::move(row.cells[source]);
+            }
+            for (const SourceError& refused : row.problems) {
+                if (refused.column == static_cast<int>(source) + 1) {
+                    ordered.problems.push_back({refused.line, k + 1, refused.message});
+                }
+            }
+        }
+        const std::size_t errorsBefore = problems.errors.size();
+        const std::size_t warningsBefore = problems.warnings.size();
+        checkQuestion(ordered, question, problems);
+        for (auto* list : {&problems.errors, &problems.warnings}) {
+            const std::size_t before = list == &problems.errors ? errorsBefore : warningsBefore;
+            for (std::size_t i = before; i < list->size(); ++i) {
+                int& column = (*list)[i].column;
+                column = column >= 1 ? header_->columns[static_cast<std::size_t>(column - 1)] + 1 : column;
+            }
+        }
+    }
+
+    // The rest of the checks of a question row whose cells stand in the order of a question.
+    void checkQuestion(SourceRow& row, std::optional<CheckedQuestion>& question, Problems& problems) {
         if (!row.cells.empty()) {
             trimGenre(row, problems);  // before unescaping: an escaped space is the genre's own
         }
@@ -108,6 +141,16 @@ public:
         }
         while (row.cells.size() > static_cast<std::size_t>(kSourceColumns) && row.cells.back().empty()) {
             row.cells.pop_back();
+        }
+        if (row.cells.size() > static_cast<std::size_t>(kSourceColumns)) {
+            if (!extraNoted_) {
+                extraNoted_ = true;
+                problems.warning({row.line, kSourceColumns + 1,
+                                  "note: the columns after " + columnLabel(kSourceColumns) +
+                                      " are no part of a question (genre, question, right answer, four wrong "
+                                      "answers): they are ignored"});
+            }
+            row.cells.resize(static_cast<std::size_t>(kSourceColumns));
         }
         if (options_.columnLetters && row.cells.size() < static_cast<std::size_t>(kSourceColumns)) {
             // A sheet has no column count: the cells missing at the row's end are empty ones.
@@ -183,9 +226,17 @@ private:
         genre = std::u16string(trimmed);
     }
 
+    // How the table names the column that stands `column`th in a question.
     std::string columnLabel(int column) const {
+        if (header_ && column >= 1 && column <= kSourceColumns) {
+            column = header_->columns[static_cast<std::size_t>(column - 1)] + 1;
+        }
         if (options_.columnLetters) {
-            return std::string(1, static_cast<char>('A' + column - 1));
+            std::string letters;
+            for (int c = column; c > 0; c = (c - 1) / 26) {
+                letters.insert(letters.begin(), static_cast<char>('A' + (c - 1) % 26));
+            }
+            return letters;
         }
         return std::to_string(column);
     }
@@ -229,6 +280,25 @@ private:
 
     // A header row is built like any other unless --header skips it, so a quiz whose first
     // answer really is "正解" loses nothing; the warning says how to skip it.
+    // A first row that names the columns: the columns are found by those names from here on.
+    bool takeHeader(const SourceRow& row, Problems& problems) {
+        std::optional<HeaderRow> header = recognizeHeader(row.cells);
+        if (!header) {
+            return false;
+        }
+        if (header->problem) {
+            problems.error({row.line, 0, *header->problem});
+            return true;
+        }
+        for (const int ignored : header->ignored) {
+            problems.warning({row.line, ignored + 1,
+                              "note: the column \"" + utf8FromUtf16(row.cells[static_cast<std::size_t>(ignored)]) +
+                                  "\" is no part of a question: it is ignored"});
+        }
+        header_ = std::move(header);
+        return true;
+    }
+
     void warnIfHeaderLike(const SourceRow& row, Problems& problems) const {
         if (row.cells.size() < 3) {
             return;
@@ -332,6 +402,8 @@ private:
 
     BuildOptions options_;
     bool seenRow_ = false;
+    std::optional<HeaderRow> header_;  // the columns the first row named
+    bool extraNoted_ = false;
     bool escapes_ = false;
     std::vector<GenreSlot> genres_;
     std::int64_t questions_ = 0;
