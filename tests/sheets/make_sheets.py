@@ -82,6 +82,9 @@ def main(folder, line_break):
     book = xlsxwriter.Workbook(f"{folder}/shown.xlsx")
     sheet = book.add_worksheet("問題")
     write_rows(sheet, book, ROWS)
+    # Genre cells merged over the rows of their genre, as teachers like them.
+    sheet.merge_range(0, GENRE, 1, GENRE, "歴史")
+    sheet.merge_range(2, GENRE, 4, GENRE, "数学")
     # A hidden row of notes, which the quiz leaves out.
     sheet.write_row(len(ROWS), 0, ["メモ", "あとで確認する"])
     sheet.set_row(len(ROWS), None, None, {"hidden": True})

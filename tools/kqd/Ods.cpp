@@ -1,4 +1,6 @@
 // OpenDocument spreadsheets (.ods), as LibreOffice saves them: the first table of content.xml.
+#include <array>
+
 #include "SheetXml.h"
 
 namespace pp::kqd::sheet {
@@ -91,6 +93,35 @@ std::optional<std::string> odsRefusal(const OdsCellKind& kind, const std::u16str
     return std::nullopt;
 }
 
+// The cells merged into one: each cell they cover shows the first cell's text, so a genre
+// merged over several rows is the genre of each. One span at a time covers a column.
+class MergedCells {
+public:
+    // Notes the cell at `row`, `column` with its `text`, if it spans others.
+    void add(LineNumber row, int column, int rows, int columns, const std::u16string& text) {
+        if ((rows <= 1 && columns <= 1) || text.empty()) {
+            return;
+        }
+        const int last = static_cast<int>(std::min<std::int64_t>(std::int64_t{column} + columns - 1, kMaxReadColumns));
+        for (int c = column; c <= last; ++c) {
+            spans_[static_cast<std::size_t>(c)] = Span{row + rows - 1, text};
+        }
+    }
+
+    // The text a covered cell at `row`, `column` shows.
+    [[nodiscard]] std::u16string textAt(LineNumber row, int column) const {
+        const Span& span = spans_[static_cast<std::size_t>(column)];
+        return span.lastRow >= row ? span.text : std::u16string();
+    }
+
+private:
+    struct Span {
+        LineNumber lastRow = 0;
+        std::u16string text;
+    };
+    std::array<Span, kMaxReadColumns + 1> spans_{};
+};
+
 }  // namespace
 
 std::optional<SourceError> readOdsArchive(zip_t* archive, const RowSink& sink, std::string* sheetName,
@@ -102,6 +133,7 @@ std::optional<SourceError> readOdsArchive(zip_t* archive, const RowSink& sink, s
     RowBuilder row(sink);
     LineNumber rowNumber = 0;
     int column = 0;
+    MergedCells merged;
     int tableDepth = 0;  // inside the first table, counting tables nested in its cells
     bool seenTable = false;
     int rowRepeats = 1;
@@ -151,8 +183,17 @@ std::optional<SourceError> readOdsArchive(zip_t* archive, const RowSink& sink, s
             }
             const int repeats = repeatCount(content, u"number-columns-repeated");
             const OdsCellKind kind = odsCellKind(content);
-            const bool covered = content.xml().name() == u"covered-table-cell";
-            std::optional<std::u16string> text = covered ? std::u16string() : odsCellText(content);
+            if (content.xml().name() == u"covered-table-cell") {
+                const std::int64_t end = std::min<std::int64_t>(std::int64_t{column} + repeats, kMaxReadColumns + 1);
+                for (int c = column + 1; c <= std::min<std::int64_t>(end, kMaxReadColumns); ++c) {
+                    row.set(c, merged.textAt(rowNumber + 1, c));
+                }
+                column = static_cast<int>(end);
+                continue;
+            }
+            const int rowsSpanned = repeatCount(content, u"number-rows-spanned");
+            const int columnsSpanned = repeatCount(content, u"number-columns-spanned");
+            std::optional<std::u16string> text = odsCellText(content);
             if (!text) {
                 return fileError(content.error());
             }
@@ -163,6 +204,7 @@ std::optional<SourceError> readOdsArchive(zip_t* archive, const RowSink& sink, s
                 }
                 continue;
             }
+            merged.add(rowNumber + 1, column + 1, rowsSpanned, columnsSpanned, *text);
             if (text->empty()) {
                 // An empty stretch takes no room until a cell follows it.
                 column = static_cast<int>(std::min<std::int64_t>(std::int64_t{column} + repeats, kMaxReadColumns + 1));

@@ -1,4 +1,6 @@
 // Office Open XML workbooks (.xlsx), as Excel saves them: the first sheet, its shared texts.
+#include <array>
+
 #include "SheetXml.h"
 #include "XlsxStyles.h"
 
@@ -211,6 +213,87 @@ std::optional<CellValue> xlsxCellText(XmlPart& part, const QString& type, int st
     return cell;
 }
 
+// "B12" -> row 12, column 2.
+std::pair<LineNumber, int> cellOfReference(const QString& reference) {
+    qsizetype digits = 0;
+    while (digits < reference.size() && !reference[digits].isDigit()) {
+        ++digits;
+    }
+    return {reference.mid(digits).toLongLong(), columnOfReference(reference)};
+}
+
+// The cells merged into one (listed after the sheet's rows, so read first in a pass of their
+// own): each cell they cover shows the first cell's text, so a genre merged over several rows
+// is the genre of each. One merge at a time covers a column.
+class MergedCells {
+public:
+    std::optional<SourceError> read(zip_t* archive, const std::string& sheetPart, std::uint64_t maxBytes) {
+        XmlPart sheet(archive, sheetPart, maxBytes);
+        for (auto token = sheet.next(); token != QXmlStreamReader::EndDocument; token = sheet.next()) {
+            if (token == QXmlStreamReader::Invalid) {
+                return fileError(sheet.error());
+            }
+            if (isStart(sheet, token, u"mergeCell") && merges_.size() < kMaxMerges) {
+                const QStringList corners = attribute(sheet, u"ref").split(u':');
+                if (corners.size() == 2) {
+                    const auto [top, left] = cellOfReference(corners[0]);
+                    const auto [bottom, right] = cellOfReference(corners[1]);
+                    if (top > 0 && left > 0 && bottom >= top && right >= left) {
+                        merges_.push_back({top, left, bottom, std::min(right, kMaxReadColumns)});
+                    }
+                }
+            }
+        }
+        std::sort(merges_.begin(), merges_.end(), [](const Merge& a, const Merge& b) {
+            return a.top != b.top ? a.top < b.top : a.left < b.left;
+        });
+        return std::nullopt;
+    }
+
+    // Notes the text of the cell at `row`, `column`, if a merge starts there.
+    void cell(LineNumber row, int column, const std::u16string& text) {
+        if (merges_.empty() || text.empty()) {
+            return;
+        }
+        const auto starts = std::equal_range(merges_.begin(), merges_.end(), Merge{row, column, 0, 0},
+                                             [](const Merge& a, const Merge& b) {
+                                                 return a.top != b.top ? a.top < b.top : a.left < b.left;
+                                             });
+        for (auto merge = starts.first; merge != starts.second; ++merge) {
+            for (int c = merge->left; c <= merge->right; ++c) {
+                covers_[static_cast<std::size_t>(c)] = Cover{row, column, merge->bottom, text};
+            }
+        }
+    }
+
+    // Gives each covered cell of row `row` its merge's text.
+    void fill(LineNumber row, RowBuilder& builder) const {
+        for (int c = 1; c <= kMaxReadColumns; ++c) {
+            const Cover& cover = covers_[static_cast<std::size_t>(c)];
+            if (cover.lastRow >= row && (row != cover.row || c != cover.column)) {
+                builder.set(c, cover.text);
+            }
+        }
+    }
+
+private:
+    static constexpr std::size_t kMaxMerges = 4096;  // far more than a sheet of questions has
+    struct Merge {
+        LineNumber top;
+        int left;
+        LineNumber bottom;
+        int right;
+    };
+    struct Cover {
+        LineNumber row = 0;
+        int column = 0;
+        LineNumber lastRow = 0;
+        std::u16string text;
+    };
+    std::vector<Merge> merges_;
+    std::array<Cover, kMaxReadColumns + 1> covers_{};
+};
+
 }  // namespace
 
 std::optional<SourceError> readXlsxArchive(zip_t* archive, const RowSink& sink, std::string* sheetName,
@@ -225,6 +308,10 @@ std::optional<SourceError> readXlsxArchive(zip_t* archive, const RowSink& sink, 
     XmlPart sheet(archive, book.sheetPart, maxBytes);
     if (!sheet.exists()) {
         return fileError("the workbook's first sheet " + book.sheetPart + " is missing");
+    }
+    MergedCells merged;
+    if (auto error = merged.read(archive, book.sheetPart, maxBytes)) {
+        return error;
     }
     RowBuilder row(sink);
     LineNumber rowNumber = 0;
@@ -260,6 +347,7 @@ std::optional<SourceError> readXlsxArchive(zip_t* archive, const RowSink& sink, 
                 return fileError("the sheet is damaged: a row ends that never started");
             }
             inRow = false;
+            merged.fill(rowNumber, row);
             if (auto error = row.finish(rowNumber)) {
                 return error;
             }
@@ -278,6 +366,7 @@ std::optional<SourceError> readXlsxArchive(zip_t* archive, const RowSink& sink, 
             if (cell->badIndex) {
                 return SourceError{rowNumber, column, "the cell names a shared text the workbook does not have"};
             }
+            merged.cell(rowNumber, column, cell->text);
             if (cell->refusal && column <= kMaxReadColumns) {
                 row.refuse(column, std::move(*cell->refusal));
             } else if (!row.set(column, std::move(cell->text))) {
