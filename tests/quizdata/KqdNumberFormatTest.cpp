@@ -82,12 +82,14 @@ TEST(NumberFormat, RefusesWhatItCannotShowFaithfully) {
     }
     EXPECT_TRUE(formatNumber(17290, *builtinNumberFormat(27)).unrenderable);
     EXPECT_TRUE(formatNumber(0.5, *builtinNumberFormat(12)).unrenderable);
+    EXPECT_TRUE(formatNumber(1e300, u"yyyy/m/d").unrenderable);
 }
 
 TEST(NumberFormat, DecodesOfficeEscapes) {
     EXPECT_EQ(decodeOoxmlEscapes(u"a_x000D_\nb"), u"a\r\nb");
     EXPECT_EQ(decodeOoxmlEscapes(u"_x005F_x000D_"), u"_x000D_");
     EXPECT_EQ(decodeOoxmlEscapes(u"_x00G1_ _x12_"), u"_x00G1_ _x12_");
+    EXPECT_EQ(decodeOoxmlEscapes(u"_xD83D__xDE00_ _xD83D_ _x0000_"), u"\U0001F600 _xD83D_ _x0000_");
 }
 
 }  // namespace

@@ -574,8 +574,13 @@ std::optional<std::u16string_view> builtinNumberFormat(int id) {
 }
 
 NumberText formatNumber(double value, std::u16string_view code, DateSystem dates) {
+    // Excel takes format codes of up to 255 characters; a longer one only makes work.
+    constexpr std::size_t kMaxCodeLength = 255;
     if (!std::isfinite(value)) {
         return {u"", "a number no spreadsheet holds"};
+    }
+    if (code.size() > kMaxCodeLength) {
+        return {u"", "a format code longer than spreadsheets write"};
     }
     const std::vector<std::u16string_view> codes = splitSections(code);
     std::vector<Section> sections;
@@ -595,6 +600,10 @@ NumberText formatNumber(double value, std::u16string_view code, DateSystem dates
     }
     const bool date = has(section, Kind::Date) || has(section, Kind::Elapsed) || has(section, Kind::AmPm);
     if (date) {
+        constexpr double kLastDay = 2958466;  // 10000-01-01: spreadsheets show no later date
+        if (std::fabs(value) >= kLastDay) {
+            return {u"", "a date after the year 9999"};
+        }
         return {renderDate(value, section, dates), std::nullopt};
     }
     if (section.slash && (has(section, Kind::Zero) || has(section, Kind::Hash) || has(section, Kind::Question))) {
@@ -670,24 +679,37 @@ std::u16string decodeOoxmlEscapes(std::u16string_view text) {
         const char16_t l = lower(c);
         return l >= u'a' && l <= u'f' ? l - u'a' + 10 : -1;
     };
+    // The unit an escape at `i` stands for, or -1.
+    const auto escapeAt = [&](std::size_t i) -> int {
+        if (i + 6 >= text.size() || text[i] != u'_' || lower(text[i + 1]) != u'x' || text[i + 6] != u'_') {
+            return -1;
+        }
+        int code = 0;
+        for (std::size_t k = 2; k < 6; ++k) {
+            const int digit = hex(text[i + k]);
+            if (digit < 0) {
+                return -1;
+            }
+            code = code * 16 + digit;
+        }
+        return code;
+    };
     std::u16string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == u'_' && i + 6 < text.size() && lower(text[i + 1]) == u'x' && text[i + 6] == u'_') {
-            int code = 0;
-            bool ok = true;
-            for (std::size_t k = 2; k < 6; ++k) {
-                const int digit = hex(text[i + k]);
-                ok = ok && digit >= 0;
-                code = code * 16 + digit;
-            }
-            if (ok) {
-                out += static_cast<char16_t>(code);
-                i += 6;
-                continue;
-            }
+        const int code = escapeAt(i);
+        const int next = code >= 0xD800 && code <= 0xDBFF ? escapeAt(i + 7) : -1;
+        if (next >= 0xDC00 && next <= 0xDFFF) {  // a character beyond the first 65536, as a pair
+            out += static_cast<char16_t>(code);
+            out += static_cast<char16_t>(next);
+            i += 13;
+        } else if (code == u'\t' || code == u'\n' || code == u'\r' ||
+                   (code >= 0x20 && (code < 0xD800 || code > 0xDFFF))) {
+            out += static_cast<char16_t>(code);
+            i += 6;
+        } else {
+            out += text[i];  // a control character or half a pair is no text: left as written
         }
-        out += text[i];
     }
     return out;
 }
