@@ -1,6 +1,7 @@
 // kqd on a table of 200,000 questions (about 44 MB): `kqd build` and `kqd dump --json` run as
 // programs, next to iconv converting the same table to code page 932, with each child's peak
-// resident memory. Run: build/bench/kqd_bench
+// resident memory. Then `kqd build` on each hostile spreadsheet of KqdHostileSheets.h, which it
+// must refuse within a second and 256 MB. Run: build/bench/kqd_bench
 
 #include <benchmark/benchmark.h>
 
@@ -15,6 +16,8 @@
 #include <fstream>
 #include <string>
 #include <vector>
+
+#include "KqdHostileSheets.h"
 
 extern char** environ;
 
@@ -73,9 +76,9 @@ struct ChildRun {
     bool ok = false;
 };
 
-// Runs `args` as a child with its standard output thrown away, and reads its peak resident
-// memory from wait4.
-ChildRun runChild(const std::vector<std::string>& args) {
+// Runs `args` as a child with its standard output (and, if asked, its errors) thrown away, and
+// reads its peak resident memory from wait4.
+ChildRun runChild(const std::vector<std::string>& args, bool discardErrors = false) {
     std::vector<char*> argv;
     for (const std::string& arg : args) {
         argv.push_back(const_cast<char*>(arg.c_str()));
@@ -84,6 +87,9 @@ ChildRun runChild(const std::vector<std::string>& args) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    if (discardErrors) {
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    }
     ChildRun run;
     const auto start = std::chrono::steady_clock::now();
     pid_t pid = 0;
@@ -138,5 +144,38 @@ void BM_IconvSameTable(benchmark::State& state) {
     measureChild(state, {"iconv", "-f", "UTF-8", "-t", "CP932", bigTable().table()});
 }
 BENCHMARK(BM_IconvSameTable)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// A hostile spreadsheet, written once, refused by `kqd build`: the time and peak memory it costs.
+void BM_KqdRefusesHostile(benchmark::State& state, const pp::test::HostileSheet& hostile) {
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() /
+                                         ("perna-kqd-hostile-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path file = folder / hostile.file;
+    pp::test::writePatternZip(file, hostile.parts);
+    long peakKiB = 0;
+    for (auto _ : state) {
+        const ChildRun run = runChild({KQD_EXECUTABLE, "build", file.string(), "-o", (folder / "out.kqd").string()}, true);
+        state.SetIterationTime(run.seconds);
+        peakKiB = std::max(peakKiB, run.peakKiB);
+        if (run.ok) {
+            state.SkipWithError("kqd built a quiz from a hostile spreadsheet");
+            break;
+        }
+    }
+    state.counters["packed_KiB"] = static_cast<double>(std::filesystem::file_size(file)) / 1024.0;
+    state.counters["peak_MiB"] = static_cast<double>(peakKiB) / 1024.0;
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+}
+
+const bool kHostileRegistered = [] {
+    for (const pp::test::HostileSheet& hostile : pp::test::hostileSheets()) {
+        benchmark::RegisterBenchmark(("BM_KqdRefusesHostile/" + hostile.file).c_str(), BM_KqdRefusesHostile, hostile)
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(3);
+    }
+    return true;
+}();
 
 }  // namespace

@@ -16,8 +16,15 @@ namespace {
 using namespace pp;
 using namespace pp::kqd;
 
-// Physical lines as an editor numbers them: one more than the line breaks.
-LineNumber lineCount(std::string_view text) { return std::count(text.begin(), text.end(), '\n') + 1; }
+// Physical lines as an editor numbers them: one more than the line breaks, where a carriage
+// return alone (as old Mac programs end lines) is one too.
+LineNumber lineCount(std::string_view text) {
+    LineNumber breaks = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        breaks += text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'));
+    }
+    return breaks + 1;
+}
 
 struct Reading {
     SourceTable rows;

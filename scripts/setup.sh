@@ -6,7 +6,7 @@ set -eu
 PACKAGES="
   build-essential g++ cmake make pkg-config ca-certificates
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  libicu-dev libzip-dev
+  libicu-dev libzip-dev zlib1g-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
   libsdl2-dev
   fonts-vlgothic

@@ -1,5 +1,7 @@
 #include "KqdCli.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <fstream>
 #include <iterator>
@@ -102,6 +104,17 @@ std::string plural(std::int64_t count, const char* noun) {
     return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
 }
 
+// Why `file` cannot be read as an input, when it is there but not a regular file: a pipe would
+// block kqd before a byte came, and a device or a folder is no table or quiz file. Asked before
+// the file is opened; a missing file is left to the reader, which says so.
+std::optional<std::string> notARegularFile(const std::string& file) {
+    struct stat status {};
+    if (::stat(file.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+        return describeLayout(QuizLayout{{}, 0, 0, QuizFileProblem::NotAFile, -1});
+    }
+    return std::nullopt;
+}
+
 // Where an error is, as the user reads the source: "FILE:LINE:COLUMN" in a text table,
 // "FILE: Sheet1!C5" in a spreadsheet; it leaves out what the error does not name.
 std::string locate(const std::string& file, const std::optional<std::string>& sheet, const SourceError& error) {
@@ -188,12 +201,17 @@ std::optional<std::string> prepareSource(const BuildArguments& build, TableForma
     }
     TextEncoding encoding = build.encoding.value_or(TextEncoding::Utf8);
     if (!build.encoding) {
-        const std::optional<TextEncoding> detected = detectEncoding(probe);
+        TextEncoding closest = TextEncoding::Utf8;
+        const std::optional<TextEncoding> detected = detectEncoding(probe, &closest);
         if (detected == TextEncoding::Cp932) {
             err << "kqd: " << build.source << ": not UTF-8; reading it as Shift_JIS (code page 932)\n";
             encoding = TextEncoding::Cp932;
         } else if (!detected) {
-            reading.badTextHint = ", nor Shift_JIS (code page 932): save the table as UTF-8 or Shift_JIS CSV";
+            // Read in the encoding that goes further, so the error names the row that is wrong.
+            encoding = closest;
+            reading.badTextHint = std::string(closest == TextEncoding::Utf8 ? ", nor Shift_JIS (code page 932)"
+                                                                            : ", nor UTF-8") +
+                                  ": save the table as UTF-8 or Shift_JIS CSV";
         }
     }
     reading.rows = [source, format, encoding](const RowSink& sink) -> std::optional<SourceError> {
@@ -211,7 +229,7 @@ std::optional<std::string> prepareSource(const BuildArguments& build, TableForma
 bool reportProblems(const std::string& source, const SourceReading& reading, const Problems& problems,
                     std::ostream& err) {
     for (SourceError problem : problems.sorted()) {
-        if (problem.message == "the text is not valid UTF-8") {
+        if (problem.message.starts_with("the text is not valid ")) {
             problem.message += reading.badTextHint;
         }
         err << "kqd: " << locate(source, reading.sheet, problem) << '\n';
@@ -245,6 +263,9 @@ int runBuild(const std::vector<std::string>& args, std::ostream& out, std::ostre
     }
     if (isSameFile(build.source, build.output)) {
         return failure(err, build.output + " is the table itself; give the quiz file another name");
+    }
+    if (auto problem = notARegularFile(build.source)) {
+        return failure(err, build.source + ": " + *problem);
     }
     build.options.columnLetters = *format == TableFormat::Xlsx || *format == TableFormat::Ods;
     SourceReading reading;
@@ -297,6 +318,9 @@ int runDump(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     if (!file) {
         return usageError(err, "dump takes one FILE and optionally --json or --tsv", "dump");
     }
+    if (auto problem = notARegularFile(*file)) {
+        return failure(err, *file + ": " + *problem);
+    }
     DumpFormat format = DumpFormat::Text;
     if (std::find(args.begin(), args.end(), "--json") != args.end()) {
         format = DumpFormat::Json;
@@ -326,6 +350,9 @@ int runCheck(const std::vector<std::string>& args, std::ostream& out, std::ostre
     const std::optional<std::string> file = fileArgument(args, false);
     if (!file) {
         return usageError(err, "check takes one FILE", "check");
+    }
+    if (auto problem = notARegularFile(*file)) {
+        return failure(err, *file + ": refused: " + *problem);
     }
     const QuizLayout layout = readQuizLayout(std::filesystem::path(*file));
     if (layout.problem != QuizFileProblem::CannotOpen && looksLikeTable(*file)) {

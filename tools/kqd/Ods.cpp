@@ -122,6 +122,17 @@ private:
     std::array<Span, kMaxReadColumns + 1> spans_{};
 };
 
+
+// Text in rows past the last one a sheet has. Blank rows repeated may already have gone past
+// it, and a row that no spreadsheet has must not be named.
+SourceError rowsPastTheLast(LineNumber rowsBefore) {
+    const std::string says = "the sheet has more rows than a spreadsheet can";
+    if (rowsBefore >= kMaxSheetRows) {
+        return fileError(says + ": text after row " + std::to_string(kMaxSheetRows) + ", its last");
+    }
+    return SourceError{rowsBefore + 1, 0, says};
+}
+
 }  // namespace
 
 std::optional<SourceError> readOdsArchive(zip_t* archive, const RowSink& sink, std::string* sheetName,
@@ -170,7 +181,7 @@ std::optional<SourceError> readOdsArchive(zip_t* archive, const RowSink& sink, s
             }
             inRow = false;
             if (!row.empty() && rowNumber + rowRepeats > kMaxSheetRows) {
-                return SourceError{rowNumber + 1, 0, "the sheet has more rows than a spreadsheet can"};
+                return rowsPastTheLast(rowNumber);
             }
             if (auto error = row.finish(rowNumber + 1, rowRepeats)) {
                 return error;
@@ -216,6 +227,9 @@ std::optional<SourceError> readOdsArchive(zip_t* archive, const RowSink& sink, s
                 }
             }
         }
+    }
+    if (auto failure = content.finish()) {
+        return fileError(*failure);
     }
     if (!seenTable) {
         return fileError("the spreadsheet has no sheet");

@@ -10,6 +10,8 @@
 #include <system_error>
 #include <vector>
 
+#include "persistence/SafeFile.h"
+
 namespace pp::kqd {
 
 namespace {
@@ -32,6 +34,22 @@ int writeAllAt(int fd, std::string_view bytes, std::int64_t offset) {
     return 0;
 }
 
+// Why the file at `path` must not be replaced: something other than a regular file stands
+// there. Nothing when the path is free or holds a regular file.
+std::optional<std::string> notReplaceable(const std::filesystem::path& path) {
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0 || S_ISREG(status.st_mode)) {
+        return std::nullopt;  // a missing file is made; any other trouble shows when it is written
+    }
+    if (S_ISDIR(status.st_mode)) {
+        return "it is a folder";
+    }
+    if (S_ISLNK(status.st_mode)) {
+        return "too many levels of symbolic links";
+    }
+    return "not a regular file (a pipe, socket or device), which kqd never replaces";
+}
+
 }  // namespace
 
 ReplacingFile::ReplacingFile(std::filesystem::path target) : target_(std::move(target)) {}
@@ -52,7 +70,12 @@ void ReplacingFile::fail(const std::string& what, int code) {
 }
 
 std::optional<std::string> ReplacingFile::open() {
-    std::string pattern = target_.string() + ".tmp-XXXXXX";
+    replaced_ = replacedFileFor(target_);
+    if (auto problem = notReplaceable(replaced_)) {
+        error_ = "cannot write " + target_.string() + ": " + *problem;
+        return error_;
+    }
+    std::string pattern = replaced_.string() + ".tmp-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     fd_ = ::mkstemp(name.data());
@@ -88,7 +111,7 @@ std::optional<std::string> ReplacingFile::commit() {
         fail("cannot write", errno);
         return error_;
     }
-    if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
+    if (::rename(temporary_.c_str(), replaced_.c_str()) != 0) {
         fail("cannot replace", errno);
         return error_;
     }

@@ -12,7 +12,10 @@ namespace pp::kqd {
 
 // A file that replaces `target` only once it is whole: it is written to a temporary file in
 // the same folder, renamed over the target by commit(), and removed if never committed.
-// Every failure names the target, as the user gave it, never the temporary file.
+// Every failure names the target, as the user gave it, never the temporary file. A symbolic
+// link is written through, so the link stays and its target gets the content; only a regular
+// file is ever replaced: a folder, pipe, socket or device at the path is refused by open(),
+// since a rename would turn it into a plain file (as root, even /dev/null).
 class ReplacingFile {
 public:
     explicit ReplacingFile(std::filesystem::path target);
@@ -35,6 +38,7 @@ private:
     void fail(const std::string& what, int code);
 
     std::filesystem::path target_;
+    std::filesystem::path replaced_;  // the target at the end of its links
     std::string temporary_;
     int fd_ = -1;
     std::optional<std::string> error_;

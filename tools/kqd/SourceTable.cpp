@@ -277,11 +277,44 @@ private:
 // The end of the last whole line in `bytes`: after it a character always starts afresh, in
 // UTF-8 and in code page 932 alike (a line break is never a trail byte).
 std::size_t wholeLinesEnd(std::string_view bytes) {
-    const std::size_t last = bytes.rfind('\n');
+    const std::size_t last = bytes.find_last_of("\r\n");
     return last == std::string_view::npos ? 0 : last + 1;
 }
 
 bool decodesAsCp932(std::string_view bytes) { return decodeCp932(bytes).find(u'\uFFFD') == std::u16string::npos; }
+
+// Where the first line of `bytes` that `valid` refuses starts.
+std::size_t firstBadLine(std::string_view bytes, bool (*valid)(std::string_view)) {
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        const std::size_t end = std::min(bytes.find_first_of("\r\n", start), bytes.size());
+        if (!valid(bytes.substr(start, end - start))) {
+            return start;
+        }
+        start = end + 1;
+    }
+    return bytes.size();
+}
+
+// Old Mac programs end lines with a carriage return alone: each one not followed by a line feed
+// becomes a line feed, from `from` on. One at the very end waits for the next piece unless the
+// text ends there, since a line feed may follow.
+void loneCarriageReturnsToLineFeeds(std::string& text, std::size_t from, bool atEnd) {
+    for (std::size_t i = text.find('\r', from); i != std::string::npos; i = text.find('\r', i + 1)) {
+        if (i + 1 < text.size() ? text[i + 1] != '\n' : atEnd) {
+            text[i] = '\n';
+        }
+    }
+}
+
+bool hasLoneCarriageReturn(std::string_view text) {
+    for (std::size_t i = text.find('\r'); i != std::string_view::npos; i = text.find('\r', i + 1)) {
+        if (i + 1 == text.size() || text[i + 1] != '\n') {
+            return true;
+        }
+    }
+    return false;
+}
 
 }  // namespace
 
@@ -308,6 +341,11 @@ std::optional<SourceError> parseSourceTable(std::string_view text, TableFormat f
                                             const RowSink& sink, LineNumber firstLine) {
     TableParser parser(format, encoding, firstLine);
     std::size_t used = 0;
+    if (hasLoneCarriageReturn(text)) {
+        std::string lines(text);
+        loneCarriageReturnsToLineFeeds(lines, 0, true);
+        return parser.parse(lines, true, used, sink);
+    }
     return parser.parse(text, true, used, sink);
 }
 
@@ -338,6 +376,7 @@ std::optional<SourceError> readSourceTable(std::istream& in, TableFormat format,
         if (atEnd && in.bad()) {
             return SourceError{parser.line(), 0, "cannot read the file"};
         }
+        loneCarriageReturnsToLineFeeds(buffer, held == 0 ? 0 : held - 1, atEnd);
         std::size_t used = 0;
         if (auto error = parser.parse(buffer, atEnd, used, sink)) {
             return error;
@@ -354,9 +393,12 @@ std::optional<SourceError> readSourceTable(std::istream& in, TableFormat format,
     }
 }
 
-std::optional<TextEncoding> detectEncoding(std::istream& in) {
+std::optional<TextEncoding> detectEncoding(std::istream& in, TextEncoding* closest) {
     bool utf8 = true;
     bool cp932 = true;
+    std::uint64_t consumed = 0;
+    std::uint64_t utf8Bad = 0;
+    std::uint64_t cp932Bad = 0;
     std::string buffer;
     bool atStart = true;
     while (utf8 || cp932) {
@@ -374,8 +416,16 @@ std::optional<TextEncoding> detectEncoding(std::istream& in) {
             piece.remove_prefix(kByteOrderMark.size());
         }
         atStart = atStart && end == 0;
-        utf8 = utf8 && isValidUtf8(piece);
-        cp932 = cp932 && decodesAsCp932(piece);
+        const std::uint64_t pieceStart = consumed + (end - piece.size());
+        if (utf8 && !isValidUtf8(piece)) {
+            utf8 = false;
+            utf8Bad = pieceStart + firstBadLine(piece, isValidUtf8);
+        }
+        if (cp932 && !decodesAsCp932(piece)) {
+            cp932 = false;
+            cp932Bad = pieceStart + firstBadLine(piece, decodesAsCp932);
+        }
+        consumed += end;
         buffer.erase(0, end);
         if (atEnd) {
             break;
@@ -386,6 +436,9 @@ std::optional<TextEncoding> detectEncoding(std::istream& in) {
     }
     if (cp932) {
         return TextEncoding::Cp932;
+    }
+    if (closest != nullptr) {
+        *closest = cp932Bad > utf8Bad ? TextEncoding::Cp932 : TextEncoding::Utf8;
     }
     return std::nullopt;
 }

@@ -69,6 +69,8 @@ std::optional<SourceError> readSourceTable(std::istream& in, TableFormat format,
 
 // What a text table's bytes are: UTF-8 when they are valid UTF-8, else code page 932 when
 // they decode without an invalid or unmapped sequence, else nothing. Reads `in` to its end.
-std::optional<TextEncoding> detectEncoding(std::istream& in);
+// When it is neither, `closest` gets the one whose first bad line comes later, so that the
+// error can name where the table goes wrong rather than its first non-ASCII cell.
+std::optional<TextEncoding> detectEncoding(std::istream& in, TextEncoding* closest = nullptr);
 
 }  // namespace pp::kqd

@@ -51,6 +51,11 @@ std::optional<std::u16string> richText(XmlPart& part, QStringView element) {
     }
 }
 
+std::string tooManySharedStrings() {
+    return "xl/sharedStrings.xml holds more than " + std::to_string(kMaxSharedStrings) +
+           " shared texts, more than any quiz needs";
+}
+
 struct Workbook {
     std::string sheetName;
     std::string sheetPart;
@@ -102,6 +107,9 @@ std::optional<SourceError> readWorkbook(zip_t* archive, std::uint64_t maxBytes, 
             book.sheetPart = target.starts_with('/') ? target.substr(1) : "xl/" + target;
         }
     }
+    if (auto failure = relations.finish()) {
+        return fileError(*failure);
+    }
     if (book.sheetPart.empty()) {
         return fileError("the workbook does not say where its first sheet is");
     }
@@ -114,6 +122,9 @@ std::optional<SourceError> readWorkbook(zip_t* archive, std::uint64_t maxBytes, 
             std::optional<std::u16string> text = richText(shared, u"si");
             if (!text) {
                 return fileError(shared.error());
+            }
+            if (book.sharedStrings.size() == kMaxSharedStrings) {
+                return fileError(tooManySharedStrings());
             }
             book.sharedStrings.push_back(std::move(*text));
         }
