@@ -106,6 +106,14 @@ TEST_F(KqdSources, ShiftJisCsvBuildsLikeItsUtf8Twin) {
     EXPECT_FALSE(std::filesystem::exists(folder_ / "x.kqd"));
 }
 
+TEST_F(KqdSources, CsvErrorsAfterACellWithLineBreaksNameTheSpreadsheetRowToo) {
+    write("multi.csv", "雑学,\"一行目\r\n二行目\n三行目\",a,b,c,d,e\n\n雑学,q,a,,c,d,e\n");
+    const Outcome built = kqd({"build", path("multi.csv"), "-o", path("x.kqd")});
+    EXPECT_EQ(built.status, kExitFailure);
+    EXPECT_NE(built.err.find("multi.csv:5:4 (row 3 in a spreadsheet): "), std::string::npos) << built.err;
+    EXPECT_EQ(built.err.find("multi.csv:1:"), std::string::npos) << built.err;
+}
+
 TEST_F(KqdSources, SpreadsheetsBuildLikeTheTsv) {
     write("quiz.tsv", tsvOf(quizRows()));
     write("quiz.xlsx", test::xlsxBytes(quizRows(), folder_ / "scratch.zip"));

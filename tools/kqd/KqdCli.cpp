@@ -115,9 +115,43 @@ std::optional<std::string> notARegularFile(const std::string& file) {
     return std::nullopt;
 }
 
+// The rows of a CSV table whose cells hold line breaks: a spreadsheet shows such a record as one
+// row, so every row after it sits higher in the sheet than its line in the file.
+class SpreadsheetRows {
+public:
+    // Notes the row starting at `line` whose cells hold `breaks` line breaks.
+    void add(LineNumber line, std::int64_t breaks) {
+        if (breaks > 0) {
+            const LineNumber row = rowOf(line);
+            records_.push_back({line, row, breaks});
+        }
+    }
+
+    // The row a spreadsheet shows the text at `line` in.
+    [[nodiscard]] LineNumber rowOf(LineNumber line) const {
+        const auto after = std::upper_bound(records_.begin(), records_.end(), line,
+                                            [](LineNumber l, const Record& r) { return l < r.line; });
+        if (after == records_.begin()) {
+            return line;
+        }
+        const Record& last = *std::prev(after);
+        return line <= last.line + last.breaks ? last.row : line - (last.line - last.row) - last.breaks;
+    }
+
+private:
+    struct Record {
+        LineNumber line;
+        LineNumber row;
+        std::int64_t breaks;
+    };
+    std::vector<Record> records_;
+};
+
 // Where an error is, as the user reads the source: "FILE:LINE:COLUMN" in a text table,
-// "FILE: Sheet1!C5" in a spreadsheet; it leaves out what the error does not name.
-std::string locate(const std::string& file, const std::optional<std::string>& sheet, const SourceError& error) {
+// "FILE: Sheet1!C5" in a spreadsheet; it leaves out what the error does not name. In a CSV
+// table whose cells hold line breaks, the row a spreadsheet shows follows the line.
+std::string locate(const std::string& file, const std::optional<std::string>& sheet, const SourceError& error,
+                   const SpreadsheetRows* rows = nullptr) {
     std::string where = file;
     if (sheet && error.line > 0) {
         where += ": " + (error.column > 0 ? cellName(*sheet, error.line, error.column)
@@ -126,6 +160,9 @@ std::string locate(const std::string& file, const std::optional<std::string>& sh
         where += ":" + std::to_string(error.line);
         if (error.column > 0) {
             where += ":" + std::to_string(error.column);
+        }
+        if (const LineNumber row = rows != nullptr ? rows->rowOf(error.line) : error.line; row != error.line) {
+            where += " (row " + std::to_string(row) + " in a spreadsheet)";
         }
     }
     return where + ": " + error.message;
@@ -182,6 +219,7 @@ struct SourceReading {
     RowSource rows;
     std::optional<std::string> sheet;  // the sheet's name, once read
     std::string badTextHint;           // appended to an encoding error
+    SpreadsheetRows csvRows;           // where a CSV table's rows sit in a spreadsheet
 };
 
 std::optional<std::string> prepareSource(const BuildArguments& build, TableFormat format, SourceReading& reading,
@@ -214,12 +252,20 @@ std::optional<std::string> prepareSource(const BuildArguments& build, TableForma
                                   ": save the table as UTF-8 or Shift_JIS CSV";
         }
     }
-    reading.rows = [source, format, encoding](const RowSink& sink) -> std::optional<SourceError> {
+    reading.rows = [&reading, source, format, encoding](const RowSink& sink) -> std::optional<SourceError> {
         std::ifstream in(source, std::ios::binary);
         if (!in) {
             return SourceError{0, 0, "cannot read the file"};
         }
-        return readSourceTable(in, format, encoding, sink);
+        reading.csvRows = SpreadsheetRows();
+        return readSourceTable(in, format, encoding, [&reading, &sink](SourceRow&& row) {
+            std::int64_t breaks = 0;
+            for (const std::u16string& cell : row.cells) {
+                breaks += std::count(cell.begin(), cell.end(), u'\n');
+            }
+            reading.csvRows.add(row.line, breaks);
+            return sink(std::move(row));
+        });
     };
     return std::nullopt;
 }
@@ -232,7 +278,7 @@ bool reportProblems(const std::string& source, const SourceReading& reading, con
         if (problem.message.starts_with("the text is not valid ")) {
             problem.message += reading.badTextHint;
         }
-        err << "kqd: " << locate(source, reading.sheet, problem) << '\n';
+        err << "kqd: " << locate(source, reading.sheet, problem, &reading.csvRows) << '\n';
     }
     const std::int64_t moreErrors = problems.errorCount - static_cast<std::int64_t>(problems.errors.size());
     const std::int64_t moreWarnings = problems.warningCount - static_cast<std::int64_t>(problems.warnings.size());
