@@ -162,6 +162,25 @@ TEST_F(KqdSources, SpreadsheetErrorsNameTheSheetCell) {
 // A cell holds the text its number format shows; a cell that shows no text of its own (an
 // error value, a formula saved without its result) or one shown in a way kqd cannot copy is
 // refused by name, all of them in one pass.
+TEST_F(KqdSources, SheetOptionPicksASheetByNameOrPlace) {
+    write("quiz.xlsx", test::xlsxBytes(quizRows(), folder_ / "scratch.zip", "問題"));
+    write("quiz.ods", test::odsBytes(quizRows(), folder_ / "scratch.zip", "問題"));
+    for (const std::string file : {"quiz.xlsx", "quiz.ods"}) {
+        const std::string expected = build(file);
+        EXPECT_EQ(build(file, {"--sheet", "問題"}), expected) << file;
+        EXPECT_EQ(build(file, {"--sheet", "1"}), expected) << file;
+        const Outcome other = kqd({"build", path(file), "-o", path("x.kqd"), "--sheet", "Other"});
+        EXPECT_EQ(other.status, kExitFailure) << file;  // the second sheet holds no question
+        const Outcome third = kqd({"build", path(file), "-o", path("x.kqd"), "--sheet", "3"});
+        EXPECT_NE(third.err.find(file + ": the spreadsheet has 2 sheets, not 3"), std::string::npos) << third.err;
+        const Outcome missing = kqd({"build", path(file), "-o", path("x.kqd"), "--sheet", "Nope"});
+        EXPECT_NE(missing.err.find("has no sheet named Nope"), std::string::npos) << missing.err;
+    }
+    write("quiz.csv", "a,b\n");
+    EXPECT_EQ(kqd({"build", path("quiz.csv"), "-o", path("x.kqd"), "--sheet", "1"}).status, kExitFailure);
+    EXPECT_FALSE(std::filesystem::exists(folder_ / "x.kqd"));
+}
+
 TEST_F(KqdSources, XlsxCellsHoldWhatTheSheetShowsOrAreRefusedByCell) {
     const auto raw = [](const char* xml) { return SheetCell{xml, CellKind::RawXlsx}; };
     SheetRows rows = quizRows();

@@ -34,14 +34,15 @@ constexpr const char* kMainHelp =
     "Run \"kqd COMMAND --help\" for more about a command.\n";
 
 constexpr const char* kBuildHelp =
-    "Usage: kqd build SOURCE -o OUT.kqd [--header] [--allow-duplicates] [--include-hidden]\n"
+    "Usage: kqd build SOURCE -o OUT.kqd [--header] [--allow-duplicates] [--include-hidden] [--sheet NAME|N]\n"
     "                [--encoding utf-8|cp932]\n"
     "Builds a quiz file from a table, one question a row, in seven columns:\n"
     "  genre, question, right answer, wrong answer 1, wrong answer 2, wrong answer 3, wrong answer 4\n"
     "SOURCE is read by its extension:\n"
     "  .tsv   split at tabs, no quoting\n"
     "  .csv   comma-separated, with the usual double-quote quoting\n"
-    "  .xlsx  the first sheet of an Excel workbook; .ods  the first sheet of a LibreOffice spreadsheet\n"
+    "  .xlsx  the first sheet of an Excel workbook; .ods  the first sheet of a LibreOffice spreadsheet;\n"
+    "         --sheet picks another by its name or its place (from 1)\n"
     "A .tsv or .csv is read as UTF-8 (a byte-order mark is accepted), or as Shift_JIS (code page 932,\n"
     "as Japanese Excel saves CSV) when it is not valid UTF-8 but valid Shift_JIS; --encoding says which.\n"
     "Blank rows, rows whose first cell starts with #, and empty cells after the seventh are skipped.\n"
@@ -172,6 +173,7 @@ struct BuildArguments {
     std::string source;
     std::string output;
     std::optional<TextEncoding> encoding;
+    std::optional<SheetChoice> sheet;
     BuildOptions options;
 };
 
@@ -192,6 +194,20 @@ std::variant<BuildArguments, std::string> parseBuildArguments(const std::vector<
             } else {
                 return "build: --encoding takes utf-8 or cp932, not \"" + name + "\"";
             }
+        } else if (arg == "--sheet" && i + 1 < args.size()) {
+            const std::string& which = args[++i];
+            SheetChoice choice;
+            if (!which.empty() && which.size() <= 4 && std::all_of(which.begin(), which.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+                choice.number = std::stoi(which);
+                if (choice.number < 1) {
+                    return std::string("build: --sheet counts sheets from 1");
+                }
+            } else if (which.empty()) {
+                return std::string("build: --sheet takes a sheet's name or place");
+            } else {
+                choice.name = which;
+            }
+            parsed.sheet = choice;
         } else if (arg == "--header") {
             parsed.options.headerRow = true;
         } else if (arg == "--allow-duplicates") {
@@ -227,10 +243,13 @@ std::optional<std::string> prepareSource(const BuildArguments& build, TableForma
     const std::filesystem::path source = build.source;
     if (format == TableFormat::Xlsx || format == TableFormat::Ods) {
         reading.sheet.emplace();
-        reading.rows = [&reading, source, format](const RowSink& sink) {
-            return readSpreadsheetFile(source, format, sink, &*reading.sheet);
+        reading.rows = [&reading, source, format, choice = build.sheet.value_or(SheetChoice{})](const RowSink& sink) {
+            return readSpreadsheetFile(source, format, sink, &*reading.sheet, choice);
         };
         return std::nullopt;
+    }
+    if (build.sheet) {
+        return build.source + ": --sheet picks a sheet of an .xlsx or .ods file; a text table has none";
     }
     std::ifstream probe(source, std::ios::binary);
     std::error_code ignored;

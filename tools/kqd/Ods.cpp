@@ -136,7 +136,7 @@ SourceError rowsPastTheLast(LineNumber rowsBefore) {
 }  // namespace
 
 std::optional<SourceError> readOdsArchive(zip_t* archive, const RowSink& sink, std::string* sheetName,
-                                          std::uint64_t maxBytes) {
+                                          std::uint64_t maxBytes, const SheetChoice& choice) {
     XmlPart content(archive, "content.xml", maxBytes);
     if (!content.exists()) {
         return fileError("not an OpenDocument spreadsheet (.ods): it has no content.xml");
@@ -147,6 +147,8 @@ std::optional<SourceError> readOdsArchive(zip_t* archive, const RowSink& sink, s
     MergedCells merged;
     int tableDepth = 0;  // inside the first table, counting tables nested in its cells
     bool seenTable = false;
+    int sheets = 0;
+    int skipDepth = 0;  // inside a sheet not chosen, counting tables nested in its cells
     int rowRepeats = 1;
     // Cells count only inside a row: one outside would be added to the next row.
     bool inRow = false;
@@ -154,14 +156,22 @@ std::optional<SourceError> readOdsArchive(zip_t* archive, const RowSink& sink, s
         if (token == QXmlStreamReader::Invalid) {
             return fileError(content.error());
         }
+        if (skipDepth > 0) {
+            skipDepth += isStart(content, token, u"table") ? 1 : isEnd(content, token, u"table") ? -1 : 0;
+            continue;
+        }
         if (isStart(content, token, u"table")) {
-            if (seenTable && tableDepth == 0) {
-                break;  // only the first sheet
+            if (tableDepth == 0) {
+                const std::string name = attribute(content, u"name").toStdString();
+                if (!isChosen(choice, ++sheets, name)) {
+                    skipDepth = 1;
+                    continue;
+                }
+                if (sheetName != nullptr) {
+                    *sheetName = name;
+                }
+                seenTable = true;
             }
-            if (!seenTable && sheetName != nullptr) {
-                *sheetName = attribute(content, u"name").toStdString();
-            }
-            seenTable = true;
             ++tableDepth;
         } else if (isEnd(content, token, u"table")) {
             if (--tableDepth == 0) {
@@ -232,7 +242,7 @@ std::optional<SourceError> readOdsArchive(zip_t* archive, const RowSink& sink, s
         return fileError(*failure);
     }
     if (!seenTable) {
-        return fileError("the spreadsheet has no sheet");
+        return sheets == 0 ? fileError("the spreadsheet has no sheet") : noSuchSheet(choice, sheets);
     }
     return std::nullopt;
 }

@@ -307,8 +307,19 @@ inline std::optional<SourceError> textTooFarRight(LineNumber row, int column) {
 
 // The readers of the two formats, on an open archive.
 std::optional<SourceError> readXlsxArchive(zip_t* archive, const RowSink& sink, std::string* sheetName,
-                                           std::uint64_t maxBytes);
+                                           std::uint64_t maxBytes, const SheetChoice& choice = {});
 std::optional<SourceError> readOdsArchive(zip_t* archive, const RowSink& sink, std::string* sheetName,
-                                          std::uint64_t maxBytes);
+                                          std::uint64_t maxBytes, const SheetChoice& choice = {});
+
+// Whether the sheet at `place` (from 1) named `name` is the one `choice` asks for.
+inline bool isChosen(const SheetChoice& choice, int place, const std::string& name) {
+    return !choice.name.empty() ? name == choice.name : place == std::max(choice.number, 1);
+}
+
+inline SourceError noSuchSheet(const SheetChoice& choice, int sheets) {
+    return fileError(!choice.name.empty() ? "the spreadsheet has no sheet named " + choice.name
+                                          : "the spreadsheet has " + std::to_string(sheets) + " sheet" +
+                                                (sheets == 1 ? "" : "s") + ", not " + std::to_string(choice.number));
+}
 
 }  // namespace pp::kqd::sheet

@@ -69,33 +69,35 @@ struct Workbook {
 
 bool isTrue(const QString& value) { return value == u"1" || value == u"true"; }
 
-std::optional<SourceError> readWorkbook(zip_t* archive, std::uint64_t maxBytes, Workbook& book) {
+std::optional<SourceError> readWorkbook(zip_t* archive, std::uint64_t maxBytes, const SheetChoice& choice,
+                                        Workbook& book) {
     XmlPart workbook(archive, "xl/workbook.xml", maxBytes);
     if (!workbook.exists()) {
         return fileError("not an Excel workbook (.xlsx): it has no xl/workbook.xml");
     }
     QString relation;
-    for (auto token = workbook.next(); relation.isEmpty(); token = workbook.next()) {
-        if (token == QXmlStreamReader::Invalid) {
-            return fileError(workbook.error());
-        }
-        if (token == QXmlStreamReader::EndDocument) {
-            return fileError("the workbook has no sheet");
-        }
-        if (isStart(workbook, token, u"workbookPr") && isTrue(attribute(workbook, u"date1904"))) {
-            book.dates = DateSystem::From1904;
-        } else if (isStart(workbook, token, u"sheet")) {
-            book.sheetName = attribute(workbook, u"name").toStdString();
-            relation = attribute(workbook, u"id");
-        }
-    }
+    int sheets = 0;
     for (auto token = workbook.next(); token != QXmlStreamReader::EndDocument; token = workbook.next()) {
         if (token == QXmlStreamReader::Invalid) {
             return fileError(workbook.error());
         }
-        if (isStart(workbook, token, u"calcPr") && isTrue(attribute(workbook, u"fullCalcOnLoad"))) {
+        if (isStart(workbook, token, u"workbookPr") && isTrue(attribute(workbook, u"date1904"))) {
+            book.dates = DateSystem::From1904;
+        } else if (isStart(workbook, token, u"sheet")) {
+            const std::string name = attribute(workbook, u"name").toStdString();
+            if (relation.isEmpty() && isChosen(choice, ++sheets, name)) {
+                book.sheetName = name;
+                relation = attribute(workbook, u"id");
+            }
+        } else if (isStart(workbook, token, u"calcPr") && isTrue(attribute(workbook, u"fullCalcOnLoad"))) {
             book.resultsStale = true;
         }
+    }
+    if (sheets == 0) {
+        return fileError("the workbook has no sheet");
+    }
+    if (relation.isEmpty()) {
+        return noSuchSheet(choice, sheets);
     }
     XmlPart relations(archive, "xl/_rels/workbook.xml.rels", maxBytes);
     for (auto token = relations.next(); relations.exists() && book.sheetPart.empty(); token = relations.next()) {
@@ -308,9 +310,9 @@ private:
 }  // namespace
 
 std::optional<SourceError> readXlsxArchive(zip_t* archive, const RowSink& sink, std::string* sheetName,
-                                           std::uint64_t maxBytes) {
+                                           std::uint64_t maxBytes, const SheetChoice& choice) {
     Workbook book;
-    if (auto error = readWorkbook(archive, maxBytes, book)) {
+    if (auto error = readWorkbook(archive, maxBytes, choice, book)) {
         return error;
     }
     if (sheetName != nullptr) {
