@@ -14,6 +14,7 @@ PACKAGES="
   dpkg-dev file lintian debootstrap appstream desktop-file-utils groff man-db
   clang-14 libclang-rt-14-dev llvm-14
   emscripten chromium python3-fonttools python3-brotli
+  libreoffice-calc-nogui gnumeric python3-xlsxwriter
 "
 # The browser test installs puppeteer-core with npm: Debian's npm, unless a node of another origin
 # already brings its own (its nodejs package would conflict with Debian's npm).

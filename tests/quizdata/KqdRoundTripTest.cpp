@@ -46,7 +46,7 @@ TEST_F(KqdQuizMaker, RefusesWhatTheGameCannotCatch) {
         {"A\tq\t〜\t～\tw2\tw3\tw4", "1:4: the right answer is repeated as wrong answer 1"},  // stored alike
         {"A\t\tr\tw1\tw2\tw3\tw4", "1:2: the question is empty"},
         {"A\tq\tr\tw1\t\tw3\tw4", "1:5: the wrong answer 2 is empty"},
-        {"A\tq\tr\tw1\tw2\tw3\tw4\t\tx", "1:9: 9 columns"},
+        {"A\tq\tr\tw1\tw2\tw3", "1:7: 6 columns, a question takes 7"},  // text after the 7th is only a note
     };
     for (const Case& c : cases) {
         write("t.tsv", c.row + "\n");
@@ -109,6 +109,7 @@ TEST_F(KqdQuizMaker, AwkwardTextsAndEmptyGenresComeBackFromTheTableDump) {
     genres[0].name = u"#始まり";  // would make the line a comment
     genres[1].name = u"空";         // a named genre without questions between filled ones
     genres[3].name = u"";           // an unnamed one
+    genres[2].name = u"末尾に空白\u3000";  // spaces at a genre's ends are its own in a dump
     genres[4].name = u" 空白";
     genres[5].name = u"末尾";       // and a named empty one at the end
     QuizQuestion& awkward = genres[0].questions[0];

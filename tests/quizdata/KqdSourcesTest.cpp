@@ -106,18 +106,27 @@ TEST_F(KqdSources, ShiftJisCsvBuildsLikeItsUtf8Twin) {
     EXPECT_FALSE(std::filesystem::exists(folder_ / "x.kqd"));
 }
 
+TEST_F(KqdSources, CsvErrorsAfterACellWithLineBreaksNameTheSpreadsheetRowToo) {
+    write("multi.csv", "雑学,\"一行目\r\n二行目\n三行目\",a,b,c,d,e\n\n雑学,q,a,,c,d,e\n");
+    const Outcome built = kqd({"build", path("multi.csv"), "-o", path("x.kqd")});
+    EXPECT_EQ(built.status, kExitFailure);
+    EXPECT_NE(built.err.find("multi.csv:5:4 (row 3 in a spreadsheet): "), std::string::npos) << built.err;
+    EXPECT_EQ(built.err.find("multi.csv:1:"), std::string::npos) << built.err;
+}
+
 TEST_F(KqdSources, SpreadsheetsBuildLikeTheTsv) {
     write("quiz.tsv", tsvOf(quizRows()));
     write("quiz.xlsx", test::xlsxBytes(quizRows(), folder_ / "scratch.zip"));
     write("quiz.ods", test::odsBytes(quizRows(), folder_ / "scratch.zip"));
     const std::string expected = build("quiz.tsv");
     EXPECT_EQ(build("quiz.xlsx"), expected);
-    EXPECT_EQ(build("quiz.ods"), expected);
+    build("quiz.ods");
     EXPECT_NE(last_.out.find("4 questions in 3 genres"), std::string::npos) << last_.out;
 
-    // Numbers come out as the spreadsheet shows them, the phonetic guide and the note do not.
+    // Numbers come out as the spreadsheet shows them (the .ods shows 1600 as "1,600"), the
+    // phonetic guide and the note do not.
     const Outcome dump = kqd({"dump", path("quiz.ods.kqd"), "--tsv"});
-    EXPECT_NE(dump.out.find("関ヶ原の戦いは何年？\t1600\t"), std::string::npos) << dump.out;
+    EXPECT_NE(dump.out.find("関ヶ原の戦いは何年？\t1,600\t"), std::string::npos) << dump.out;
     EXPECT_NE(dump.out.find("同じ\t同じ\t0.5\t"), std::string::npos) << dump.out;
     EXPECT_EQ(dump.out.find("ヨミ"), std::string::npos);
     EXPECT_EQ(dump.out.find("a note"), std::string::npos);
@@ -125,14 +134,21 @@ TEST_F(KqdSources, SpreadsheetsBuildLikeTheTsv) {
 
 TEST_F(KqdSources, SpreadsheetErrorsNameTheSheetCell) {
     SheetRows rows = quizRows();
-    rows[3][3].text.clear();  // wrong answer 1 of the question on row 4
+    rows[3][3].text.clear();  // wrong answers 1 and 2 of the question on row 4: one empty stretch
+    rows[3][4].text.clear();
     write("quiz.xlsx", test::xlsxBytes(rows, folder_ / "scratch.zip", "問題"));
     write("quiz.ods", test::odsBytes(rows, folder_ / "scratch.zip", "My quiz"));
     const Outcome xlsx = kqd({"build", path("quiz.xlsx"), "-o", path("x.kqd")});
     EXPECT_EQ(xlsx.status, kExitFailure);
-    EXPECT_NE(xlsx.err.find("quiz.xlsx: 問題!D4: the wrong answer 1 is empty"), std::string::npos) << xlsx.err;
+    EXPECT_NE(xlsx.err.find("quiz.xlsx: 問題!D4: the wrong answer 1 is empty\nkqd: " + path("quiz.xlsx") +
+                            ": 問題!E4: the wrong answer 2 is empty\n"),
+              std::string::npos)
+        << xlsx.err;
     const Outcome ods = kqd({"build", path("quiz.ods"), "-o", path("x.kqd")});
-    EXPECT_NE(ods.err.find("quiz.ods: 'My quiz'!D4: the wrong answer 1 is empty"), std::string::npos) << ods.err;
+    EXPECT_NE(ods.err.find("quiz.ods: 'My quiz'!D4: the wrong answer 1 is empty\nkqd: " + path("quiz.ods") +
+                           ": 'My quiz'!E4: the wrong answer 2 is empty\n"),
+              std::string::npos)
+        << ods.err;
 
     rows = quizRows();
     rows[2][6].text = "はい";
@@ -141,6 +157,61 @@ TEST_F(KqdSources, SpreadsheetErrorsNameTheSheetCell) {
     EXPECT_NE(dup.err.find("Sheet1!G3: the right answer is repeated as wrong answer 4 (columns C and G)"),
               std::string::npos)
         << dup.err;
+}
+
+// A cell holds the text its number format shows; a cell that shows no text of its own (an
+// error value, a formula saved without its result) or one shown in a way kqd cannot copy is
+// refused by name, all of them in one pass.
+TEST_F(KqdSources, SheetOptionPicksASheetByNameOrPlace) {
+    write("quiz.xlsx", test::xlsxBytes(quizRows(), folder_ / "scratch.zip", "問題"));
+    write("quiz.ods", test::odsBytes(quizRows(), folder_ / "scratch.zip", "問題"));
+    for (const std::string file : {"quiz.xlsx", "quiz.ods"}) {
+        const std::string expected = build(file);
+        EXPECT_EQ(build(file, {"--sheet", "問題"}), expected) << file;
+        EXPECT_EQ(build(file, {"--sheet", "1"}), expected) << file;
+        const Outcome other = kqd({"build", path(file), "-o", path("x.kqd"), "--sheet", "Other"});
+        EXPECT_EQ(other.status, kExitFailure) << file;  // the second sheet holds no question
+        const Outcome third = kqd({"build", path(file), "-o", path("x.kqd"), "--sheet", "3"});
+        EXPECT_NE(third.err.find(file + ": the spreadsheet has 2 sheets, not 3"), std::string::npos) << third.err;
+        const Outcome missing = kqd({"build", path(file), "-o", path("x.kqd"), "--sheet", "Nope"});
+        EXPECT_NE(missing.err.find("has no sheet named Nope"), std::string::npos) << missing.err;
+    }
+    write("quiz.csv", "a,b\n");
+    EXPECT_EQ(kqd({"build", path("quiz.csv"), "-o", path("x.kqd"), "--sheet", "1"}).status, kExitFailure);
+    EXPECT_FALSE(std::filesystem::exists(folder_ / "x.kqd"));
+}
+
+TEST_F(KqdSources, XlsxCellsHoldWhatTheSheetShowsOrAreRefusedByCell) {
+    const auto raw = [](const char* xml) { return SheetCell{xml, CellKind::RawXlsx}; };
+    SheetRows rows = quizRows();
+    rows[1][2] = raw("s=\"1\"><v>17290</v>");
+    rows[1][3] = raw("s=\"2\"><v>0.1</v>");
+    rows[1][4] = raw("t=\"str\"><f>A1</f><v>0123</v>");
+    rows[2][3] = {"いい_x000D_\nえ", CellKind::Text};
+    write("shown.xlsx", test::xlsxBytes(rows, folder_ / "scratch.zip"));
+    build("shown.xlsx");
+    const Outcome dump = kqd({"dump", path("shown.xlsx.kqd"), "--tsv"});
+    EXPECT_NE(dump.out.find("\t1947/5/3\t10%\t0123\t"), std::string::npos) << dump.out;
+    EXPECT_NE(dump.out.find("\tはい\tいい\\nえ\t"), std::string::npos) << dump.out;
+
+    rows[2][4] = raw("t=\"e\"><f>1/0</f><v>#DIV/0!</v>");
+    rows[3][4] = raw("><f>B2</f>");
+    rows[4][3] = raw("s=\"4\"><v>17290</v>");
+    rows[4][5] = {"", CellKind::Text};
+    write("bad.xlsx", test::xlsxBytes(rows, folder_ / "scratch.zip"));
+    const Outcome bad = kqd({"build", path("bad.xlsx"), "-o", path("bad.kqd")});
+    EXPECT_EQ(bad.status, kExitFailure);
+    EXPECT_EQ(bad.err,
+              "kqd: " + path("bad.xlsx") + ": Sheet1!E3: the cell shows the error #DIV/0!: correct the formula, or "
+              "type the text\n"
+              "kqd: " + path("bad.xlsx") + ": Sheet1!E4: a formula saved without its result (the program that wrote "
+              "the file did not calculate it): open the file in a spreadsheet program and save it again, or type "
+              "the text\n"
+              "kqd: " + path("bad.xlsx") + ": Sheet1!D5: the cell's number format \"[$-411]ggge\"年\"m\"月\"d\"日\"\" "
+              "shows an era date, which kqd cannot show as the sheet does: format the column as text\n"
+              "kqd: " + path("bad.xlsx") + ": Sheet1!F5: the wrong answer 3 is empty\n"
+              "kqd: " + path("bad.xlsx") + ": 4 errors; nothing written\n");
+    EXPECT_FALSE(std::filesystem::exists(folder_ / "bad.kqd"));
 }
 
 std::optional<SourceError> readAll(std::string_view bytes, bool ods, std::uint64_t cap = kMaxPartBytes) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 
@@ -116,6 +117,41 @@ TEST(QuizBuilding, SpellingsThatStoreAlikeAreOneGenre) {
     EXPECT_EQ(std::get<BuiltQuiz>(built).genres, 1);
 }
 
+// A space a sheet does not show makes neither a genre of its own nor a choice of its own.
+TEST(QuizBuilding, SpacesAroundGenresAndChoicesDoNotCount) {
+    auto built = buildQuiz(tableOf(row("雑学 ", "1") + row("雑学", "2") + row("\u3000雑学", "3"), TableFormat::Tsv));
+    ASSERT_TRUE(std::holds_alternative<BuiltQuiz>(built));
+    EXPECT_EQ(std::get<BuiltQuiz>(built).genres, 1);
+    const auto& warnings = std::get<BuiltQuiz>(built).warnings;
+    EXPECT_EQ(std::count_if(warnings.begin(), warnings.end(), [](const SourceError& w) { return w.column == 1; }), 2);
+    const SourceError duplicate = errorOf("A\tq\tr\tw \tx\t\u3000w\ty\n", TableFormat::Tsv);
+    EXPECT_EQ(duplicate.column, 6);
+    EXPECT_NE(duplicate.message.find("are the same"), std::string::npos) << duplicate.message;
+}
+
+// A header row is known by its words, in either language; its columns may stand in any order
+// and beside others, and problems are named by the table's own columns.
+TEST(QuizBuilding, AHeaderRowNamesTheColumns) {
+    const std::string header = "問題\tGenre\t解説\t正解\t不正解1\t不正解２\tWrong answer 3\t誤答④\n";
+    auto built = buildQuiz(tableOf(header + "q1\tA\tなぜなら\tr\tw1\tw2\tw3\tw4\n", TableFormat::Tsv));
+    ASSERT_TRUE(std::holds_alternative<BuiltQuiz>(built));
+    std::istringstream in(std::get<BuiltQuiz>(built).file);
+    const Record record = *readQuestionRecord(in, 0);
+    EXPECT_EQ(decodeQuestionRecord(record).text.view(), u"q1");
+    EXPECT_EQ(decodeQuestionRecord(record).choices[0].view(), u"r");
+    ASSERT_EQ(std::get<BuiltQuiz>(built).warnings.size(), 1u);
+    EXPECT_EQ(std::get<BuiltQuiz>(built).warnings[0].column, 3);  // 解説, ignored
+
+    const SourceError duplicate = errorOf(header + "q1\tA\t\tr\tw1\tw1\tw3\tw4\n", TableFormat::Tsv);
+    EXPECT_EQ(duplicate.column, 6);
+    EXPECT_NE(duplicate.message.find("(columns 5 and 6)"), std::string::npos) << duplicate.message;
+
+    // Without a header the columns after the seventh are ignored, with a note.
+    built = buildQuiz(tableOf("A\tq\tr\tw1\tw2\tw3\tw4\tメモ\n", TableFormat::Tsv));
+    ASSERT_TRUE(std::holds_alternative<BuiltQuiz>(built));
+    EXPECT_EQ(std::get<BuiltQuiz>(built).warnings.at(0).column, 8);
+}
+
 TEST(QuizBuilding, NamesTheLineAndColumnOfEachProblem) {
     struct Case {
         std::string text;
@@ -129,11 +165,12 @@ TEST(QuizBuilding, NamesTheLineAndColumnOfEachProblem) {
     }
     const std::vector<Case> cases{
         {row("A", "q") + "A\tq\tr\tw\tw\tw\n", 2, 7, "6 columns"},
-        {row("A", "q") + "A\tq\tr\tw\tw\tw\tw\textra\n", 2, 8, "8 columns"},
+        {"ジャンル\t問題\t正解\t不正解\n" + row("A", "q"), 1, 0, "not one genre, one question, one right answer and four"},
         {nineGenres, 9, 1, "ninth genre \"G8\""},
-        {"# c\n" + row("A", "q") + "A\tq\t" + std::string(29, 'x') + "\tw\tw\tw\tw\n", 3, 3, "29 bytes"},
-        {"A\t" + std::string(117, 'x') + "\tr\tw\tw\tw\tw\n", 1, 2, "holds 116"},
-        {"とても長いジャンルの名前\tq\tr\tw\tw\tw\tw\n", 1, 1, "24 bytes"},
+        {"# c\n" + row("A", "q") + "A\tq\t" + std::string(29, 'x') + "\tw\tw\tw\tw\n", 3, 3,
+         "an answer holds at most 14 full-width characters (28 half-width); this right answer has 15 full-width"},
+        {"A\t" + std::string(117, 'x') + "\tr\tw\tw\tw\tw\n", 1, 2, "at most 58 full-width characters (116 half-width)"},
+        {"とても長いジャンルの名前\tq\tr\tw\tw\tw\tw\n", 1, 1, "this genre has 12 full-width (24 half-width)"},
         {"A\tq\tr\tw\t😀\tw\tw\n", 1, 5, "U+1F600"},
         {"A\tq\tr\tw\tw\tsoft\u00ADhyphen\tw\n", 1, 6, "U+00AD"},
         {"A\tq\t\tw\tw\tw\tw\n", 1, 3, "right answer is empty"},
@@ -204,8 +241,10 @@ TEST_F(KqdCommands, AFailedBuildLeavesNoFileBehind) {
     write("bad.tsv", row("A", "q") + "A\tq\tr\tw\tw\tw\t" + std::string(40, 'x') + "\n");
     const Outcome fresh = kqd({"build", path("bad.tsv"), "-o", path("out.kqd")});
     EXPECT_EQ(fresh.status, kExitFailure);
-    EXPECT_TRUE(isOneLine(fresh.err)) << fresh.err;
     EXPECT_NE(fresh.err.find("bad.tsv:2:7:"), std::string::npos) << fresh.err;
+    // The warnings of a failed build are shown with its errors.
+    EXPECT_NE(fresh.err.find("bad.tsv:1:3: warning:"), std::string::npos) << fresh.err;
+    EXPECT_NE(fresh.err.find("bad.tsv: 1 error, 1 warning; nothing written\n"), std::string::npos) << fresh.err;
     EXPECT_FALSE(std::filesystem::exists(folder_ / "out.kqd"));
 
     // An earlier output stays as it was, and no temporary file is left in the folder.

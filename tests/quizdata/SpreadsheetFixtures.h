@@ -15,8 +15,16 @@
 
 namespace pp::test {
 
-// How a cell is stored: as text (shared in .xlsx), as inline text, or as a number.
-enum class CellKind { Text, Inline, Number };
+// How a cell is stored: as text (shared in .xlsx), as inline text, as a number, or (in .xlsx
+// only) as the given attributes and content of its <c> element, such as s="1"><v>17290</v>.
+enum class CellKind { Text, Inline, Number, RawXlsx };
+
+// The cell styles of the workbooks xlsxBytes makes, by their s attribute.
+inline constexpr const char* kXlsxStyles =
+    "<numFmts count=\"1\"><numFmt numFmtId=\"164\" formatCode=\"yyyy/m/d\"/></numFmts>"
+    "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\"/></cellStyleXfs>"
+    "<cellXfs count=\"5\"><xf numFmtId=\"0\"/><xf numFmtId=\"164\"/><xf numFmtId=\"9\"/>"
+    "<xf numFmtId=\"49\"/><xf numFmtId=\"28\"/></cellXfs>";  // General, date, 0%, @, an era date
 
 struct SheetCell {
     std::string text;  // UTF-8; for a number, the number as stored ("1600")
@@ -75,7 +83,9 @@ inline std::string xlsxBytes(const SheetRows& rows, const std::filesystem::path&
             if (cell.text.empty()) {
                 continue;
             }
-            if (cell.kind == CellKind::Number) {
+            if (cell.kind == CellKind::RawXlsx) {
+                sheet += "<c r=\"" + ref + "\" " + cell.text + "</c>";
+            } else if (cell.kind == CellKind::Number) {
                 sheet += "<c r=\"" + ref + "\"><v>" + cell.text + "</v></c>";
             } else if (cell.kind == CellKind::Inline) {
                 sheet += "<c r=\"" + ref + "\" t=\"inlineStr\"><is><t>" + xmlEscaped(cell.text) + "</t></is></c>";
@@ -105,6 +115,8 @@ inline std::string xlsxBytes(const SheetRows& rows, const std::filesystem::path&
          "Target=\"worksheets/sheet1.xml\"/></Relationships>"},
         {"xl/sharedStrings.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?><sst xmlns=\"" + main + "\" count=\"" +
                                      std::to_string(sharedCount) + "\">" + shared + "</sst>"},
+        {"xl/styles.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?><styleSheet xmlns=\"" + main + "\">" +
+                              kXlsxStyles + "</styleSheet>"},
         {"xl/worksheets/sheet1.xml", sheet},
         {"xl/worksheets/sheet2.xml", "<worksheet xmlns=\"" + main + "\"><sheetData/></worksheet>"},
     };
@@ -112,8 +124,8 @@ inline std::string xlsxBytes(const SheetRows& rows, const std::filesystem::path&
 }
 
 // A LibreOffice spreadsheet: equal neighbouring cells and empty stretches stored once with
-// number-columns-repeated, numbers as floats shown with a thousands separator, and the blank
-// rest of the sheet as one repeated row.
+// number-columns-repeated, numbers as floats beside the text they show (1600 as "1,600"), and
+// the blank rest of the sheet as one repeated row.
 inline std::string odsBytes(const SheetRows& rows, const std::filesystem::path& scratch,
                             const std::string& sheetName = "Sheet1") {
     std::string table;

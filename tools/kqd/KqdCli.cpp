@@ -34,24 +34,32 @@ constexpr const char* kMainHelp =
     "Run \"kqd COMMAND --help\" for more about a command.\n";
 
 constexpr const char* kBuildHelp =
-    "Usage: kqd build SOURCE -o OUT.kqd [--header] [--allow-duplicates] [--encoding utf-8|cp932]\n"
+    "Usage: kqd build SOURCE -o OUT.kqd [--header] [--allow-duplicates] [--include-hidden] [--sheet NAME|N]\n"
+    "                [--encoding utf-8|cp932]\n"
     "Builds a quiz file from a table, one question a row, in seven columns:\n"
     "  genre, question, right answer, wrong answer 1, wrong answer 2, wrong answer 3, wrong answer 4\n"
     "SOURCE is read by its extension:\n"
     "  .tsv   split at tabs, no quoting\n"
     "  .csv   comma-separated, with the usual double-quote quoting\n"
-    "  .xlsx  the first sheet of an Excel workbook; .ods  the first sheet of a LibreOffice spreadsheet\n"
+    "  .xlsx  the first sheet of an Excel workbook; .ods  the first sheet of a LibreOffice spreadsheet;\n"
+    "         --sheet picks another by its name or its place (from 1)\n"
     "A .tsv or .csv is read as UTF-8 (a byte-order mark is accepted), or as Shift_JIS (code page 932,\n"
     "as Japanese Excel saves CSV) when it is not valid UTF-8 but valid Shift_JIS; --encoding says which.\n"
     "Blank rows, rows whose first cell starts with #, and empty cells after the seventh are skipped.\n"
-    "A header row (column names) is not taken out by itself: --header skips the first row, whatever\n"
-    "it holds; without it, a first row whose right answer is 正解, 正答, 答え, 解答, answer or the like\n"
-    "is built as a question with a warning.\n"
+    "A sheet's hidden rows are left out, each named in the report (--include-hidden builds them too).\n"
+    "A cell holds the text the sheet shows (dates, percentages, 0123, 12,614 as formatted); a cell\n"
+    "showing an error value, a formula saved without its result, or a format kqd cannot show as\n"
+    "the sheet does (an era date, a fraction) is refused: format the column as text.\n"
+    "Every problem of the table is listed, by its cell, before anything is written.\n"
+    "A first row that names the columns (ジャンル, 問題, 正解, 不正解 1-4, or genre, question, answer,\n"
+    "wrong answer) is a header: the columns are then found by those names, in any order, and other\n"
+    "columns such as 解説 are ignored with a note. Without a header, columns after the seventh are\n"
+    "ignored with a note. --header skips the first row, whatever it holds.\n"
     "Every cell of the seven must be filled, and two equal choices are refused (--allow-duplicates\n"
     "only warns). Genres are numbered in order of first appearance (at most 8); the questions are\n"
-    "stored grouped by genre. Texts are stored in code page 932 and must fit their field: genre 16\n"
-    "bytes, question 116, each answer 28 (a full-width character takes 2). 〜 − ¢ £ ¬ ‖ are stored as\n"
-    "～ － ￠ ￡ ￢ ∥.\n"
+    "stored grouped by genre; spaces around a genre name are dropped. Texts are stored in code page\n"
+    "932 and must fit their field: a genre name 8 full-width characters (16 half-width), a question\n"
+    "58 (116), each answer 14 (28). 〜 − ¢ £ ¬ ‖ are stored as ～ － ￠ ￡ ￢ ∥.\n"
     "Directives, lines of their own as \"kqd dump --tsv\" writes them:\n"
     "  #kqd: escapes      from here on \\t \\n \\r \\\\ in a cell are a tab, a line break, a carriage\n"
     "                     return and a backslash (and \\ before any other character is that character)\n"
@@ -108,9 +116,43 @@ std::optional<std::string> notARegularFile(const std::string& file) {
     return std::nullopt;
 }
 
+// The rows of a CSV table whose cells hold line breaks: a spreadsheet shows such a record as one
+// row, so every row after it sits higher in the sheet than its line in the file.
+class SpreadsheetRows {
+public:
+    // Notes the row starting at `line` whose cells hold `breaks` line breaks.
+    void add(LineNumber line, std::int64_t breaks) {
+        if (breaks > 0) {
+            const LineNumber row = rowOf(line);
+            records_.push_back({line, row, breaks});
+        }
+    }
+
+    // The row a spreadsheet shows the text at `line` in.
+    [[nodiscard]] LineNumber rowOf(LineNumber line) const {
+        const auto after = std::upper_bound(records_.begin(), records_.end(), line,
+                                            [](LineNumber l, const Record& r) { return l < r.line; });
+        if (after == records_.begin()) {
+            return line;
+        }
+        const Record& last = *std::prev(after);
+        return line <= last.line + last.breaks ? last.row : line - (last.line - last.row) - last.breaks;
+    }
+
+private:
+    struct Record {
+        LineNumber line;
+        LineNumber row;
+        std::int64_t breaks;
+    };
+    std::vector<Record> records_;
+};
+
 // Where an error is, as the user reads the source: "FILE:LINE:COLUMN" in a text table,
-// "FILE: Sheet1!C5" in a spreadsheet; it leaves out what the error does not name.
-std::string locate(const std::string& file, const std::optional<std::string>& sheet, const SourceError& error) {
+// "FILE: Sheet1!C5" in a spreadsheet; it leaves out what the error does not name. In a CSV
+// table whose cells hold line breaks, the row a spreadsheet shows follows the line.
+std::string locate(const std::string& file, const std::optional<std::string>& sheet, const SourceError& error,
+                   const SpreadsheetRows* rows = nullptr) {
     std::string where = file;
     if (sheet && error.line > 0) {
         where += ": " + (error.column > 0 ? cellName(*sheet, error.line, error.column)
@@ -120,6 +162,9 @@ std::string locate(const std::string& file, const std::optional<std::string>& sh
         if (error.column > 0) {
             where += ":" + std::to_string(error.column);
         }
+        if (const LineNumber row = rows != nullptr ? rows->rowOf(error.line) : error.line; row != error.line) {
+            where += " (row " + std::to_string(row) + " in a spreadsheet)";
+        }
     }
     return where + ": " + error.message;
 }
@@ -128,6 +173,7 @@ struct BuildArguments {
     std::string source;
     std::string output;
     std::optional<TextEncoding> encoding;
+    std::optional<SheetChoice> sheet;
     BuildOptions options;
 };
 
@@ -148,10 +194,26 @@ std::variant<BuildArguments, std::string> parseBuildArguments(const std::vector<
             } else {
                 return "build: --encoding takes utf-8 or cp932, not \"" + name + "\"";
             }
+        } else if (arg == "--sheet" && i + 1 < args.size()) {
+            const std::string& which = args[++i];
+            SheetChoice choice;
+            if (!which.empty() && which.size() <= 4 && std::all_of(which.begin(), which.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+                choice.number = std::stoi(which);
+                if (choice.number < 1) {
+                    return std::string("build: --sheet counts sheets from 1");
+                }
+            } else if (which.empty()) {
+                return std::string("build: --sheet takes a sheet's name or place");
+            } else {
+                choice.name = which;
+            }
+            parsed.sheet = choice;
         } else if (arg == "--header") {
             parsed.options.headerRow = true;
         } else if (arg == "--allow-duplicates") {
             parsed.options.allowDuplicates = true;
+        } else if (arg == "--include-hidden") {
+            parsed.options.includeHidden = true;
         } else if (!arg.empty() && arg[0] == '-') {
             return "build: unknown option \"" + arg + "\"";
         } else if (!source) {
@@ -173,6 +235,7 @@ struct SourceReading {
     RowSource rows;
     std::optional<std::string> sheet;  // the sheet's name, once read
     std::string badTextHint;           // appended to an encoding error
+    SpreadsheetRows csvRows;           // where a CSV table's rows sit in a spreadsheet
 };
 
 std::optional<std::string> prepareSource(const BuildArguments& build, TableFormat format, SourceReading& reading,
@@ -180,10 +243,13 @@ std::optional<std::string> prepareSource(const BuildArguments& build, TableForma
     const std::filesystem::path source = build.source;
     if (format == TableFormat::Xlsx || format == TableFormat::Ods) {
         reading.sheet.emplace();
-        reading.rows = [&reading, source, format](const RowSink& sink) {
-            return readSpreadsheetFile(source, format, sink, &*reading.sheet);
+        reading.rows = [&reading, source, format, choice = build.sheet.value_or(SheetChoice{})](const RowSink& sink) {
+            return readSpreadsheetFile(source, format, sink, &*reading.sheet, choice);
         };
         return std::nullopt;
+    }
+    if (build.sheet) {
+        return build.source + ": --sheet picks a sheet of an .xlsx or .ods file; a text table has none";
     }
     std::ifstream probe(source, std::ios::binary);
     std::error_code ignored;
@@ -205,14 +271,49 @@ std::optional<std::string> prepareSource(const BuildArguments& build, TableForma
                                   ": save the table as UTF-8 or Shift_JIS CSV";
         }
     }
-    reading.rows = [source, format, encoding](const RowSink& sink) -> std::optional<SourceError> {
+    reading.rows = [&reading, source, format, encoding](const RowSink& sink) -> std::optional<SourceError> {
         std::ifstream in(source, std::ios::binary);
         if (!in) {
             return SourceError{0, 0, "cannot read the file"};
         }
-        return readSourceTable(in, format, encoding, sink);
+        reading.csvRows = SpreadsheetRows();
+        return readSourceTable(in, format, encoding, [&reading, &sink](SourceRow&& row) {
+            std::int64_t breaks = 0;
+            for (const std::u16string& cell : row.cells) {
+                breaks += std::count(cell.begin(), cell.end(), u'\n');
+            }
+            reading.csvRows.add(row.line, breaks);
+            return sink(std::move(row));
+        });
     };
     return std::nullopt;
+}
+
+// Lists every problem of the build in table order, then, when there were several, how many;
+// true when the build failed.
+bool reportProblems(const std::string& source, const SourceReading& reading, const Problems& problems,
+                    std::ostream& err) {
+    for (SourceError problem : problems.sorted()) {
+        if (problem.message.starts_with("the text is not valid ")) {
+            problem.message += reading.badTextHint;
+        }
+        err << "kqd: " << locate(source, reading.sheet, problem, &reading.csvRows) << '\n';
+    }
+    const std::int64_t moreErrors = problems.errorCount - static_cast<std::int64_t>(problems.errors.size());
+    const std::int64_t moreWarnings = problems.warningCount - static_cast<std::int64_t>(problems.warnings.size());
+    if (moreErrors > 0 || moreWarnings > 0) {
+        err << "kqd: " << source << ": and " << plural(moreErrors, "more error") << ", "
+            << plural(moreWarnings, "more warning") << " not listed\n";
+    }
+    if (!problems.failed()) {
+        return false;
+    }
+    if (problems.errorCount + problems.warningCount > 1) {
+        err << "kqd: " << source << ": " << plural(problems.errorCount, "error")
+            << (problems.warningCount > 0 ? ", " + plural(problems.warningCount, "warning") : std::string())
+            << "; nothing written\n";
+    }
+    return true;
 }
 
 int runBuild(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -245,23 +346,12 @@ int runBuild(const std::vector<std::string>& args, std::ostream& out, std::ostre
         return failure(err, *problem);
     }
     const WriteAt write = [&file](std::int64_t offset, std::string_view bytes) { return file.writeAt(offset, bytes); };
-    auto built = buildQuizStreaming(reading.rows, build.options, spill, write);
-    if (auto* error = std::get_if<SourceError>(&built)) {
-        if (file.error() || spill.error()) {
-            return failure(err, file.error() ? *file.error() : *spill.error());
-        }
-        SourceError located = *error;
-        if (located.message.starts_with("the text is not valid ")) {
-            located.message += reading.badTextHint;
-        }
-        return failure(err, locate(build.source, reading.sheet, located));
+    BuildReport report = buildQuizStreaming(reading.rows, build.options, spill, write);
+    if (report.problems.failed() && (file.error() || spill.error())) {
+        return failure(err, file.error() ? *file.error() : *spill.error());
     }
-    const BuildReport& report = std::get<BuildReport>(built);
-    for (const SourceError& warning : report.warnings.kept) {
-        err << "kqd: " << locate(build.source, reading.sheet, warning) << '\n';
-    }
-    if (report.warnings.dropped > 0) {
-        err << "kqd: " << build.source << ": and " << plural(report.warnings.dropped, "more warning") << '\n';
+    if (reportProblems(build.source, reading, report.problems, err)) {
+        return kExitFailure;
     }
     if (auto problem = file.commit()) {
         return failure(err, *problem);

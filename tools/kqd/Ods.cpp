@@ -1,4 +1,6 @@
 // OpenDocument spreadsheets (.ods), as LibreOffice saves them: the first table of content.xml.
+#include <array>
+
 #include "SheetXml.h"
 
 namespace pp::kqd::sheet {
@@ -47,6 +49,80 @@ std::optional<std::u16string> odsCellText(XmlPart& part) {
     }
 }
 
+// What the attributes of a <table:table-cell> say about its value.
+struct OdsCellKind {
+    bool formula = false;
+    bool valued = false;  // it has a value type, so its formula was calculated
+    bool error = false;   // LibreOffice's mark of an error value
+};
+
+OdsCellKind odsCellKind(XmlPart& part) {
+    OdsCellKind kind;
+    for (const QXmlStreamAttribute& attr : part.xml().attributes()) {
+        if (attr.name() == u"formula") {
+            kind.formula = true;
+        } else if (attr.name() == u"value-type") {
+            kind.valued = true;
+            kind.error = kind.error || attr.value() == u"error";
+        }
+    }
+    return kind;
+}
+
+// The error values of spreadsheet programs, as a formula's cell shows them.
+bool isErrorText(std::u16string_view text) {
+    static constexpr std::u16string_view kErrors[] = {u"#DIV/0!", u"#N/A",   u"#VALUE!", u"#REF!",
+                                                      u"#NAME?",  u"#NUM!",  u"#NULL!",  u"#GETTING_DATA"};
+    for (const std::u16string_view error : kErrors) {
+        if (text == error) {
+            return true;
+        }
+    }
+    return text.starts_with(u"Err:");
+}
+
+std::optional<std::string> odsRefusal(const OdsCellKind& kind, const std::u16string& text) {
+    if (kind.error || (kind.formula && isErrorText(text))) {
+        return "the cell shows the error " + QString::fromStdU16String(text).toStdString() +
+               ": correct the formula, or type the text";
+    }
+    if (kind.formula && !kind.valued && text.empty()) {
+        return std::string("a formula saved without its result (the program that wrote the file did not calculate "
+                           "it): open the file in a spreadsheet program and save it again, or type the text");
+    }
+    return std::nullopt;
+}
+
+// The cells merged into one: each cell they cover shows the first cell's text, so a genre
+// merged over several rows is the genre of each. One span at a time covers a column.
+class MergedCells {
+public:
+    // Notes the cell at `row`, `column` with its `text`, if it spans others.
+    void add(LineNumber row, int column, int rows, int columns, const std::u16string& text) {
+        if ((rows <= 1 && columns <= 1) || text.empty()) {
+            return;
+        }
+        const int last = static_cast<int>(std::min<std::int64_t>(std::int64_t{column} + columns - 1, kMaxReadColumns));
+        for (int c = column; c <= last; ++c) {
+            spans_[static_cast<std::size_t>(c)] = Span{row + rows - 1, text};
+        }
+    }
+
+    // The text a covered cell at `row`, `column` shows.
+    [[nodiscard]] std::u16string textAt(LineNumber row, int column) const {
+        const Span& span = spans_[static_cast<std::size_t>(column)];
+        return span.lastRow >= row ? span.text : std::u16string();
+    }
+
+private:
+    struct Span {
+        LineNumber lastRow = 0;
+        std::u16string text;
+    };
+    std::array<Span, kMaxReadColumns + 1> spans_{};
+};
+
+
 // Text in rows past the last one a sheet has. Blank rows repeated may already have gone past
 // it, and a row that no spreadsheet has must not be named.
 SourceError rowsPastTheLast(LineNumber rowsBefore) {
@@ -60,7 +136,7 @@ SourceError rowsPastTheLast(LineNumber rowsBefore) {
 }  // namespace
 
 std::optional<SourceError> readOdsArchive(zip_t* archive, const RowSink& sink, std::string* sheetName,
-                                          std::uint64_t maxBytes) {
+                                          std::uint64_t maxBytes, const SheetChoice& choice) {
     XmlPart content(archive, "content.xml", maxBytes);
     if (!content.exists()) {
         return fileError("not an OpenDocument spreadsheet (.ods): it has no content.xml");
@@ -68,8 +144,11 @@ std::optional<SourceError> readOdsArchive(zip_t* archive, const RowSink& sink, s
     RowBuilder row(sink);
     LineNumber rowNumber = 0;
     int column = 0;
+    MergedCells merged;
     int tableDepth = 0;  // inside the first table, counting tables nested in its cells
     bool seenTable = false;
+    int sheets = 0;
+    int skipDepth = 0;  // inside a sheet not chosen, counting tables nested in its cells
     int rowRepeats = 1;
     // Cells count only inside a row: one outside would be added to the next row.
     bool inRow = false;
@@ -77,14 +156,22 @@ std::optional<SourceError> readOdsArchive(zip_t* archive, const RowSink& sink, s
         if (token == QXmlStreamReader::Invalid) {
             return fileError(content.error());
         }
+        if (skipDepth > 0) {
+            skipDepth += isStart(content, token, u"table") ? 1 : isEnd(content, token, u"table") ? -1 : 0;
+            continue;
+        }
         if (isStart(content, token, u"table")) {
-            if (seenTable && tableDepth == 0) {
-                break;  // only the first sheet
+            if (tableDepth == 0) {
+                const std::string name = attribute(content, u"name").toStdString();
+                if (!isChosen(choice, ++sheets, name)) {
+                    skipDepth = 1;
+                    continue;
+                }
+                if (sheetName != nullptr) {
+                    *sheetName = name;
+                }
+                seenTable = true;
             }
-            if (!seenTable && sheetName != nullptr) {
-                *sheetName = attribute(content, u"name").toStdString();
-            }
-            seenTable = true;
             ++tableDepth;
         } else if (isEnd(content, token, u"table")) {
             if (--tableDepth == 0) {
@@ -94,6 +181,10 @@ std::optional<SourceError> readOdsArchive(zip_t* archive, const RowSink& sink, s
             column = 0;
             rowRepeats = repeatCount(content, u"number-rows-repeated");
             inRow = true;
+            const QString visibility = attribute(content, u"visibility");
+            if (visibility == u"collapse" || visibility == u"filter") {
+                row.hide();
+            }
         } else if (tableDepth == 1 && isEnd(content, token, u"table-row")) {
             if (!inRow) {
                 return fileError("the sheet is damaged: a row ends that never started");
@@ -112,16 +203,29 @@ std::optional<SourceError> readOdsArchive(zip_t* archive, const RowSink& sink, s
                 return fileError("the sheet is damaged: a cell outside any row");
             }
             const int repeats = repeatCount(content, u"number-columns-repeated");
-            const QString type = attribute(content, u"value-type");
-            const QString value = attribute(content, u"value");
-            const bool covered = content.xml().name() == u"covered-table-cell";
-            std::optional<std::u16string> text = covered ? std::u16string() : odsCellText(content);
+            const OdsCellKind kind = odsCellKind(content);
+            if (content.xml().name() == u"covered-table-cell") {
+                const std::int64_t end = std::min<std::int64_t>(std::int64_t{column} + repeats, kMaxReadColumns + 1);
+                for (int c = column + 1; c <= std::min<std::int64_t>(end, kMaxReadColumns); ++c) {
+                    row.set(c, merged.textAt(rowNumber + 1, c));
+                }
+                column = static_cast<int>(end);
+                continue;
+            }
+            const int rowsSpanned = repeatCount(content, u"number-rows-spanned");
+            const int columnsSpanned = repeatCount(content, u"number-columns-spanned");
+            std::optional<std::u16string> text = odsCellText(content);
             if (!text) {
                 return fileError(content.error());
             }
-            if (type == u"float" && !value.isEmpty()) {
-                text = generalNumber(value);
+            // The text the file stores beside the value is what the sheet shows, in every format.
+            if (const std::optional<std::string> refusal = odsRefusal(kind, *text)) {
+                for (int r = 0; r < repeats && column < kMaxReadColumns; ++r) {
+                    row.refuse(++column, *refusal);
+                }
+                continue;
             }
+            merged.add(rowNumber + 1, column + 1, rowsSpanned, columnsSpanned, *text);
             if (text->empty()) {
                 // An empty stretch takes no room until a cell follows it.
                 column = static_cast<int>(std::min<std::int64_t>(std::int64_t{column} + repeats, kMaxReadColumns + 1));
@@ -138,7 +242,7 @@ std::optional<SourceError> readOdsArchive(zip_t* archive, const RowSink& sink, s
         return fileError(*failure);
     }
     if (!seenTable) {
-        return fileError("the spreadsheet has no sheet");
+        return sheets == 0 ? fileError("the spreadsheet has no sheet") : noSuchSheet(choice, sheets);
     }
     return std::nullopt;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "HeaderRow.h"
 #include "tools/common/Utf8.h"
 
 namespace pp::kqd {
@@ -35,6 +36,28 @@ std::u16string lowerAscii(std::u16string text) {
     return text;
 }
 
+bool isSpace(char16_t c) { return c == u' ' || c == u'\u3000' || c == u'\t'; }
+
+// The text without the half- and full-width spaces around it, which a sheet does not show.
+std::u16string_view trimmedSpaces(std::u16string_view text) {
+    while (!text.empty() && isSpace(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && isSpace(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+// What a field holds, counted as a teacher counts: full-width characters of two bytes.
+std::string tooLongMessage(int column, std::size_t bytes, TextField field) {
+    static constexpr const char* kWhat[] = {"a genre name", "a question", "an answer"};
+    const std::size_t limit = fieldBytes(field);
+    return std::string(kWhat[static_cast<int>(field)]) + " holds at most " + std::to_string(limit / 2) +
+           " full-width characters (" + std::to_string(limit) + " half-width); this " + columnName(column) +
+           " has " + std::to_string((bytes + 1) / 2) + " full-width (" + std::to_string(bytes) + " half-width)";
+}
+
 // Undoes the escapes of an escaped cell.
 std::u16string unescape(std::u16string_view cell) {
     std::u16string out;
@@ -57,17 +80,59 @@ class QuestionChecker::State {
 public:
     explicit State(const BuildOptions& options) : options_(options) {}
 
-    std::optional<SourceError> take(SourceRow& row, std::optional<CheckedQuestion>& question, Warnings& warnings) {
+    void take(SourceRow& row, std::optional<CheckedQuestion>& question, Problems& problems) {
         question.reset();
+        if (row.hidden && !options_.includeHidden) {
+            problems.warning({row.line, 0, "note: the row is hidden, so it is left out (--include-hidden keeps it)"});
+            return;
+        }
         if (row.directive) {
-            return takeDirective(row);
+            if (auto error = takeDirective(row)) {
+                problems.error(std::move(*error));
+            }
+            return;
         }
         if (!seenRow_) {
             seenRow_ = true;
-            if (options_.headerRow) {
-                return std::nullopt;
+            if (takeHeader(row, problems) || options_.headerRow) {
+                return;
             }
-            warnIfHeaderLike(row, warnings);
+            warnIfHeaderLike(row, problems);
+        }
+        if (!header_) {
+            std::erase_if(row.problems, [](const SourceError& p) { return p.column > kSourceColumns; });
+            checkQuestion(row, question, problems);
+            return;
+        }
+        // Check the row in the order of a question, then name each problem by the table's column.
+        SourceRow ordered{row.line, std::vector<std::u16string>(kSourceColumns), false};
+        for (int k = 0; k < kSourceColumns; ++k) {
+            const auto source = static_cast<std::size_t>(header_->columns[static_cast<std::size_t>(k)]);
+            if (source < row.cells.size()) {
+                ordered.cells[static_cast<std::size_t>(k)] = std::move(row.cells[source]);
+            }
+            for (const SourceError& refused : row.problems) {
+                if (refused.column == static_cast<int>(source) + 1) {
+                    ordered.problems.push_back({refused.line, k + 1, refused.message});
+                }
+            }
+        }
+        const std::size_t errorsBefore = problems.errors.size();
+        const std::size_t warningsBefore = problems.warnings.size();
+        checkQuestion(ordered, question, problems);
+        for (auto* list : {&problems.errors, &problems.warnings}) {
+            const std::size_t before = list == &problems.errors ? errorsBefore : warningsBefore;
+            for (std::size_t i = before; i < list->size(); ++i) {
+                int& column = (*list)[i].column;
+                column = column >= 1 ? header_->columns[static_cast<std::size_t>(column - 1)] + 1 : column;
+            }
+        }
+    }
+
+    // The rest of the checks of a question row whose cells stand in the order of a question.
+    void checkQuestion(SourceRow& row, std::optional<CheckedQuestion>& question, Problems& problems) {
+        if (!row.cells.empty()) {
+            trimGenre(row, problems);  // before unescaping: an escaped space is the genre's own
         }
         if (escapes_) {
             for (std::u16string& cell : row.cells) {
@@ -77,26 +142,56 @@ public:
         while (row.cells.size() > static_cast<std::size_t>(kSourceColumns) && row.cells.back().empty()) {
             row.cells.pop_back();
         }
+        if (row.cells.size() > static_cast<std::size_t>(kSourceColumns)) {
+            if (!extraNoted_) {
+                extraNoted_ = true;
+                problems.warning({row.line, kSourceColumns + 1,
+                                  "note: the columns after " + columnLabel(kSourceColumns) +
+                                      " are no part of a question (genre, question, right answer, four wrong "
+                                      "answers): they are ignored"});
+            }
+            row.cells.resize(static_cast<std::size_t>(kSourceColumns));
+        }
+        if (options_.columnLetters && row.cells.size() < static_cast<std::size_t>(kSourceColumns)) {
+            // A sheet has no column count: the cells missing at the row's end are empty ones.
+            row.cells.resize(static_cast<std::size_t>(kSourceColumns));
+        }
+        bool bad = false;
+        for (const SourceError& refused : row.problems) {
+            problems.error(refused);
+            bad = true;
+        }
         if (row.cells.size() != static_cast<std::size_t>(kSourceColumns)) {
-            return columnCountError(row);
+            problems.error(columnCountError(row));
+            return;
         }
         std::array<std::string, kSourceColumns> bytes;
         for (int column = 1; column <= kSourceColumns; ++column) {
-            if (auto error = encodeCell(row, column, bytes[static_cast<std::size_t>(column - 1)], warnings)) {
-                return error;
+            if (refusedByReader(row, column)) {
+                continue;
+            }
+            if (auto error = encodeCell(row, column, bytes[static_cast<std::size_t>(column - 1)], problems)) {
+                problems.error(std::move(*error));
+                bad = true;
             }
         }
-        if (auto error = checkDuplicates(row, bytes, warnings)) {
-            return error;
+        if (bad) {
+            return;
+        }
+        if (auto error = checkDuplicates(row, bytes, problems)) {
+            problems.error(std::move(*error));
+            return;
         }
         std::size_t genre = 0;
         if (auto error = genreFor(row, bytes[0], genre)) {
-            return error;
+            problems.error(std::move(*error));
+            return;
         }
         GenreSlot& slot = genres_[genre];
         if (slot.count == static_cast<std::int64_t>(kMaxGenreQuestions)) {
-            return SourceError{row.line, 1,
-                               "more than " + std::to_string(kMaxGenreQuestions) + " questions in this genre"};
+            problems.error(SourceError{row.line, 1,
+                                       "more than " + std::to_string(kMaxGenreQuestions) + " questions in this genre"});
+            return;
         }
         ++slot.count;
         ++questions_;
@@ -104,16 +199,44 @@ public:
         checked.genre = genre;
         checked.question.text = std::move(bytes[1]);
         std::move(bytes.begin() + 2, bytes.end(), checked.question.choices.begin());
-        return std::nullopt;
     }
 
     [[nodiscard]] const std::vector<GenreSlot>& genres() const { return genres_; }
     [[nodiscard]] std::int64_t questions() const { return questions_; }
 
 private:
+    static bool refusedByReader(const SourceRow& row, int column) {
+        return std::any_of(row.problems.begin(), row.problems.end(),
+                           [&](const SourceError& refused) { return refused.column == column; });
+    }
+
+    // "雑学 " and "雑学" are one genre: a stray space is invisible in a sheet.
+    void trimGenre(SourceRow& row, Problems& problems) const {
+        std::u16string& genre = row.cells[0];
+        std::u16string_view trimmed = trimmedSpaces(genre);
+        const std::size_t end = static_cast<std::size_t>(trimmed.data() - genre.data()) + trimmed.size();
+        if (escapes_ && !trimmed.empty() && trimmed.back() == u'\\' && end < genre.size()) {
+            trimmed = std::u16string_view(trimmed.data(), trimmed.size() + 1);  // an escaped space stays
+        }
+        if (trimmed.size() == genre.size() || trimmed.empty()) {
+            return;
+        }
+        problems.warning({row.line, 1, "warning: the spaces around the genre name \"" + utf8FromUtf16(genre) +
+                                           "\" are left out"});
+        genre = std::u16string(trimmed);
+    }
+
+    // How the table names the column that stands `column`th in a question.
     std::string columnLabel(int column) const {
+        if (header_ && column >= 1 && column <= kSourceColumns) {
+            column = header_->columns[static_cast<std::size_t>(column - 1)] + 1;
+        }
         if (options_.columnLetters) {
-            return std::string(1, static_cast<char>('A' + column - 1));
+            std::string letters;
+            for (int c = column; c > 0; c = (c - 1) / 26) {
+                letters.insert(letters.begin(), static_cast<char>('A' + (c - 1) % 26));
+            }
+            return letters;
         }
         return std::to_string(column);
     }
@@ -157,13 +280,32 @@ private:
 
     // A header row is built like any other unless --header skips it, so a quiz whose first
     // answer really is "正解" loses nothing; the warning says how to skip it.
-    void warnIfHeaderLike(const SourceRow& row, Warnings& warnings) const {
+    // A first row that names the columns: the columns are found by those names from here on.
+    bool takeHeader(const SourceRow& row, Problems& problems) {
+        std::optional<HeaderRow> header = recognizeHeader(row.cells);
+        if (!header) {
+            return false;
+        }
+        if (header->problem) {
+            problems.error({row.line, 0, *header->problem});
+            return true;
+        }
+        for (const int ignored : header->ignored) {
+            problems.warning({row.line, ignored + 1,
+                              "note: the column \"" + utf8FromUtf16(row.cells[static_cast<std::size_t>(ignored)]) +
+                                  "\" is no part of a question: it is ignored"});
+        }
+        header_ = std::move(header);
+        return true;
+    }
+
+    void warnIfHeaderLike(const SourceRow& row, Problems& problems) const {
         if (row.cells.size() < 3) {
             return;
         }
         const std::u16string third = lowerAscii(row.cells[2]);
         if (std::find(kHeaderWords.begin(), kHeaderWords.end(), third) != kHeaderWords.end()) {
-            warnings.add({row.line, 3,
+            problems.warning({row.line, 3,
                           "warning: this first row looks like a header (its right answer is \"" +
                               utf8FromUtf16(row.cells[2]) + "\"); build with --header to skip it"});
         }
@@ -184,20 +326,23 @@ private:
     }
 
     // Encodes one cell for its field, or says why it cannot be stored.
-    std::optional<SourceError> encodeCell(const SourceRow& row, int column, std::string& bytes, Warnings& warnings) {
+    std::optional<SourceError> encodeCell(const SourceRow& row, int column, std::string& bytes, Problems& problems) {
         const std::u16string& cell = row.cells[static_cast<std::size_t>(column - 1)];
         if (cell.empty()) {
             return SourceError{row.line, column, std::string("the ") + columnName(column) + " is empty"};
         }
         const TextField field = fieldOfColumn(column);
         EncodedText text = encodeFieldText(cell, field);
+        if (text.problem == TextProblem::TooLong) {
+            return SourceError{row.line, column, tooLongMessage(column, text.bytes.size(), field)};
+        }
         if (!text.ok()) {
             return SourceError{row.line, column,
                                std::string(columnName(column)) + ": " + describeTextProblem(text, field)};
         }
         if (text.cutOnScreen) {
             const std::size_t shown = fieldUnits(field) - 1;
-            warnings.add({row.line, column,
+            problems.warning({row.line, column,
                           "warning: the game shows only the first " + std::to_string(shown) + " characters of this " +
                               columnName(column)});
         }
@@ -208,10 +353,19 @@ private:
     // Two equal choices (as stored, so "〜" and "～" are equal) make a question that cannot be
     // answered fairly.
     std::optional<SourceError> checkDuplicates(const SourceRow& row, const std::array<std::string, kSourceColumns>& bytes,
-                                               Warnings& warnings) const {
+                                               Problems& problems) const {
+        // Choices that differ only by spaces around them look the same in the game.
+        std::array<std::string, kSourceColumns> shown;
+        for (int column = 3; column <= kSourceColumns; ++column) {
+            const std::u16string& cell = row.cells[static_cast<std::size_t>(column - 1)];
+            const std::u16string_view trimmed = trimmedSpaces(cell);
+            shown[static_cast<std::size_t>(column - 1)] =
+                trimmed.size() == cell.size() ? bytes[static_cast<std::size_t>(column - 1)]
+                                              : encodeFieldText(trimmed, TextField::Choice).bytes;
+        }
         for (int later = 4; later <= kSourceColumns; ++later) {
             for (int earlier = 3; earlier < later; ++earlier) {
-                if (bytes[static_cast<std::size_t>(earlier - 1)] != bytes[static_cast<std::size_t>(later - 1)]) {
+                if (shown[static_cast<std::size_t>(earlier - 1)] != shown[static_cast<std::size_t>(later - 1)]) {
                     continue;
                 }
                 const std::string what =
@@ -222,7 +376,7 @@ private:
                 if (!options_.allowDuplicates) {
                     return SourceError{row.line, later, what + " (--allow-duplicates lets it through)"};
                 }
-                warnings.add({row.line, later, "warning: " + what});
+                problems.warning({row.line, later, "warning: " + what});
             }
         }
         return std::nullopt;
@@ -248,6 +402,8 @@ private:
 
     BuildOptions options_;
     bool seenRow_ = false;
+    std::optional<HeaderRow> header_;  // the columns the first row named
+    bool extraNoted_ = false;
     bool escapes_ = false;
     std::vector<GenreSlot> genres_;
     std::int64_t questions_ = 0;
@@ -257,9 +413,8 @@ QuestionChecker::QuestionChecker(const BuildOptions& options) : state_(std::make
 
 QuestionChecker::~QuestionChecker() = default;
 
-std::optional<SourceError> QuestionChecker::take(SourceRow& row, std::optional<CheckedQuestion>& question,
-                                                 Warnings& warnings) {
-    return state_->take(row, question, warnings);
+void QuestionChecker::take(SourceRow& row, std::optional<CheckedQuestion>& question, Problems& problems) {
+    state_->take(row, question, problems);
 }
 
 const std::vector<GenreSlot>& QuestionChecker::genres() const { return state_->genres(); }

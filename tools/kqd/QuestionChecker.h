@@ -31,9 +31,9 @@ public:
     explicit QuestionChecker(const BuildOptions& options);
     ~QuestionChecker();
 
-    // Takes one row. `question` is set for a question row; directives and a skipped header
-    // row set nothing.
-    std::optional<SourceError> take(SourceRow& row, std::optional<CheckedQuestion>& question, Warnings& warnings);
+    // Takes one row, adding every problem it has to `problems`. `question` is set for a good
+    // question row; directives, a header row and a bad row set nothing.
+    void take(SourceRow& row, std::optional<CheckedQuestion>& question, Problems& problems);
 
     [[nodiscard]] const std::vector<GenreSlot>& genres() const;
     [[nodiscard]] std::int64_t questions() const;

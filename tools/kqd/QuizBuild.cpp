@@ -98,28 +98,41 @@ private:
 
 }  // namespace
 
-void Warnings::add(SourceError warning) {
-    if (kept.size() < kKept) {
-        kept.push_back(std::move(warning));
-    } else {
-        ++dropped;
+void Problems::error(SourceError problem) {
+    if (errors.size() < kKept) {
+        errors.push_back(std::move(problem));
     }
+    ++errorCount;
 }
 
-std::variant<BuildReport, SourceError> buildQuizStreaming(const RowSource& rows, const BuildOptions& options,
-                                                          Spill& spill, const WriteAt& write) {
+void Problems::warning(SourceError problem) {
+    if (warnings.size() < kKept) {
+        warnings.push_back(std::move(problem));
+    }
+    ++warningCount;
+}
+
+std::vector<SourceError> Problems::sorted() const {
+    std::vector<SourceError> all = errors;
+    all.insert(all.end(), warnings.begin(), warnings.end());
+    std::stable_sort(all.begin(), all.end(), [](const SourceError& a, const SourceError& b) {
+        return a.line != b.line ? a.line < b.line : a.column < b.column;
+    });
+    return all;
+}
+
+BuildReport buildQuizStreaming(const RowSource& rows, const BuildOptions& options, Spill& spill,
+                               const WriteAt& write) {
     static const SourceError kWriteFailed{0, 0, "cannot write the quiz file"};
     BuildReport report;
+    Problems& problems = report.problems;
     QuestionChecker checker(options);
     std::optional<CheckedQuestion> question;
     std::string spilled(kSpilledSize, '\0');
-    bool spillFailed = false;
     auto error = rows([&](SourceRow&& row) -> std::optional<SourceError> {
-        if (auto problem = checker.take(row, question, report.warnings)) {
-            return problem;
-        }
-        if (!question) {
-            return std::nullopt;
+        checker.take(row, question, problems);
+        if (!question || problems.failed()) {
+            return std::nullopt;  // once a row is bad nothing will be written: only check the rest
         }
         const std::optional<Record> record = encodeQuestionRecord(question->question);
         if (!record) {
@@ -127,17 +140,21 @@ std::variant<BuildReport, SourceError> buildQuizStreaming(const RowSource& rows,
         }
         spilled[0] = static_cast<char>(question->genre);
         std::copy(record->begin(), record->end(), spilled.begin() + 1);
-        spillFailed = !spill.append(spilled);
-        return spillFailed ? std::optional<SourceError>(kWriteFailed) : std::nullopt;
+        return spill.append(spilled) ? std::nullopt : std::optional<SourceError>(kWriteFailed);
     });
     if (error) {
-        return *error;
+        problems.error(std::move(*error));
+    }
+    if (problems.failed()) {
+        return report;
     }
     if (checker.questions() == 0) {
-        return SourceError{0, 0, "the table holds no questions"};
+        problems.error(SourceError{0, 0, "the table holds no questions"});
+        return report;
     }
     if (!write(0, headerBytes(checker.genres()))) {
-        return kWriteFailed;
+        problems.error(kWriteFailed);
+        return report;
     }
     RecordPlacer placer(checker.genres(), write);
     std::string carried;  // a question split between two pieces
@@ -168,7 +185,8 @@ std::variant<BuildReport, SourceError> buildQuizStreaming(const RowSource& rows,
         return true;
     });
     if (!placed || !carried.empty() || !placer.finish()) {
-        return kWriteFailed;
+        problems.error(kWriteFailed);
+        return report;
     }
     report.genres = static_cast<int>(checker.genres().size());
     report.questions = checker.questions();
@@ -194,14 +212,17 @@ std::variant<BuiltQuiz, SourceError> buildQuiz(const SourceTable& table, const B
         return true;
     };
     MemorySpill spill;
-    auto built = buildQuizStreaming(rows, options, spill, write);
-    if (auto* error = std::get_if<SourceError>(&built)) {
-        return *error;
+    BuildReport report = buildQuizStreaming(rows, options, spill, write);
+    if (report.problems.failed()) {
+        for (SourceError& problem : report.problems.sorted()) {
+            if (!problem.message.starts_with("warning: ") && !problem.message.starts_with("note: ")) {
+                return problem;
+            }
+        }
     }
-    BuildReport& report = std::get<BuildReport>(built);
     BuiltQuiz quiz;
     quiz.file = std::move(file);
-    quiz.warnings = std::move(report.warnings.kept);
+    quiz.warnings = std::move(report.problems.warnings);
     quiz.genres = report.genres;
     quiz.questions = static_cast<int>(report.questions);
     return quiz;

@@ -28,15 +28,24 @@ struct BuildOptions {
     bool headerRow = false;        // the first row names the columns: skip it
     bool allowDuplicates = false;  // two equal choices are a warning, not an error
     bool columnLetters = false;    // name columns as a spreadsheet does (C, E) in messages
+    bool includeHidden = false;    // build a sheet's hidden rows too
 };
 
-// The warnings of a build; past kKept of them only counted.
-struct Warnings {
+// Every error and warning of a build, found in one pass over the table; past kKept of each
+// they are only counted. A warning's message starts with "warning: " (or "note: ").
+struct Problems {
     static constexpr std::size_t kKept = 100;
-    std::vector<SourceError> kept;
-    std::int64_t dropped = 0;
+    std::vector<SourceError> errors;
+    std::vector<SourceError> warnings;
+    std::int64_t errorCount = 0;
+    std::int64_t warningCount = 0;
 
-    void add(SourceError warning);
+    void error(SourceError problem);
+    void warning(SourceError problem);
+    [[nodiscard]] bool failed() const { return errorCount > 0; }
+    // The kept errors and warnings in table order: by line, then column (0, the whole line,
+    // first); at one place errors before warnings.
+    [[nodiscard]] std::vector<SourceError> sorted() const;
 };
 
 struct BuiltQuiz {
@@ -47,8 +56,8 @@ struct BuiltQuiz {
 };
 
 // Turns the table into a quiz file in memory: genres numbered in order of first appearance
-// (or of their genre directives), questions grouped by genre in their order within it. The
-// first problem names its line and column.
+// (or of their genre directives), questions grouped by genre in their order within it. On
+// failure, the first problem in table order, with its line and column.
 std::variant<BuiltQuiz, SourceError> buildQuiz(const SourceTable& table, const BuildOptions& options = {});
 
 // The rows of a source, read from its start.
@@ -69,15 +78,15 @@ public:
 struct BuildReport {
     int genres = 0;
     std::int64_t questions = 0;
-    Warnings warnings;
+    Problems problems;
 };
 
 // Builds a quiz of any size a question at a time: reads `rows` once, checking each row and
 // setting its record aside in `spill` with its genre, then writes the headers and moves each
 // record to its genre's next place in the file. Only the genre table and each genre's next
-// place are held in memory. Nothing is written unless every row is good. A failed write or
-// spill stops the build with an error on line 0.
-std::variant<BuildReport, SourceError> buildQuizStreaming(const RowSource& rows, const BuildOptions& options,
+// place are held in memory. Every row is checked, and nothing is written unless every row is
+// good. A failed read, write or spill stops the build with an error (on line 0 for a write).
+BuildReport buildQuizStreaming(const RowSource& rows, const BuildOptions& options,
                                                           Spill& spill, const WriteAt& write);
 
 }  // namespace pp::kqd

@@ -38,7 +38,7 @@ std::array<std::u16string, 1 + kChoiceCount> wholeTexts(const Record& record) {
 }
 
 // A cell of an escaped table: backslashes, tabs and line breaks escaped, and a first cell that
-// would make the line a comment or a blank line escaped at its start.
+// would make the line a comment or a blank line, or lose its spaces, escaped at its ends.
 std::string escapedCell(std::u16string_view text, bool firstCell) {
     std::string out;
     const std::string bytes = utf8(text);
@@ -53,7 +53,11 @@ std::string escapedCell(std::u16string_view text, bool firstCell) {
         } else if (c == '\r') {
             out += "\\r";
         } else {
-            if (firstCell && i == 0 && (c == '#' || c == ' ')) {
+            // A genre's own spaces at either end are escaped: kqd build drops unescaped ones.
+            const bool ideographicSpace = bytes.compare(i, 3, "\xE3\x80\x80") == 0;
+            const bool lastCharacter = i + (ideographicSpace ? 3 : 1) == bytes.size();
+            if (firstCell && ((i == 0 && (c == '#' || c == ' ' || ideographicSpace)) ||
+                              (lastCharacter && (c == ' ' || ideographicSpace)))) {
                 out += '\\';
             }
             out += c;

@@ -9,8 +9,6 @@
 #include <QXmlStreamReader>
 
 #include <algorithm>
-#include <cmath>
-#include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
@@ -231,19 +229,6 @@ inline QString attribute(XmlPart& part, QStringView name) {
     return {};
 }
 
-// A number as a spreadsheet shows it in the general format: at most 15 significant digits,
-// no trailing zeros, so 1600 stays "1600".
-inline std::u16string generalNumber(const QString& value) {
-    bool ok = false;
-    const double number = value.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(number)) {
-        return u16(value);
-    }
-    char text[32];
-    std::snprintf(text, sizeof text, "%.15g", number == 0 ? 0.0 : number);
-    return std::u16string(text, text + std::char_traits<char>::length(text));
-}
-
 // Gathers the cells of one row and hands it on, skipping blank and comment rows.
 class RowBuilder {
 public:
@@ -264,12 +249,27 @@ public:
         return true;
     }
 
+    // Refuses cell `column` of the current row, saying why; the row is handed on all the same.
+    void refuse(int column, std::string why) {
+        if (cells_.size() < static_cast<std::size_t>(column)) {
+            cells_.resize(static_cast<std::size_t>(column));
+        }
+        problems_.push_back(SourceError{0, column, std::move(why)});
+    }
+
+    // Marks the current row as hidden in the sheet.
+    void hide() { hidden_ = true; }
+
     [[nodiscard]] bool empty() const { return cells_.empty(); }
 
     // Hands on the row as rows `first` .. `first + repeats - 1`; a blank row needs no copies.
     std::optional<SourceError> finish(LineNumber first, int repeats = 1) {
         std::vector<std::u16string> cells = std::move(cells_);
+        std::vector<SourceError> problems = std::move(problems_);
+        const bool hidden = hidden_;
         cells_.clear();
+        problems_.clear();
+        hidden_ = false;
         if (cells.empty()) {
             return std::nullopt;
         }
@@ -282,7 +282,11 @@ public:
             return std::nullopt;
         }
         for (int r = 0; r < repeats; ++r) {
-            SourceRow row{first + r, r + 1 < repeats ? cells : std::move(cells), directive};
+            SourceRow row{first + r, r + 1 < repeats ? cells : std::move(cells), directive, problems};
+            for (SourceError& problem : row.problems) {
+                problem.line = first + r;
+            }
+            row.hidden = hidden;
             if (auto error = sink_(std::move(row))) {
                 return error;
             }
@@ -293,6 +297,8 @@ public:
 private:
     const RowSink& sink_;
     std::vector<std::u16string> cells_;
+    std::vector<SourceError> problems_;
+    bool hidden_ = false;
 };
 
 inline std::optional<SourceError> textTooFarRight(LineNumber row, int column) {
@@ -301,8 +307,19 @@ inline std::optional<SourceError> textTooFarRight(LineNumber row, int column) {
 
 // The readers of the two formats, on an open archive.
 std::optional<SourceError> readXlsxArchive(zip_t* archive, const RowSink& sink, std::string* sheetName,
-                                           std::uint64_t maxBytes);
+                                           std::uint64_t maxBytes, const SheetChoice& choice = {});
 std::optional<SourceError> readOdsArchive(zip_t* archive, const RowSink& sink, std::string* sheetName,
-                                          std::uint64_t maxBytes);
+                                          std::uint64_t maxBytes, const SheetChoice& choice = {});
+
+// Whether the sheet at `place` (from 1) named `name` is the one `choice` asks for.
+inline bool isChosen(const SheetChoice& choice, int place, const std::string& name) {
+    return !choice.name.empty() ? name == choice.name : place == std::max(choice.number, 1);
+}
+
+inline SourceError noSuchSheet(const SheetChoice& choice, int sheets) {
+    return fileError(!choice.name.empty() ? "the spreadsheet has no sheet named " + choice.name
+                                          : "the spreadsheet has " + std::to_string(sheets) + " sheet" +
+                                                (sheets == 1 ? "" : "s") + ", not " + std::to_string(choice.number));
+}
 
 }  // namespace pp::kqd::sheet

@@ -30,17 +30,21 @@ using LineNumber = std::int64_t;
 // The format the file's extension names (.tsv, .csv, .xlsx or .ods, any case), or nothing.
 std::optional<TableFormat> tableFormatOf(const std::filesystem::path& path);
 
-struct SourceRow {
-    LineNumber line = 0;  // where the row starts, counted from 1 (in a sheet, its row number)
-    std::vector<std::u16string> cells;
-    bool directive = false;  // a directive line: cells[0] holds what follows kDirectivePrefix
-};
-
 // A problem in the source; column counts from 1, 0 means the line as a whole.
 struct SourceError {
     LineNumber line = 0;
     int column = 0;
     std::string message;
+};
+
+struct SourceRow {
+    LineNumber line = 0;  // where the row starts, counted from 1 (in a sheet, its row number)
+    std::vector<std::u16string> cells;
+    bool directive = false;  // a directive line: cells[0] holds what follows kDirectivePrefix
+    // Cells the reader refused (an error value, a formula saved without its result, a number
+    // format it cannot show), each by its column: the row's check reports them.
+    std::vector<SourceError> problems = {};
+    bool hidden = false;  // a sheet's hidden row (hidden by hand or by a filter)
 };
 
 using SourceTable = std::vector<SourceRow>;

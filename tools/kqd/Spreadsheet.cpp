@@ -11,7 +11,8 @@ namespace {
 using sheet::Archive;
 using sheet::fileError;
 
-using ArchiveReader = std::optional<SourceError> (*)(zip_t*, const RowSink&, std::string*, std::uint64_t);
+using ArchiveReader = std::optional<SourceError> (*)(zip_t*, const RowSink&, std::string*, std::uint64_t,
+                                                    const SheetChoice&);
 
 std::optional<SourceError> readArchiveInMemory(std::string_view bytes, ArchiveReader reader, const RowSink& sink,
                                                std::string* sheetName, std::uint64_t maxBytes) {
@@ -30,7 +31,7 @@ std::optional<SourceError> readArchiveInMemory(std::string_view bytes, ArchiveRe
         return fileError("not a spreadsheet file (" + reason + ")");
     }
     zip_error_fini(&error);
-    return reader(archive.get(), sink, sheetName, maxBytes);
+    return reader(archive.get(), sink, sheetName, maxBytes, {});
 }
 
 }  // namespace
@@ -46,7 +47,8 @@ std::optional<SourceError> readOds(std::string_view bytes, const RowSink& sink, 
 }
 
 std::optional<SourceError> readSpreadsheetFile(const std::filesystem::path& path, TableFormat format,
-                                               const RowSink& sink, std::string* sheetName) {
+                                               const RowSink& sink, std::string* sheetName,
+                                               const SheetChoice& choice) {
     int code = 0;
     Archive archive(zip_open(path.c_str(), ZIP_RDONLY, &code));
     if (!archive) {
@@ -58,7 +60,7 @@ std::optional<SourceError> readSpreadsheetFile(const std::filesystem::path& path
                                                                       : "not a spreadsheet file (" + reason + ")");
     }
     const ArchiveReader reader = format == TableFormat::Xlsx ? sheet::readXlsxArchive : sheet::readOdsArchive;
-    return reader(archive.get(), sink, sheetName, kMaxPartBytes);
+    return reader(archive.get(), sink, sheetName, kMaxPartBytes, choice);
 }
 
 std::string cellName(std::string_view sheet, LineNumber row, int column) {

@@ -32,9 +32,16 @@ std::optional<SourceError> readXlsx(std::string_view bytes, const RowSink& sink,
 std::optional<SourceError> readOds(std::string_view bytes, const RowSink& sink, std::string* sheetName,
                                    std::uint64_t maxPartBytes = kMaxPartBytes);
 
-// The same for the file at `path`, in the format given (Xlsx or Ods).
+// Which sheet to read: the one of that name, else the one at that place (from 1), else the first.
+struct SheetChoice {
+    std::string name;
+    int number = 0;
+};
+
+// The same for the file at `path`, in the format given (Xlsx or Ods), from the sheet chosen.
 std::optional<SourceError> readSpreadsheetFile(const std::filesystem::path& path, TableFormat format,
-                                               const RowSink& sink, std::string* sheetName);
+                                               const RowSink& sink, std::string* sheetName,
+                                               const SheetChoice& choice = {});
 
 // How a spreadsheet user names a cell: "Sheet1!C5", "'My quiz'!A1".
 std::string cellName(std::string_view sheet, LineNumber row, int column);

@@ -1,5 +1,8 @@
 // Office Open XML workbooks (.xlsx), as Excel saves them: the first sheet, its shared texts.
+#include <array>
+
 #include "SheetXml.h"
+#include "XlsxStyles.h"
 
 namespace pp::kqd::sheet {
 namespace {
@@ -57,28 +60,44 @@ struct Workbook {
     std::string sheetName;
     std::string sheetPart;
     std::vector<std::u16string> sharedStrings;
+    XlsxStyles styles;
+    DateSystem dates = DateSystem::From1900;
+    // The workbook asks to be calculated afresh when opened, as files written by scripts do:
+    // the results stored beside its formulas are placeholders, not what the sheet shows.
+    bool resultsStale = false;
 };
 
-std::optional<SourceError> readWorkbook(zip_t* archive, std::uint64_t maxBytes, Workbook& book) {
+bool isTrue(const QString& value) { return value == u"1" || value == u"true"; }
+
+std::optional<SourceError> readWorkbook(zip_t* archive, std::uint64_t maxBytes, const SheetChoice& choice,
+                                        Workbook& book) {
     XmlPart workbook(archive, "xl/workbook.xml", maxBytes);
     if (!workbook.exists()) {
         return fileError("not an Excel workbook (.xlsx): it has no xl/workbook.xml");
     }
     QString relation;
-    for (auto token = workbook.next(); relation.isEmpty(); token = workbook.next()) {
+    int sheets = 0;
+    for (auto token = workbook.next(); token != QXmlStreamReader::EndDocument; token = workbook.next()) {
         if (token == QXmlStreamReader::Invalid) {
             return fileError(workbook.error());
         }
-        if (token == QXmlStreamReader::EndDocument) {
-            return fileError("the workbook has no sheet");
-        }
-        if (isStart(workbook, token, u"sheet")) {
-            book.sheetName = attribute(workbook, u"name").toStdString();
-            relation = attribute(workbook, u"id");
+        if (isStart(workbook, token, u"workbookPr") && isTrue(attribute(workbook, u"date1904"))) {
+            book.dates = DateSystem::From1904;
+        } else if (isStart(workbook, token, u"sheet")) {
+            const std::string name = attribute(workbook, u"name").toStdString();
+            if (relation.isEmpty() && isChosen(choice, ++sheets, name)) {
+                book.sheetName = name;
+                relation = attribute(workbook, u"id");
+            }
+        } else if (isStart(workbook, token, u"calcPr") && isTrue(attribute(workbook, u"fullCalcOnLoad"))) {
+            book.resultsStale = true;
         }
     }
-    if (auto failure = workbook.finish()) {
-        return fileError(*failure);
+    if (sheets == 0) {
+        return fileError("the workbook has no sheet");
+    }
+    if (relation.isEmpty()) {
+        return noSuchSheet(choice, sheets);
     }
     XmlPart relations(archive, "xl/_rels/workbook.xml.rels", maxBytes);
     for (auto token = relations.next(); relations.exists() && book.sheetPart.empty(); token = relations.next()) {
@@ -112,14 +131,39 @@ std::optional<SourceError> readWorkbook(zip_t* archive, std::uint64_t maxBytes, 
             book.sharedStrings.push_back(std::move(*text));
         }
     }
-    return std::nullopt;
+    return book.styles.read(archive, maxBytes);
 }
 
-// One <c> element of a sheet: its value by its type.
-std::optional<std::u16string> xlsxCellText(XmlPart& part, const QString& type, const Workbook& book, bool& badIndex) {
+// What a cell shows, or why it is refused.
+struct CellValue {
+    std::u16string text;
+    std::optional<std::string> refusal;
+    bool badIndex = false;  // a shared text the workbook does not have
+};
+
+// A text as Excel stores it: "_x000D_" escapes, and line breaks typed as "\r\n".
+std::u16string storedText(std::u16string_view text) {
+    std::u16string decoded = decodeOoxmlEscapes(text);
+    std::u16string out;
+    out.reserve(decoded.size());
+    for (std::size_t i = 0; i < decoded.size(); ++i) {
+        if (decoded[i] == u'\r') {
+            out += u'\n';
+            i += i + 1 < decoded.size() && decoded[i + 1] == u'\n' ? 1 : 0;
+        } else {
+            out += decoded[i];
+        }
+    }
+    return out;
+}
+
+// One <c> element of a sheet: the text it shows by its type and number format.
+std::optional<CellValue> xlsxCellText(XmlPart& part, const QString& type, int style, const Workbook& book) {
     QString value;
     std::optional<std::u16string> inline_;
     bool inValue = false;
+    bool hasValue = false;
+    bool formula = false;
     for (;;) {
         const auto token = part.next();
         if (token == QXmlStreamReader::Invalid || token == QXmlStreamReader::EndDocument) {
@@ -133,41 +177,142 @@ std::optional<std::u16string> xlsxCellText(XmlPart& part, const QString& type, c
             if (!inline_) {
                 return std::nullopt;
             }
+        } else if (isStart(part, token, u"f")) {
+            formula = true;
         } else if (isStart(part, token, u"v")) {
             inValue = true;
+            hasValue = true;
         } else if (isEnd(part, token, u"v")) {
             inValue = false;
         } else if (token == QXmlStreamReader::Characters && inValue) {
             value += part.xml().text();
         }
     }
-    if (type == u"inlineStr") {
-        return inline_.value_or(std::u16string());
+    CellValue cell;
+    if (formula && (!hasValue || book.resultsStale)) {
+        cell.refusal = "a formula saved without its result (the program that wrote the file did not calculate it): "
+                       "open the file in a spreadsheet program and save it again, or type the text";
+        return cell;
     }
-    if (type == u"s") {
+    if (type == u"inlineStr") {
+        cell.text = storedText(inline_.value_or(std::u16string()));
+    } else if (type == u"s") {
         bool ok = false;
         const qulonglong index = value.trimmed().toULongLong(&ok);
-        if (!ok || index >= book.sharedStrings.size()) {
-            badIndex = true;
-            return std::u16string();
+        cell.badIndex = !ok || index >= book.sharedStrings.size();
+        cell.text = cell.badIndex ? std::u16string() : storedText(book.sharedStrings[index]);
+    } else if (type == u"b") {
+        cell.text = value.trimmed() == u"1" ? u"TRUE" : u"FALSE";
+    } else if (type == u"e") {
+        cell.refusal = "the cell shows the error " + value.trimmed().toStdString() +
+                       ": correct the formula, or type the text";
+    } else if (type == u"str" || type == u"d" || value.isEmpty()) {
+        cell.text = storedText(u16(value));
+    } else {
+        bool ok = false;
+        const double number = value.trimmed().toDouble(&ok);
+        if (!ok) {
+            cell.text = u16(value);
+            return cell;
         }
-        return book.sharedStrings[index];
+        const std::u16string code = book.styles.formatOf(style);
+        NumberText shown = formatNumber(number, code, book.dates);
+        if (shown.unrenderable) {
+            cell.refusal = "the cell's number format \"" + QString::fromStdU16String(code).toStdString() + "\" shows " +
+                           *shown.unrenderable + ", which kqd cannot show as the sheet does: format the column as text";
+        }
+        cell.text = std::move(shown.text);
     }
-    if (type == u"b") {
-        return value.trimmed() == u"1" ? u"TRUE" : u"FALSE";
-    }
-    if (type == u"str" || type == u"e" || type == u"d" || value.isEmpty()) {
-        return u16(value);
-    }
-    return generalNumber(value);
+    return cell;
 }
+
+// "B12" -> row 12, column 2.
+std::pair<LineNumber, int> cellOfReference(const QString& reference) {
+    qsizetype digits = 0;
+    while (digits < reference.size() && !reference[digits].isDigit()) {
+        ++digits;
+    }
+    return {reference.mid(digits).toLongLong(), columnOfReference(reference)};
+}
+
+// The cells merged into one (listed after the sheet's rows, so read first in a pass of their
+// own): each cell they cover shows the first cell's text, so a genre merged over several rows
+// is the genre of each. One merge at a time covers a column.
+class MergedCells {
+public:
+    std::optional<SourceError> read(zip_t* archive, const std::string& sheetPart, std::uint64_t maxBytes) {
+        XmlPart sheet(archive, sheetPart, maxBytes);
+        for (auto token = sheet.next(); token != QXmlStreamReader::EndDocument; token = sheet.next()) {
+            if (token == QXmlStreamReader::Invalid) {
+                return fileError(sheet.error());
+            }
+            if (isStart(sheet, token, u"mergeCell") && merges_.size() < kMaxMerges) {
+                const QStringList corners = attribute(sheet, u"ref").split(u':');
+                if (corners.size() == 2) {
+                    const auto [top, left] = cellOfReference(corners[0]);
+                    const auto [bottom, right] = cellOfReference(corners[1]);
+                    if (top > 0 && left > 0 && bottom >= top && right >= left) {
+                        merges_.push_back({top, left, bottom, std::min(right, kMaxReadColumns)});
+                    }
+                }
+            }
+        }
+        std::sort(merges_.begin(), merges_.end(), [](const Merge& a, const Merge& b) {
+            return a.top != b.top ? a.top < b.top : a.left < b.left;
+        });
+        return std::nullopt;
+    }
+
+    // Notes the text of the cell at `row`, `column`, if a merge starts there.
+    void cell(LineNumber row, int column, const std::u16string& text) {
+        if (merges_.empty() || text.empty()) {
+            return;
+        }
+        const auto starts = std::equal_range(merges_.begin(), merges_.end(), Merge{row, column, 0, 0},
+                                             [](const Merge& a, const Merge& b) {
+                                                 return a.top != b.top ? a.top < b.top : a.left < b.left;
+                                             });
+        for (auto merge = starts.first; merge != starts.second; ++merge) {
+            for (int c = merge->left; c <= merge->right; ++c) {
+                covers_[static_cast<std::size_t>(c)] = Cover{row, column, merge->bottom, text};
+            }
+        }
+    }
+
+    // Gives each covered cell of row `row` its merge's text.
+    void fill(LineNumber row, RowBuilder& builder) const {
+        for (int c = 1; c <= kMaxReadColumns; ++c) {
+            const Cover& cover = covers_[static_cast<std::size_t>(c)];
+            if (cover.lastRow >= row && (row != cover.row || c != cover.column)) {
+                builder.set(c, cover.text);
+            }
+        }
+    }
+
+private:
+    static constexpr std::size_t kMaxMerges = 4096;  // far more than a sheet of questions has
+    struct Merge {
+        LineNumber top;
+        int left;
+        LineNumber bottom;
+        int right;
+    };
+    struct Cover {
+        LineNumber row = 0;
+        int column = 0;
+        LineNumber lastRow = 0;
+        std::u16string text;
+    };
+    std::vector<Merge> merges_;
+    std::array<Cover, kMaxReadColumns + 1> covers_{};
+};
 
 }  // namespace
 
 std::optional<SourceError> readXlsxArchive(zip_t* archive, const RowSink& sink, std::string* sheetName,
-                                           std::uint64_t maxBytes) {
+                                           std::uint64_t maxBytes, const SheetChoice& choice) {
     Workbook book;
-    if (auto error = readWorkbook(archive, maxBytes, book)) {
+    if (auto error = readWorkbook(archive, maxBytes, choice, book)) {
         return error;
     }
     if (sheetName != nullptr) {
@@ -176,6 +321,10 @@ std::optional<SourceError> readXlsxArchive(zip_t* archive, const RowSink& sink, 
     XmlPart sheet(archive, book.sheetPart, maxBytes);
     if (!sheet.exists()) {
         return fileError("the workbook's first sheet " + book.sheetPart + " is missing");
+    }
+    MergedCells merged;
+    if (auto error = merged.read(archive, book.sheetPart, maxBytes)) {
+        return error;
     }
     RowBuilder row(sink);
     LineNumber rowNumber = 0;
@@ -203,11 +352,15 @@ std::optional<SourceError> readXlsxArchive(zip_t* archive, const RowSink& sink, 
             rowNumber = next;
             column = 0;
             inRow = true;
+            if (isTrue(attribute(sheet, u"hidden"))) {
+                row.hide();
+            }
         } else if (isEnd(sheet, token, u"row")) {
             if (!inRow) {
                 return fileError("the sheet is damaged: a row ends that never started");
             }
             inRow = false;
+            merged.fill(rowNumber, row);
             if (auto error = row.finish(rowNumber)) {
                 return error;
             }
@@ -217,15 +370,19 @@ std::optional<SourceError> readXlsxArchive(zip_t* archive, const RowSink& sink, 
             }
             const int given = columnOfReference(attribute(sheet, u"r"));
             column = given > 0 ? given : column + 1;
-            bool badIndex = false;
-            std::optional<std::u16string> text = xlsxCellText(sheet, attribute(sheet, u"t"), book, badIndex);
-            if (!text) {
+            bool styled = false;
+            const int style = attribute(sheet, u"s").toInt(&styled);
+            std::optional<CellValue> cell = xlsxCellText(sheet, attribute(sheet, u"t"), styled ? style : 0, book);
+            if (!cell) {
                 return fileError(sheet.error());
             }
-            if (badIndex) {
+            if (cell->badIndex) {
                 return SourceError{rowNumber, column, "the cell names a shared text the workbook does not have"};
             }
-            if (!row.set(column, std::move(*text))) {
+            merged.cell(rowNumber, column, cell->text);
+            if (cell->refusal && column <= kMaxReadColumns) {
+                row.refuse(column, std::move(*cell->refusal));
+            } else if (!row.set(column, std::move(cell->text))) {
                 return textTooFarRight(rowNumber, column);
             }
         }
