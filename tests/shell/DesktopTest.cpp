@@ -229,6 +229,21 @@ TEST_F(DesktopTest, WithThePauseTurnedOffTheGameRunsOnAsTheHandheldDid) {
     EXPECT_EQ(readBytes(settingsPathIn(folder.path())).substr(0, 11), std::string("0,0,1,0,0\r\n"));
 }
 
+// SDL is loaded only once the kernel lists a pad: by its joystick handler or its pad buttons, not
+// a keyboard's or a mouse's keys.
+TEST(GamePadListing, FindsPadsByHandlerOrButtons) {
+    const std::string keyboard =
+        "I: Bus=0011 Vendor=0001 Product=0001 Version=ab41\nN: Name=\"AT Translated Set 2 keyboard\"\n"
+        "H: Handlers=sysrq kbd event0 leds\nB: EV=120013\n"
+        "B: KEY=402000000 3803078f800d001 feffffdfffefffff fffffffffffffffe\n\n";
+    const std::string mouse = "N: Name=\"Mouse\"\nH: Handlers=mouse0 event1\nB: KEY=1f0000 0 0 0 0\n\n";
+    EXPECT_FALSE(GamePad::listsGamePad(""));
+    EXPECT_FALSE(GamePad::listsGamePad(keyboard + mouse));
+    EXPECT_TRUE(GamePad::listsGamePad(keyboard + "N: Name=\"Pad\"\nH: Handlers=event5 js0\n"));
+    // A pad whose joystick handler is not loaded: BTN_SOUTH among its keys.
+    EXPECT_TRUE(GamePad::listsGamePad(mouse + "N: Name=\"Pad\"\nH: Handlers=event6\nB: KEY=7fdb000000000000 0 0 0 0\n"));
+}
+
 TEST_F(DesktopTest, AVirtualPadAnswersAQuestion) {
     ShellConfig config = testConfig();
     config.gamePad = true;
