@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QRadioButton>
 #include <QStyle>
 #include <QTableWidget>
@@ -464,6 +465,47 @@ TEST_F(DesktopTest, TheOpenDialogOffersTheSamplesFolder) {
     });
     window->action(command::kOpen)->trigger();
     EXPECT_TRUE(places.contains(QUrl::fromLocalFile(samples)));
+}
+
+TEST_F(DesktopTest, MissedAnswersWrapOnlyBetweenWords) {
+    QWidget narrowWindow;
+    narrowWindow.resize(240, 300);
+    MissedQuestionRow row;
+    row.genre = u"G";
+    row.question = u"問";
+    row.given = u"ベートーヴェン";
+    row.right = u"モーツァルト";
+    ReviewDialog dialog({row}, &narrowWindow);
+    dialog.show();
+    QTest::qWait(20);
+    // Cut short with its tooltip whole, rather than broken over two lines.
+    EXPECT_LT(dialog.table->rowHeight(0), 2 * dialog.table->fontMetrics().lineSpacing());
+    EXPECT_EQ(dialog.table->item(0, 2)->toolTip(), QStringLiteral("ベートーヴェン"));
+}
+
+TEST(ScreenViewTest, TheClickThatBringsTheWindowBackIsNoTap) {
+    const QImage picture(240, 268, QImage::Format_RGB32);
+    ScreenView view(&picture, picture.size());
+    view.show();
+    view.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    QSignalSpy taps(&view, &ScreenView::tapped);
+    const QPoint middle = view.rect().center();
+    QTest::mouseClick(&view, Qt::LeftButton, {}, middle);
+    EXPECT_EQ(taps.size(), 1);  // the first showing is no return to the front
+
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    QTest::mouseClick(&view, Qt::LeftButton, {}, middle);  // pressed while behind
+    view.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    QTest::mouseClick(&view, Qt::LeftButton, {}, middle);  // pressed just as it came back
+    EXPECT_EQ(taps.size(), 1);
+    QTest::qWait(400);
+    QTest::mouseClick(&view, Qt::LeftButton, {}, middle);
+    EXPECT_EQ(taps.size(), 2);
 }
 
 }  // namespace
