@@ -4,21 +4,26 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QLineEdit>
+#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QStyleOptionMenuItem>
 #include <QTranslator>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -312,6 +317,37 @@ QValidator::State RankingNameValidator::validate(QString& input, int& position) 
     input = kept;
     position = keptBeforeCursor;
     return Acceptable;
+}
+
+void sizeToShowNamesWhole(QFileDialog& dialog) {
+    const QFontMetrics metrics = dialog.fontMetrics();
+    const int em = metrics.horizontalAdvance(QChar(0x554F));  // one full-width character
+    QSize size(56 * em, 28 * metrics.height());
+    if (const QScreen* screen = dialog.parentWidget() != nullptr ? dialog.parentWidget()->screen() : dialog.screen()) {
+        size = size.boundedTo(screen->availableGeometry().size() * 9 / 10);
+    }
+    dialog.resize(size);
+    // The size and date as wide as their texts and the name the rest; the type column only
+    // repeats the name's ending.
+    if (auto* details = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        QHeaderView* header = details->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+        for (int column = 1; column < header->count(); ++column) {
+            header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+        }
+        header->hideSection(2);
+    }
+    // The places as wide as their longest name, up to a quarter of the dialog.
+    if (auto* places = dialog.findChild<QListView*>(QStringLiteral("sidebar")); places != nullptr && places->model()) {
+        int widest = 0;
+        for (int row = 0; row < places->model()->rowCount(); ++row) {
+            const QString name = places->model()->index(row, 0).data().toString();
+            widest = std::max(widest, places->fontMetrics().horizontalAdvance(name));
+        }
+        const int chrome = places->iconSize().width() + 3 * em;
+        places->setMinimumWidth(std::min(widest + chrome, size.width() / 4));
+    }
 }
 
 }  // namespace pp

@@ -8,6 +8,7 @@
 #include "record/GameState.h"
 
 class QBoxLayout;
+class QFileDialog;
 class QCheckBox;
 class QLineEdit;
 class QMenuBar;
@@ -109,5 +110,9 @@ private:
     QElapsedTimer shownFor_;
     bool keyLetGo_ = false;
 };
+
+// Sizes Qt's own file dialog so that names, sizes and the places beside them show whole, where
+// its default leaves them cut short; call it before the dialog is shown.
+void sizeToShowNamesWhole(QFileDialog& dialog);
 
 }  // namespace pp

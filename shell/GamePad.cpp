@@ -1,8 +1,14 @@
 #include "shell/GamePad.h"
 
+#include <QFile>
+#include <QFileSystemWatcher>
+
 #include <SDL.h>
 
 #include <array>
+#include <charconv>
+#include <climits>
+#include <vector>
 
 #include "shell/SdlLibrary.h"
 
@@ -14,6 +20,34 @@ namespace {
 constexpr int kPollMs = 16;
 constexpr int kIdlePollMs = 250;
 constexpr int kEventsPerTake = 32;
+
+// The joystick buttons (BTN_JOYSTICK) up to the last pad button (BTN_THUMBR), from input-event-codes.h.
+constexpr unsigned kFirstPadButton = 0x120;
+constexpr unsigned kLastPadButton = 0x13e;
+// The kernel names a device's node before it lists the device: look again a moment later.
+constexpr int kRecheckMs = 500;
+const QString kInputFolder = QStringLiteral("/dev/input");
+
+// Whether a "B: KEY=" bitmap (hexadecimal words of a long each, the highest first) sets a pad button.
+bool hasPadButton(std::string_view bitmap) {
+    std::vector<unsigned long> words;
+    while (!bitmap.empty()) {
+        const auto space = bitmap.find(' ');
+        const std::string_view word = bitmap.substr(0, space);
+        unsigned long value = 0;
+        std::from_chars(word.data(), word.data() + word.size(), value, 16);
+        words.push_back(value);
+        bitmap = space == std::string_view::npos ? std::string_view{} : bitmap.substr(space + 1);
+    }
+    constexpr unsigned kBits = sizeof(unsigned long) * CHAR_BIT;
+    for (unsigned code = kFirstPadButton; code <= kLastPadButton; ++code) {
+        const std::size_t fromEnd = code / kBits;
+        if (fromEnd < words.size() && (words[words.size() - 1 - fromEnd] >> (code % kBits) & 1U) != 0) {
+            return true;
+        }
+    }
+    return false;
+}
 
 }  // namespace
 
@@ -39,6 +73,56 @@ bool GamePad::start() {
     connect(&timer_, &QTimer::timeout, this, &GamePad::poll);
     timer_.start(kIdlePollMs);
     return true;
+}
+
+void GamePad::watch() {
+    startIfPadListed();
+    if (started_) {
+        return;
+    }
+    watcher_ = std::make_unique<QFileSystemWatcher>();
+    // Without any input device yet the folder itself may be missing: watch /dev until it comes.
+    watcher_->addPath(QFile::exists(kInputFolder) ? kInputFolder : QStringLiteral("/dev"));
+    connect(watcher_.get(), &QFileSystemWatcher::directoryChanged, this, [this] {
+        if (watcher_ && !watcher_->directories().contains(kInputFolder) && QFile::exists(kInputFolder)) {
+            watcher_->addPath(kInputFolder);
+        }
+        startIfPadListed();
+        QTimer::singleShot(kRecheckMs, this, &GamePad::startIfPadListed);
+    });
+}
+
+void GamePad::startIfPadListed() {
+    if (started_) {
+        return;
+    }
+    QFile devices(QStringLiteral("/proc/bus/input/devices"));
+    // A sequential file: readAll reads to its end whatever its announced size.
+    if (!devices.open(QIODevice::ReadOnly) || !listsGamePad(devices.readAll().toStdString())) {
+        return;
+    }
+    // Deleted later: this may run from the watcher's own signal.
+    if (watcher_) {
+        watcher_.release()->deleteLater();
+    }
+    start();
+}
+
+bool GamePad::listsGamePad(std::string_view devices) {
+    while (!devices.empty()) {
+        const auto end = devices.find('\n');
+        const std::string_view line = devices.substr(0, end);
+        devices = end == std::string_view::npos ? std::string_view{} : devices.substr(end + 1);
+        if (line.starts_with("H: Handlers=")) {
+            const std::string_view handlers = line.substr(12);
+            if (handlers.starts_with("js") || handlers.find(" js") != std::string_view::npos) {
+                return true;
+            }
+        } else if (line.starts_with("B: KEY=") && hasPadButton(line.substr(7))) {
+            return true;
+        }
+    }
+    return false;
 }
 
 GamePad::~GamePad() {

@@ -4,6 +4,10 @@
 #include <QTimer>
 
 #include <map>
+#include <memory>
+#include <string_view>
+
+class QFileSystemWatcher;
 
 struct _SDL_GameController;
 
@@ -18,8 +22,9 @@ struct SdlLibrary;
 //
 // SDL's game-controller subsystem is started on its own, beside the audio that SoundPlayer may
 // have started; only joystick and controller events are taken from SDL's queue, from a Qt timer
-// on the user-interface thread. Nothing of SDL is loaded until start(), which the program calls
-// once its first picture is shown.
+// on the user-interface thread. Nothing of SDL is loaded until start(): the program calls watch()
+// once its first picture is shown, which starts SDL only when the kernel lists a pad, at once or
+// when one is plugged in later, so a machine without pads never pays for SDL's threads.
 class GamePad final : public QObject {
     Q_OBJECT
 
@@ -32,6 +37,14 @@ public:
     // Loads SDL and starts its game-controller support, once; true when it runs. Until then,
     // and when it cannot start, there are no pads.
     bool start();
+
+    // Starts SDL now if a pad is plugged in, else when /dev/input changes and the kernel then
+    // lists one. The watcher is dropped once SDL runs, which sees later pads itself.
+    void watch();
+
+    // Whether a listing in the format of /proc/bus/input/devices names a joystick or game pad:
+    // a device with a joystick handler or with keys among the joystick and pad buttons.
+    [[nodiscard]] static bool listsGamePad(std::string_view devices);
 
     // False when SDL's game-controller support has not started or could not: no pads then.
     [[nodiscard]] bool available() const { return initialised_; }
@@ -59,12 +72,14 @@ private:
     void removeController(int instanceId);
     void buttonDown(int button);
     void stickMoved(Controller& controller, int value);
+    void startIfPadListed();
 
     const SdlLibrary* sdl_ = nullptr;
     bool started_ = false;
     bool initialised_ = false;
     std::map<int, Controller> controllers_;  // by SDL joystick instance id
     QTimer timer_;
+    std::unique_ptr<QFileSystemWatcher> watcher_;
 };
 
 }  // namespace pp

@@ -210,6 +210,7 @@ void MainWindow::buildMenus() {
     addCommand(file, command::kOpen, QStringLiteral("開く(&O)..."), QKeySequence(Qt::CTRL | Qt::Key_O));
     recentMenu_ = file->addMenu(QStringLiteral("最近使ったファイル(&R)"));
     rebuildRecentFiles();
+    connect(recentMenu_, &QMenu::aboutToShow, this, &MainWindow::fitRecentFilesBesideMenu);
     file->addSeparator();
     // Ctrl+Q is shown on the menu item; one action holds it, since two would make it ambiguous.
     actions_[command::kQuitAccelerator] =
@@ -231,13 +232,16 @@ void MainWindow::buildMenus() {
     addAction(fullScreen);
 }
 
-void MainWindow::rebuildRecentFiles() {
+void MainWindow::rebuildRecentFiles(int pathWidth) {
     recentMenu_->clear();
     const std::vector<std::filesystem::path> files = options_->recentFiles();
     // Short enough that the list opens beside the file menu rather than over it.
     int width = kRecentPathChars * recentMenu_->fontMetrics().averageCharWidth();
     if (const QScreen* shownOn = screen()) {
         width = std::min(width, shownOn->availableGeometry().width() / 2);
+    }
+    if (pathWidth > 0) {
+        width = std::min(width, pathWidth);
     }
     for (std::size_t i = 0; i < files.size(); ++i) {
         const std::filesystem::path path = files[i];
@@ -248,6 +252,26 @@ void MainWindow::rebuildRecentFiles() {
         connect(item, &QAction::triggered, this, [this, path] { game_->open(path); });
     }
     recentMenu_->setEnabled(!files.empty());
+}
+
+void MainWindow::fitRecentFilesBesideMenu() {
+    // Qt opens a submenu on whichever side of its menu has room, and over the menu when neither
+    // has: the paths are cut until the list fits on the wider side.
+    const auto* menu = qobject_cast<QMenu*>(recentMenu_->parentWidget());
+    const QScreen* shownOn = menu != nullptr ? menu->screen() : nullptr;
+    if (shownOn == nullptr || !menu->isVisible()) {
+        return;
+    }
+    const QRect area = shownOn->availableGeometry();
+    const QRect beside = menu->geometry();
+    const int room = std::max(area.right() - beside.right(), beside.left() - area.left());
+    const int em = recentMenu_->fontMetrics().averageCharWidth();
+    int width = kRecentPathChars * em;
+    rebuildRecentFiles(width);
+    while (recentMenu_->sizeHint().width() > room && width > 4 * em) {
+        width -= 4 * em;
+        rebuildRecentFiles(width);
+    }
 }
 
 void MainWindow::updateCommands() {
@@ -492,6 +516,7 @@ void MainWindow::chooseQuizFile() {
         places.append(QUrl::fromLocalFile(samples));
         dialog->setSidebarUrls(places);
     }
+    sizeToShowNamesWhole(*dialog);
     openDialog(dialog, [this, dialog](int result) {
         const QStringList chosen = dialog->selectedFiles();
         if (result != QDialog::Accepted || chosen.isEmpty()) {

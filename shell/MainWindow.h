@@ -111,7 +111,8 @@ private:
     void showNextMessage();
 
     void buildMenus();
-    void rebuildRecentFiles();
+    void rebuildRecentFiles(int pathWidth = 0);
+    void fitRecentFilesBesideMenu();
     // A key of the keyboard or a game pad, as Qt names it; false when the game has no use for it.
     bool gameKey(int qtKey);
     // A game pad's key goes to the open dialog or menu, if any, or else to the game.

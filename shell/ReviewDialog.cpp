@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -33,6 +34,39 @@ QTableWidgetItem* cell(const QString& text) {
 
 QString fromGame(const std::u16string& text) { return QString::fromStdU16String(text); }
 
+// Japanese text may break between any two characters, which cuts a name such as ベートーヴェン in
+// two. Genres and answers are names: they break only after a space or a dot between words, and a
+// word wider than its column is cut short with "…" (the tooltip holds it whole).
+class WholeWordsDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->text = joinedWithinWords(option->text);
+    }
+
+private:
+    static bool endsWord(QChar c) {
+        return c.isSpace() || c == QChar(0x30FB) || c == QChar(0x3001) || c == QChar(0xFF0C) || c == u',' ||
+               c == u'/' || c == QChar(0xFF0F);
+    }
+
+    // A word joiner between every two characters of a word forbids a break there.
+    static QString joinedWithinWords(const QString& text) {
+        QString joined;
+        joined.reserve(text.size() * 2);
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            joined += text[i];
+            if (i + 1 < text.size() && !endsWord(text[i]) && !endsWord(text[i + 1]) && !text[i].isHighSurrogate()) {
+                joined += QChar(0x2060);
+            }
+        }
+        return joined;
+    }
+};
+
 }  // namespace
 
 ReviewDialog::ReviewDialog(const std::vector<MissedQuestionRow>& rows, QWidget* parent) : QDialog(parent) {
@@ -52,6 +86,10 @@ ReviewDialog::ReviewDialog(const std::vector<MissedQuestionRow>& rows, QWidget* 
     table->setTextElideMode(Qt::ElideRight);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    auto* wholeWords = new WholeWordsDelegate(table);
+    for (int column : {0, 2, 3}) {
+        table->setItemDelegateForColumn(column, wholeWords);
+    }
     for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
         const MissedQuestionRow& row = rows[static_cast<std::size_t>(r)];
         table->setItem(r, 0, cell(fromGame(row.genre)));

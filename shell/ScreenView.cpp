@@ -105,8 +105,30 @@ void ScreenView::resizeEvent(QResizeEvent*) {
     }
 }
 
+void ScreenView::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        if (beenActive_) {
+            activeAgainSince_.start();
+        }
+        beenActive_ = true;
+    }
+}
+
+void ScreenView::mousePressEvent(QMouseEvent* event) {
+    // The click that brings the window to the front is the player's way back, not an answer.
+    // The window manager may make the window active just before or just after the press arrives.
+    constexpr qint64 kActivatingClickMs = 300;
+    if (event->button() == Qt::LeftButton) {
+        // A window never active yet (a test's, driven from outside, or one just shown) has
+        // nothing to be brought back from.
+        pressActivated_ = beenActive_ && (!isActiveWindow() || (activeAgainSince_.isValid() &&
+                                                                activeAgainSince_.elapsed() < kActivatingClickMs));
+    }
+}
+
 void ScreenView::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton) {
+    if (event->button() != Qt::LeftButton || pressActivated_) {
         return;
     }
     if (auto logical = toLogical(event->position().toPoint())) {

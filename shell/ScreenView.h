@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPoint>
 #include <QWidget>
@@ -47,7 +48,9 @@ signals:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -58,6 +61,9 @@ private:
     int preferredScale_ = 2;
     int lastDisplayScale_ = 0;
     bool paused_ = false;
+    QElapsedTimer activeAgainSince_;  // from the window's return to the front, not its first showing
+    bool beenActive_ = false;
+    bool pressActivated_ = false;  // the press brought the window to the front: no tap
 };
 
 }  // namespace pp

@@ -130,14 +130,18 @@ int main(int argc, char** argv) {
                      &pp::MainWindow::activateFromOtherCopy);
     // The first real frame is the title, painted once the game's first paint request is served.
     // Neither the icon nor the game pads are needed for it: the icon is decoded once, for the
-    // window and its dialogs, and SDL loaded for the pads, after it.
+    // window and its dialogs, after it; SDL is loaded for pads only once one is plugged in.
     pp::FirstFrame::whenShown(
         window.view(), [&window] { return !window.game().needsPaint(); },
         [&window] {
             pp::FirstFrame::reportIfAsked();
-            window.setWindowIcon(QIcon(pp::resources::kIconPath));
+            // The small sizes only: the window manager draws them, and the installed icon theme
+            // holds the large one for launchers, so the 256-pixel image is never decoded here.
+            QIcon icon(pp::resources::kSmallIconPath);
+            icon.addFile(QStringLiteral(":/icons/pocketperna-16.png"));
+            window.setWindowIcon(icon);
             if (pp::GamePad* pad = window.gamePad()) {
-                pad->start();
+                pad->watch();
             }
         });
     window.showAsRemembered();

@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QRadioButton>
 #include <QStyle>
 #include <QTableWidget>
@@ -247,6 +248,21 @@ TEST_F(DesktopTest, WithThePauseTurnedOffTheGameRunsOnAsTheHandheldDid) {
     EXPECT_FALSE(window->desktopOptions().pauseWhenInactive());
     EXPECT_FALSE(state().noRepeats);
     EXPECT_EQ(readBytes(settingsPathIn(folder.path())).substr(0, 11), std::string("0,0,1,0,0\r\n"));
+}
+
+// SDL is loaded only once the kernel lists a pad: by its joystick handler or its pad buttons, not
+// a keyboard's or a mouse's keys.
+TEST(GamePadListing, FindsPadsByHandlerOrButtons) {
+    const std::string keyboard =
+        "I: Bus=0011 Vendor=0001 Product=0001 Version=ab41\nN: Name=\"AT Translated Set 2 keyboard\"\n"
+        "H: Handlers=sysrq kbd event0 leds\nB: EV=120013\n"
+        "B: KEY=402000000 3803078f800d001 feffffdfffefffff fffffffffffffffe\n\n";
+    const std::string mouse = "N: Name=\"Mouse\"\nH: Handlers=mouse0 event1\nB: KEY=1f0000 0 0 0 0\n\n";
+    EXPECT_FALSE(GamePad::listsGamePad(""));
+    EXPECT_FALSE(GamePad::listsGamePad(keyboard + mouse));
+    EXPECT_TRUE(GamePad::listsGamePad(keyboard + "N: Name=\"Pad\"\nH: Handlers=event5 js0\n"));
+    // A pad whose joystick handler is not loaded: BTN_SOUTH among its keys.
+    EXPECT_TRUE(GamePad::listsGamePad(mouse + "N: Name=\"Pad\"\nH: Handlers=event6\nB: KEY=7fdb000000000000 0 0 0 0\n"));
 }
 
 TEST_F(DesktopTest, AVirtualPadAnswersAQuestion) {
@@ -497,6 +513,47 @@ TEST_F(DesktopTest, TheOpenDialogOffersTheSamplesFolder) {
     window->action(command::kOpen)->trigger();
     ASSERT_TRUE(dialogs.answered());
     EXPECT_TRUE(places.contains(QUrl::fromLocalFile(samples)));
+}
+
+TEST_F(DesktopTest, MissedAnswersWrapOnlyBetweenWords) {
+    QWidget narrowWindow;
+    narrowWindow.resize(240, 300);
+    MissedQuestionRow row;
+    row.genre = u"G";
+    row.question = u"問";
+    row.given = u"ベートーヴェン";
+    row.right = u"モーツァルト";
+    ReviewDialog dialog({row}, &narrowWindow);
+    dialog.show();
+    QTest::qWait(20);
+    // Cut short with its tooltip whole, rather than broken over two lines.
+    EXPECT_LT(dialog.table->rowHeight(0), 2 * dialog.table->fontMetrics().lineSpacing());
+    EXPECT_EQ(dialog.table->item(0, 2)->toolTip(), QStringLiteral("ベートーヴェン"));
+}
+
+TEST(ScreenViewTest, TheClickThatBringsTheWindowBackIsNoTap) {
+    const QImage picture(240, 268, QImage::Format_RGB32);
+    ScreenView view(&picture, picture.size());
+    view.show();
+    view.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    QSignalSpy taps(&view, &ScreenView::tapped);
+    const QPoint middle = view.rect().center();
+    QTest::mouseClick(&view, Qt::LeftButton, {}, middle);
+    EXPECT_EQ(taps.size(), 1);  // the first showing is no return to the front
+
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    QTest::mouseClick(&view, Qt::LeftButton, {}, middle);  // pressed while behind
+    view.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    QTest::mouseClick(&view, Qt::LeftButton, {}, middle);  // pressed just as it came back
+    EXPECT_EQ(taps.size(), 1);
+    QTest::qWait(400);
+    QTest::mouseClick(&view, Qt::LeftButton, {}, middle);
+    EXPECT_EQ(taps.size(), 2);
 }
 
 }  // namespace

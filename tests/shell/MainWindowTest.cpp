@@ -2,6 +2,7 @@
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -11,6 +12,7 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <QTranslator>
+#include <QTreeView>
 
 #include "engine/Commands.h"
 #include "engine/Messages.h"
@@ -513,6 +515,56 @@ TEST_F(ShellTest, QuitClosesTheWindowWithoutSaving) {
     window->action(command::kQuitAccelerator)->trigger();
     EXPECT_FALSE(window->isVisible());
     EXPECT_FALSE(std::filesystem::exists(settingsPathIn(folder.path())));
+}
+
+TEST_F(ShellTest, RecentFilesOpenBesideTheFileMenuNotOverIt) {
+    const std::filesystem::path deep = folder / std::string(60, 'a') / std::string(60, 'b');
+    std::filesystem::create_directories(deep);
+    writeBytes(deep / "quiz.kqd", quizBytes(labelledQuiz({4, 4, 4, 4, 4, 4, 4, 4})));
+    window->game().open(deep / "quiz.kqd");
+    QApplication::processEvents();
+    QMenu* file = window->menuBar()->actions().constFirst()->menu();
+    QMenu* recent = window->recentFilesMenu();
+    ASSERT_TRUE(recent->isEnabled());
+    // A file menu in the middle of the screen: little room on either side.
+    const QRect area = window->screen()->availableGeometry();
+    file->popup(QPoint(area.center().x() - file->sizeHint().width() / 2, area.top() + 40));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(file));
+    file->setActiveAction(recent->menuAction());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(recent));
+    // Beside it: at most the frame's pixel or two shared, as every submenu does.
+    EXPECT_LE(recent->geometry().intersected(file->geometry()).width(), 2);
+    EXPECT_TRUE(recent->actions().constFirst()->toolTip().endsWith(QStringLiteral("/quiz.kqd")));
+    file->close();
+}
+
+TEST_F(ShellTest, TheOpenDialogShowsNamesAndSizesWhole) {
+    const std::string name = "世界の地理.kqd";
+    writeBytes(folder / name, std::string(5000, 'x'));
+    bool checked = false;
+    dialogs.expect<QFileDialog>([&](QFileDialog& dialog) {
+        auto* details = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+        dialog.selectNameFilter(dialog.nameFilters().constLast());
+        dialog.setViewMode(QFileDialog::Detail);
+        QModelIndex row;
+        (void)QTest::qWaitFor([&] {
+            const auto found = details->model()->match(details->model()->index(0, 0, details->rootIndex()),
+                                                       Qt::DisplayRole, QString::fromStdString(name));
+            row = found.isEmpty() ? QModelIndex{} : found.constFirst();
+            return row.isValid();
+        });
+        QApplication::processEvents();
+        if (row.isValid()) {
+            checked = true;
+            const QFontMetrics metrics = details->fontMetrics();
+            const QString size = row.siblingAtColumn(1).data().toString();
+            EXPECT_GT(details->columnWidth(0), metrics.horizontalAdvance(row.data().toString()));
+            EXPECT_GT(details->columnWidth(1), metrics.horizontalAdvance(size)) << size.toStdString();
+        }
+        dialog.reject();
+    });
+    window->action(command::kOpen)->trigger();
+    EXPECT_TRUE(checked);
 }
 
 }  // namespace
