@@ -5,8 +5,10 @@
 #include <chrono>
 #include <fstream>
 #include <string>
+#include <utility>
 
 #include "Fixtures.h"
+#include "persistence/DataFile.h"
 #include "persistence/MissedList.h"
 
 namespace pp {
@@ -87,7 +89,9 @@ TEST(MissedList, OnlyTheNewestFilesAreKept) {
 // rather than written over, with the notice the game tells the player once.
 TEST(MissedList, WhatCannotBeReadIsKeptAsideAndNeverWrittenOver) {
     const std::string newer = "{\"version\":3,\"quizzes\":[]}";
-    const std::string oversized(kLargestMissedListFile + 1, ' ');
+    // Well-formed but padded past the cap: refused by its size alone.
+    std::string oversized = "{\"version\":2,\"quizzes\":[]}";
+    oversized.resize(4 * 1024 * 1024 + 1, ' ');  // the cap, written out: 4 MiB
     for (const std::string& content : {std::string("{\"version\":2,\"quizz"), newer, oversized}) {
         TempFolder folder;
         const auto file = folder.path() / "missed.json";
@@ -117,6 +121,16 @@ TEST(MissedList, WhatCannotBeReadIsKeptAsideAndNeverWrittenOver) {
         },
         true);
     ::chmod(folder.path().c_str(), 0700);
+    {
+        // Two files kept aside within one second keep a name each.
+        TempFolder twice;
+        const auto again = twice.path() / "missed.json";
+        test::writeBytes(again, "one");
+        const auto firstAside = keepAside(again);
+        test::writeBytes(again, "two");
+        EXPECT_NE(keepAside(again), firstAside);
+        EXPECT_EQ(test::readBytes(firstAside), "one");
+    }
     if (!result || *result == test::kChildCannotSetUp) {
         GTEST_SKIP() << "no unprivileged user to run as";
     }
@@ -175,6 +189,16 @@ TEST(MissedList, TheFingerprintFollowsTheContent) {
     EXPECT_NE(changedEnd->hash, before->hash);
     std::filesystem::last_write_time(large, std::filesystem::last_write_time(large) - std::chrono::seconds(5));
     EXPECT_NE(fingerprintQuizFile(large)->modified, changedEnd->modified);
+    // A change inside a middle sample, or anywhere in a file hashed whole, shows with the time kept.
+    const auto medium = folder.path() / "medium.kqd";
+    test::writeBytes(medium, std::string(512 * 1024, 'q'));
+    for (const auto& [file, offset] : {std::pair{large, 3 * 1024 * 1024 / 5 * 2 + 10}, std::pair{medium, 50000}}) {
+        const auto time = std::filesystem::last_write_time(file);
+        const auto unchanged = fingerprintQuizFile(file);
+        std::fstream(file, std::ios::binary | std::ios::in | std::ios::out).seekp(offset).put('y');
+        std::filesystem::last_write_time(file, time);
+        EXPECT_NE(fingerprintQuizFile(file)->hash, unchanged->hash) << file;
+    }
     const auto sparse = folder.path() / "sparse.kqd";
     test::writeBytes(sparse, "");
     std::filesystem::resize_file(sparse, std::uintmax_t{4} << 30);

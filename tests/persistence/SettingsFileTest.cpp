@@ -334,6 +334,11 @@ TEST_F(SettingsFileTest, ASaveMergesTheRankingOfTheFileAsItIsNow) {
         EXPECT_EQ(read.ranking[row].score, want.second) << row;
     }
     EXPECT_EQ(read.options, copyA.options);  // the options are the last saver's
+    std::array<RankEntry, kRankingRows> once{};
+    once[0] = rankEntry(u"C", 200);
+    std::array<RankEntry, kRankingRows> twice = once;
+    twice[1] = rankEntry(u"C", 200);
+    EXPECT_EQ(mergeRankings(once, twice)[1].score, 200);  // held once here, twice there: twice
 
     // A file that cannot be read now is left alone, and so is the ranking in memory.
     std::filesystem::remove(path);

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <fstream>
 #include <sstream>
 
 #include "QuizFixtures.h"
@@ -82,6 +83,11 @@ TEST(QuizLayoutCheck, ReportsAFileThatCannotBeOpenedOrIsNoRegularFile) {
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     EXPECT_EQ(readQuizLayout(fifo).problem, QuizFileProblem::NotAFile);
     EXPECT_NE(describeLayout(readQuizLayout(fifo)).find("not a regular file"), std::string::npos);
+    // One byte past 256 MiB is refused by its size (a sparse file, so nothing is written).
+    const std::filesystem::path huge = folder / "huge.kqd";
+    { std::ofstream(huge, std::ios::binary); }
+    std::filesystem::resize_file(huge, (std::uintmax_t{256} << 20) + 1);
+    EXPECT_EQ(readQuizLayout(huge).problem, QuizFileProblem::TooLarge);
 }
 
 TEST(QuestionRecordReading, ReadsStraightFromTheRecordsOffset) {

@@ -452,6 +452,10 @@ TEST_F(DesktopTest, TheOptionsStoreIsWrittenOnlyWhereItMayBe) {
         EXPECT_TRUE(options.notice().isEmpty());
     }
     EXPECT_EQ(test::readBytes(folder / "good.conf"), before);
+    // One byte past 1 MiB is kept aside unread, and the player told.
+    test::writeBytes(folder / "huge.conf", std::string((1 << 20) + 1, '\n'));
+    EXPECT_FALSE(DesktopOptions(qpath(folder / "huge.conf")).notice().isEmpty());
+    EXPECT_FALSE(std::filesystem::exists(folder / "huge.conf"));
 }
 
 TEST_F(DesktopTest, TheWindowComesBackWhereAndAsLargeAsItWas) {
