@@ -413,6 +413,7 @@ TEST_F(DesktopTest, AFileDroppedOnTheWindowOpensLikeTheOpenCommand) {
     dialogs.expect<QMessageBox>([](QMessageBox& box) { box.accept(); });
     file.setUrls({QUrl::fromLocalFile(qpath(folder.path()))});
     ASSERT_TRUE(dropOn(*window->view(), file));
+    ASSERT_TRUE(dialogs.answered());
     EXPECT_EQ(state().quizPath, quiz);
 }
 

@@ -564,6 +564,7 @@ TEST_F(ShellTest, TheOpenDialogShowsNamesAndSizesWhole) {
         dialog.reject();
     });
     window->action(command::kOpen)->trigger();
+    ASSERT_TRUE(dialogs.answered());
     EXPECT_TRUE(checked);
 }
 

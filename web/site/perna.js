@@ -23,7 +23,7 @@ const PAUSE_KEY = "pocketperna.pauseWhenInactive";
 // its missed list; a file is placed there only once the game's check accepts it, so a refused
 // one never replaces the file a running game reads.
 const QUIZ_FOLDER = "/quiz";
-const STAGING_PATH = "/staging/quiz.kqd";
+const STAGING_FOLDER = "/staging";
 // How large the pause's word is, in the picture's pixels, as on the desktop.
 const PAUSE_TEXT_PIXELS = 20;
 const SCREEN_TITLE = 0;
@@ -53,7 +53,8 @@ let ready = false;
 let titleUp = false;     // the title is painted, though the game waits for the font
 let fontReady = false;   // until then the title shows its bitmaps alone, never a stand-in font
 let pendingOpens = [];   // quiz files ({ name, bytes }) chosen while the game could not take them
-let stagedName = "";     // the name of the quiz file last checked at STAGING_PATH
+let stagedName = "";     // the name of the quiz file last checked in STAGING_FOLDER
+let stagedPath = "";     // where it was checked, under its own name so that a refusal names it
 let storedSettings = null;
 let storedMissed = null;
 let storageRefusalTold = false;
@@ -206,7 +207,11 @@ const page = {
   askPlayerName,
   showMissedQuestions,
   quizFileOpened,
-  chooseQuizFile,
+  // The game's open dialog: the picker's answer goes back to the game as its answer.
+  chooseQuizFile() {
+    fileRequested = true;
+    chooseQuizFile();
+  },
   lastQuizFile,
   callGame,
 };
@@ -266,10 +271,12 @@ function deliverPendingOpens() {
 // Where the game opens a quiz file: at its name's path when it passes the check, otherwise
 // where the game finds it only to refuse it with its own message.
 function placeQuizFile(name, bytes) {
-  Module.FS.mkdirTree(STAGING_PATH.slice(0, STAGING_PATH.lastIndexOf("/")));
-  Module.FS.writeFile(STAGING_PATH, bytes);
+  Module.FS.mkdirTree(STAGING_FOLDER);
+  if (stagedPath) Module.FS.unlink(stagedPath);
+  stagedPath = STAGING_FOLDER + quizPath(name).slice(QUIZ_FOLDER.length);
+  Module.FS.writeFile(stagedPath, bytes);
   stagedName = name;
-  if (!Module.ccall("pp_web_quiz_accepted", "number", ["string"], [STAGING_PATH])) return STAGING_PATH;
+  if (!Module.ccall("pp_web_quiz_accepted", "number", ["string"], [stagedPath])) return stagedPath;
   const path = quizPath(name);
   Module.FS.mkdirTree(QUIZ_FOLDER);
   Module.FS.writeFile(path, bytes);
@@ -279,7 +286,7 @@ function placeQuizFile(name, bytes) {
 // The game has opened a quiz file, or refused one: an accepted file's bytes are kept as the
 // newest of the last files, and a refused one leaves that list under its name, as on the desktop.
 function quizFileOpened(path, accepted) {
-  const name = path === STAGING_PATH ? stagedName : baseName(path);
+  const name = path === stagedPath ? stagedName : baseName(path);
   if (accepted) {
     let bytes = null;
     try { bytes = Module.FS.readFile(path); } catch (error) { return; }
@@ -307,6 +314,10 @@ function restoreQuizFiles() {
 
 // The open dialog the title asks for when there is no last file. Browsers show a file picker only
 // right after the player's own key or tap, which is when the title asks.
+// True while the game waits for the picker; a picker opened from the page's menu or hint hands
+// its file over instead, since the game asked for nothing.
+let fileRequested = false;
+
 function chooseQuizFile() {
   document.getElementById("quiz-file").click();
 }
@@ -695,9 +706,16 @@ function setUpInput() {
   document.getElementById("quiz-file").addEventListener("change", (event) => {
     const file = event.target.files[0];
     event.target.value = "";
-    if (file) openQuizFile(file, true);
+    const asked = fileRequested;
+    fileRequested = false;
+    if (file) openQuizFile(file, asked);
+    else if (asked) callGame(() => Module._pp_web_cancel_file());
   });
-  document.getElementById("quiz-file").addEventListener("cancel", () => callGame(() => Module._pp_web_cancel_file()));
+  document.getElementById("quiz-file").addEventListener("cancel", () => {
+    if (!fileRequested) return;
+    fileRequested = false;
+    callGame(() => Module._pp_web_cancel_file());
+  });
   document.getElementById("settings-file").addEventListener("change", (event) => {
     const file = event.target.files[0];
     event.target.value = "";
