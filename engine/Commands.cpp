@@ -19,22 +19,26 @@ QuizFileProblem quizFileProblem(const std::filesystem::path& chosen) {
     return chosen.empty() ? QuizFileProblem::CannotOpen : readQuizLayout(chosen).problem;
 }
 
-// Why a quiz file is refused: what the file system says of the path, then what its headers say.
-std::u16string_view refusalReason(const std::filesystem::path& path) {
-    std::error_code error;
-    const std::filesystem::file_status status = std::filesystem::status(path, error);
-    if (status.type() == std::filesystem::file_type::not_found) {
-        return kLoadNotFoundText;
-    }
-    if (status.type() == std::filesystem::file_type::directory) {
-        return kLoadFolderText;
-    }
-    if (!error && status.type() != std::filesystem::file_type::regular) {
-        return kLoadNotAFileText;
-    }
-    switch (readQuizLayout(path).problem) {
-        case QuizFileProblem::CannotOpen: return kLoadCannotOpenText;
-        case QuizFileProblem::NotAFile: return kLoadNotAFileText;
+// Why a quiz file is refused, from the check's own finding; only a file that could not be opened
+// is looked at again, to tell a missing file from a folder or a device.
+std::u16string_view refusalReason(const std::filesystem::path& path, QuizFileProblem problem) {
+    switch (problem) {
+        case QuizFileProblem::CannotOpen:
+        case QuizFileProblem::NotAFile: {
+            std::error_code error;
+            const std::filesystem::file_type type = std::filesystem::status(path, error).type();
+            if (type == std::filesystem::file_type::not_found) {
+                return kLoadNotFoundText;
+            }
+            if (type == std::filesystem::file_type::directory) {
+                return kLoadFolderText;
+            }
+            if (problem == QuizFileProblem::NotAFile ||
+                (!error && type != std::filesystem::file_type::regular)) {
+                return kLoadNotAFileText;
+            }
+            return kLoadCannotOpenText;
+        }
         case QuizFileProblem::ShortHeaders:
         case QuizFileProblem::NegativeCount: return kLoadBadHeadersText;
         case QuizFileProblem::NoQuestions: return kLoadNoQuestionsText;
@@ -80,7 +84,7 @@ void tellOnce(Context& context, FileStatus status) {
 bool startGame(Context& context, const std::filesystem::path& quizPath, const std::vector<std::int32_t>& review) {
     if (const QuizFileProblem problem = quizFileProblem(quizPath); problem != QuizFileProblem::None) {
         // Nothing changes: the running game, its picture and its clock go on as they were.
-        context.host.showMessage(loadErrorText(quizPath), kLoadErrorCaption);
+        context.host.showMessage(loadErrorText(quizPath, problem), kLoadErrorCaption);
         return false;
     }
     GameState& state = context.state;
@@ -115,12 +119,16 @@ std::u16string messagePath(const std::filesystem::path& path) {
 }
 
 std::u16string loadErrorText(const std::filesystem::path& path) {
+    return loadErrorText(path, quizFileProblem(path));
+}
+
+std::u16string loadErrorText(const std::filesystem::path& path, QuizFileProblem problem) {
     std::u16string text(kLoadErrorText);
     const std::filesystem::path name = path.has_filename() ? path.filename() : path;
     if (!name.empty()) {
         text += u"\n" + messagePath(name);
     }
-    if (const std::u16string_view reason = refusalReason(path); !reason.empty()) {
+    if (const std::u16string_view reason = refusalReason(path, problem); !reason.empty()) {
         text += u"\n";
         text += reason;
     }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/Host.h"
+#include "quizdata/QuizFile.h"
 
 namespace pp {
 
@@ -36,6 +37,8 @@ void openQuizFile(Context& context, const std::filesystem::path& chosen);
 // The load error's text for the quiz file at `path`: the first line, the file's name, and why
 // the file was refused as far as it can be told.
 std::u16string loadErrorText(const std::filesystem::path& path);
+// The same for a file the check has already refused with `problem`, so it is not read again.
+std::u16string loadErrorText(const std::filesystem::path& path, QuizFileProblem problem);
 
 // The title screen's action: a new game on the quiz file opened last, or the open dialog when
 // there is none.
