@@ -9,13 +9,4 @@ here=$(cd "$(dirname "$0")" && pwd)
 site=${1:-$here/../build/web/site}
 work=${2:-$here/../build/web/bench}
 shift $(( $# < 2 ? $# : 2 ))
-mkdir -p "$work/npm"
-if ! cmp -s "$here/web/package-lock.json" "$work/npm/package-lock.json" || [ ! -d "$work/npm/node_modules/lighthouse" ]; then
-    cp "$here/web/package.json" "$here/web/package-lock.json" "$work/npm/"
-    (cd "$work/npm" && npm ci --no-audit --no-fund --ignore-scripts --loglevel=error)
-fi
-# The browser gets a home of its own.
-home=$(mktemp -d)
-trap 'rm -rf "$home"' EXIT
-mkdir -m 700 "$home/runtime"
-HOME="$home" XDG_RUNTIME_DIR="$home/runtime" node "$here/web/measure.mjs" "$site" "$work/npm" "$@"
+exec sh "$here/../scripts/in-browser-home.sh" "$here/web" "$work" "$here/web/measure.mjs" "$site" "$work/npm" "$@"

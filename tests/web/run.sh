@@ -7,13 +7,5 @@ here=$(cd "$(dirname "$0")" && pwd)
 site=$1
 replay=$2
 work=$3
-mkdir -p "$work/npm"
-if ! cmp -s "$here/package-lock.json" "$work/npm/package-lock.json" || [ ! -d "$work/npm/node_modules/puppeteer-core" ]; then
-    cp "$here/package.json" "$here/package-lock.json" "$work/npm/"
-    (cd "$work/npm" && npm ci --no-audit --no-fund --ignore-scripts --loglevel=error)
-fi
-# The browser gets a home of its own.
-home=$(mktemp -d)
-trap 'rm -rf "$home"' EXIT
-mkdir -m 700 "$home/runtime"
-HOME="$home" XDG_RUNTIME_DIR="$home/runtime" node "$here/play_in_browser.mjs" "$site" "$replay" "$work/npm" "$work/out"
+exec sh "$here/../../scripts/in-browser-home.sh" "$here" "$work" \
+    "$here/play_in_browser.mjs" "$site" "$replay" "$work/npm" "$work/out"
