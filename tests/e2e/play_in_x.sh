@@ -36,6 +36,19 @@ game_window() {
     done
 }
 
+# Waits up to 10 s for the window of process $1 and puts it in $window; $2 names the copy in the
+# failure messages.
+await_window() {
+    window=""
+    for _ in $(seq 1 100); do
+        window=$(game_window "$1")
+        [ -n "$window" ] && return 0
+        kill -0 "$1" 2>/dev/null || fail "$2 ended at start"
+        sleep 0.1
+    done
+    fail "the window of $2 did not appear"
+}
+
 shot() { import -window root "$1" 2>/dev/null; }
 # Counts the pixels of one exact colour in a screenshot.
 count_colour() {
@@ -50,14 +63,8 @@ chmod 700 "$title_home/run"
 HOME="$title_home" XDG_CONFIG_HOME="$title_home/.config" XDG_DATA_HOME="$title_home/.local/share" \
     XDG_RUNTIME_DIR="$title_home/run" SDL_AUDIODRIVER=dummy QT_QPA_PLATFORM=xcb "$program" >"$work/title.log" 2>&1 &
 game_pid=$!
-title_window=""
-for _ in $(seq 1 100); do
-    title_window=$(game_window "$game_pid")
-    [ -n "$title_window" ] && break
-    kill -0 "$game_pid" 2>/dev/null || fail "the game started without a file ended at once"
-    sleep 0.1
-done
-[ -n "$title_window" ] || fail "the window of the game started without a file did not appear"
+await_window "$game_pid" "the game started without a file"
+title_window=$window
 sleep 2
 import -window "$title_window" "$work/title.png" 2>/dev/null
 [ "$(count_colour "$work/title.png" 'rgb(150,150,200)')" -eq 0 ] || fail "a game started without a key: choice rows on screen"
@@ -95,26 +102,14 @@ other_settings="$other_home/Documents/ポケットペルナ.txt"
 HOME="$other_home" XDG_CONFIG_HOME="$other_home/.config" XDG_DATA_HOME="$other_home/.local/share" \
     SDL_AUDIODRIVER=dummy QT_QPA_PLATFORM=xcb "$program" >"$work/other.log" 2>&1 &
 other_pid=$!
-for _ in $(seq 1 100); do
-    [ -n "$(game_window "$other_pid")" ] && break
-    kill -0 "$other_pid" 2>/dev/null || fail "the other copy ended at start"
-    sleep 0.1
-done
-[ -n "$(game_window "$other_pid")" ] || fail "the other copy's window did not appear"
+await_window "$other_pid" "the other copy"
 [ -f "$other_settings" ] || fail "the other copy wrote no settings file of its own"
 cp "$other_settings" "$work/other.before"
 
 SDL_AUDIODRIVER=dummy QT_QPA_PLATFORM=xcb "$program" "$quiz" >"$work/game.log" 2>&1 &
 game_pid=$!
 
-window=""
-for _ in $(seq 1 100); do
-    window=$(game_window "$game_pid")
-    [ -n "$window" ] && break
-    kill -0 "$game_pid" 2>/dev/null || fail "the game ended at start (handed to the copy of another HOME?)"
-    sleep 0.1
-done
-[ -n "$window" ] || fail "the game window did not appear"
+await_window "$game_pid" "the game (handed to the copy of another HOME?)"
 
 # The picture fills the window below the menu bar at a whole scale.
 eval "$(xdotool getwindowgeometry --shell "$window")"
