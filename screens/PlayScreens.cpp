@@ -14,11 +14,11 @@ namespace pp {
 namespace {
 
 // Where the handheld told the player to save quiz files beforehand, the desktop and the page,
-// which open them from anywhere, say how.
+// which open them from anywhere, say how; no word of dropping, which a phone cannot do.
 constexpr std::array<std::u16string_view, 3> kTitleLines{
     u"クイズ問題ファイルは",
-    u"「ファイル」→「開く...」か",
-    u"ドロップで開いてください。",
+    u"「ファイル」→「開く...」で",
+    u"開いてください。",
 };
 constexpr std::u16string_view kIntroFormat = u"問題 %d";
 constexpr std::u16string_view kLastQuestion = u"最終問題";

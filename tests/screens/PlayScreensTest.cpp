@@ -18,13 +18,13 @@ TEST_F(PlayScreens, TitleCentresItsThreeLinesAcrossTheWindow) {
     EXPECT_EQ(surface.calls[0].kind, Kind::Erase);
     EXPECT_EQ(surface.calls[0].rect, (Rect{0, 0, 241, 269}));  // the last column and row too
     EXPECT_EQ(bitmaps(), (std::vector<int>{125, 134, 106}));
-    const auto* second = surface.findText(u"「ファイル」→「開く...」か");
+    const auto* second = surface.findText(u"「ファイル」→「開く...」で");
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(second->rect, (Rect{0, 195, 240, 210}));
     EXPECT_EQ(second->format, TextFormat::WrapCentre);
     EXPECT_EQ(second->background, BackgroundMode::Opaque);
-    ASSERT_NE(surface.findText(u"ドロップで開いてください。"), nullptr);
-    EXPECT_EQ(surface.findText(u"ドロップで開いてください。")->rect, (Rect{0, 210, 240, 225}));
+    ASSERT_NE(surface.findText(u"開いてください。"), nullptr);
+    EXPECT_EQ(surface.findText(u"開いてください。")->rect, (Rect{0, 210, 240, 225}));
 }
 
 TEST_F(PlayScreens, GameIntroShowsTheLevelAndItsQuota) {
