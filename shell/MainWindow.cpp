@@ -21,6 +21,7 @@
 
 #include "engine/Commands.h"
 #include "engine/Input.h"
+#include "engine/Ticker.h"
 #include "persistence/MissedList.h"
 #include "persistence/SettingsFile.h"
 #include "resources/Resources.h"
@@ -35,7 +36,6 @@
 namespace pp {
 namespace {
 
-constexpr int kTickMs = 50;
 constexpr int kDefaultWindowScale = 2;
 
 const QString kTitle = QStringLiteral("ポケットペルナ");

@@ -1,67 +1,88 @@
 // The page's dialogs, one at a time in the order asked, each modal over the page: the game's
 // message boxes, the version box, the settings, the missed questions and the name entry, as the
-// desktop has them. Loaded before perna.js, whose calls into the game they use.
-"use strict";
+// desktop has them. Others hear of each one opening and closing (the menus close, the clock
+// holds, the picture fits the window again).
+import { BITMAP, COMMAND, NAME_CHARS, VERSION } from "./constants.js";
+import { callGame, game } from "./game.js";
+import { pausesWhenInactive, setPauseWhenInactive } from "./storage.js";
+
+// How long after the name dialog shows a Return alone may confirm it, as on the desktop.
+export const NAME_GUARD_MS = 400;
+const SETTINGS_CONTROLS = ["settings-1001", "settings-1002", "settings-1003", "settings-1004"];
+const STUDY_BIT = 16;
 
 let dialogChain = Promise.resolve();
-let dialogsOpen = 0;
+let open = 0;
+const listeners = [];
+
+export const dialogsOpen = () => open;
+
+// `changed(opening)` runs as each dialog opens (true) and closes (false).
+export function onDialogChange(changed) {
+  listeners.push(changed);
+}
 
 function runDialog(dialog, prepare) {
   const shown = dialogChain.then(() => new Promise((resolve) => {
-    closeMenus();
+    open += 1;
+    for (const changed of listeners) changed(true);
     const result = prepare ? prepare() : null;
-    dialogsOpen += 1;
     dialog.addEventListener("close", () => {
-      dialogsOpen -= 1;
-      updatePause();
-      resolve(result && result.onClose ? result.onClose(dialog.returnValue) : dialog.returnValue);
+      open -= 1;
+      const answer = result && result.onClose ? result.onClose(dialog.returnValue) : dialog.returnValue;
+      for (const changed of listeners) changed(false);
+      resolve(answer);
     }, { once: true });
     dialog.returnValue = "";
     dialog.dataset.shownAt = String(performance.now());
     dialog.showModal();
-    updatePause();
     if (result && result.focus) result.focus.focus();
   }));
   dialogChain = shown.catch(() => {});
   return shown;
 }
 
-function showMessage(text, caption) {
+// The parts of the page's dialogs that name the game's own facts, filled in once.
+export function setUpDialogs() {
+  document.getElementById("review-missed").id = `command-${COMMAND.REVIEW_MISSED}`;
+  document.getElementById("about-version").textContent = `Version ${VERSION}`;
+  document.getElementById("about-bar").src = `bitmaps/${BITMAP.BAR}.bmp`;
+  document.getElementById("about-logo").src = `bitmaps/${BITMAP.LOGO}.bmp`;
+}
+
+export function showMessage(text, caption) {
   const box = document.getElementById("message-box");
   box.querySelector(".caption").textContent = caption;
   box.querySelector(".text").textContent = text;
   return runDialog(box);
 }
 
-function showAbout() {
+export function showAbout() {
   runDialog(document.getElementById("about-box"));
 }
 
-const SETTINGS_CONTROLS = ["settings-1001", "settings-1002", "settings-1003", "settings-1004"];
-
 // "設定": only OK applies the options; キャンセル and Escape change nothing.
-function showSettings() {
+export function showSettings() {
   const dialog = document.getElementById("settings-dialog");
   runDialog(dialog, () => {
-    const bits = Module._pp_web_options();
+    const bits = game.module._pp_web_options();
     SETTINGS_CONTROLS.forEach((id, i) => { document.getElementById(id).checked = (bits & (1 << i)) !== 0; });
-    document.getElementById("settings-1005").checked = (bits & 16) === 0;
-    document.getElementById("settings-1006").checked = (bits & 16) !== 0;
-    document.getElementById("settings-pause").checked = pauseWhenInactive;
+    document.getElementById("settings-1005").checked = (bits & STUDY_BIT) === 0;
+    document.getElementById("settings-1006").checked = (bits & STUDY_BIT) !== 0;
+    document.getElementById("settings-pause").checked = pausesWhenInactive();
     return { focus: document.getElementById("settings-ok") };
   }).then((answer) => {
     if (answer !== "ok") return;
-    pauseWhenInactive = document.getElementById("settings-pause").checked;
-    keepPauseOption();
+    setPauseWhenInactive(document.getElementById("settings-pause").checked);
     const values = SETTINGS_CONTROLS.map((id) => (document.getElementById(id).checked ? 1 : 0));
     const study = document.getElementById("settings-1006").checked ? 1 : 0;
-    callGame(() => Module._pp_web_confirm_settings(...values, study));
+    callGame((module) => module._pp_web_confirm_settings(...values, study));
   });
 }
 
 // "間違えた問題": the questions missed, in the order asked; "この問題で復習する" starts the
 // review run over them, "閉じる" and Escape change nothing.
-function showMissedQuestions(rows) {
+export function showMissedQuestions(rows) {
   const dialog = document.getElementById("missed-dialog");
   runDialog(dialog, () => {
     dialog.querySelector(".text").textContent = `間違えた問題、時間切れになった問題（${rows.length}問）`;
@@ -76,14 +97,15 @@ function showMissedQuestions(rows) {
       }
       body.appendChild(line);
     }
-    return { focus: document.getElementById("command-40015") };
+    return { focus: document.getElementById(`command-${COMMAND.REVIEW_MISSED}`) };
   }).then((answer) => {
-    callGame(() => Module._pp_web_close_missed(answer === "review" ? 1 : 0));
+    callGame((module) => module._pp_web_close_missed(answer === "review" ? 1 : 0));
   });
 }
 
-// Keeps of a typed name only what the settings file can hold, ten characters at most.
-function keepStorable(text, storable) {
+// Keeps of a typed name only what the settings file can hold (`storable` flags each UTF-16
+// unit), NAME_CHARS characters at most.
+export function keepStorable(text, storable) {
   let kept = "";
   for (const character of text) {
     if (character.length === 1 && storable[character.charCodeAt(0)] && kept.length < NAME_CHARS) kept += character;
@@ -93,7 +115,7 @@ function keepStorable(text, storable) {
 
 // "名前の入力": the game's request. Closing it in any way answers with what the box holds, and a
 // Return still on its way from the game does not confirm it.
-function askPlayerName(storable) {
+export function askPlayerName(storable) {
   const dialog = document.getElementById("name-dialog");
   const edit = document.getElementById("name-1006");
   const allowed = storable.slice();
@@ -122,8 +144,7 @@ function askPlayerName(storable) {
         dialog.removeEventListener("keydown", guard, true);
         dialog.removeEventListener("keyup", letGo, true);
         filter();
-        callGame(() => Module.ccall("pp_web_enter_name", null, ["string"], [edit.value]));
-        fitScale();  // a change of the window's size made meanwhile
+        callGame((module) => module.ccall("pp_web_enter_name", null, ["string"], [edit.value]));
         return edit.value;
       },
     };

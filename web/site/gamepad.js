@@ -2,9 +2,7 @@
 // that nothing past this file knows about pads: the D-pad and the left stick move the highlight
 // (ArrowUp, ArrowDown), A and Start are Enter. Pads are polled once a frame while one is
 // plugged in, and a few times a second otherwise to notice one.
-"use strict";
-
-const GamePads = (() => {
+export const GamePads = (() => {
   // The standard mapping's buttons and the left stick's vertical axis.
   const BUTTON_A = 0;
   const BUTTON_START = 9;

@@ -1,9 +1,7 @@
 // The small progress sign over the picture while anything a game needs is still on its way, and
 // the player's go while the title shows before the font: a tap or Return then is kept and given
 // to the game once it can take it, so the first tap is never lost.
-"use strict";
-
-const Loading = (() => {
+export const Loading = (() => {
   let total = 0;
   let done = 0;
   let keptGo = false;

@@ -1,10 +1,19 @@
 // The menu bar from the keyboard, as web menus are expected to work (the WAI-ARIA menubar
 // pattern): F10 focuses the bar, Left and Right move along it, Down, Return or Space open a menu,
 // Up and Down move in it, Right opens "最近使ったファイル", Escape closes, Tab leaves. With one menu
-// open, pointing at another title switches to it. Loaded after perna.js has built the bar.
-"use strict";
+// open, pointing at another title switches to it.
+import { dialogsOpen } from "./dialogs.js";
+import { closeMenus } from "./menus.js";
 
-(() => {
+// Where a step of `by` from place `at` (-1: from outside the list) lands among `count` places:
+// around the ends, and from outside onto the first place going down or the last going up.
+export function stepTo(count, at, by) {
+  if (at < 0) return by > 0 ? 0 : count - 1;
+  return (at + by + count) % count;
+}
+
+// Wires the keys and the pointer to the menu bar once it is built.
+export function setUpMenuKeys() {
   const bar = document.getElementById("menubar");
   const menus = Array.from(bar.querySelectorAll(".menu"));
   const titles = menus.map((menu) => menu.querySelector(":scope > button"));
@@ -51,14 +60,13 @@
 
   function step(items, current, by) {
     if (items.length === 0) return;
-    const at = items.indexOf(current);
-    items[at < 0 ? (by > 0 ? 0 : items.length - 1) : (at + by + items.length) % items.length].focus();
+    items[stepTo(items.length, items.indexOf(current), by)].focus();
   }
 
   function onTitle(event, index) {
     const keys = {
-      ArrowRight: () => focusTitle((index + 1) % titles.length),
-      ArrowLeft: () => focusTitle((index - 1 + titles.length) % titles.length),
+      ArrowRight: () => focusTitle(stepTo(titles.length, index, 1)),
+      ArrowLeft: () => focusTitle(stepTo(titles.length, index, -1)),
       Home: () => focusTitle(0),
       End: () => focusTitle(titles.length - 1),
       ArrowDown: () => openMenu(index),
@@ -85,7 +93,7 @@
           holder.classList.add("open");
           step(itemsOf(holder.querySelector(".submenu")), null, 1);
         } else {
-          openMenu((index + 1) % menus.length);
+          openMenu(stepTo(menus.length, index, 1));
         }
       },
       ArrowLeft: () => {
@@ -93,7 +101,7 @@
           submenu.parentElement.classList.remove("open");
           submenu.parentElement.querySelector(".submenu-entry").focus();
         } else {
-          openMenu((index - 1 + menus.length) % menus.length);
+          openMenu(stepTo(menus.length, index, -1));
         }
       },
       Escape: () => {
@@ -122,7 +130,7 @@
 
   // F10 goes to the bar (and back out of it), as in a desktop window; browsers leave it to pages.
   document.addEventListener("keydown", (event) => {
-    if (event.key !== "F10" || event.ctrlKey || event.altKey || event.metaKey || dialogsOpen > 0) return;
+    if (event.key !== "F10" || event.ctrlKey || event.altKey || event.metaKey || dialogsOpen() > 0) return;
     event.preventDefault();
     if (bar.contains(document.activeElement)) {
       closeMenus();
@@ -152,4 +160,4 @@
       event.stopPropagation();
     }, true);
   });
-})();
+}

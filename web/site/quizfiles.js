@@ -1,9 +1,7 @@
 // The quiz files opened last, kept whole in the browser's storage (IndexedDB), newest first: a
 // file chosen with the picker cannot be read again without its bytes, so the title's one-key
 // restart and "最近使ったファイル" need them kept. Without storage the list lives for this visit.
-"use strict";
-
-const QuizFiles = (() => {
+export const QuizFiles = (() => {
   const DATABASE = "pocketperna";
   const STORE = "quizFiles";
   // As many as the desktop's recent-files menu lists.

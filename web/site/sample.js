@@ -1,9 +1,7 @@
 // The bundled sample quiz, so that a first visit has something to play: the title starts it when
 // no quiz file has been opened yet, and "サンプル問題で遊ぶ" opens it at any time. Also the hint
 // under the picture, which tells a visitor how to open a file of their own.
-"use strict";
-
-const Sample = (() => {
+export const Sample = (() => {
   const NAME = "sample.kqd";
   let bytes = null;
 

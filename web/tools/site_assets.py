@@ -4,6 +4,8 @@
   font SOURCE.ttf OUT.woff2          the font cut down to what code page 932 holds, as WOFF2
   bitmaps OUT.pack BMP...            the game's bitmaps in one file, fetched in one request
   worker TEMPLATE OUT SITE FILE...   the service worker, naming the files it keeps and their version
+  page TEMPLATE OUT MODULE...        index.html, asking for every module at once instead of one
+                                     level of imports after another
 """
 import hashlib
 import os
@@ -66,6 +68,16 @@ def make_worker(template, out, site, files):
     os.replace(out + ".part", out)
 
 
+def make_page(template, out, modules):
+    with open(template, encoding="utf-8") as source:
+        text = source.read()
+    hints = "\n".join('<link rel="modulepreload" href="%s">' % name for name in modules)
+    text = text.replace("<!-- @MODULES@ -->", hints)
+    with open(out + ".part", "w", encoding="utf-8") as page:
+        page.write(text)
+    os.replace(out + ".part", out)
+
+
 def main(arguments):
     if len(arguments) >= 3 and arguments[0] == "font":
         make_font(arguments[1], arguments[2])
@@ -73,6 +85,8 @@ def main(arguments):
         make_bitmap_pack(arguments[1], arguments[2:])
     elif len(arguments) >= 4 and arguments[0] == "worker":
         make_worker(arguments[1], arguments[2], arguments[3], arguments[4:])
+    elif len(arguments) >= 3 and arguments[0] == "page":
+        make_page(arguments[1], arguments[2], arguments[3:])
     else:
         sys.stderr.write(__doc__)
         return 2

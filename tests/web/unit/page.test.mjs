@@ -1,0 +1,109 @@
+// The page's pure modules under node's test runner, loaded from the built folder (PERNA_SITE),
+// since constants.js is made there from the C++ headers.
+import assert from "node:assert/strict";
+import path from "node:path";
+import { describe, test } from "node:test";
+import { pathToFileURL } from "node:url";
+import { findCycle } from "../import_graph.mjs";
+
+const site = process.env.PERNA_SITE;
+const load = (name) => import(pathToFileURL(path.join(site, name)).href);
+const { fitFor, textSize } = await load("screenfit.js");
+const { unpackBitmaps } = await load("bitmappack.js");
+const { stepTo } = await load("menukeys.js");
+const { keepStorable } = await load("dialogs.js");
+const { baseName, quizPath } = await load("files.js");
+const { fromBase64, toBase64 } = await load("storage.js");
+const { pixelAt } = await load("input.js");
+const constants = await load("constants.js");
+
+describe("the picture's fit", () => {
+  test("a phone of 390x844 CSS px at 3 device pixels gets 4 device pixels per game pixel", () => {
+    assert.deepEqual(fitFor(390, 844, 3), { device: 4, css: 4 / 3 });
+  });
+  test("the height limits the scale when the window is wide and low", () => {
+    // 2560 wide would allow 10; 1440 high with the menu bar above allows 5.
+    assert.deepEqual(fitFor(2560, 1440, 1), { device: 5, css: 5 });
+    // Exactly as high as a scale of 2 needs under its bar of 24 px text (268*2 + 34+9 + 8 + 8),
+    // and one pixel less.
+    assert.equal(fitFor(1000, 595, 1).device, 2);
+    assert.equal(fitFor(1000, 594, 1).device, 1);
+  });
+  test("a window too small for anything still gets one device pixel", () => {
+    assert.equal(fitFor(100, 100, 1).device, 1);
+    assert.equal(fitFor(0, 0, 2).device, 1);
+  });
+  test("texts grow with the picture between 14 px and three times 12 px", () => {
+    assert.deepEqual([0.5, 1, 4 / 3, 2, 3, 5].map(textSize), [14, 14, 16, 24, 36, 36]);
+  });
+});
+
+describe("the bitmap pack", () => {
+  const record = (id, bytes) => [id & 255, id >> 8, bytes.length, 0, 0, 0, ...bytes];
+  test("reads each record's id and bytes in order", () => {
+    const pack = new Uint8Array([...record(106, [1, 2, 3]), ...record(0x1234, [9])]).buffer;
+    const records = unpackBitmaps(pack).map(({ id, bytes }) => [id, [...bytes]]);
+    assert.deepEqual(records, [[106, [1, 2, 3]], [0x1234, [9]]]);
+  });
+  test("a record cut short keeps what is there and a header cut short ends the list", () => {
+    const cut = new Uint8Array([...record(107, [1, 2, 3, 4]).slice(0, 8)]).buffer;
+    assert.deepEqual(unpackBitmaps(cut).map(({ id, bytes }) => [id, [...bytes]]), [[107, [1, 2]]]);
+    assert.deepEqual(unpackBitmaps(new Uint8Array([1, 0, 0, 0, 0]).buffer), []);
+  });
+});
+
+describe("menu steps", () => {
+  test("wrap around both ends and enter a list at its first or last item", () => {
+    assert.deepEqual([stepTo(3, 2, 1), stepTo(3, 0, -1), stepTo(3, 1, 1)], [0, 2, 2]);
+    assert.deepEqual([stepTo(4, -1, 1), stepTo(4, -1, -1)], [0, 3]);
+  });
+});
+
+describe("the name entry", () => {
+  const storable = new Uint8Array(0x10000);
+  for (const character of "ABCあいう") storable[character.charCodeAt(0)] = 1;
+  test("keeps only storable characters, dropping surrogate pairs whole", () => {
+    assert.equal(keepStorable("A😀Bé", storable), "AB");
+  });
+  test("keeps at most the name's length", () => {
+    assert.equal(keepStorable("あいう".repeat(5), storable), "あいう".repeat(5).slice(0, constants.NAME_CHARS));
+  });
+});
+
+describe("quiz file paths", () => {
+  test("a name becomes a path of its own under the quiz folder, never outside it", () => {
+    assert.equal(quizPath("a.kqd"), "/quiz/a.kqd");
+    assert.equal(quizPath("../x/y.kqd"), "/quiz/.._x_y.kqd");
+    for (const odd of ["", ".", ".."]) assert.equal(quizPath(odd), "/quiz/quiz.kqd");
+    assert.equal(baseName(quizPath("問題.kqd")), "問題.kqd");
+  });
+});
+
+describe("the settings in storage", () => {
+  test("every byte survives the trip through base64", () => {
+    const bytes = Uint8Array.from({ length: 256 }, (_, i) => i);
+    assert.deepEqual(fromBase64(toBase64(bytes)), bytes);
+  });
+});
+
+describe("taps", () => {
+  const box = { left: 10, top: 20, width: 480, height: 536 };
+  test("land on the game pixel under them at the picture's scale", () => {
+    assert.deepEqual(pixelAt(box, 10, 20), { x: 0, y: 0 });
+    assert.deepEqual(pixelAt(box, 10 + 479.9, 20 + 535.9), { x: 239, y: 267 });
+    assert.deepEqual(pixelAt(box, 10 + 3, 20 + 5), { x: 1, y: 2 });
+  });
+  test("outside the picture are nobody's", () => {
+    assert.equal(pixelAt(box, 9.5, 30), null);
+    assert.equal(pixelAt(box, 490, 30), null);
+    assert.equal(pixelAt(box, 30, 556), null);
+  });
+});
+
+describe("the import check", () => {
+  test("finds a cycle and only a cycle", () => {
+    assert.deepEqual(findCycle(new Map([["a.js", ["b.js"]], ["b.js", ["c.js"]], ["c.js", ["a.js"]]])),
+      ["a.js", "b.js", "c.js", "a.js"]);
+    assert.equal(findCycle(new Map([["a.js", ["b.js", "c.js"]], ["b.js", ["c.js"]], ["c.js", []]])), null);
+  });
+});
