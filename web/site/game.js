@@ -30,13 +30,24 @@ function settle() {
 // Loads pocketperna.js with `page` as Module.page, which the module's drawing and dialogs call;
 // resolves with the module once its runtime is up. The script reads a global Module, so it is
 // added only once that exists.
-export function loadModule(page, script = "pocketperna.js") {
+export function loadModule(page, script = "pocketperna.js", wasm = "pocketperna.wasm") {
   return new Promise((resolve) => {
     const module = {
       page,
       onRuntimeInitialized: () => {
         game.module = module;
         resolve(module);
+      },
+      // The module compiled since the page began (index.html), or else fetched and compiled now;
+      // a server that sends it under another type than application/wasm gets the slower way.
+      instantiateWasm(imports, receive) {
+        const fetched = () => fetch(wasm, { credentials: "same-origin" })
+          .then((response) => response.arrayBuffer())
+          .then((bytes) => WebAssembly.compile(bytes));
+        Promise.resolve(window.pernaWasm || Promise.reject(new Error("not compiled yet")))
+          .catch(fetched)
+          .then((compiled) => WebAssembly.instantiate(compiled, imports).then((instance) => receive(instance, compiled)));
+        return {};
       },
     };
     window.Module = module;

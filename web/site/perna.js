@@ -83,20 +83,23 @@ perna.ready = (async () => {
   Loading.start(canvas);
   let fontCame = null;
   Loading.track(setUpAudio(new Promise((resolve) => { fontCame = resolve; })));
-  await Promise.all([Loading.track(loadBitmaps()), Loading.track(loadModule(page)), QuizFiles.load(),
-    Loading.track(Sample.load())]);
+  const quizFilesRead = Promise.all([QuizFiles.load(), Loading.track(Sample.load())]);
+  await Promise.all([Loading.track(loadBitmaps()), Loading.track(loadModule(page))]);
   // The title is bitmaps alone: it shows at once, and the font, fetched from now on, comes after it.
   const fontLoaded = Loading.track(loadFont());
   const module = game.module;
   restoreSettings();
   restoreMissedLists();
-  restoreQuizFiles();
-  buildRecentFiles();
   fitScale();
-  module._pp_web_start(fixedSeed === null ? 0 : 1, fixedSeed === null ? 0 : fixedSeed);
+  module._pp_web_make(fixedSeed === null ? 0 : 1, fixedSeed === null ? 0 : fixedSeed);
   module._pp_web_paint();
   markTitleUp();
   perna.titleShownAt = performance.now();
+  // The game starts once it can be told of the quiz file the title starts again on.
+  await quizFilesRead;
+  restoreQuizFiles();
+  buildRecentFiles();
+  module._pp_web_start(fixedSeed === null ? 0 : 1, fixedSeed === null ? 0 : fixedSeed);
   await fontLoaded;
   module._pp_web_font_changed();
   fontCame();

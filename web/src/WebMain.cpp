@@ -145,9 +145,10 @@ using pp::web::page;
 
 extern "C" {
 
-// Makes the game on the documents folder and reads its settings file; `seeded` picks `seed`
-// for the question draws (tests), otherwise they are seeded from the browser.
-EMSCRIPTEN_KEEPALIVE void pp_web_start(int seeded, std::uint32_t seed) {
+// Makes the game on the documents folder; `seeded` picks `seed` for the question draws (tests),
+// otherwise they are seeded from the browser. A game made but not started paints the title, so
+// the page shows it while the quiz files it may start again on are still being read.
+EMSCRIPTEN_KEEPALIVE void pp_web_make(int seeded, std::uint32_t seed) {
     if (game()) {
         return;
     }
@@ -158,7 +159,16 @@ EMSCRIPTEN_KEEPALIVE void pp_web_start(int seeded, std::uint32_t seed) {
     page().game = std::make_unique<pp::Game>(page().host, pp::settingsPathIn(pp::web::kDocumentsFolder),
                                              std::move(random));
     page().game->keepMissedListsIn(std::filesystem::path(pp::web::kDataFolder) / std::string(pp::kMissedListFileName));
-    page().game->start();
+}
+
+// Reads the settings file and the quiz file opened last, once; makes the game first if need be.
+EMSCRIPTEN_KEEPALIVE void pp_web_start(int seeded, std::uint32_t seed) {
+    static bool started = false;
+    pp_web_make(seeded, seed);
+    if (!started) {
+        started = true;
+        page().game->start();
+    }
 }
 
 EMSCRIPTEN_KEEPALIVE void pp_web_tick() { game()->tick(); }
