@@ -208,6 +208,30 @@ async function firstVisit(browser, origin) {
   const painted = await page.evaluate(() => perna.titleShownAt);
   console.log(`budget: title painted ${Math.round(painted)} ms after navigation; seen by the test after ${seen} ms (target 1000 ms)`);
   check(await showsBitmap(page, 125, 104, 60), "the title shows the first level's character");
+  // The picture shown before the module came is the one the game paints over it.
+  const differing = await page.evaluate(async () => {
+    const image = new Image();
+    image.src = "title.png";
+    await image.decode();
+    const flat = document.createElement("canvas");
+    flat.width = 240;
+    flat.height = 268;
+    const ink = flat.getContext("2d");
+    ink.drawImage(image, 0, 0);
+    const early = ink.getImageData(0, 0, 240, 268).data;
+    const screen = document.getElementById("screen");
+    const scale = screen.width / 240;
+    const painted = screen.getContext("2d").getImageData(0, 0, screen.width, screen.height).data;
+    let count = 0;
+    for (let y = 0; y < 268; ++y) {
+      for (let x = 0; x < 240; ++x) {
+        const at = (y * 240 + x) * 4, there = ((y * scale) * screen.width + x * scale) * 4;
+        if ([0, 1, 2].some((c) => early[at + c] !== painted[there + c])) ++count;
+      }
+    }
+    return count;
+  });
+  check(differing === 0, `the title's early picture is the game's own title before the font (${differing} pixels differ)`);
   const scale = await page.evaluate(() => document.getElementById("screen").width / 240);
   check(scale === 2, `a 500 x 620 window shows the picture at the whole scale 2 (${scale})`);
   check(await page.$eval("#loading", (sign) => !sign.hidden), "the title shows before the font, with the progress sign");
@@ -385,6 +409,33 @@ async function afterGame(page) {
     delete document.hidden;
     document.dispatchEvent(new Event("visibilitychange"));
   });
+}
+
+// ツール > "この対局を保存...": the game as the page's core recorded it, a quiz-replay script whose
+// comments trace each screen the page entered; quiz-replay plays it to the same trace.
+async function savedGame(page) {
+  const downloads = fs.mkdtempSync(path.join(os.tmpdir(), "perna-recording-"));
+  const session = await page.createCDPSession();
+  await session.send("Browser.setDownloadBehavior", { behavior: "allow", downloadPath: downloads });
+  await menu(page, 40009, "save-game");
+  const saved = path.join(downloads, "対局.script");
+  await waitFor("the recording's download", () => fs.existsSync(saved) && fs.statSync(saved).size > 0);
+  // The page keeps its quiz files under /quiz; here they lie in the work folder.
+  fs.copyFileSync(path.join(site, "sample.kqd"), path.join(downloads, "sample.kqd"));
+  const script = fs.readFileSync(saved, "utf8").replaceAll(" /quiz/", ` ${downloads}/`);
+  fs.writeFileSync(path.join(outDir, "recorded-in-browser.script"), script);
+  fs.writeFileSync(path.join(downloads, "replayed.script"), script);
+  const traced = script.split("\n").filter((line) => line.startsWith("# t="));
+  const replay = spawnSync(quizReplay, ["--documents", path.join(downloads, "documents"), path.join(downloads, "replayed.script")],
+    { encoding: "utf8" });
+  const replayed = replay.stdout.split("\n").filter((line) => line.includes('"screen"') && line.includes('"t"'))
+    .map((line) => JSON.parse(line))
+    .map((s) => `# t=${s.t} ${s.screen} score=${s.score} level=${s.level} question=${s.questionIndex} right=${s.levelCorrect} slots=${s.slotsLeft}`);
+  check(replay.status === 0 && traced.length > 20 && traced.join("\n") === replayed.join("\n"),
+    `quiz-replay plays the game saved in the page to the same trace (${traced.length} and ${replayed.length} screens${replay.stderr ? `: ${replay.stderr.trim()}` : ""})`);
+  const end = JSON.parse(replay.stdout.trim().split("\n").pop());
+  check(end.score === (await state(page)).score && end.ranking[0].name === PLAYER_KEPT, "the replayed game ends with the page's score and name");
+  fs.rmSync(downloads, { recursive: true, force: true });
 }
 
 // The ranking read back from the browser's storage, and the settings file downloaded.

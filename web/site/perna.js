@@ -52,7 +52,16 @@ const perna = {
 };
 window.perna = perna;
 
-afterEachCall(() => { if (!perna.titleShownAt) perna.titleShownAt = performance.now(); });
+// When the title was first on the screen: its picture from the page's style, or else the game's paint.
+function titleSeen(at) {
+  if (!perna.titleShownAt || at < perna.titleShownAt) perna.titleShownAt = at;
+}
+if (typeof PerformanceObserver === "function" && PerformanceObserver.supportedEntryTypes.includes("element")) {
+  new PerformanceObserver((list) => {
+    for (const entry of list.getEntries()) if (entry.identifier === "title" && entry.renderTime > 0) titleSeen(entry.renderTime);
+  }).observe({ type: "element", buffered: true });
+}
+afterEachCall(() => titleSeen(performance.now()));
 afterEachCall(keepSettings);
 afterEachCall(keepMissedLists);
 afterEachCall(updateCommands);
@@ -85,8 +94,11 @@ perna.ready = (async () => {
   Loading.track(setUpAudio(new Promise((resolve) => { fontCame = resolve; })));
   const quizFilesRead = Promise.all([QuizFiles.load(), Loading.track(Sample.load())]);
   await Promise.all([Loading.track(loadBitmaps()), Loading.track(loadModule(page))]);
-  // The title is bitmaps alone: it shows at once, and the font, fetched from now on, comes after it.
-  const fontLoaded = Loading.track(loadFont());
+  // The title is bitmaps alone: it shows at once, and the font comes after it, fetched once the
+  // page has loaded so that it never holds up the page's own load.
+  const pageLoaded = document.readyState === "complete" ? Promise.resolve()
+    : new Promise((resolve) => addEventListener("load", resolve, { once: true }));
+  const fontLoaded = Loading.track(pageLoaded.then(loadFont));
   const module = game.module;
   restoreSettings();
   restoreMissedLists();
@@ -94,7 +106,7 @@ perna.ready = (async () => {
   module._pp_web_make(fixedSeed === null ? 0 : 1, fixedSeed === null ? 0 : fixedSeed);
   module._pp_web_paint();
   markTitleUp();
-  perna.titleShownAt = performance.now();
+  titleSeen(performance.now());
   // The game starts once it can be told of the quiz file the title starts again on.
   await quizFilesRead;
   restoreQuizFiles();

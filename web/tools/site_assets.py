@@ -4,12 +4,15 @@
   font SOURCE.ttf OUT.woff2          the font cut down to what code page 932 holds, as WOFF2
   bitmaps OUT.pack BMP...            the game's bitmaps in one file, fetched in one request
   worker TEMPLATE OUT SITE FILE...   the service worker, naming the files it keeps and their version
+  title STEPS OUT.png BITMAPS CONVERT  the title's picture from the painter's steps, composed
+                                     with ImageMagick's convert from the bitmaps folder
   page TEMPLATE OUT MODULE...        index.html, asking for every module at once instead of one
                                      level of imports after another
 """
 import hashlib
 import os
 import struct
+import subprocess
 import sys
 
 
@@ -68,6 +71,25 @@ def make_worker(template, out, site, files):
     os.replace(out + ".part", out)
 
 
+def make_title(steps, out, bitmaps, convert):
+    """Erasures fill white, bitmaps are laid at their places, in the painter's order."""
+    command = [convert, "-size", "240x268", "xc:white", "-fill", "white"]
+    with open(steps, encoding="utf-8") as lines:
+        for line in lines:
+            words = line.split()
+            if words[0] == "erase":
+                left, top, width, height = map(int, words[1:])
+                if width > 0 and height > 0:
+                    command += ["-draw", "rectangle %d,%d %d,%d" % (left, top, left + width - 1, top + height - 1)]
+            elif words[0] == "bitmap":
+                number, x, y = map(int, words[1:])
+                command += [os.path.join(bitmaps, "%d.bmp" % number), "-geometry", "%+d%+d" % (x, y), "-composite"]
+            else:
+                raise SystemExit("title: unknown step " + line)
+    subprocess.run(command + ["-strip", "PNG8:" + out + ".part"], check=True)
+    os.replace(out + ".part", out)
+
+
 def make_page(template, out, modules):
     with open(template, encoding="utf-8") as source:
         text = source.read()
@@ -85,6 +107,8 @@ def main(arguments):
         make_bitmap_pack(arguments[1], arguments[2:])
     elif len(arguments) >= 4 and arguments[0] == "worker":
         make_worker(arguments[1], arguments[2], arguments[3], arguments[4:])
+    elif len(arguments) == 5 and arguments[0] == "title":
+        make_title(*arguments[1:])
     elif len(arguments) >= 3 and arguments[0] == "page":
         make_page(arguments[1], arguments[2], arguments[3:])
     else:
