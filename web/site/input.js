@@ -8,13 +8,14 @@ import { callGame, game } from "./game.js";
 import { fitScale } from "./canvas.js";
 import { closeMenus, runCommand, SHORTCUTS } from "./menus.js";
 import { stepTo } from "./menukeys.js";
-import { SCREEN_HEIGHT, SCREEN_WIDTH } from "./constants.js";
+import { GAME_KEYS, SCREEN_HEIGHT, SCREEN_WIDTH } from "./constants.js";
 import { keepSettings, loadSettingsFile } from "./storage.js";
 
-// The handheld's key codes for the keys the desktop passes on (shell/MainWindow.cpp).
-// The number keys of the main row and of the keypad (with Num Lock) arrive as the same key.
-export const GAME_KEYS = { ArrowUp: 0x26, ArrowDown: 0x28, Enter: 0x0d, NumpadEnter: 0x0d, " ": 0x0d,
-  1: 0x31, 2: 0x32, 3: 0x33, 4: 0x34, 5: 0x35 };
+// The game's name of a key: the browser's key value, or its place on the keyboard where the value
+// is blank (Space). The number keys of the main row and of the keypad (with Num Lock) share a value.
+export function keyName(event) {
+  return event.key.trim() === "" ? event.code : event.key;
+}
 
 // The game pixel under a point of the canvas's box, or null outside the picture.
 export function pixelAt(box, clientX, clientY) {
@@ -45,9 +46,10 @@ export function setUpInput(canvas) {
     }
     if (event.ctrlKey || event.altKey || event.metaKey) return;
     if (event.key === "Escape") { closeMenus(); return; }
-    if (GAME_KEYS[event.key] === undefined || event.target.closest("#menubar")) return;
+    const name = keyName(event);
+    if (GAME_KEYS[name] === undefined || event.target.closest("#menubar")) return;
     event.preventDefault();
-    pressKey(event.key);
+    pressKey(name);
   });
   document.getElementById("quiz-file").addEventListener("change", (event) => {
     const file = event.target.files[0];

@@ -14,7 +14,7 @@ const { stepTo } = await load("menukeys.js");
 const { keepStorable } = await load("dialogs.js");
 const { baseName, quizPath } = await load("files.js");
 const { fromBase64, toBase64 } = await load("storage.js");
-const { pixelAt } = await load("input.js");
+const { keyName, pixelAt } = await load("input.js");
 const constants = await load("constants.js");
 
 describe("the picture's fit", () => {
@@ -97,6 +97,15 @@ describe("taps", () => {
     assert.equal(pixelAt(box, 9.5, 30), null);
     assert.equal(pixelAt(box, 490, 30), null);
     assert.equal(pixelAt(box, 30, 556), null);
+  });
+});
+
+describe("keys", () => {
+  test("are named as the game's table names them, Space by its place", () => {
+    const named = [{ key: "ArrowUp", code: "ArrowUp" }, { key: " ", code: "Space" }, { key: "3", code: "Numpad3" },
+      { key: "Enter", code: "NumpadEnter" }].map(keyName);
+    assert.deepEqual(named, ["ArrowUp", "Space", "3", "Enter"]);
+    assert.deepEqual(named.map((name) => constants.GAME_KEYS[name]), [0x26, 0x0d, 0x33, 0x0d]);
   });
 });
 
