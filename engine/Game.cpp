@@ -49,7 +49,24 @@ bool Game::requestPending() const {
            pending_.missed;
 }
 
+void Game::listen(GameEvents* events) {
+    events_ = events;
+    if (events_ != nullptr) {
+        events_->listening(state_, context_.lastQuizFile);
+    }
+}
+
+void Game::setNoRepeats(bool on) {
+    state_.noRepeats = on;
+    if (events_ != nullptr) {
+        events_->noRepeatsSet(on);
+    }
+}
+
 void Game::tick() {
+    if (events_ != nullptr) {
+        events_->ticked();
+    }
     pp::tick(context_);
     settle();
 }
@@ -58,6 +75,9 @@ void Game::key(int keyCode) {
     if (pending_.name) {
         return;  // the name dialog has the keys
     }
+    if (events_ != nullptr) {
+        events_->keyPressed(keyCode);
+    }
     onKeyDown(context_, keyCode);
     settle();
 }
@@ -65,6 +85,9 @@ void Game::key(int keyCode) {
 void Game::tap(int x, int y) {
     if (pending_.name) {
         return;
+    }
+    if (events_ != nullptr) {
+        events_->tapped(x, y);
     }
     onStylusUp(context_, x, y);
     settle();
@@ -77,6 +100,9 @@ void Game::open(const std::filesystem::path& path) {
         waitingOpen_ = path;
         return;
     }
+    if (events_ != nullptr) {
+        events_->opened(path);
+    }
     openQuizFile(context_, path);
     settle();
 }
@@ -85,6 +111,9 @@ void Game::showRanking() {
     if (pending_.name) {
         return;
     }
+    if (events_ != nullptr) {
+        events_->commanded(command::kShowRanking);
+    }
     pp::showRanking(context_);
     settle();
 }
@@ -92,6 +121,9 @@ void Game::showRanking() {
 void Game::command(int id) {
     if (pending_.name) {
         return;
+    }
+    if (events_ != nullptr) {
+        events_->commanded(id);
     }
     switch (id) {
         case command::kQuitAccelerator:
@@ -139,6 +171,9 @@ void Game::enterName(std::u16string_view name) {
     if (!std::exchange(pending_.name, false)) {
         return;
     }
+    if (events_ != nullptr) {
+        events_->nameEntered(name);
+    }
     enterRanking(state_, name);
     saveSettingsFile(context_);
     // The results were held back behind the dialog: their paint is due now.
@@ -151,6 +186,9 @@ void Game::chooseFile(const std::filesystem::path& path) {
     if (!std::exchange(pending_.file, false)) {
         return;
     }
+    if (events_ != nullptr) {
+        events_->opened(path);
+    }
     openQuizFile(context_, path);
     settle();
 }
@@ -159,6 +197,9 @@ void Game::cancelFile() { pending_.file = false; }
 
 void Game::confirmSettings(const Options& chosen) {
     pending_.settings = false;
+    if (events_ != nullptr) {
+        events_->settingsConfirmed(chosen);
+    }
     pp::confirmSettings(context_, chosen);
     settle();
 }
@@ -172,6 +213,9 @@ void Game::closeMissedQuestions(bool review) {
         return;
     }
     if (review) {
+        if (events_ != nullptr) {
+            events_->commanded(command::kReviewMissed);
+        }
         reviewMissed();
     }
     settle();
@@ -200,6 +244,9 @@ void Game::runEntryWork() {
     while (entryWorkDone_ != state_.screenEntry) {
         entryWorkDone_ = state_.screenEntry;
         host_.screenEntered(state_);
+        if (events_ != nullptr) {
+            events_->screenEntered(state_);
+        }
         runScreenWork();
     }
 }
@@ -286,6 +333,9 @@ void Game::showMessage(std::u16string_view text, std::u16string_view caption) {
 
 void Game::askPlayerName() {
     pending_.name = true;
+    if (events_ != nullptr) {
+        events_->nameAsked();
+    }
     host_.askPlayerName();
 }
 

@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "engine/GameEvents.h"
 #include "engine/Host.h"
 #include "engine/MissedQuestions.h"
 #include "screens/Surface.h"
@@ -62,11 +63,15 @@ public:
     void confirmSettings(const Options& chosen);
     void cancelSettings();
     // "同じ問題を出さない", the desktop's option: takes effect at the next question drawn.
-    void setNoRepeats(bool on) { state_.noRepeats = on; }
+    void setNoRepeats(bool on);
     // The version box closed.
     void closeAbout();
     // The missed-questions dialog closed; `review` when the player asked for a review run.
     void closeMissedQuestions(bool review);
+
+    // Tells `events` (or nobody, with nullptr) of every event from now on; it must outlive the game
+    // or be detached first.
+    void listen(GameEvents* events);
 
     // True while a request waits for its answer.
     [[nodiscard]] bool requestPending() const;
@@ -143,6 +148,7 @@ private:
     Pending pending_;
     std::optional<std::filesystem::path> waitingOpen_;
     MissedQuestions missed_;
+    GameEvents* events_ = nullptr;
 };
 
 }  // namespace pp

@@ -11,14 +11,42 @@
 #include <limits>
 #include <system_error>
 
+#include <nlohmann/json.hpp>
+
 namespace pp {
 namespace {
 
 constexpr int kFormatVersion = 2;
 // Version 1 hashed whole quiz files; its lists match no fingerprint now.
 constexpr int kWholeFileHashVersion = 1;
-// Deep enough for the shape above; deeper text is refused instead of exhausting the stack.
+// Deep enough for the shape above; deeper text is refused rather than built up in memory.
 constexpr int kDeepestNesting = 8;
+
+using Json = nlohmann::json;
+
+// A whole number of the text as a signed 64-bit value; nothing for anything else (a fraction, a
+// string, a number past the range).
+std::optional<std::int64_t> wholeNumber(const Json* value) {
+    if (value == nullptr) {
+        return std::nullopt;
+    }
+    if (value->is_number_integer() && !value->is_number_unsigned()) {
+        return value->get<std::int64_t>();
+    }
+    if (value->is_number_unsigned() && value->get<std::uint64_t>() <= std::uint64_t{std::numeric_limits<std::int64_t>::max()}) {
+        return static_cast<std::int64_t>(value->get<std::uint64_t>());
+    }
+    return std::nullopt;
+}
+
+// The member `name` of an object, or nothing.
+const Json* member(const Json& object, const char* name) {
+    if (!object.is_object()) {
+        return nullptr;
+    }
+    const auto found = object.find(name);
+    return found == object.end() ? nullptr : &*found;
+}
 
 constexpr std::uint64_t kFnvOffset = 0xcbf29ce484222325ULL;
 // A quiz file up to this size (4,000 questions) is hashed whole; a larger one from its time and
@@ -27,201 +55,6 @@ constexpr std::size_t kWholeHashLimit = 1024 * 1024;
 constexpr std::size_t kFingerprintBlock = 4096;
 constexpr int kFingerprintParts = 5;
 constexpr std::uint64_t kFnvPrime = 0x100000001b3ULL;
-
-struct Member;
-
-// A parsed JSON value: just enough of JSON for this one file. An object's members are a type of
-// their own, declared after it: clang's checks on std::pair reject a pair holding the type that
-// is still being defined.
-struct Value {
-    enum class Kind { Null, Bool, Number, String, Array, Object };
-    Kind kind = Kind::Null;
-    std::int64_t number = 0;
-    std::string text;
-    std::vector<Value> items;
-    std::vector<Member> members;
-
-    [[nodiscard]] const Value* member(std::string_view name) const;
-};
-
-struct Member {
-    std::string key;
-    Value value;
-};
-
-const Value* Value::member(std::string_view name) const {
-    for (const Member& found : members) {
-        if (found.key == name) {
-            return &found.value;
-        }
-    }
-    return nullptr;
-}
-
-class Reader {
-public:
-    explicit Reader(std::string_view text) : text_(text) {}
-
-    std::optional<Value> document() {
-        std::optional<Value> value = parseValue(0);
-        skipSpace();
-        if (!value || position_ != text_.size()) {
-            return std::nullopt;
-        }
-        return value;
-    }
-
-private:
-    void skipSpace() {
-        while (position_ < text_.size() && (text_[position_] == ' ' || text_[position_] == '\t' ||
-                                            text_[position_] == '\n' || text_[position_] == '\r')) {
-            ++position_;
-        }
-    }
-
-    bool take(char c) {
-        skipSpace();
-        if (position_ < text_.size() && text_[position_] == c) {
-            ++position_;
-            return true;
-        }
-        return false;
-    }
-
-    bool takeWord(std::string_view word) {
-        if (text_.substr(position_, word.size()) == word) {
-            position_ += word.size();
-            return true;
-        }
-        return false;
-    }
-
-    std::optional<Value> parseValue(int depth) {
-        if (depth > kDeepestNesting) {
-            return std::nullopt;
-        }
-        skipSpace();
-        if (position_ >= text_.size()) {
-            return std::nullopt;
-        }
-        Value value;
-        const char c = text_[position_];
-        if (c == '{') {
-            ++position_;
-            value.kind = Value::Kind::Object;
-            if (take('}')) {
-                return value;
-            }
-            do {
-                skipSpace();
-                std::optional<std::string> key = parseString();
-                if (!key || !take(':')) {
-                    return std::nullopt;
-                }
-                std::optional<Value> member = parseValue(depth + 1);
-                if (!member) {
-                    return std::nullopt;
-                }
-                value.members.push_back(Member{std::move(*key), std::move(*member)});
-            } while (take(','));
-            return take('}') ? std::optional(std::move(value)) : std::nullopt;
-        }
-        if (c == '[') {
-            ++position_;
-            value.kind = Value::Kind::Array;
-            if (take(']')) {
-                return value;
-            }
-            do {
-                std::optional<Value> item = parseValue(depth + 1);
-                if (!item) {
-                    return std::nullopt;
-                }
-                value.items.push_back(std::move(*item));
-            } while (take(','));
-            return take(']') ? std::optional(std::move(value)) : std::nullopt;
-        }
-        if (c == '"') {
-            std::optional<std::string> text = parseString();
-            if (!text) {
-                return std::nullopt;
-            }
-            value.kind = Value::Kind::String;
-            value.text = std::move(*text);
-            return value;
-        }
-        if (takeWord("true") || takeWord("false")) {
-            value.kind = Value::Kind::Bool;
-            value.number = text_[position_ - 4] == 't' ? 1 : 0;  // "true" ends four back; "false" has 'a' there
-            return value;
-        }
-        if (takeWord("null")) {
-            return value;
-        }
-        return parseNumber();
-    }
-
-    // Whole numbers only: every number of the file is one.
-    std::optional<Value> parseNumber() {
-        const char* begin = text_.data() + position_;
-        const char* end = text_.data() + text_.size();
-        Value value;
-        value.kind = Value::Kind::Number;
-        const auto [stop, error] = std::from_chars(begin, end, value.number);
-        if (error != std::errc() || (stop < end && (*stop == '.' || *stop == 'e' || *stop == 'E'))) {
-            return std::nullopt;
-        }
-        position_ += static_cast<std::size_t>(stop - begin);
-        return value;
-    }
-
-    std::optional<std::string> parseString() {
-        if (position_ >= text_.size() || text_[position_] != '"') {
-            return std::nullopt;
-        }
-        ++position_;
-        std::string out;
-        while (position_ < text_.size()) {
-            const char c = text_[position_++];
-            if (c == '"') {
-                return out;
-            }
-            if (static_cast<unsigned char>(c) < 0x20) {
-                return std::nullopt;
-            }
-            if (c != '\\') {
-                out += c;
-                continue;
-            }
-            if (position_ >= text_.size()) {
-                return std::nullopt;
-            }
-            const char escaped = text_[position_++];
-            switch (escaped) {
-                case '"': case '\\': case '/': out += escaped; break;
-                case 'b': out += '\b'; break;
-                case 'f': out += '\f'; break;
-                case 'n': out += '\n'; break;
-                case 'r': out += '\r'; break;
-                case 't': out += '\t'; break;
-                case 'u': {
-                    // Our writer never escapes this way; other text keeps the code as a '?'.
-                    if (position_ + 4 > text_.size()) {
-                        return std::nullopt;
-                    }
-                    position_ += 4;
-                    out += '?';
-                    break;
-                }
-                default: return std::nullopt;
-            }
-        }
-        return std::nullopt;
-    }
-
-    std::string_view text_;
-    std::size_t position_ = 0;
-};
 
 bool plainPathByte(unsigned char byte) { return byte >= 0x20 && byte < 0x7F && byte != '%' && byte != '"' && byte != '\\'; }
 
@@ -264,41 +97,40 @@ std::string hexHash(std::uint64_t hash) {
     return text.data();
 }
 
-std::optional<MissedAnswer> decodeAnswer(const Value& value) {
-    const Value* question = value.member("question");
-    const Value* choice = value.member("choice");
-    if (question == nullptr || choice == nullptr || question->kind != Value::Kind::Number ||
-        choice->kind != Value::Kind::Number) {
+std::optional<MissedAnswer> decodeAnswer(const Json& value) {
+    const std::optional<std::int64_t> question = wholeNumber(member(value, "question"));
+    const std::optional<std::int64_t> choice = wholeNumber(member(value, "choice"));
+    if (!question || !choice) {
         return std::nullopt;
     }
     // Choice 0 is the right answer, never a miss.
-    const bool choiceInRange = choice->number == kNoChoice || (choice->number >= 1 && choice->number <= 4);
-    if (question->number < 0 || question->number > std::numeric_limits<std::int32_t>::max() || !choiceInRange) {
+    const bool choiceInRange = *choice == kNoChoice || (*choice >= 1 && *choice <= 4);
+    if (*question < 0 || *question > std::numeric_limits<std::int32_t>::max() || !choiceInRange) {
         return std::nullopt;
     }
-    return MissedAnswer{static_cast<std::int32_t>(question->number), static_cast<std::int16_t>(choice->number)};
+    return MissedAnswer{static_cast<std::int32_t>(*question), static_cast<std::int16_t>(*choice)};
 }
 
-std::optional<MissedListEntry> decodeEntry(const Value& value) {
-    const Value* path = value.member("path");
-    const Value* size = value.member("size");
-    const Value* modified = value.member("modified");
-    const Value* hash = value.member("hash");
-    const Value* missed = value.member("missed");
-    if (path == nullptr || size == nullptr || modified == nullptr || hash == nullptr || missed == nullptr ||
-        path->kind != Value::Kind::String || size->kind != Value::Kind::Number || modified->kind != Value::Kind::Number ||
-        hash->kind != Value::Kind::String || missed->kind != Value::Kind::Array || size->number < 0) {
+std::optional<MissedListEntry> decodeEntry(const Json& value) {
+    const Json* path = member(value, "path");
+    const std::optional<std::int64_t> size = wholeNumber(member(value, "size"));
+    const std::optional<std::int64_t> modified = wholeNumber(member(value, "modified"));
+    const Json* hash = member(value, "hash");
+    const Json* missed = member(value, "missed");
+    if (path == nullptr || !path->is_string() || !size || *size < 0 || !modified || hash == nullptr ||
+        !hash->is_string() || missed == nullptr || !missed->is_array()) {
+        return std::nullopt;
+    }
+    const std::string& hashText = hash->get_ref<const std::string&>();
+    std::optional<std::string> bytes = decodePath(path->get_ref<const std::string&>());
+    std::uint64_t parsedHash = 0;
+    const auto [end, error] = std::from_chars(hashText.data(), hashText.data() + hashText.size(), parsedHash, 16);
+    if (!bytes || error != std::errc() || end != hashText.data() + hashText.size() || hashText.empty()) {
         return std::nullopt;
     }
     MissedListEntry entry;
-    std::optional<std::string> bytes = decodePath(path->text);
-    std::uint64_t parsedHash = 0;
-    const auto [end, error] = std::from_chars(hash->text.data(), hash->text.data() + hash->text.size(), parsedHash, 16);
-    if (!bytes || error != std::errc() || end != hash->text.data() + hash->text.size() || hash->text.empty()) {
-        return std::nullopt;
-    }
-    entry.quiz = QuizFingerprint{std::move(*bytes), size->number, modified->number, parsedHash};
-    for (const Value& item : missed->items) {
+    entry.quiz = QuizFingerprint{std::move(*bytes), *size, *modified, parsedHash};
+    for (const Json& item : *missed) {
         if (std::optional<MissedAnswer> answer = decodeAnswer(item)) {
             entry.missed.push_back(*answer);
         }
@@ -393,42 +225,50 @@ std::optional<QuizFingerprint> fingerprintQuizFile(const std::filesystem::path& 
 }
 
 std::string encodeMissedLists(const std::vector<MissedListEntry>& entries) {
+    // One quiz file a line, so that the file reads and compares well: the library writes each
+    // entry, and the frame around them is written here.
     std::string out = "{\"version\":" + std::to_string(kFormatVersion) + ",\"quizzes\":[";
     for (std::size_t e = 0; e < entries.size(); ++e) {
         const MissedListEntry& entry = entries[e];
-        out += e == 0 ? "\n" : ",\n";
-        out += "{\"path\":\"" + encodePath(entry.quiz.path) + "\",\"size\":" + std::to_string(entry.quiz.size) +
-               ",\"modified\":" + std::to_string(entry.quiz.modified) + ",\"hash\":\"" + hexHash(entry.quiz.hash) + "\",\"missed\":[";
-        for (std::size_t m = 0; m < entry.missed.size(); ++m) {
-            out += (m == 0 ? "" : ",");
-            out += "{\"question\":" + std::to_string(entry.missed[m].question) +
-                   ",\"choice\":" + std::to_string(entry.missed[m].choice) + "}";
+        nlohmann::ordered_json missed = nlohmann::ordered_json::array();
+        for (const MissedAnswer& answer : entry.missed) {
+            missed.push_back({{"question", answer.question}, {"choice", answer.choice}});
         }
-        out += "]}";
+        const nlohmann::ordered_json item{{"path", encodePath(entry.quiz.path)},
+                                          {"size", entry.quiz.size},
+                                          {"modified", entry.quiz.modified},
+                                          {"hash", hexHash(entry.quiz.hash)},
+                                          {"missed", std::move(missed)}};
+        out += e == 0 ? "\n" : ",\n";
+        out += item.dump();
     }
     out += "]}\n";
     return out;
 }
 
 std::optional<std::vector<MissedListEntry>> decodeMissedLists(std::string_view text) {
-    const std::optional<Value> document = Reader(text).document();
-    if (!document || document->kind != Value::Kind::Object) {
+    bool tooDeep = false;
+    const Json::parser_callback_t depthCheck = [&tooDeep](int depth, Json::parse_event_t, Json&) {
+        tooDeep = tooDeep || depth > kDeepestNesting;
+        return !tooDeep;
+    };
+    const Json document = Json::parse(text.begin(), text.end(), depthCheck, false);
+    if (tooDeep || document.is_discarded() || !document.is_object()) {
         return std::nullopt;
     }
-    const Value* version = document->member("version");
-    const Value* quizzes = document->member("quizzes");
-    if (version == nullptr || version->kind != Value::Kind::Number || quizzes == nullptr ||
-        quizzes->kind != Value::Kind::Array) {
+    const std::optional<std::int64_t> version = wholeNumber(member(document, "version"));
+    const Json* quizzes = member(document, "quizzes");
+    if (!version || quizzes == nullptr || !quizzes->is_array()) {
         return std::nullopt;
     }
     std::vector<MissedListEntry> entries;
-    if (version->number == kWholeFileHashVersion) {
+    if (*version == kWholeFileHashVersion) {
         return entries;
     }
-    if (version->number != kFormatVersion) {
+    if (*version != kFormatVersion) {
         return std::nullopt;  // a newer game's file: not ours to read, nor to write over
     }
-    for (const Value& item : quizzes->items) {
+    for (const Json& item : *quizzes) {
         if (std::optional<MissedListEntry> entry = decodeEntry(item)) {
             entries.push_back(std::move(*entry));
         }

@@ -18,11 +18,17 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <cstdio>
+#include <random>
+#include <array>
+#include <string_view>
+#include <utility>
 
 #include "engine/Commands.h"
 #include "engine/Input.h"
 #include "engine/Ticker.h"
 #include "persistence/MissedList.h"
+#include "persistence/SafeFile.h"
 #include "persistence/SettingsFile.h"
 #include "resources/Resources.h"
 #include "shell/DesktopOptions.h"
@@ -32,6 +38,7 @@
 #include "shell/ReviewDialog.h"
 #include "shell/ScreenView.h"
 #include "shell/SoundPlayer.h"
+#include "tools/replay/Recorder.h"
 
 namespace pp {
 namespace {
@@ -42,6 +49,10 @@ const QString kTitle = QStringLiteral("ポケットペルナ");
 const QString kOpenTitle = QStringLiteral("クイズ問題ファイルを開く");
 // "*" rather than "*.*", which would hide the files whose names have no dot.
 const QString kQuizFilter = QStringLiteral("ペルナ形式(*.kqd);;すべてのファイル (*)");
+const QString kRecordingTitle = QStringLiteral("この対局を保存");
+const QString kRecordingFilter = QStringLiteral("対局の記録 (*.script);;すべてのファイル (*)");
+const QString kRecordingName = QStringLiteral("対局.script");
+const QString kRecordingErrorText = QStringLiteral("対局を保存できませんでした。");
 
 // What the window adds around the picture: the menu bar, and a guess at the frame the window
 // manager puts around it, which is known only once the window is on screen.
@@ -54,22 +65,20 @@ QSize windowChrome(const QStyle& style, int menuBarHeight) {
 // The recent files' menu shows a path in at most this many characters, cut in the middle.
 constexpr int kRecentPathChars = 60;
 
-// The game's key code for a key, or none for keys the game does not use. The number keys of the
-// main row and of the keypad arrive as the same Qt key.
+// The game's key code for a key, or none for keys the game does not use: Qt's keys by the
+// browser's names of engine/Keys.h. The number keys of the main row and of the keypad arrive as
+// the same Qt key.
 std::optional<int> gameKeyCode(int qtKey) {
-    switch (qtKey) {
-        case Qt::Key_Up: return key::kUp;
-        case Qt::Key_Down: return key::kDown;
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-        case Qt::Key_Space: return key::kReturn;
-        case Qt::Key_1:
-        case Qt::Key_2:
-        case Qt::Key_3:
-        case Qt::Key_4:
-        case Qt::Key_5: return key::kChoice1 + (qtKey - Qt::Key_1);
-        default: return std::nullopt;
+    static constexpr std::array<std::pair<int, std::string_view>, 10> kQtKeys{{
+        {Qt::Key_Up, "ArrowUp"}, {Qt::Key_Down, "ArrowDown"}, {Qt::Key_Return, "Enter"}, {Qt::Key_Enter, "NumpadEnter"},
+        {Qt::Key_Space, "Space"}, {Qt::Key_1, "1"}, {Qt::Key_2, "2"}, {Qt::Key_3, "3"}, {Qt::Key_4, "4"}, {Qt::Key_5, "5"},
+    }};
+    for (const auto& [qt, name] : kQtKeys) {
+        if (qt == qtKey) {
+            return keyCodeNamed(name);
+        }
     }
+    return std::nullopt;
 }
 
 QString shownPath(const std::filesystem::path& path) {
@@ -115,10 +124,10 @@ int initialWindowScale(QSize available, QSize chrome) {
 MainWindow::MainWindow(ShellConfig config, QWidget* parent) : QMainWindow(parent), config_(std::move(config)) {
     options_ = std::make_unique<DesktopOptions>(config_.optionsFile, !config_.anotherCopySaves);
     pauseWhenInactive_ = options_->pauseWhenInactive();
-    auto random = config_.randomSeed ? std::make_unique<MersenneRandom>(*config_.randomSeed)
-                                     : std::make_unique<MersenneRandom>();
+    // Drawn here rather than inside the random source, so that a recording can name it.
+    seed_ = config_.randomSeed.value_or(std::random_device{}());
     Host& host = *this;
-    game_ = std::make_unique<Game>(host, settingsPathIn(config_.documentsFolder), std::move(random));
+    game_ = std::make_unique<Game>(host, settingsPathIn(config_.documentsFolder), std::make_unique<MersenneRandom>(seed_));
     if (config_.anotherCopySaves) {
         game_->leaveSavingToAnotherCopy();
     }
@@ -172,6 +181,9 @@ MainWindow::MainWindow(ShellConfig config, QWidget* parent) : QMainWindow(parent
 
     // The options and ranking are in place before the first tick.
     game_->start();
+    // Every game is recorded from its start, so that "この対局を保存..." can save it at any time.
+    recorder_ = std::make_unique<replay::Recorder>(seed_);
+    game_->listen(recorder_.get());
     updateCommands();
     timer_.setTimerType(Qt::PreciseTimer);
     timer_.setInterval(kTickMs);
@@ -222,6 +234,10 @@ void MainWindow::buildMenus() {
     addCommand(tools, command::kSettings, QStringLiteral("設定(&S)..."));
     addCommand(tools, command::kShowRanking, QStringLiteral("ランキング表示(&R)..."));
     addCommand(tools, command::kMissedQuestions, QStringLiteral("間違えた問題(&M)..."));
+    tools->addSeparator();
+    // The window's own command: the game is not told, so saving leaves no mark in the recording.
+    QAction* saveGame = tools->addAction(QStringLiteral("この対局を保存(&G)..."));
+    connect(saveGame, &QAction::triggered, this, &MainWindow::chooseRecordingFile);
     connect(tools, &QMenu::aboutToShow, this, &MainWindow::updateCommands);
     updateCommands();
 
@@ -359,6 +375,9 @@ void MainWindow::changeEvent(QEvent* event) {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     rememberPlacement();
+    if (!config_.recordFile.empty() && !saveRecording(config_.recordFile)) {
+        std::fprintf(stderr, "pocketperna: cannot write the recording %s\n", config_.recordFile.c_str());
+    }
     QMainWindow::closeEvent(event);
 }
 
@@ -573,6 +592,30 @@ void MainWindow::showAbout() {
 }
 
 void MainWindow::quit() { close(); }
+
+bool MainWindow::saveRecording(const std::filesystem::path& file) const {
+    return replaceFileContents(file, recorder_->script()) == FileStatus::Ok;
+}
+
+void MainWindow::chooseRecordingFile() {
+    const QString suggested = QDir(shownPath(config_.documentsFolder)).filePath(kRecordingName);
+    auto* dialog = new QFileDialog(this, kRecordingTitle, suggested, kRecordingFilter);
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setDefaultSuffix(QStringLiteral("script"));
+    sizeToShowNamesWhole(*dialog);
+    openDialog(dialog, [this, dialog](int result) {
+        const QStringList chosen = dialog->selectedFiles();
+        if (result != QDialog::Accepted || chosen.isEmpty()) {
+            return;
+        }
+        if (!saveRecording(pathOf(chosen.constFirst()))) {
+            auto* box = new QMessageBox(QMessageBox::Warning, kRecordingTitle,
+                                        kRecordingErrorText + QLatin1Char('\n') + chosen.constFirst(), QMessageBox::Ok, this);
+            openDialog(box, [](int) {});
+        }
+    });
+}
 
 void MainWindow::takeBackFocus() {
     // A window manager gives the focus back to the window when its dialog closes; without one (a

@@ -24,6 +24,10 @@ class QMenu;
 
 namespace pp {
 
+namespace replay {
+class Recorder;
+}
+
 class DesktopOptions;
 class GamePad;
 class QtSurface;
@@ -41,6 +45,7 @@ struct ShellConfig {
     std::filesystem::path dataFolder;         // the missed-question lists; empty: kept for this run only
     bool gamePad = true;                      // false: game controllers are left alone
     bool anotherCopySaves = false;            // true: another copy holds the folder; nothing is saved
+    std::filesystem::path recordFile;         // the game written there as a replay script at close
 };
 
 // Where the sample quizzes are installed beside the program (PREFIX/share/pocketperna/samples), or
@@ -82,6 +87,9 @@ public:
 
     // One tick of the 50 ms clock: the game's tick, unless the game is paused.
     void clockTick();
+    // Writes the game played so far as a replay script; false when the file cannot be written.
+    bool saveRecording(const std::filesystem::path& file) const;
+
     // True while the clock is held: the pause option is on and the window is minimised or
     // inactive, or a menu or dialog of ours is open.
     [[nodiscard]] bool clockHeld() const;
@@ -132,9 +140,13 @@ private:
     void changeScale(int scale);
     // Makes the window active again once one of its dialogs has closed.
     void takeBackFocus();
+    // "この対局を保存...": asks where, then saves the recording there.
+    void chooseRecordingFile();
 
     ShellConfig config_;
     std::unique_ptr<DesktopOptions> options_;
+    std::uint32_t seed_ = 0;  // of the game's draws, which a recording names
+    std::unique_ptr<replay::Recorder> recorder_;  // before the game, which tells it every event
     std::unique_ptr<Game> game_;
     std::unique_ptr<QtSurface> surface_;
     std::unique_ptr<SoundPlayer> sound_;

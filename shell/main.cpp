@@ -7,7 +7,11 @@
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <optional>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -30,14 +34,16 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: pocketperna [QUIZ.kqd]\n"
+    "Usage: pocketperna [--record FILE] [--seed N] [QUIZ.kqd]\n"
     "\n"
     "A five-choice quiz game. Opens QUIZ.kqd at start when it is given; a copy already\n"
     "running on the same Documents folder comes to the front instead and opens it.\n"
     "\n"
     "  --help     show this help and exit\n"
     "  --version  show the version and exit\n"
-    "  --debug    say on standard error why no sound device could be opened\n";
+    "  --debug    say on standard error why no sound device could be opened\n"
+    "  --record FILE  write the game as a quiz-replay script to FILE when the window closes\n"
+    "  --seed N       seed the question and choice draws with N (0 to 4294967295)\n";
 
 // Another copy holds the settings folder but did not answer: this one runs, keeping nothing.
 const QString kAnotherCopyText = QStringLiteral(
@@ -49,7 +55,19 @@ struct Arguments {
     bool exitNow = false;
     int exitCode = 0;
     bool debug = false;
+    std::filesystem::path recordFile;
+    std::optional<std::uint32_t> seed;
 };
+
+std::optional<std::uint32_t> seedFrom(const char* text) {
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long value = std::strtoull(text, &end, 10);
+    if (text[0] < '0' || text[0] > '9' || *end != '\0' || errno != 0 || value > 0xFFFFFFFFULL) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(value);
+}
 
 // Read before Qt starts, so that --help and --version work without a display.
 Arguments parseArguments(int argc, char** argv) {
@@ -64,6 +82,19 @@ Arguments parseArguments(int argc, char** argv) {
             arguments.exitNow = true;
         } else if (std::strcmp(argument, "--debug") == 0) {
             arguments.debug = true;
+        } else if ((std::strcmp(argument, "--record") == 0 || std::strcmp(argument, "--seed") == 0) && i + 1 == argc) {
+            std::fprintf(stderr, "pocketperna: %s needs a value (try --help)\n", argument);
+            arguments.exitNow = true;
+            arguments.exitCode = 2;
+        } else if (std::strcmp(argument, "--record") == 0) {
+            arguments.recordFile = argv[++i];
+        } else if (std::strcmp(argument, "--seed") == 0) {
+            arguments.seed = seedFrom(argv[++i]);
+            if (!arguments.seed) {
+                std::fprintf(stderr, "pocketperna: --seed needs a number from 0 to 4294967295, not %s\n", argv[i]);
+                arguments.exitNow = true;
+                arguments.exitCode = 2;
+            }
         } else if (argument[0] == '-' && argument[1] != '\0') {
             std::fprintf(stderr, "pocketperna: unknown option %s (try --help)\n", argument);
             arguments.exitNow = true;
@@ -108,6 +139,14 @@ int main(int argc, char** argv) {
     }
     pp::ShellConfig config;
     config.documentsFolder = pp::documentsFolder();
+    config.randomSeed = arguments.seed;
+    if (!arguments.recordFile.empty()) {
+        std::error_code error;
+        config.recordFile = std::filesystem::absolute(arguments.recordFile, error);
+        if (error) {
+            config.recordFile = arguments.recordFile;
+        }
+    }
     // The missed-question lists are the game's own data, kept apart from the player's documents.
     config.dataFolder = QFile::encodeName(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).toStdString();
     pp::SingleInstance instance(pp::SingleInstance::socketPathFor(config.documentsFolder));

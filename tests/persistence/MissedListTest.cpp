@@ -33,13 +33,35 @@ TEST(MissedList, TheTextReadsBackExactlyWhateverBytesThePathHolds) {
     EXPECT_EQ(decodeMissedLists(text), std::optional(entries));
 }
 
+// A file the game has always written, byte for byte: read back and written again unchanged, so
+// that files of earlier versions and of other copies stay readable both ways.
+TEST(MissedList, TheFileFormatStaysByteForByte) {
+    const std::string file =
+        "{\"version\":2,\"quizzes\":[\n"
+        "{\"path\":\"/home/a/%E3%82%AF 100%25.kqd\",\"size\":2304,\"modified\":1700000000000000000,"
+        "\"hash\":\"0123456789abcdef\",\"missed\":[{\"question\":3,\"choice\":2},{\"question\":7,\"choice\":-1}]},\n"
+        "{\"path\":\"/b\",\"size\":0,\"modified\":-5,\"hash\":\"0000000000000000\",\"missed\":[]}]}\n";
+    const auto read = decodeMissedLists(file);
+    ASSERT_TRUE(read.has_value());
+    ASSERT_EQ(read->size(), 2u);
+    EXPECT_EQ((*read)[0].quiz, (QuizFingerprint{"/home/a/\xE3\x82\xAF 100%.kqd", 2304, 1700000000000000000, 0x0123456789abcdefULL}));
+    EXPECT_EQ((*read)[1].quiz.modified, -5);
+    EXPECT_EQ(encodeMissedLists(*read), file);
+    EXPECT_EQ(encodeMissedLists({}), "{\"version\":2,\"quizzes\":[]}\n");
+}
+
 TEST(MissedList, DamagedTextIsRefusedOrLosesOnlyWhatIsDamaged) {
     for (const std::string_view bad :
          {"", "{", "[]", "{\"version\":3,\"quizzes\":[]}", "{\"version\":1}", "{\"version\":1,\"quizzes\":[]",
           "{\"version\":1,\"quizzes\":[]} x", "{\"version\":1.5,\"quizzes\":[]}",
-          "[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]"}) {
+          "[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]",
+          "{\"version\":2,\"quizzes\":[],\"x\":[[[[[[[[[[[[1]]]]]]]]]]]]}", "{\"version\":\"2\",\"quizzes\":[]}",
+          "{\"version\":18446744073709551615,\"quizzes\":[]}"}) {
         EXPECT_FALSE(decodeMissedLists(bad).has_value()) << bad;
     }
+    // A file of the largest size the game reads, all of it nesting: refused, not a crash.
+    const std::string deep = std::string(kLargestMissedListFile / 2, '[') + std::string(kLargestMissedListFile / 2, ']');
+    EXPECT_FALSE(decodeMissedLists(deep).has_value());
     // Entries or answers that make no sense are skipped; the rest is kept.
     const auto read = decodeMissedLists(
         "{\"version\":2,\"quizzes\":[{\"path\":\"/a\",\"size\":-1,\"modified\":0,\"hash\":\"1\",\"missed\":[]},"

@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "engine/Keys.h"
 #include "tools/replay/ReplayScript.h"
 
 namespace pp::replay {
@@ -74,9 +75,26 @@ TEST(ReplayScript, KeysByNameOrHexCode) {
     for (auto [word, code] : keys) {
         EXPECT_EQ(keyCodeFor(word), std::optional<int>(code)) << word;
     }
-    for (const char* word : {"", "0x", "upp", "0x12345", "-1", "0xZZ"}) {
+    for (const char* word : {"", "0x", "upp", "0x12345", "-1", "0xZZ", "Arrow", "ArrowUpp"}) {
         EXPECT_FALSE(keyCodeFor(word).has_value()) << word;
     }
+}
+
+// The one key table: the browser's names and the short words read as the same codes, in any
+// letter case, and the name a recording writes for a code reads back as that code.
+TEST(ReplayScript, KeysByTheBrowsersNames) {
+    const std::pair<const char*, int> keys[] = {
+        {"ArrowUp", 0x26}, {"arrowdown", 0x28}, {"ArrowLeft", 0x25}, {"ARROWRIGHT", 0x27},
+        {"Enter", 0x0D},   {"NumpadEnter", 0x0D}, {"Space", 0x0D},  {"App4", 0xC4}, {"UP", 0x26},
+    };
+    for (auto [word, code] : keys) {
+        EXPECT_EQ(keyCodeFor(word), std::optional<int>(code)) << word;
+    }
+    for (const NamedKey& named : kNamedKeys) {
+        EXPECT_EQ(keyCodeFor(*keyNameOf(named.code)), std::optional<int>(named.code)) << named.name;
+    }
+    EXPECT_EQ(keyNameOf(0x0D), std::optional<std::string_view>("Enter"));
+    EXPECT_FALSE(keyNameOf(0x99).has_value());
 }
 
 TEST(ReplayScript, BadLinesAreReportedWithTheirNumber) {
@@ -103,6 +121,33 @@ TEST(ReplayScript, BadLinesAreReportedWithTheirNumber) {
         const ScriptError found = error(std::string("# header\ntick 1\n") + line + "\ntick 1\n");
         EXPECT_EQ(found.line, 3) << line;
         EXPECT_NE(found.message.find(message), std::string::npos) << line << ": " << found.message;
+    }
+}
+
+// The lines a recording starts with: read whole, only before every other line, and checked.
+TEST(ReplayScript, SetUpLinesComeFirst) {
+    const auto read = events("seed 4294967295\nquiz q.kqd\nrank 5760 山田 太郎\nrank 0\n"
+                             "options sound=0 norepeat=1\ntick 1\n");
+    ASSERT_EQ(read.size(), 6U);
+    EXPECT_EQ(read[0].seed, 4294967295U);
+    EXPECT_EQ(read[1].path, std::filesystem::path("/scripts/q.kqd"));
+    EXPECT_EQ(read[2].score, 5760);
+    EXPECT_EQ(read[2].name, u"山田 太郎");
+    EXPECT_EQ(read[3].name, u"");
+    EXPECT_EQ(read[4].sound, std::optional<std::int16_t>(0));
+    EXPECT_EQ(read[4].noRepeats, std::optional<std::int16_t>(1));
+    EXPECT_FALSE(read[4].study.has_value());
+
+    const std::pair<const char*, const char*> bad[] = {
+        {"tick 1\nseed 3\n", "go before"},       {"name x\noptions sound=1\n", "go before"},
+        {"# c\nseed -1\n", "seed needs"},        {"# c\nrank 40000 a\n", "rank needs"},
+        {"# c\nrank -1 a\n", "rank needs"},      {"# c\noptions norepeat=2\n", "options takes"},
+        {"# c\nquiz\n", "quiz needs"},
+    };
+    for (auto [text, message] : bad) {
+        const ScriptError found = error(text);
+        EXPECT_EQ(found.line, 2) << text;
+        EXPECT_NE(found.message.find(message), std::string::npos) << text << ": " << found.message;
     }
 }
 

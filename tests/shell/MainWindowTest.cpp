@@ -14,6 +14,9 @@
 #include <QTranslator>
 #include <QTreeView>
 
+#include <fstream>
+#include <iterator>
+
 #include "engine/Commands.h"
 #include "engine/Messages.h"
 #include "persistence/Ranking.h"
@@ -102,7 +105,8 @@ TEST_F(ShellTest, MenusCarryTheCommandsWithTheirIds) {
                            QStringLiteral("終了(&X)")}));
     EXPECT_EQ(menuTexts(menus[1]->menu()),
               (QStringList{QStringLiteral("バージョン情報(&A)"), QStringLiteral("設定(&S)..."),
-                           QStringLiteral("ランキング表示(&R)..."), QStringLiteral("間違えた問題(&M)...")}));
+                           QStringLiteral("ランキング表示(&R)..."), QStringLiteral("間違えた問題(&M)..."),
+                           QStringLiteral("-"), QStringLiteral("この対局を保存(&G)...")}));
     const std::pair<const char16_t*, int> items[] = {{u"開く...", command::kOpen},
                                                      {u"終了", command::kQuit},
                                                      {u"バージョン情報", command::kAbout},
@@ -488,6 +492,28 @@ TEST_F(ShellTest, UpDownMoveTheHighlightAndReturnEnterOrSpaceConfirmIt) {
         EXPECT_EQ(state().confirmed, 1) << confirm;
         ASSERT_TRUE(reach(Screen::QuestionIntro));
     }
+}
+
+// What the window played, keys by the browser's names, as a script quiz-replay reads; the save
+// itself is the window's own and leaves no line.
+TEST_F(ShellTest, TheRecordingHoldsTheSeedTheFileAndTheKeys) {
+    window->show();
+    setOptions(kNoReveal);
+    openQuiz();
+    ASSERT_TRUE(reach(Screen::Answering));
+    QTest::keyClick(window.get(), Qt::Key_Down);
+    QTest::keyClick(window.get(), Qt::Key_3);
+    const std::filesystem::path file = folder / "played.script";
+    ASSERT_TRUE(window->saveRecording(file));
+    std::ifstream in(file);
+    const std::string script((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(script.find("\nseed 7\n"), std::string::npos) << script;
+    EXPECT_NE(script.find("\nsettings sound=0 correct=0 limit=1 reveal=0 study=0 norepeat=1\nopen " +
+                          (folder / "quiz.kqd").string() + "\n# t=0 QuestionIntro"),
+              std::string::npos)
+        << script;
+    EXPECT_TRUE(script.ends_with("\nkey ArrowDown\nkey 3\n")) << script;
+    EXPECT_FALSE(window->saveRecording(folder / "quiz.kqd" / "under-a-file.script"));
 }
 
 TEST_F(ShellTest, APaintAtAnotherScaleDrawsTheSamePicture) {

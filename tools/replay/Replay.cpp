@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "persistence/SettingsFile.h"
 #include "screens/Layout.h"
 #include "tools/common/Utf8.h"
 
@@ -22,6 +23,50 @@ void print(std::ostream& out, const Line& line) {
 
 Replayer::Replayer(std::filesystem::path settingsPath, std::uint32_t seed, FrameSink& frames, std::ostream& out)
     : game_(*this, std::move(settingsPath), std::make_unique<MersenneRandom>(seed)), frames_(frames), out_(out) {}
+
+std::optional<ScriptError> Replayer::setUp(const std::vector<Event>& events) {
+    GameState saved;
+    bool rewrite = false;
+    std::size_t rows = 0;
+    for (const Event& event : events) {
+        if (!setsUp(event.kind)) {
+            break;
+        }
+        if (!rewrite && (event.kind == Event::Kind::Rank || event.kind == Event::Kind::Options)) {
+            // The file's other contents stay as they are; a missing file starts from the defaults.
+            loadSettings(saved, game_.settingsPath());
+            saved.ranking = {};
+            rewrite = true;
+        }
+        switch (event.kind) {
+            case Event::Kind::Quiz:
+                lastQuizFile_ = event.path;
+                break;
+            case Event::Kind::Rank:
+                if (rows == saved.ranking.size()) {
+                    return ScriptError{event.line, "the ranking has only " + std::to_string(rows) + " rows"};
+                }
+                saved.ranking[rows].score = event.score;
+                saved.ranking[rows].name = event.name;
+                ++rows;
+                break;
+            case Event::Kind::Options:
+                saved.options = chosenOptions(event, saved.options);
+                if (event.noRepeats) {
+                    game_.setNoRepeats(*event.noRepeats != 0);
+                }
+                break;
+            default:
+                break;
+        }
+    }
+    if (rewrite) {
+        // A file that cannot be written is the game's to report, with its own message, when it
+        // starts on it.
+        (void)saveSettings(saved, game_.settingsPath());
+    }
+    return std::nullopt;
+}
 
 std::optional<ScriptError> Replayer::start() {
     game_.start();
@@ -53,7 +98,10 @@ std::optional<ScriptError> Replayer::run(const Event& event) {
         case Kind::Answer:
             return answer(event);
         case Kind::Settings:
-            game_.confirmSettings(chosenOptions(event));
+            if (event.noRepeats) {
+                game_.setNoRepeats(*event.noRepeats != 0);
+            }
+            game_.confirmSettings(chosenOptions(event, game_.state().options));
             break;
         case Kind::Name:
             names_.push_back(event.name);
@@ -61,6 +109,11 @@ std::optional<ScriptError> Replayer::run(const Event& event) {
         case Kind::Command:
             game_.command(event.commandId);
             break;
+        case Kind::Seed:
+        case Kind::Quiz:
+        case Kind::Rank:
+        case Kind::Options:
+            return std::nullopt;  // taken by setUp before the start
     }
     return settle(event.line);
 }
@@ -83,8 +136,7 @@ std::optional<ScriptError> Replayer::answer(const Event& event) {
     return std::nullopt;
 }
 
-Options Replayer::chosenOptions(const Event& event) const {
-    Options chosen = game_.state().options;
+Options Replayer::chosenOptions(const Event& event, Options chosen) {
     chosen.soundEffects = event.sound.value_or(chosen.soundEffects);
     chosen.showCorrectAnswer = event.correct.value_or(chosen.showCorrectAnswer);
     chosen.timeLimit = event.limit.value_or(chosen.timeLimit);

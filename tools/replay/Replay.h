@@ -56,12 +56,20 @@ class Replayer final : private Host {
 public:
     Replayer(std::filesystem::path settingsPath, std::uint32_t seed, FrameSink& frames, std::ostream& out);
 
+    // Sets the game up from the script's leading quiz, rank and options lines (call before
+    // start()): the options and the ranking are written to the settings file, and the quiz file
+    // becomes the one the title starts again on. More than ten rank lines are an error.
+    [[nodiscard]] std::optional<ScriptError> setUp(const std::vector<Event>& events);
+
     // Reads the settings file, reports the title screen and paints it, as the program's first
     // picture.
     [[nodiscard]] std::optional<ScriptError> start();
 
     // Runs one event, then the paint it asked for. An error names the event's line.
     [[nodiscard]] std::optional<ScriptError> run(const Event& event);
+
+    // Tells `events` of every event the game hears from now on (call after start()).
+    void listen(GameEvents* events) { game_.listen(events); }
 
     // True once a quit command has run: the rest of the script is not played.
     [[nodiscard]] bool quitting() const { return quitting_; }
@@ -82,12 +90,13 @@ private:
     void showAbout() override { aboutAsked_ = true; }
     void showMissedQuestions(const std::vector<MissedQuestionRow>&) override { missedAsked_ = true; }
     void quit() override { quitting_ = true; }
+    std::optional<std::filesystem::path> lastQuizFile() override { return lastQuizFile_; }
 
     // Answers what the last event asked, as a player would before the next one.
     void answerRequests();
 
     std::optional<ScriptError> answer(const Event& event);
-    Options chosenOptions(const Event& event) const;
+    static Options chosenOptions(const Event& event, Options current);
     // Reports a new screen if the last step entered one, then paints if the game needs it.
     std::optional<ScriptError> settle(int line);
     void reportScreen();
@@ -105,6 +114,7 @@ private:
     bool missedAsked_ = false;
     long long ticks_ = 0;
     bool quitting_ = false;
+    std::optional<std::filesystem::path> lastQuizFile_;
 };
 
 }  // namespace pp::replay

@@ -7,15 +7,11 @@
 #include <string_view>
 
 #include "engine/Commands.h"
-#include "engine/Input.h"
+#include "engine/Keys.h"
 #include "tools/common/Utf8.h"
 
 namespace pp::replay {
 namespace {
-
-// Keys the game ignores, named so that a script can show that they do nothing.
-constexpr int kLeftKey = 0x25;
-constexpr int kRightKey = 0x27;
 
 // Tap coordinates travel as the two 16-bit halves of one message parameter.
 constexpr unsigned kLargestCoordinate = 0xFFFF;
@@ -60,7 +56,8 @@ using LineResult = std::variant<std::monostate, Event, ScriptError>;
 
 LineResult parseOpen(Event event, std::string_view rest, const std::filesystem::path& scriptFolder) {
     if (rest.empty()) {
-        return ScriptError{event.line, "open needs the path of a quiz file"};
+        return ScriptError{event.line, std::string(event.kind == Event::Kind::Quiz ? "quiz" : "open") +
+                                           " needs the path of a quiz file"};
     }
     const std::filesystem::path path(std::string{rest});
     event.path = path.is_absolute() ? path : scriptFolder / path;
@@ -91,7 +88,7 @@ LineResult parseKey(Event event, const std::vector<std::string_view>& args) {
     const auto code = args.size() == 1 ? keyCodeFor(args[0]) : std::nullopt;
     if (!code) {
         return ScriptError{event.line,
-                           "key needs up, down, return, enter, space, action, app1..app4, 1..5 or a hexadecimal key code"};
+                           "key needs a key name (ArrowUp, Enter, up, return, space, app1, 1..5, ...) or a hexadecimal key code"};
     }
     event.keyCode = *code;
     return event;
@@ -106,12 +103,13 @@ LineResult parseAnswer(Event event, const std::vector<std::string_view>& args) {
 }
 
 LineResult parseSettings(Event event, const std::vector<std::string_view>& args) {
-    const std::array<std::pair<std::string_view, std::optional<std::int16_t> Event::*>, 5> options{{
+    const std::array<std::pair<std::string_view, std::optional<std::int16_t> Event::*>, 6> options{{
         {"sound", &Event::sound},
         {"correct", &Event::correct},
         {"limit", &Event::limit},
         {"reveal", &Event::reveal},
         {"study", &Event::study},
+        {"norepeat", &Event::noRepeats},
     }};
     for (std::string_view arg : args) {
         const std::size_t equals = arg.find('=');
@@ -125,8 +123,9 @@ LineResult parseSettings(Event event, const std::vector<std::string_view>& args)
             }
         }
         if (!known) {
-            return ScriptError{event.line, "settings takes sound=, correct=, limit=, reveal=, study= with 0 or 1; not '" +
-                                               std::string(arg) + "'"};
+            return ScriptError{event.line, std::string(event.kind == Event::Kind::Options ? "options" : "settings") +
+                                               " takes sound=, correct=, limit=, reveal=, study=, norepeat= with 0 or 1;"
+                                               " not '" + std::string(arg) + "'"};
         }
     }
     return event;
@@ -137,6 +136,28 @@ LineResult parseName(Event event, std::string_view rest) {
     if (!name) {
         return ScriptError{event.line, "name is not valid UTF-8"};
     }
+    event.name = *name;
+    return event;
+}
+
+LineResult parseSeed(Event event, const std::vector<std::string_view>& args) {
+    const auto seed = args.size() == 1 ? parseNumber<std::uint32_t>(args[0]) : std::nullopt;
+    if (!seed) {
+        return ScriptError{event.line, "seed needs one number from 0 to 4294967295"};
+    }
+    event.seed = *seed;
+    return event;
+}
+
+// A ranking row: the score, then the name to the end of the line (none for an empty row).
+LineResult parseRank(Event event, std::string_view rest) {
+    const std::string_view scoreWord = takeWord(rest);
+    const auto score = parseNumber<std::int16_t>(scoreWord);
+    const std::optional<std::u16string> name = utf16FromUtf8(rest);
+    if (!score || *score < 0 || !name) {
+        return ScriptError{event.line, "rank needs a score from 0 to 32767 and a name in UTF-8, e.g. 'rank 5760 山田'"};
+    }
+    event.score = *score;
     event.name = *name;
     return event;
 }
@@ -159,23 +180,9 @@ LineResult parseCommand(Event event, const std::vector<std::string_view>& args) 
 }  // namespace
 
 std::optional<int> keyCodeFor(std::string_view word) {
-    struct Named {
-        std::string_view name;
-        int code;
-    };
-    // Space and Enter act as the action key, as they do in the program's window.
     // The digits 1 to 5 are the number keys; a code below 6 is written with its 0x prefix.
-    static constexpr std::array<Named, 17> kNames{{
-        {"up", key::kUp}, {"down", key::kDown}, {"return", key::kReturn}, {"enter", key::kReturn},
-        {"space", key::kReturn}, {"action", key::kAction}, {"app1", key::kApp1}, {"app2", key::kApp2},
-        {"app3", key::kApp3}, {"app4", key::kApp4}, {"left", kLeftKey}, {"right", kRightKey},
-        {"1", key::kChoice1}, {"2", key::kChoice1 + 1}, {"3", key::kChoice1 + 2}, {"4", key::kChoice1 + 3},
-        {"5", key::kChoice5},
-    }};
-    for (const Named& named : kNames) {
-        if (word == named.name) {
-            return named.code;
-        }
+    if (const std::optional<int> named = keyCodeNamed(word)) {
+        return named;
     }
     if (word.starts_with("0x") || word.starts_with("0X")) {
         word.remove_prefix(2);
@@ -187,6 +194,11 @@ std::optional<int> keyCodeFor(std::string_view word) {
     return code ? std::optional<int>(static_cast<int>(*code)) : std::nullopt;
 }
 
+bool setsUp(Event::Kind kind) {
+    return kind == Event::Kind::Seed || kind == Event::Kind::Quiz || kind == Event::Kind::Rank ||
+           kind == Event::Kind::Options;
+}
+
 LineResult parseLine(std::string_view text, int line, const std::filesystem::path& scriptFolder) {
     std::string_view rest = trim(text);
     if (rest.empty() || rest.front() == '#') {
@@ -195,14 +207,15 @@ LineResult parseLine(std::string_view text, int line, const std::filesystem::pat
     const std::string_view verb = takeWord(rest);
     const std::vector<std::string_view> args = words(rest);
     using Kind = Event::Kind;
-    static constexpr std::array<std::pair<std::string_view, Kind>, 8> kVerbs{{
+    static constexpr std::array<std::pair<std::string_view, Kind>, 12> kVerbs{{
         {"open", Kind::Open}, {"tick", Kind::Tick}, {"tap", Kind::Tap}, {"key", Kind::Key},
         {"answer", Kind::Answer}, {"settings", Kind::Settings}, {"name", Kind::Name}, {"command", Kind::Command},
+        {"seed", Kind::Seed}, {"quiz", Kind::Quiz}, {"rank", Kind::Rank}, {"options", Kind::Options},
     }};
     const auto found = std::find_if(kVerbs.begin(), kVerbs.end(), [&](const auto& entry) { return entry.first == verb; });
     if (found == kVerbs.end()) {
         return ScriptError{line, "unknown event '" + std::string(verb) +
-                                     "'; expected open, tick, tap, key, answer, settings, name or command"};
+                                     "'; expected open, tick, tap, key, answer, settings, name, command, seed, quiz, rank or options"};
     }
     Event event;
     event.line = line;
@@ -216,6 +229,10 @@ LineResult parseLine(std::string_view text, int line, const std::filesystem::pat
         case Kind::Settings: return parseSettings(event, args);
         case Kind::Name: return parseName(event, rest);
         case Kind::Command: return parseCommand(event, args);
+        case Kind::Seed: return parseSeed(event, args);
+        case Kind::Quiz: return parseOpen(event, rest, scriptFolder);
+        case Kind::Rank: return parseRank(event, rest);
+        case Kind::Options: return parseSettings(event, args);
     }
     return std::monostate{};
 }
@@ -237,6 +254,9 @@ std::variant<std::vector<Event>, ScriptError> parseScript(std::istream& in, cons
             return *error;
         }
         if (auto* event = std::get_if<Event>(&result)) {
+            if (setsUp(event->kind) && !events.empty() && !setsUp(events.back().kind)) {
+                return ScriptError{line, "seed, quiz, rank and options lines go before every other line"};
+            }
             events.push_back(std::move(*event));
         }
     }

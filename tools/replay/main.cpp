@@ -19,7 +19,9 @@
 #include <stdlib.h>
 
 #include "persistence/SettingsFile.h"
+#include "persistence/SafeFile.h"
 #include "tools/replay/PngFrames.h"
+#include "tools/replay/Recorder.h"
 #include "tools/replay/Replay.h"
 #include "tools/replay/ReplayScript.h"
 
@@ -32,19 +34,21 @@ constexpr std::uint32_t kDefaultSeed = 1;
 constexpr int kLargestScale = 16;
 
 constexpr const char* kUsage =
-    "Usage: quiz-replay [--seed N] [--documents DIR] [--frames DIR] [--scale N] SCRIPT\n"
+    "Usage: quiz-replay [--seed N] [--documents DIR] [--frames DIR] [--scale N] [--record FILE] SCRIPT\n"
     "Plays SCRIPT on the game without a window and prints one JSON object a line: every change\n"
     "of screen (the title at start-up first), every sound the game starts, every message box,\n"
     "and a summary at the end, with the missed questions' numbers in the quiz file. \"t\" counts\n"
     "the ticks (50 ms each) run since the start.\n"
     "\n"
     "Options:\n"
-    "  --seed N         seed of the question and choice draws (default 1)\n"
+    "  --seed N         seed of the question and choice draws (default: the script's seed\n"
+    "                   line, or 1)\n"
     "  --documents DIR  the documents folder, with the settings file (created with defaults when\n"
     "                   missing; when it cannot be, the game's message box says why);\n"
     "                   default: a fresh temporary folder, removed at the end\n"
     "  --frames DIR     write every painted picture as DIR/NNNNN-Screen.png, in paint order\n"
     "  --scale N        the frames' scale, 1 to 16 (default 1: 240 x 268 pixels)\n"
+    "  --record FILE    write the game played as a script, as the game's own recorder does\n"
     "\n"
     "SCRIPT (\"-\" for standard input) holds one event a line; blank lines and lines starting\n"
     "with # are skipped:\n"
@@ -52,25 +56,32 @@ constexpr const char* kUsage =
     "                      script's folder (from the current folder when reading standard input)\n"
     "  tick N              N timer ticks, each followed by the paint it asked for\n"
     "  tap X Y             a tap at (X, Y) in the 240 x 268 picture\n"
-    "  key NAME|CODE       up, down, return, enter, space, action, app1..app4, left, right, the\n"
-    "                      number keys 1..5 (answer with that row at once), or a hexadecimal key\n"
-    "                      code (0x86)\n"
+    "  key NAME|CODE       a key by the browser's name (ArrowUp, ArrowDown, ArrowLeft, ArrowRight,\n"
+    "                      Enter, NumpadEnter, Space) or as up, down, left, right, return, enter,\n"
+    "                      space; action, app1..app4; the number keys 1..5 (answer with that row\n"
+    "                      at once); or a hexadecimal key code (0x86)\n"
     "  answer right|wrong  tap the right row (or the first wrong one) twice\n"
-    "  settings sound=0|1 correct=0|1 limit=0|1 reveal=0|1 study=0|1\n"
+    "  settings sound=0|1 correct=0|1 limit=0|1 reveal=0|1 study=0|1 norepeat=0|1\n"
     "                      the settings dialog confirmed; options not named keep their values\n"
     "  name TEXT           what the name dialog returns when it is next shown\n"
     "  command ID          a menu command: 40013 ranking, 40015 a review run over the missed\n"
     "                      questions, 40003 About and 40014 the missed-questions dialog\n"
     "                      (nothing here), 40008 or 1 quit (ends the replay)\n"
+    "Lines that set the game up come before all others (a recorded game starts with them):\n"
+    "  seed N              the draws' seed\n"
+    "  quiz PATH           the quiz file the title starts again on\n"
+    "  rank SCORE NAME     a row of the ranking, top first (up to ten; the others are empty)\n"
+    "  options ...         the options at start, as for settings\n"
     "\n"
     "Exit status: 0 when the script ran to its end or to a quit command, 1 on a bad script line,\n"
     "an event that cannot run (reported on standard error with its line), a frame or output that\n"
     "cannot be written, 2 on bad arguments.\n";
 
 struct Arguments {
-    std::uint32_t seed = kDefaultSeed;
+    std::optional<std::uint32_t> seed;
     std::optional<std::filesystem::path> documents;
     std::optional<std::string> frames;
+    std::optional<std::filesystem::path> record;
     int scale = 1;
     std::string script;
 };
@@ -100,6 +111,8 @@ std::optional<Arguments> parseArguments(int argc, char** argv) {
             args.seed = *seed;
         } else if (arg == "--documents" && hasValue) {
             args.documents = std::filesystem::path(argv[++i]);
+        } else if (arg == "--record" && hasValue) {
+            args.record = std::filesystem::path(argv[++i]);
         } else if (arg == "--frames" && hasValue) {
             args.frames = argv[++i];
         } else if (arg == "--scale" && hasValue) {
@@ -197,21 +210,47 @@ std::variant<std::vector<pp::replay::Event>, pp::replay::ScriptError> readScript
 
 int play(const Arguments& args, const std::vector<pp::replay::Event>& events, pp::replay::FrameSink& frames,
          const std::filesystem::path& documents) {
-    pp::replay::Replayer replayer(pp::settingsPathIn(documents), args.seed, frames, std::cout);
+    // A recorded game names its seed; --seed still wins, to try the same play on other draws.
+    std::uint32_t seed = kDefaultSeed;
+    for (const pp::replay::Event& event : events) {
+        if (!pp::replay::setsUp(event.kind)) {
+            break;
+        }
+        if (event.kind == pp::replay::Event::Kind::Seed) {
+            seed = event.seed;
+        }
+    }
+    pp::replay::Replayer replayer(pp::settingsPathIn(documents), args.seed.value_or(seed), frames, std::cout);
+    if (auto error = replayer.setUp(events)) {
+        return reportScriptError(args.script, *error);
+    }
     if (auto error = replayer.start()) {
         return reportScriptError(args.script, *error);
     }
+    pp::replay::Recorder recorder(args.seed.value_or(seed));
+    if (args.record) {
+        replayer.listen(&recorder);
+    }
+    int status = 0;
     for (const pp::replay::Event& event : events) {
         if (auto error = replayer.run(event)) {
             std::cout.flush();
-            return reportScriptError(args.script, *error);
+            status = reportScriptError(args.script, *error);
+            break;
         }
         if (replayer.quitting()) {
             break;
         }
     }
-    replayer.finish();
-    return 0;
+    if (status == 0) {
+        replayer.finish();
+    }
+    // Also after a failed event, so that the game up to it can be looked at.
+    if (args.record && pp::replaceFileContents(*args.record, recorder.script()) != pp::FileStatus::Ok) {
+        std::cerr << "quiz-replay: cannot write the recording " << args.record->string() << "\n";
+        return kExitScriptError;
+    }
+    return status;
 }
 
 }  // namespace
