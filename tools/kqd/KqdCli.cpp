@@ -9,6 +9,7 @@
 
 #include "authoring/ProblemReport.h"
 #include "authoring/QuizBuild.h"
+#include "authoring/SheetWriter.h"
 #include "authoring/SourceTable.h"
 #include "authoring/Spreadsheet.h"
 #include "quizdata/QuizFile.h"
@@ -25,11 +26,13 @@ constexpr const char* kMainHelp =
     "Commands:\n"
     "  build SOURCE -o OUT.kqd    turn a question table (.tsv, .csv, .xlsx or .ods) into a quiz file\n"
     "  dump FILE [--json|--tsv]   print the genres and every question of a quiz file, or a table of them\n"
+    "  dump FILE --xlsx|--ods OUT write a quiz file as a spreadsheet to edit\n"
     "  check FILE                 tell whether the game accepts a quiz file\n"
+    "  template -o OUT            write the spreadsheet a new quiz starts from (.xlsx or .ods)\n"
     "\n"
     "From a spreadsheet to a quiz file, and from a quiz file back to a table to edit:\n"
     "  kqd build quiz.xlsx -o quiz.kqd\n"
-    "  kqd dump old.kqd --tsv > quiz.tsv    then edit quiz.tsv and    kqd build quiz.tsv -o new.kqd\n"
+    "  kqd dump old.kqd --xlsx quiz.xlsx    then edit quiz.xlsx and   kqd build quiz.xlsx -o new.kqd\n"
     "\n"
     "Run \"kqd COMMAND --help\" for more about a command.\n";
 
@@ -67,7 +70,7 @@ constexpr const char* kBuildHelp =
     "On any error nothing is written. OUT may not be SOURCE itself.\n";
 
 constexpr const char* kDumpHelp =
-    "Usage: kqd dump FILE [--json | --tsv]\n"
+    "Usage: kqd dump FILE [--json | --tsv | --xlsx OUT.xlsx | --ods OUT.ods]\n"
     "Prints the genre table and every question with its five stored choices, right answer first,\n"
     "decoded as the game shows them. With --json, prints one JSON object:\n"
     "  {\"genres\":[{\"name\":...,\"count\":N} x 8],\n"
@@ -76,7 +79,16 @@ constexpr const char* kDumpHelp =
     "anything that would not come back so is named on standard error. To edit a quiz file:\n"
     "  kqd dump old.kqd --tsv > quiz.tsv\n"
     "  (edit quiz.tsv in a text editor, or open it in a spreadsheet program and save it as .xlsx/.ods)\n"
-    "  kqd build quiz.tsv -o new.kqd\n";
+    "  kqd build quiz.tsv -o new.kqd\n"
+    "With --xlsx or --ods, writes the quiz as a spreadsheet instead: a header row naming the columns,\n"
+    "the right answer's column marked, every cell stored as text (so 0123 stays 0123), which\n"
+    "\"kqd build\" turns back into the same file.\n";
+
+constexpr const char* kTemplateHelp =
+    "Usage: kqd template -o OUT.xlsx|OUT.ods\n"
+    "Writes the spreadsheet a new quiz starts from: the header row, two example questions, and a\n"
+    "second sheet on the columns and their limits. It builds as it is:\n"
+    "  kqd template -o quiz.xlsx    then fill it in and    kqd build quiz.xlsx -o quiz.kqd\n";
 
 constexpr const char* kCheckHelp =
     "Usage: kqd check FILE\n"
@@ -308,7 +320,53 @@ std::optional<std::string> fileArgument(const std::vector<std::string>& args, bo
     return formats > 1 ? std::nullopt : file;
 }
 
+// Writes the quiz file as a spreadsheet to `output`, naming what will not come back byte for byte.
+int dumpSpreadsheet(const std::string& file, SheetFormat format, const std::string& output, std::ostream& out,
+                    std::ostream& err) {
+    if (auto problem = notARegularFile(file)) {
+        return failure(err, file + ": " + *problem);
+    }
+    if (isSameFile(file, output)) {
+        return failure(err, output + " is the quiz file itself; give the spreadsheet another name");
+    }
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        return failure(err, file + ": " + describeLayout(QuizLayout{{}, 0, 0, QuizFileProblem::CannotOpen, -1}));
+    }
+    std::string bytes;
+    std::vector<std::string> warnings;
+    if (auto reason = quizAsSpreadsheet(in, format, bytes, warnings)) {
+        return failure(err, file + ": " + *reason);
+    }
+    constexpr std::size_t kShownWarnings = 10;
+    for (std::size_t w = 0; w < std::min(warnings.size(), kShownWarnings); ++w) {
+        err << "kqd: warning: " << warnings[w] << '\n';
+    }
+    if (warnings.size() > kShownWarnings) {
+        err << "kqd: warning: and " << plural(static_cast<std::int64_t>(warnings.size() - kShownWarnings), "more")
+            << " like these\n";
+    }
+    if (auto problem = writeFileReplacing(output, bytes)) {
+        return failure(err, *problem);
+    }
+    out << "wrote " << output << '\n';
+    return kExitOk;
+}
+
 int runDump(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] != "--xlsx" && args[i] != "--ods") {
+            continue;
+        }
+        std::vector<std::string> rest = args;
+        rest.erase(rest.begin() + static_cast<std::ptrdiff_t>(i), rest.begin() + static_cast<std::ptrdiff_t>(std::min(i + 2, args.size())));
+        const std::optional<std::string> file = fileArgument(rest, false);
+        if (i + 1 == args.size() || !file) {
+            return usageError(err, "dump takes one FILE and " + args[i] + " OUT", "dump");
+        }
+        return dumpSpreadsheet(*file, args[i] == "--xlsx" ? SheetFormat::Xlsx : SheetFormat::Ods, args[i + 1], out,
+                               err);
+    }
     const std::optional<std::string> file = fileArgument(args, true);
     if (!file) {
         return usageError(err, "dump takes one FILE and optionally --json or --tsv", "dump");
@@ -361,6 +419,21 @@ int runCheck(const std::vector<std::string>& args, std::ostream& out, std::ostre
     return kExitOk;
 }
 
+int runTemplate(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.size() != 2 || args[0] != "-o") {
+        return usageError(err, "template takes -o OUT.xlsx or -o OUT.ods", "template");
+    }
+    const std::optional<SheetFormat> format = sheetFormatOf(args[1]);
+    if (!format) {
+        return usageError(err, "template writes a .xlsx or .ods file, not \"" + args[1] + "\"", "template");
+    }
+    if (auto problem = writeFileReplacing(args[1], writeWorkbook(templateWorkbook(), *format))) {
+        return failure(err, *problem);
+    }
+    out << "wrote " << args[1] << '\n';
+    return kExitOk;
+}
+
 // Output that never reached its reader (a full disk, a closed pipe) is a failure too.
 int finishOutput(int status, std::ostream& out, std::ostream& err) {
     out.flush();
@@ -392,6 +465,7 @@ int runKqd(const std::vector<std::string>& args, std::ostream& out, std::ostream
         {"build", kBuildHelp, runBuild},
         {"dump", kDumpHelp, runDump},
         {"check", kCheckHelp, runCheck},
+        {"template", kTemplateHelp, runTemplate},
     };
     for (const Command& candidate : kCommands) {
         if (command == candidate.name) {
