@@ -78,6 +78,16 @@ case $PROGRAM in
     for file in lo/errors.ods lo-xlsx/errors.xlsx; do
       refuses "$file" "errors!E1: the cell shows the error #DIV/0!" "errors!G3: the cell shows the error #N/A"
     done
+    # The way back: the quiz written as a spreadsheet, opened and saved again, builds the same bytes;
+    # so does the template as LibreOffice saves it.
+    "$KQD" dump expected.kqd --xlsx back.xlsx >/dev/null || fail "dump --xlsx"
+    "$KQD" dump expected.kqd --ods back.ods >/dev/null || fail "dump --ods"
+    "$KQD" template -o template.xlsx >/dev/null || fail "template"
+    libreoffice xlsx lo-back back.xlsx template.xlsx
+    libreoffice ods lo-back back.ods
+    shows lo-back/back.xlsx
+    shows lo-back/back.ods
+    "$KQD" build lo-back/template.xlsx -o template.kqd >/dev/null 2>template.err || fail "the template: $(cat template.err)"
     ;;
   gnumeric)
     ssconvert shown.xlsx gnumeric.ods >/dev/null 2>&1 || fail "ssconvert could not write .ods"

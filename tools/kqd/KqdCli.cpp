@@ -1,19 +1,20 @@
-#include "KqdCli.h"
+#include "tools/kqd/KqdCli.h"
 
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <sstream>
 
-#include "OutputFile.h"
-#include "QuizBuild.h"
-#include "QuizDump.h"
-#include "SourceTable.h"
-#include "Spreadsheet.h"
+#include "authoring/ProblemReport.h"
+#include "authoring/QuizBuild.h"
+#include "authoring/SheetWriter.h"
+#include "authoring/SourceTable.h"
+#include "authoring/Spreadsheet.h"
 #include "quizdata/QuizFile.h"
+#include "tools/kqd/OutputFile.h"
+#include "tools/kqd/QuizDump.h"
 
 namespace pp::kqd {
 namespace {
@@ -25,11 +26,13 @@ constexpr const char* kMainHelp =
     "Commands:\n"
     "  build SOURCE -o OUT.kqd    turn a question table (.tsv, .csv, .xlsx or .ods) into a quiz file\n"
     "  dump FILE [--json|--tsv]   print the genres and every question of a quiz file, or a table of them\n"
+    "  dump FILE --xlsx|--ods OUT write a quiz file as a spreadsheet to edit\n"
     "  check FILE                 tell whether the game accepts a quiz file\n"
+    "  template -o OUT            write the spreadsheet a new quiz starts from (.xlsx or .ods)\n"
     "\n"
     "From a spreadsheet to a quiz file, and from a quiz file back to a table to edit:\n"
     "  kqd build quiz.xlsx -o quiz.kqd\n"
-    "  kqd dump old.kqd --tsv > quiz.tsv    then edit quiz.tsv and    kqd build quiz.tsv -o new.kqd\n"
+    "  kqd dump old.kqd --xlsx quiz.xlsx    then edit quiz.xlsx and   kqd build quiz.xlsx -o new.kqd\n"
     "\n"
     "Run \"kqd COMMAND --help\" for more about a command.\n";
 
@@ -67,7 +70,7 @@ constexpr const char* kBuildHelp =
     "On any error nothing is written. OUT may not be SOURCE itself.\n";
 
 constexpr const char* kDumpHelp =
-    "Usage: kqd dump FILE [--json | --tsv]\n"
+    "Usage: kqd dump FILE [--json | --tsv | --xlsx OUT.xlsx | --ods OUT.ods]\n"
     "Prints the genre table and every question with its five stored choices, right answer first,\n"
     "decoded as the game shows them. With --json, prints one JSON object:\n"
     "  {\"genres\":[{\"name\":...,\"count\":N} x 8],\n"
@@ -76,7 +79,16 @@ constexpr const char* kDumpHelp =
     "anything that would not come back so is named on standard error. To edit a quiz file:\n"
     "  kqd dump old.kqd --tsv > quiz.tsv\n"
     "  (edit quiz.tsv in a text editor, or open it in a spreadsheet program and save it as .xlsx/.ods)\n"
-    "  kqd build quiz.tsv -o new.kqd\n";
+    "  kqd build quiz.tsv -o new.kqd\n"
+    "With --xlsx or --ods, writes the quiz as a spreadsheet instead: a header row naming the columns,\n"
+    "the right answer's column marked, every cell stored as text (so 0123 stays 0123), which\n"
+    "\"kqd build\" turns back into the same file.\n";
+
+constexpr const char* kTemplateHelp =
+    "Usage: kqd template -o OUT.xlsx|OUT.ods\n"
+    "Writes the spreadsheet a new quiz starts from: the header row, two example questions, and a\n"
+    "second sheet on the columns and their limits. It builds as it is:\n"
+    "  kqd template -o quiz.xlsx    then fill it in and    kqd build quiz.xlsx -o quiz.kqd\n";
 
 constexpr const char* kCheckHelp =
     "Usage: kqd check FILE\n"
@@ -114,59 +126,6 @@ std::optional<std::string> notARegularFile(const std::string& file) {
         return describeLayout(QuizLayout{{}, 0, 0, QuizFileProblem::NotAFile, -1});
     }
     return std::nullopt;
-}
-
-// The rows of a CSV table whose cells hold line breaks: a spreadsheet shows such a record as one
-// row, so every row after it sits higher in the sheet than its line in the file.
-class SpreadsheetRows {
-public:
-    // Notes the row starting at `line` whose cells hold `breaks` line breaks.
-    void add(LineNumber line, std::int64_t breaks) {
-        if (breaks > 0) {
-            const LineNumber row = rowOf(line);
-            records_.push_back({line, row, breaks});
-        }
-    }
-
-    // The row a spreadsheet shows the text at `line` in.
-    [[nodiscard]] LineNumber rowOf(LineNumber line) const {
-        const auto after = std::upper_bound(records_.begin(), records_.end(), line,
-                                            [](LineNumber l, const Record& r) { return l < r.line; });
-        if (after == records_.begin()) {
-            return line;
-        }
-        const Record& last = *std::prev(after);
-        return line <= last.line + last.breaks ? last.row : line - (last.line - last.row) - last.breaks;
-    }
-
-private:
-    struct Record {
-        LineNumber line;
-        LineNumber row;
-        std::int64_t breaks;
-    };
-    std::vector<Record> records_;
-};
-
-// Where an error is, as the user reads the source: "FILE:LINE:COLUMN" in a text table,
-// "FILE: Sheet1!C5" in a spreadsheet; it leaves out what the error does not name. In a CSV
-// table whose cells hold line breaks, the row a spreadsheet shows follows the line.
-std::string locate(const std::string& file, const std::optional<std::string>& sheet, const SourceError& error,
-                   const SpreadsheetRows* rows = nullptr) {
-    std::string where = file;
-    if (sheet && error.line > 0) {
-        where += ": " + (error.column > 0 ? cellName(*sheet, error.line, error.column)
-                                          : *sheet + " row " + std::to_string(error.line));
-    } else if (error.line > 0) {
-        where += ":" + std::to_string(error.line);
-        if (error.column > 0) {
-            where += ":" + std::to_string(error.column);
-        }
-        if (const LineNumber row = rows != nullptr ? rows->rowOf(error.line) : error.line; row != error.line) {
-            where += " (row " + std::to_string(row) + " in a spreadsheet)";
-        }
-    }
-    return where + ": " + error.message;
 }
 
 struct BuildArguments {
@@ -293,27 +252,10 @@ std::optional<std::string> prepareSource(const BuildArguments& build, TableForma
 // true when the build failed.
 bool reportProblems(const std::string& source, const SourceReading& reading, const Problems& problems,
                     std::ostream& err) {
-    for (SourceError problem : problems.sorted()) {
-        if (problem.message.starts_with("the text is not valid ")) {
-            problem.message += reading.badTextHint;
-        }
-        err << "kqd: " << locate(source, reading.sheet, problem, &reading.csvRows) << '\n';
+    for (const std::string& line : reportLines({source, reading.sheet, reading.badTextHint, &reading.csvRows}, problems)) {
+        err << "kqd: " << line << '\n';
     }
-    const std::int64_t moreErrors = problems.errorCount - static_cast<std::int64_t>(problems.errors.size());
-    const std::int64_t moreWarnings = problems.warningCount - static_cast<std::int64_t>(problems.warnings.size());
-    if (moreErrors > 0 || moreWarnings > 0) {
-        err << "kqd: " << source << ": and " << plural(moreErrors, "more error") << ", "
-            << plural(moreWarnings, "more warning") << " not listed\n";
-    }
-    if (!problems.failed()) {
-        return false;
-    }
-    if (problems.errorCount + problems.warningCount > 1) {
-        err << "kqd: " << source << ": " << plural(problems.errorCount, "error")
-            << (problems.warningCount > 0 ? ", " + plural(problems.warningCount, "warning") : std::string())
-            << "; nothing written\n";
-    }
-    return true;
+    return problems.failed();
 }
 
 int runBuild(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -378,7 +320,53 @@ std::optional<std::string> fileArgument(const std::vector<std::string>& args, bo
     return formats > 1 ? std::nullopt : file;
 }
 
+// Writes the quiz file as a spreadsheet to `output`, naming what will not come back byte for byte.
+int dumpSpreadsheet(const std::string& file, SheetFormat format, const std::string& output, std::ostream& out,
+                    std::ostream& err) {
+    if (auto problem = notARegularFile(file)) {
+        return failure(err, file + ": " + *problem);
+    }
+    if (isSameFile(file, output)) {
+        return failure(err, output + " is the quiz file itself; give the spreadsheet another name");
+    }
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        return failure(err, file + ": " + describeLayout(QuizLayout{{}, 0, 0, QuizFileProblem::CannotOpen, -1}));
+    }
+    std::string bytes;
+    std::vector<std::string> warnings;
+    if (auto reason = quizAsSpreadsheet(in, format, bytes, warnings)) {
+        return failure(err, file + ": " + *reason);
+    }
+    constexpr std::size_t kShownWarnings = 10;
+    for (std::size_t w = 0; w < std::min(warnings.size(), kShownWarnings); ++w) {
+        err << "kqd: warning: " << warnings[w] << '\n';
+    }
+    if (warnings.size() > kShownWarnings) {
+        err << "kqd: warning: and " << plural(static_cast<std::int64_t>(warnings.size() - kShownWarnings), "more")
+            << " like these\n";
+    }
+    if (auto problem = writeFileReplacing(output, bytes)) {
+        return failure(err, *problem);
+    }
+    out << "wrote " << output << '\n';
+    return kExitOk;
+}
+
 int runDump(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] != "--xlsx" && args[i] != "--ods") {
+            continue;
+        }
+        std::vector<std::string> rest = args;
+        rest.erase(rest.begin() + static_cast<std::ptrdiff_t>(i), rest.begin() + static_cast<std::ptrdiff_t>(std::min(i + 2, args.size())));
+        const std::optional<std::string> file = fileArgument(rest, false);
+        if (i + 1 == args.size() || !file) {
+            return usageError(err, "dump takes one FILE and " + args[i] + " OUT", "dump");
+        }
+        return dumpSpreadsheet(*file, args[i] == "--xlsx" ? SheetFormat::Xlsx : SheetFormat::Ods, args[i + 1], out,
+                               err);
+    }
     const std::optional<std::string> file = fileArgument(args, true);
     if (!file) {
         return usageError(err, "dump takes one FILE and optionally --json or --tsv", "dump");
@@ -431,6 +419,21 @@ int runCheck(const std::vector<std::string>& args, std::ostream& out, std::ostre
     return kExitOk;
 }
 
+int runTemplate(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.size() != 2 || args[0] != "-o") {
+        return usageError(err, "template takes -o OUT.xlsx or -o OUT.ods", "template");
+    }
+    const std::optional<SheetFormat> format = sheetFormatOf(args[1]);
+    if (!format) {
+        return usageError(err, "template writes a .xlsx or .ods file, not \"" + args[1] + "\"", "template");
+    }
+    if (auto problem = writeFileReplacing(args[1], writeWorkbook(templateWorkbook(), *format))) {
+        return failure(err, *problem);
+    }
+    out << "wrote " << args[1] << '\n';
+    return kExitOk;
+}
+
 // Output that never reached its reader (a full disk, a closed pipe) is a failure too.
 int finishOutput(int status, std::ostream& out, std::ostream& err) {
     out.flush();
@@ -462,6 +465,7 @@ int runKqd(const std::vector<std::string>& args, std::ostream& out, std::ostream
         {"build", kBuildHelp, runBuild},
         {"dump", kDumpHelp, runDump},
         {"check", kCheckHelp, runCheck},
+        {"template", kTemplateHelp, runTemplate},
     };
     for (const Command& candidate : kCommands) {
         if (command == candidate.name) {

@@ -1,10 +1,11 @@
-#include "QuizDump.h"
+#include "tools/kqd/QuizDump.h"
 
 #include <array>
 #include <fstream>
 #include <vector>
 
-#include "QuizBuild.h"
+#include "authoring/QuizBuild.h"
+#include "authoring/QuizTable.h"
 #include "quizdata/QuizFile.h"
 #include "record/Cp932.h"
 #include "tools/common/Json.h"
@@ -20,21 +21,6 @@ std::string utf8(std::u16string_view text) { return utf8FromUtf16(text); }
 
 std::string plural(std::int64_t count, const char* noun) {
     return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
-}
-
-std::string_view fieldOf(const Record& record, std::size_t offset, std::size_t size) {
-    return {record.data() + offset, size};
-}
-
-// A question's texts whole, not cut to the game's buffers: the question, then the choices.
-std::array<std::u16string, 1 + kChoiceCount> wholeTexts(const Record& record) {
-    std::array<std::u16string, 1 + kChoiceCount> texts;
-    texts[0] = decodeCp932(scrambledFieldText(fieldOf(record, 0, kQuestionTextBytes)));
-    for (int k = 0; k < kChoiceCount; ++k) {
-        texts[static_cast<std::size_t>(k + 1)] =
-            decodeCp932(scrambledFieldText(fieldOf(record, choiceOffset(k), kChoiceTextBytes)));
-    }
-    return texts;
 }
 
 // A cell of an escaped table: backslashes, tabs and line breaks escaped, and a first cell that
@@ -86,31 +72,6 @@ private:
     std::ostream& out_;
     std::int64_t count_ = 0;
 };
-
-// Why a table made of these texts would not give back `record` exactly, or nothing.
-std::optional<std::string> roundTripProblem(const Record& record, const std::array<std::u16string, 1 + kChoiceCount>& texts) {
-    EncodedQuestion question;
-    for (std::size_t f = 0; f < texts.size(); ++f) {
-        if (texts[f].empty()) {
-            return f == 0 ? "its question is empty, which kqd build refuses"
-                          : "its choice " + std::to_string(f) + " is empty, which kqd build refuses";
-        }
-        EncodedText text = encodeFieldText(texts[f], f == 0 ? TextField::Question : TextField::Choice);
-        (f == 0 ? question.text : question.choices[f - 1]) = std::move(text.bytes);
-    }
-    const std::optional<Record> again = encodeQuestionRecord(question);
-    if (!again || *again != record) {
-        return "its texts are not stored the way kqd build stores them";
-    }
-    for (std::size_t a = 0; a < question.choices.size(); ++a) {
-        for (std::size_t b = a + 1; b < question.choices.size(); ++b) {
-            if (question.choices[a] == question.choices[b]) {
-                return "two of its choices are equal: build it with --allow-duplicates";
-            }
-        }
-    }
-    return std::nullopt;
-}
 
 void checkGenres(const std::vector<GenreHeader>& headers, const std::vector<Record>& raw, RoundTripWarnings& warnings) {
     for (std::size_t g = 0; g < headers.size(); ++g) {

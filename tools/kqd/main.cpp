@@ -1,6 +1,6 @@
 #include <iostream>
 
-#include "KqdCli.h"
+#include "tools/kqd/KqdCli.h"
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);

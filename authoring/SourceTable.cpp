@@ -1,4 +1,4 @@
-#include "SourceTable.h"
+#include "authoring/SourceTable.h"
 
 #include <algorithm>
 #include <cctype>

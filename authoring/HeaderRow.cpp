@@ -1,4 +1,4 @@
-#include "HeaderRow.h"
+#include "authoring/HeaderRow.h"
 
 #include <algorithm>
 #include <string_view>

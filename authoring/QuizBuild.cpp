@@ -1,10 +1,10 @@
-#include "QuizBuild.h"
+#include "authoring/QuizBuild.h"
 
 #include <algorithm>
 #include <cstring>
 #include <functional>
 
-#include "QuestionChecker.h"
+#include "authoring/QuestionChecker.h"
 #include "tools/common/QuizWriter.h"
 
 namespace pp::kqd {

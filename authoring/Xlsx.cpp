@@ -1,8 +1,8 @@
 // Office Open XML workbooks (.xlsx), as Excel saves them: the first sheet, its shared texts.
 #include <array>
 
-#include "SheetXml.h"
-#include "XlsxStyles.h"
+#include "authoring/SheetXml.h"
+#include "authoring/XlsxStyles.h"
 
 namespace pp::kqd::sheet {
 namespace {

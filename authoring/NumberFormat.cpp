@@ -1,4 +1,4 @@
-#include "NumberFormat.h"
+#include "authoring/NumberFormat.h"
 
 #include <array>
 #include <cmath>

@@ -1,7 +1,7 @@
 // OpenDocument spreadsheets (.ods), as LibreOffice saves them: the first table of content.xml.
 #include <array>
 
-#include "SheetXml.h"
+#include "authoring/SheetXml.h"
 
 namespace pp::kqd::sheet {
 namespace {

@@ -1,8 +1,8 @@
-#include "QuestionChecker.h"
+#include "authoring/QuestionChecker.h"
 
 #include <algorithm>
 
-#include "HeaderRow.h"
+#include "authoring/HeaderRow.h"
 #include "tools/common/Utf8.h"
 
 namespace pp::kqd {

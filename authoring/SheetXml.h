@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "Spreadsheet.h"
+#include "authoring/Spreadsheet.h"
 
 namespace pp::kqd::sheet {
 
