@@ -91,6 +91,8 @@ bool startGame(Context& context, const std::filesystem::path& quizPath, const st
     resetGame(state);  // back on the title, whatever was running
     state.playerName.clear();
     state.rankingEntered = false;  // the next end screen may offer the ranking again
+    state.rankingHighlight = -1;
+    state.fileRankingHighlight = -1;
     state.quizPath = quizPath;
     state.reviewQuestions = review;
     if (loadQuestion(state, context.random, quizPath) == LoadResult::Ok) {
@@ -117,6 +119,8 @@ std::u16string messagePath(const std::filesystem::path& path) {
         return shown;
     }
 }
+
+bool quizFileOpens(const std::filesystem::path& path) { return quizFileProblem(path) == QuizFileProblem::None; }
 
 std::u16string loadErrorText(const std::filesystem::path& path) {
     return loadErrorText(path, quizFileProblem(path));
@@ -150,6 +154,54 @@ void startAgain(Context& context) {
 
 bool startReviewRun(Context& context, const std::filesystem::path& quizPath, const std::vector<std::int32_t>& questions) {
     return !questions.empty() && startGame(context, quizPath, questions);
+}
+
+std::optional<ResumePoint> placeOfRun(const GameState& state) {
+    if (!studyRules(state)) {
+        return std::nullopt;
+    }
+    ResumePoint point;
+    point.reviewQuestions = state.reviewQuestions;
+    point.questionIndex = state.questionIndex;
+    switch (state.screen) {
+        case Screen::QuestionIntro:
+        case Screen::LoadQuestion:
+        case Screen::RevealQuestion:
+        case Screen::Answering:
+        case Screen::ShowCorrect:  // the index has already moved past the question judged
+            break;
+        case Screen::Judging:
+            ++point.questionIndex;  // judged and counted: the run goes on with the next one
+            break;
+        default:
+            return std::nullopt;
+    }
+    if (point.questionIndex >= studyQuestionCount(state)) {
+        return std::nullopt;
+    }
+    point.score = state.score;
+    point.genreCorrect = state.genreCorrect;
+    point.genreAnswered = state.genreAnswered;
+    return point;
+}
+
+bool resumeRun(Context& context, const std::filesystem::path& quizPath, const ResumePoint& point) {
+    const bool accepted = startGame(context, quizPath, point.reviewQuestions);
+    context.host.quizFileOpened(quizPath, accepted);
+    GameState& state = context.state;
+    if (!accepted || state.screen != Screen::QuestionIntro || point.questionIndex >= studyQuestionCount(state)) {
+        return false;
+    }
+    state.questionIndex = point.questionIndex;
+    state.score = point.score;
+    state.genreCorrect = point.genreCorrect;
+    state.genreAnswered = point.genreAnswered;
+    return true;
+}
+
+void enterRankingScreen(GameState& state) {
+    state.rankingShowsFile = state.fileRankingKept;
+    setScreen(state, Screen::Ranking);
 }
 
 void loadSettingsFile(Context& context) {
@@ -195,7 +247,7 @@ void showRanking(Context& context) {
     if (context.state.screen != Screen::Title) {
         return;
     }
-    setScreen(context.state, Screen::Ranking);
+    enterRankingScreen(context.state);
     context.host.requestRepaint();
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/Host.h"
+#include "persistence/PlayerRecords.h"
 #include "quizdata/QuizFile.h"
 
 namespace pp {
@@ -24,6 +25,8 @@ inline constexpr int kShowRanking = 40013;
 inline constexpr int kMissedQuestions = 40014;
 // The review run over those questions at once, as the dialog's "この問題で復習する" does.
 inline constexpr int kReviewMissed = 40015;
+// "タイトルに戻る": ends the game under way, once the player confirms it.
+inline constexpr int kBackToTitle = 40040;
 }  // namespace command
 
 // The path as a message box shows it; bytes that are not UTF-8 show as U+FFFD.
@@ -33,6 +36,9 @@ std::u16string messagePath(const std::filesystem::path& path);
 // the load error and leaves the running game exactly as it was; an accepted one starts a new game
 // on the first question's intro card.
 void openQuizFile(Context& context, const std::filesystem::path& chosen);
+
+// True when the quiz file at `path` passes the check that opening it makes first.
+bool quizFileOpens(const std::filesystem::path& path);
 
 // The load error's text for the quiz file at `path`: the first line, the file's name, and why
 // the file was refused as far as it can be told.
@@ -48,6 +54,17 @@ void startAgain(Context& context);
 // in the file), in that order, without a ranking offer. A refused file, or an empty list, leaves
 // the running game as it was (the refused file with the load error) and returns false.
 bool startReviewRun(Context& context, const std::filesystem::path& quizPath, const std::vector<std::int32_t>& questions);
+
+// Where the study or review run under way stands: the next question to ask and the counts so
+// far (the quiz left empty); nothing when no such run is under way or it has no question left.
+std::optional<ResumePoint> placeOfRun(const GameState& state);
+
+// Starts the run kept in `point` again on `quizPath`, at its question with its counts. A refused
+// file, or a point that no longer fits the file, leaves the game as it was and returns false.
+bool resumeRun(Context& context, const std::filesystem::path& quizPath, const ResumePoint& point);
+
+// Enters the ranking screen: the quiz file's own ranking first when one is kept.
+void enterRankingScreen(GameState& state);
 
 // Reads the options and ranking at start, creating the file with the defaults when it is missing.
 // A file that is there but cannot be read is never saved over afterwards; the player is told so

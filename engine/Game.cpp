@@ -27,7 +27,9 @@ void Game::start() {
         context_.lastQuizFile = *last;
         missed_.quizOpened(*last);
         tellMissedStore();
+        readFileRanking(*last);
     }
+    offerKeptRun();
     requestRepaint();
     settle();
 }
@@ -46,7 +48,7 @@ bool Game::playing() const {
 
 bool Game::requestPending() const {
     return pending_.messages > 0 || pending_.name || pending_.file || pending_.settings || pending_.about ||
-           pending_.missed;
+           pending_.missed || pending_.leave || pending_.resume;
 }
 
 void Game::listen(GameEvents* events) {
@@ -103,7 +105,7 @@ void Game::open(const std::filesystem::path& path) {
     if (events_ != nullptr) {
         events_->opened(path);
     }
-    openQuizFile(context_, path);
+    openAsking(path);
     settle();
 }
 
@@ -155,6 +157,13 @@ void Game::command(int id) {
         case command::kReviewMissed:
             reviewMissed();
             break;
+        case command::kBackToTitle:
+            if (playing()) {
+                askLeave(LeaveReason::BackToTitle);
+            } else if (state_.screen != Screen::Title) {
+                backToTitle();  // nothing is lost from the results or the ranking
+            }
+            break;
         default:
             break;
     }
@@ -176,6 +185,7 @@ void Game::enterName(std::u16string_view name) {
     }
     enterRanking(state_, name);
     saveSettingsFile(context_);
+    saveFileRanking();
     // The results were held back behind the dialog: their paint is due now.
     needsPaint_ = false;
     requestRepaint();
@@ -189,7 +199,7 @@ void Game::chooseFile(const std::filesystem::path& path) {
     if (events_ != nullptr) {
         events_->opened(path);
     }
-    openQuizFile(context_, path);
+    openAsking(path);
     settle();
 }
 
@@ -207,6 +217,57 @@ void Game::confirmSettings(const Options& chosen) {
 void Game::cancelSettings() { pending_.settings = false; }
 
 void Game::closeAbout() { pending_.about = false; }
+
+void Game::answerLeave(bool leave) {
+    const std::optional<LeaveReason> reason = std::exchange(pending_.leave, std::nullopt);
+    const std::filesystem::path path = std::exchange(leaveFor_, {});
+    if (!reason || !leave) {
+        return;  // the game goes on as it was
+    }
+    if (*reason == LeaveReason::BackToTitle) {
+        backToTitle();
+    } else {
+        missed_.gameStarted();  // the abandoned game's misses are no finished game's list
+        openQuizFile(context_, path);
+    }
+    settle();
+}
+
+void Game::answerResume(bool resume) {
+    std::optional<ResumePoint> point = std::exchange(pending_.resume, std::nullopt);
+    if (!point) {
+        return;
+    }
+    saveResumePoint(resumeFile_, std::nullopt);  // taken up or turned down, it is used once
+    if (!resume || state_.screen != Screen::Title) {
+        return;
+    }
+    resumeRun(context_, std::filesystem::path(point->quiz.path), *point);
+    settle();
+}
+
+void Game::keepPlayerRecordsIn(const std::filesystem::path& folder) {
+    resumeFile_ = folder / std::string(kResumeFileName);
+    rankingsFile_ = folder / std::string(kFileRankingsName);
+}
+
+void Game::suspend() {
+    if (resumeFile_.empty() || pending_.resume) {
+        return;  // an offer not answered yet stands for the next start
+    }
+    std::optional<ResumePoint> point;
+    if (studyRules(state_) && playing()) {
+        point = placeOfRun(state_);
+        if (point) {
+            if (std::optional<QuizFingerprint> print = fingerprintQuizFile(state_.quizPath)) {
+                point->quiz = std::move(*print);
+            } else {
+                point.reset();
+            }
+        }
+    }
+    saveResumePoint(resumeFile_, point);
+}
 
 void Game::closeMissedQuestions(bool review) {
     if (!std::exchange(pending_.missed, false)) {
@@ -307,6 +368,68 @@ void Game::reviewMissed() {
     }
 }
 
+void Game::openAsking(const std::filesystem::path& path) {
+    // A file that would be refused costs the game nothing: its load error shows without a question.
+    if (askBeforeOpening_ && playing() && quizFileOpens(path)) {
+        leaveFor_ = path;
+        askLeave(LeaveReason::OpenFile);
+        return;
+    }
+    openQuizFile(context_, path);
+}
+
+void Game::askLeave(LeaveReason reason) {
+    if (pending_.leave) {
+        return;  // the question already on show answers for this one too
+    }
+    pending_.leave = reason;
+    host_.confirmLeave(reason);
+}
+
+void Game::backToTitle() {
+    missed_.gameStarted();
+    resetGame(state_);
+    state_.rankingShowsFile = false;
+    requestRepaint();
+}
+
+void Game::offerKeptRun() {
+    if (resumeFile_.empty()) {
+        return;
+    }
+    std::optional<ResumePoint> point = loadResumePoint(resumeFile_);
+    if (!point) {
+        return;
+    }
+    // A study run goes on only in study mode; a review run goes on whatever the mode.
+    const bool fits = point->reviewQuestions.empty() ? state_.options.studyMode == 1 : true;
+    if (!fits || fingerprintQuizFile(point->quiz.path) != point->quiz) {
+        saveResumePoint(resumeFile_, std::nullopt);  // its questions are numbered in another file now
+        return;
+    }
+    pending_.resume = std::move(point);
+    host_.offerResume();
+}
+
+void Game::readFileRanking(const std::filesystem::path& path) {
+    rankedQuiz_.reset();
+    state_.fileRankingKept = false;
+    if (rankingsFile_.empty()) {
+        return;
+    }
+    rankedQuiz_ = fingerprintQuizFile(path);
+    if (rankedQuiz_) {
+        state_.fileRanking = loadFileRanking(rankingsFile_, *rankedQuiz_);
+        state_.fileRankingKept = true;
+    }
+}
+
+void Game::saveFileRanking() {
+    if (rankedQuiz_ && state_.fileRankingHighlight >= 0) {
+        pp::saveFileRanking(rankingsFile_, *rankedQuiz_, state_.fileRanking);
+    }
+}
+
 void Game::tellMissedStore() {
     const std::optional<MissedListNotice> notice = missed_.takeNotice();
     if (!notice) {
@@ -364,10 +487,13 @@ void Game::quizFileOpened(const std::filesystem::path& path, bool accepted) {
         context_.lastQuizFile = path;
         missed_.quizOpened(path);
         tellMissedStore();
+        readFileRanking(path);
     } else if (path == context_.lastQuizFile) {
         // The file to start again on is gone: the title asks for another one next time.
         context_.lastQuizFile.clear();
         missed_.quizLost();
+        rankedQuiz_.reset();
+        state_.fileRankingKept = false;
     }
     host_.quizFileOpened(path, accepted);
 }

@@ -9,6 +9,7 @@
 #include "engine/GameEvents.h"
 #include "engine/Host.h"
 #include "engine/MissedQuestions.h"
+#include "persistence/PlayerRecords.h"
 #include "screens/Surface.h"
 
 namespace pp {
@@ -66,6 +67,20 @@ public:
     void setNoRepeats(bool on);
     // The version box closed.
     void closeAbout();
+    // The answer to confirmLeave: end the game under way (and go on as asked), or keep playing.
+    void answerLeave(bool leave);
+    // The answer to offerResume: go on with the kept run from where it stood, or drop it.
+    void answerResume(bool resume);
+
+    // Whether another quiz file handed over while a game is under way asks first; off, it opens
+    // at once, as on the handheld.
+    void setAskBeforeOpening(bool on) { askBeforeOpening_ = on; }
+    // Keeps a study or review run's place and each quiz file's own ranking in files in `folder`
+    // (call before start()); without it neither is kept.
+    void keepPlayerRecordsIn(const std::filesystem::path& folder);
+    // The program is about to end: a study or review run under way keeps its place for the next
+    // start, and anything else leaves no place behind. A ranked game is never kept.
+    void suspend();
     // The missed-questions dialog closed; `review` when the player asked for a review run.
     void closeMissedQuestions(bool review);
 
@@ -115,6 +130,8 @@ private:
         bool settings = false;
         bool about = false;
         bool missed = false;
+        std::optional<LeaveReason> leave;
+        std::optional<ResumePoint> resume;
     };
 
     // Host: the engine's requests pass through the game on their way to the frontend.
@@ -138,6 +155,15 @@ private:
     void reviewMissed();
     // Tells the player, once, that the missed lists' file was kept aside or cannot be written.
     void tellMissedStore();
+    // Opens `path` now, or first asks whether to end the game under way.
+    void openAsking(const std::filesystem::path& path);
+    void askLeave(LeaveReason reason);
+    void backToTitle();
+    // Reads the kept run at start and offers it when its quiz file is still the same.
+    void offerKeptRun();
+    // The quiz file's own ranking, read when the file is opened; none without a records folder.
+    void readFileRanking(const std::filesystem::path& path);
+    void saveFileRanking();
 
     Host& host_;
     std::unique_ptr<RandomSource> random_;
@@ -147,6 +173,11 @@ private:
     std::uint32_t entryWorkDone_ = 0;  // the screen entry whose one-time work has run (or is running)
     Pending pending_;
     std::optional<std::filesystem::path> waitingOpen_;
+    std::filesystem::path leaveFor_;  // the quiz file to open once the player agrees to leave
+    bool askBeforeOpening_ = false;
+    std::filesystem::path resumeFile_;
+    std::filesystem::path rankingsFile_;
+    std::optional<QuizFingerprint> rankedQuiz_;  // the quiz file whose ranking state_.fileRanking is
     MissedQuestions missed_;
     GameEvents* events_ = nullptr;
 };

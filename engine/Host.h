@@ -20,6 +20,13 @@ struct MissedQuestionRow {
     std::u16string given;  // the choice judged; empty when the question timed out
     bool timedOut = false;
     std::u16string right;
+    int timesMissed = 1;  // a game that drew the question again may have missed it again
+};
+
+// Why the game asks before it ends the game under way.
+enum class LeaveReason {
+    BackToTitle,  // "タイトルに戻る"
+    OpenFile,     // another quiz file is to be opened
 };
 
 // What the game asks of the platform. The Qt window implements it once, the headless replay
@@ -76,6 +83,13 @@ public:
         (void)path;
         (void)accepted;
     }
+
+    // Asks whether to end the game under way for `reason`; answered by Game::answerLeave.
+    virtual void confirmLeave(LeaveReason reason) { (void)reason; }
+
+    // A study or review run kept when the program last ended can go on from where it stood
+    // ("続きから"); answered by Game::answerResume.
+    virtual void offerResume() {}
 
     // The quiz file opened last in an earlier run, for the title screen to start again on.
     virtual std::optional<std::filesystem::path> lastQuizFile() { return std::nullopt; }

@@ -35,11 +35,16 @@ void act(Context& context) {
             break;
         case Screen::GameOver:
         case Screen::AllClear:
-            setScreen(state, Screen::Ranking);
+            enterRankingScreen(state);
             context.host.requestRepaint();
             break;
         case Screen::Ranking:
-            setScreen(state, Screen::Title);
+            // From the quiz file's own ranking to the overall one, then back to the title.
+            if (state.rankingShowsFile) {
+                state.rankingShowsFile = false;
+            } else {
+                setScreen(state, Screen::Title);
+            }
             context.host.requestRepaint();
             break;
         default:

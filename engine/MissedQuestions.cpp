@@ -9,6 +9,8 @@ namespace pp {
 
 void MissedQuestions::quizOpened(const std::filesystem::path& path) {
     current_.clear();
+    currentTimes_.clear();
+    keptTimes_.clear();
     std::optional<QuizFingerprint> print = fingerprintQuizFile(path);
     if (!print) {
         quizLost();
@@ -28,6 +30,8 @@ void MissedQuestions::quizLost() {
     quiz_.reset();
     kept_.clear();
     current_.clear();
+    keptTimes_.clear();
+    currentTimes_.clear();
 }
 
 void MissedQuestions::judged(const GameState& state) {
@@ -37,7 +41,9 @@ void MissedQuestions::judged(const GameState& state) {
     const bool known = std::any_of(current_.begin(), current_.end(),
                                    [&](const MissedAnswer& missed) { return missed.question == state.currentQuestion; });
     if (known) {
-        return;  // a game may draw the same question again; the list names it once
+        // A game may draw the same question again; the list names it once and counts the misses.
+        ++currentTimes_.try_emplace(state.currentQuestion, 1).first->second;
+        return;
     }
     std::int16_t choice = kNoChoice;
     if (state.selection >= 1 && state.selection <= kChoiceCount) {
@@ -49,6 +55,7 @@ void MissedQuestions::judged(const GameState& state) {
 void MissedQuestions::gameFinished() {
     kept_ = current_;
     current_.clear();
+    keptTimes_ = std::exchange(currentTimes_, {});
     if (quiz_ && !storeFile_.empty()) {
         // A list that cannot be kept is no reason to trouble the player: the game has ended well.
         MissedListNotice notice;
@@ -65,6 +72,8 @@ bool MissedQuestions::stillMatches(const std::filesystem::path& path) {
     quizOpened(path);  // reads what is kept for the file as it is now, dropping the stale list
     current_.clear();
     kept_.clear();
+    currentTimes_.clear();
+    keptTimes_.clear();
     return false;
 }
 
@@ -102,6 +111,10 @@ std::vector<MissedQuestionRow> MissedQuestions::rows(const std::filesystem::path
             row.given = std::u16string(read->question.choices[static_cast<std::size_t>(missed.choice)].view());
         }
         row.right = std::u16string(read->question.choices[0].view());
+        const std::map<std::int32_t, int>& times = current_.empty() ? keptTimes_ : currentTimes_;
+        if (const auto found = times.find(missed.question); found != times.end()) {
+            row.timesMissed = found->second;
+        }
         rows.push_back(std::move(row));
     }
     return rows;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -25,7 +26,10 @@ public:
     // The quiz file opened last is gone: nothing is kept for it any more.
     void quizLost();
     // A new game, or a review run, starts on the same file.
-    void gameStarted() { current_.clear(); }
+    void gameStarted() {
+        current_.clear();
+        currentTimes_.clear();
+    }
 
     // The Judging screen's verdict on the question in `state`: a miss is remembered with the
     // choice judged, each question once, in the order asked.
@@ -57,6 +61,10 @@ private:
     std::optional<QuizFingerprint> quiz_;
     std::vector<MissedAnswer> kept_;
     std::vector<MissedAnswer> current_;
+    // How often each listed question was missed, when more than once; for this run only, as the
+    // kept lists name each question once.
+    std::map<std::int32_t, int> keptTimes_;
+    std::map<std::int32_t, int> currentTimes_;
     std::optional<MissedListNotice> notice_;
     std::uint32_t toldStates_ = 0;
 };

@@ -29,6 +29,10 @@ std::u16string rankingName(std::u16string_view typed) {
             kept += c;
         }
     }
+    // A row must say whose it is: a blank name would look like an empty place.
+    if (kept.find_first_not_of(u" \u3000") == std::u16string::npos) {
+        return std::u16string(kNamelessName);
+    }
     return kept;
 }
 

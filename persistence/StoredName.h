@@ -16,8 +16,11 @@ inline constexpr std::size_t kNameChars = 10;
 // character nor the settings file's field separator, so the file keeps it as it is.
 bool keptInName(char16_t c);
 
+// The name a row gets when the player typed none.
+inline constexpr std::u16string_view kNamelessName = u"ななし";
+
 // What the ranking keeps of a typed name: with the file's delimiters replaced (storableName),
-// the characters keptInName allows, the first ten. The game stores every name through this,
+// the characters keptInName allows, the first ten; kNamelessName when nothing but spaces is left. The game stores every name through this,
 // whichever dialog or script gave it, so what the ranking shows is what the settings file keeps.
 std::u16string rankingName(std::u16string_view typed);
 

@@ -109,6 +109,16 @@ struct GameState {
     PlayerName playerName;
     // Set once this game's ranking row is stored, so that an empty name still closes the offer.
     bool rankingEntered = false;
+    // The rows this game entered, which the ranking screen highlights; -1 for none.
+    std::int32_t rankingHighlight = -1;
+    std::int32_t fileRankingHighlight = -1;
+
+    // The desktop's ranking of the quiz file being played, kept beside the overall one by a
+    // frontend with a data folder (fileRankingKept); never in the settings file.
+    bool fileRankingKept = false;
+    std::array<RankEntry, kRankingRows> fileRanking;
+    // The ranking screen shows the file's ranking first, then the overall one.
+    bool rankingShowsFile = false;
 
     // The quiz file being played, kept whole whatever its length: every question is read from it.
     std::filesystem::path quizPath;

@@ -125,14 +125,19 @@ constexpr Rect offsetRect(Rect rect, Point by) {
     return {rect.left + by.x, rect.top + by.y, rect.right + by.x, rect.bottom + by.y};
 }
 
-// Ranking: ten rows 25 pixels apart under the banner.
+// Ranking: ten rows 22 pixels apart, clear of the banner's 30 pixels, and a line under them that
+// names the ranking on show.
 inline constexpr Point kRankingBanner{20, 0};
+inline constexpr int kRankingBannerHeight = 30;
 inline constexpr int kPlaceX = 20;
 inline constexpr int kRankNameLeft = 40;
 inline constexpr int kRankNameRight = 150;
 inline constexpr int kRankScoreLeft = 160;
 inline constexpr int kRankScoreRight = 220;
 inline constexpr int kRankTextHeight = 20;
-constexpr int rankRowTop(int row) { return 25 + 25 * row; }
+inline constexpr int kRankFirstRowTop = kRankingBannerHeight + 2;
+inline constexpr int kRankRowSpacing = 22;
+constexpr int rankRowTop(int row) { return kRankFirstRowTop + kRankRowSpacing * row; }
+inline constexpr Rect kRankingCaption{0, 252, 240, 268};
 
 }  // namespace pp::layout

@@ -17,6 +17,8 @@ namespace {
 const QString kPauseKey = QStringLiteral("desktop/pauseWhenInactive");
 const QString kNoRepeatsKey = QStringLiteral("desktop/noRepeats");
 const QString kRecentKey = QStringLiteral("desktop/recentFiles");
+const QString kAskBeforeOpeningKey = QStringLiteral("desktop/askBeforeOpening");
+const QString kLastNameKey = QStringLiteral("desktop/lastName");
 const QString kScaleKey = QStringLiteral("window/scale");
 const QString kPositionKey = QStringLiteral("window/position");
 const QString kFullScreenKey = QStringLiteral("window/fullScreen");
@@ -68,6 +70,14 @@ void DesktopOptions::setPauseWhenInactive(bool on) { settings_->setValue(kPauseK
 bool DesktopOptions::noRepeats() const { return settings_->value(kNoRepeatsKey, true).toBool(); }
 
 void DesktopOptions::setNoRepeats(bool on) { settings_->setValue(kNoRepeatsKey, on); }
+
+bool DesktopOptions::askBeforeOpening() const { return settings_->value(kAskBeforeOpeningKey, true).toBool(); }
+
+void DesktopOptions::setAskBeforeOpening(bool on) { settings_->setValue(kAskBeforeOpeningKey, on); }
+
+QString DesktopOptions::lastName() const { return settings_->value(kLastNameKey).toString(); }
+
+void DesktopOptions::setLastName(const QString& name) { settings_->setValue(kLastNameKey, name); }
 
 std::vector<std::filesystem::path> DesktopOptions::recentFiles() const {
     std::vector<std::filesystem::path> files;

@@ -35,6 +35,15 @@ public:
     [[nodiscard]] bool noRepeats() const;
     void setNoRepeats(bool on);
 
+    // Whether another quiz file opened during a game asks first; off once the player ticks
+    // "今後は確認しない".
+    [[nodiscard]] bool askBeforeOpening() const;
+    void setAskBeforeOpening(bool on);
+
+    // The name typed last in the name dialog, which the next one starts with.
+    [[nodiscard]] QString lastName() const;
+    void setLastName(const QString& name);
+
     // The quiz files opened last, newest first, at most kRecentFiles; paths kept as their bytes.
     static constexpr int kRecentFiles = 8;
     [[nodiscard]] std::vector<std::filesystem::path> recentFiles() const;

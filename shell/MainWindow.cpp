@@ -13,6 +13,7 @@
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QStyle>
 #include <QUrl>
@@ -132,8 +133,10 @@ MainWindow::MainWindow(ShellConfig config, QWidget* parent) : QMainWindow(parent
         game_->leaveSavingToAnotherCopy();
     }
     game_->setNoRepeats(options_->noRepeats());
+    game_->setAskBeforeOpening(options_->askBeforeOpening());
     if (!config_.dataFolder.empty()) {
         game_->keepMissedListsIn(config_.dataFolder / std::string(kMissedListFileName));
+        game_->keepPlayerRecordsIn(config_.dataFolder);
     }
     setWindowTitle(kTitle);
 
@@ -228,6 +231,9 @@ void MainWindow::buildMenus() {
     actions_[command::kQuitAccelerator] =
         addCommand(file, command::kQuit, QStringLiteral("終了(&X)"), QKeySequence(Qt::CTRL | Qt::Key_Q));
 
+    QMenu* play = menuBar()->addMenu(QStringLiteral("ゲーム(&G)"));
+    addCommand(play, command::kBackToTitle, QStringLiteral("タイトルに戻る(&T)"), QKeySequence(Qt::CTRL | Qt::Key_W));
+
     QMenu* tools = menuBar()->addMenu(QStringLiteral("ツール(&T)"));
     addCommand(tools, command::kAbout, QStringLiteral("バージョン情報(&A)"),
                QKeySequence(Qt::CTRL | Qt::Key_A));
@@ -292,6 +298,7 @@ void MainWindow::fitRecentFilesBesideMenu() {
 
 void MainWindow::updateCommands() {
     action(command::kShowRanking)->setEnabled(game_->state().screen == Screen::Title);
+    action(command::kBackToTitle)->setEnabled(game_->state().screen != Screen::Title);
     action(command::kMissedQuestions)->setEnabled(game_->hasMissedQuestions());
 }
 
@@ -307,6 +314,11 @@ void MainWindow::activateFromOtherCopy(const QByteArray& quizPath) {
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && game_->playing()) {
+        game_->command(command::kBackToTitle);  // asks first: a slip of the finger loses nothing
+        event->accept();
+        return;
+    }
     if (gameKey(event->key())) {
         event->accept();
         return;
@@ -378,6 +390,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     if (!config_.recordFile.empty() && !saveRecording(config_.recordFile)) {
         std::fprintf(stderr, "pocketperna: cannot write the recording %s\n", config_.recordFile.c_str());
     }
+    game_->suspend();
     QMainWindow::closeEvent(event);
 }
 
@@ -521,7 +534,16 @@ void MainWindow::showNextMessage() {
 
 void MainWindow::askPlayerName() {
     auto* dialog = new NameDialog(this);
-    openDialog(dialog, [this, dialog](int) { game_->enterName(dialog->name().toStdU16String()); });
+    dialog->edit->setText(options_->lastName());
+    dialog->edit->selectAll();  // typing replaces the name; Return keeps it
+    openDialog(dialog, [this, dialog](int result) {
+        // Escape leaves the name out, as an empty box does.
+        const QString name = result == QDialog::Accepted ? dialog->name() : QString();
+        if (!name.trimmed().isEmpty()) {
+            options_->setLastName(name);
+        }
+        game_->enterName(name.toStdU16String());
+    });
 }
 
 void MainWindow::chooseQuizFile() {
@@ -577,6 +599,37 @@ void MainWindow::quizFileOpened(const std::filesystem::path& path, bool accepted
     }
     rebuildRecentFiles();
     updateCommands();
+}
+
+void MainWindow::confirmLeave(LeaveReason reason) {
+    const bool opening = reason == LeaveReason::OpenFile;
+    auto* box = new QMessageBox(QMessageBox::Question, QStringLiteral("確認"),
+                                opening ? QStringLiteral("いまのゲームをやめて開きますか？")
+                                        : QStringLiteral("いまのゲームをやめてタイトルに戻りますか？"),
+                                QMessageBox::Yes | QMessageBox::No, this);
+    box->setDefaultButton(QMessageBox::No);
+    if (opening) {
+        box->setCheckBox(new QCheckBox(QStringLiteral("今後は確認しない"), box));
+    }
+    openDialog(box, [this, box, opening](int result) {
+        const bool leave = result == QMessageBox::Yes;
+        if (opening && leave && box->checkBox()->isChecked()) {
+            options_->setAskBeforeOpening(false);
+            options_->sync();
+            game_->setAskBeforeOpening(false);
+        }
+        game_->answerLeave(leave);
+    });
+}
+
+void MainWindow::offerResume() {
+    auto* box = new QMessageBox(QMessageBox::Question, QStringLiteral("続きから"),
+                                QStringLiteral("前回の学習が途中で終わっています。続きから始めますか？"),
+                                QMessageBox::NoButton, this);
+    QPushButton* resume = box->addButton(QStringLiteral("続きから"), QMessageBox::AcceptRole);
+    box->addButton(QStringLiteral("はじめから"), QMessageBox::RejectRole);
+    box->setDefaultButton(resume);
+    openDialog(box, [this, box, resume](int) { game_->answerResume(box->clickedButton() == resume); });
 }
 
 std::optional<std::filesystem::path> MainWindow::lastQuizFile() {

@@ -111,6 +111,8 @@ private:
     void showAbout() override;
     void showMissedQuestions(const std::vector<MissedQuestionRow>& rows) override;
     void quizFileOpened(const std::filesystem::path& path, bool accepted) override;
+    void confirmLeave(LeaveReason reason) override;
+    void offerResume() override;
     std::optional<std::filesystem::path> lastQuizFile() override;
     void quit() override;
 

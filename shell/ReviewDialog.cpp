@@ -69,11 +69,23 @@ private:
 
 }  // namespace
 
+QString missedHeading(const std::vector<MissedQuestionRow>& rows) {
+    int times = 0;
+    for (const MissedQuestionRow& row : rows) {
+        times += row.timesMissed;
+    }
+    // A question missed twice is listed once: the count then says both numbers.
+    if (times == static_cast<int>(rows.size())) {
+        return QStringLiteral("間違えた問題、時間切れになった問題（%1問）").arg(rows.size());
+    }
+    return QStringLiteral("間違えた問題、時間切れになった問題：%1回（%2問）").arg(times).arg(rows.size());
+}
+
 ReviewDialog::ReviewDialog(const std::vector<MissedQuestionRow>& rows, QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("間違えた問題"));
     setModal(true);
     auto* layout = new QVBoxLayout(this);
-    auto* heading = new QLabel(QStringLiteral("間違えた問題、時間切れになった問題（%1問）").arg(rows.size()), this);
+    auto* heading = new QLabel(missedHeading(rows), this);
     heading->setWordWrap(true);  // a narrow game window must not widen the dialog
     layout->addWidget(heading);
 

@@ -14,6 +14,9 @@ namespace pp {
 // "間違えた問題": the missed questions in the order they were asked, with the genre, the answer
 // given (or 時間切れ) and the right answer. "この問題で復習する" accepts the dialog, asking for a
 // review run over them; "閉じる", Escape and the close button reject it.
+// The dialog's heading: how many questions, and how many misses when a question was missed again.
+QString missedHeading(const std::vector<MissedQuestionRow>& rows);
+
 class ReviewDialog final : public QDialog {
     Q_OBJECT
 

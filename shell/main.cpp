@@ -17,6 +17,7 @@
 #include <string>
 
 #include "persistence/MissedList.h"
+#include "persistence/PlayerRecords.h"
 #include "persistence/SafeFile.h"
 #include "resources/Resources.h"
 #include "shell/DesktopOptions.h"
@@ -157,7 +158,9 @@ int main(int argc, char** argv) {
     }
     if (instance.holdsLock() && !config.dataFolder.empty()) {
         // The missed lists are saved only by the copy that holds the lock, as the settings are.
-        pp::removeLeftoverTemporaries(config.dataFolder / std::string(pp::kMissedListFileName));
+        for (const std::string_view name : {pp::kMissedListFileName, pp::kResumeFileName, pp::kFileRankingsName}) {
+            pp::removeLeftoverTemporaries(config.dataFolder / std::string(name));
+        }
     }
     if (role == pp::SingleInstance::Role::ReadOnly) {
         config.anotherCopySaves = true;

@@ -66,6 +66,10 @@ public:
                 game.closeAbout();
             } else if (std::exchange(host.missedOpen, false)) {
                 game.closeMissedQuestions(host.reviewChosen);
+            } else if (std::exchange(host.leaveOpen, false)) {
+                game.answerLeave(host.leaveChosen);
+            } else if (std::exchange(host.resumeOpen, false)) {
+                game.answerResume(host.resumeChosen);
             } else {
                 break;
             }

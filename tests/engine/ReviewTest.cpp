@@ -249,3 +249,24 @@ TEST(Review, TheTitleStartsAgainOnTheLastFileOrAsksForOne) {
 
 }  // namespace
 }  // namespace pp
+
+namespace pp {
+namespace {
+
+TEST(Review, AQuestionDrawnAgainIsListedOnceWithHowOftenItWasMissed) {
+    test::GameDriver game(test::withOptions(0, 0, 1, 0, 0));
+    game.open(game.writeQuiz({1, 0, 0, 0, 0, 0, 0, 0}));  // every draw is the one question
+    for (int i = 0; i < kQuestionsPerLevel; ++i) {
+        game.tickUntil(Screen::Answering);
+        game.answer(i == 0);
+        game.tickUntil(Screen::Judging);
+    }
+    game.tickUntil(Screen::GameOver);
+    game.command(command::kMissedQuestions);
+    ASSERT_EQ(game.host.missedDialogs.size(), 1u);
+    ASSERT_EQ(game.host.missedDialogs[0].size(), 1u);
+    EXPECT_EQ(game.host.missedDialogs[0][0].timesMissed, 7);
+}
+
+}  // namespace
+}  // namespace pp

@@ -123,13 +123,44 @@ TEST_F(RankingTest, NameIsAskedOncePerGame) {
 TEST_F(RankingTest, EmptyNameStillClosesTheOfferForThisGame) {
     offer(550, u"");
     EXPECT_EQ(state.ranking[4].score, 550);
-    EXPECT_TRUE(state.ranking[4].name.empty());
-    EXPECT_TRUE(state.playerName.empty());
+    EXPECT_EQ(state.ranking[4].name, u"ななし");  // a blank row would look like an empty place
+    EXPECT_EQ(state.rankingHighlight, 4);
 
     offer(550, u"second paint");  // the end screen painted again
     EXPECT_EQ(nameRequests, 1);
     EXPECT_EQ(state.ranking[5].name, u"r500");
     EXPECT_EQ(state.ranking[5].score, 500);
+}
+
+TEST_F(RankingTest, ABlankNameIsKeptAsNanashiThroughTheSettingsFile) {
+    TempFolder folder;
+    offer(650, u" \u3000\t");
+    EXPECT_EQ(state.ranking[3].name, u"ななし");
+    saveSettings(state, settingsPathIn(folder.path()));
+    GameState restarted;
+    loadSettings(restarted, settingsPathIn(folder.path()));
+    EXPECT_EQ(restarted.ranking[3].name, u"ななし");
+}
+
+TEST_F(RankingTest, AScoreEntersTheQuizFilesOwnRankingWhereverItBeatsItsTenth) {
+    setRow(9, 100);
+    state.fileRankingKept = true;
+    state.fileRanking[0] = rankEntry(u"f60", 60);
+    offer(50, u"Low");  // far below the overall tenth place, first but one on this file
+    EXPECT_EQ(nameRequests, 1);
+    EXPECT_EQ(state.fileRanking[1].name, u"Low");
+    EXPECT_EQ(state.fileRankingHighlight, 1);
+    EXPECT_EQ(state.rankingHighlight, -1);
+    EXPECT_EQ(state.ranking[9].name, u"r100");
+
+    state.playerName.clear();
+    state.rankingEntered = false;
+    offer(950, u"High");  // both
+    EXPECT_EQ(state.ranking[0].name, u"High");
+    EXPECT_EQ(state.fileRanking[0].name, u"High");
+    EXPECT_EQ(state.rankingHighlight, 0);
+    EXPECT_EQ(state.fileRankingHighlight, 0);
+    EXPECT_EQ(state.fileRanking[2].name, u"Low");
 }
 
 TEST_F(RankingTest, NextGameMayEnterAgain) {

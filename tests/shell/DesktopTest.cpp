@@ -185,7 +185,12 @@ TEST_F(DesktopTest, TheClockStopsBehindDialogsAndMenusAndWhileTheWindowIsInactiv
 
     // A menu open over the window.
     ASSERT_TRUE(waitFor([&] { return window->isActiveWindow(); }));
-    QMenu* tools = window->menuBar()->actions()[1]->menu();
+    QMenu* tools = nullptr;
+    for (QAction* entry : window->menuBar()->actions()) {
+        if (entry->text().startsWith(QStringLiteral("ツール"))) {
+            tools = entry->menu();
+        }
+    }
     tools->popup(window->mapToGlobal(QPoint(10, 10)));
     ASSERT_TRUE(waitFor([&] { return QApplication::activePopupWidget() == tools; }));
     clockTicks(5);

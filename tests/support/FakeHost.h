@@ -53,6 +53,14 @@ public:
         openedFiles.emplace_back(path, accepted);
     }
     std::optional<std::filesystem::path> lastQuizFile() override { return rememberedQuizFile; }
+    void confirmLeave(LeaveReason reason) override {
+        leaveQuestions.push_back(reason);
+        leaveOpen = true;
+    }
+    void offerResume() override {
+        ++resumeOffers;
+        resumeOpen = true;
+    }
 
     int repaints = 0;
     std::vector<int> sounds;
@@ -69,6 +77,10 @@ public:
     bool reviewChosen = false;  // what the missed-questions dialog answers
     std::vector<std::pair<std::filesystem::path, bool>> openedFiles;  // each file opened, and if accepted
     std::optional<std::filesystem::path> rememberedQuizFile;  // the last quiz file of an earlier run
+    std::vector<LeaveReason> leaveQuestions;
+    bool leaveChosen = false;  // what the confirmation answers
+    int resumeOffers = 0;
+    bool resumeChosen = false;  // what the resume offer answers
 
     // The dialogs shown and not answered yet.
     int messagesOpen = 0;
@@ -77,6 +89,8 @@ public:
     bool settingsOpen = false;
     bool aboutOpen = false;
     bool missedOpen = false;
+    bool leaveOpen = false;
+    bool resumeOpen = false;
 };
 
 // Returns a fixed sequence of values, then repeats it.

@@ -98,6 +98,13 @@ void WebSurface::eraseRect(Rect rect) {
 void WebSurface::drawBitmap(int id, int x, int y) { web_draw_bitmap(id, x, y); }
 
 void WebSurface::drawText(std::u16string_view text, Rect rect, TextFormat format) {
+    if (condenses(format)) {
+        // Squeezed past what stays readable, a name is cut and ends with "…", as on the desktop.
+        const MeasureText measure = [this](std::u16string_view character) { return textWidth(character); };
+        const std::u16string fitted = fitCondensed(text, rect.width(), format, measure);
+        drawTextPrefix(fitted, fitted.size(), rect, format);
+        return;
+    }
     drawTextPrefix(text, text.size(), rect, format);
 }
 
