@@ -88,7 +88,8 @@ std::optional<ClientMessage> parseAnswer(const json& object) {
     return AnswerMessage{*question, *choice};
 }
 
-constexpr std::array<std::pair<std::string_view, HostAction>, 7> kHostActions{{
+constexpr std::array<std::pair<std::string_view, HostAction>, 8> kHostActions{{
+    {"watch", HostAction::Watch},
     {"start", HostAction::Start},
     {"next", HostAction::Next},
     {"skip", HostAction::Skip},

@@ -30,7 +30,7 @@ struct AnswerMessage {
     int question = 0;
     int choice = 0;  // display position 1..5
 };
-enum class HostAction { Start, Next, Skip, Pause, Resume, Remove, End };
+enum class HostAction { Watch, Start, Next, Skip, Pause, Resume, Remove, End };
 struct HostMessage {
     std::string key;
     HostAction action = HostAction::Start;

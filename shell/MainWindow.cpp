@@ -1,4 +1,5 @@
 #include "shell/MainWindow.h"
+#include "shell/PartyWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -222,6 +223,7 @@ void MainWindow::buildMenus() {
     addCommand(tools, command::kSettings, QStringLiteral("設定(&S)..."));
     addCommand(tools, command::kShowRanking, QStringLiteral("ランキング表示(&R)..."));
     addCommand(tools, command::kMissedQuestions, QStringLiteral("間違えた問題(&M)..."));
+    tools->addAction(QStringLiteral("みんなで遊ぶ(&P)..."), this, &MainWindow::hostSharedGame);
     connect(tools, &QMenu::aboutToShow, this, &MainWindow::updateCommands);
     updateCommands();
 
@@ -230,6 +232,24 @@ void MainWindow::buildMenus() {
     connect(fullScreen, &QAction::triggered, this,
             [this] { isFullScreen() ? showNormal() : showFullScreen(); });
     addAction(fullScreen);
+}
+
+void MainWindow::hostSharedGame() {
+    const std::filesystem::path& quiz = game_->state().quizPath;
+    QString error = QStringLiteral("クイズファイルを開いてから選んでください。");
+    PartyWindow* party = nullptr;
+    if (!quiz.empty()) {
+        PartyWindow::Options options;
+        options.quiz = quiz;
+        party = PartyWindow::open(options, error, this);
+    }
+    if (party == nullptr) {
+        auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("みんなで遊ぶ"), error, QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+        return;
+    }
+    party->show();
 }
 
 void MainWindow::rebuildRecentFiles(int pathWidth) {
