@@ -46,7 +46,7 @@ function receive(message) {
       sessionStorage.setItem(TOKEN, message.token);
       show('join-form', false);
       $('score').textContent = message.score;
-      status(`${message.name} さん、ようこそ。`);
+      $('me').textContent = `${message.name} さん`;
       break;
     case 'refused':
       if (message.reason === 'token') {
