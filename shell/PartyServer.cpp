@@ -135,6 +135,10 @@ PartyServer::PartyServer(std::filesystem::path quiz, int questionCount, QObject*
     judgeTimer_.setInterval(100);
     connect(&judgeTimer_, &QTimer::timeout, this, &PartyServer::judgeIfDue);
     judgeTimer_.start();
+    // Joins come in bursts when a class scans the code; one list for the burst, not one per join.
+    lobbyTimer_.setSingleShot(true);
+    lobbyTimer_.setInterval(300);
+    connect(&lobbyTimer_, &QTimer::timeout, this, &PartyServer::sendLobby);
 }
 
 PartyServer::~PartyServer() {
@@ -456,6 +460,12 @@ void PartyServer::broadcastResults() {
 }
 
 void PartyServer::broadcastLobby() {
+    if (!lobbyTimer_.isActive()) {
+        lobbyTimer_.start();
+    }
+}
+
+void PartyServer::sendLobby() {
     if (session_->phase() != Phase::Lobby) {
         return;
     }

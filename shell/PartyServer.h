@@ -78,6 +78,7 @@ private:
     void broadcastQuestion();
     void broadcastResults();
     void broadcastLobby();
+    void sendLobby();
     void send(Connection& connection, const std::string& text);
     void drop(Connection& connection, const QString& why);
     bool originAllowed(const QString& origin) const;
@@ -88,6 +89,7 @@ private:
     QString hostKey_;
     QElapsedTimer clock_;
     QTimer judgeTimer_;
+    QTimer lobbyTimer_;
     std::unique_ptr<PartyHttpServer> http_;
     QList<QHostAddress> addresses_;
     quint16 port_ = 0;

@@ -134,7 +134,17 @@ PartyWindow::PartyWindow(PartyServer& server, QWidget* parent)
             server_.removePlayer(item->data(Qt::UserRole).toUInt());
         }
     });
-    connect(&server_, &PartyServer::changed, this, &PartyWindow::refresh);
+    // A class answering at once changes the game hundreds of times a second; the screen follows
+    // a few times a second.
+    coalesce_ = new QTimer(this);
+    coalesce_->setSingleShot(true);
+    coalesce_->setInterval(150);
+    connect(coalesce_, &QTimer::timeout, this, &PartyWindow::refresh);
+    connect(&server_, &PartyServer::changed, this, [this] {
+        if (!coalesce_->isActive()) {
+            coalesce_->start();
+        }
+    });
     // The countdown moves on its own between messages.
     clock_ = new QTimer(this);
     clock_->setInterval(250);

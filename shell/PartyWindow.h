@@ -66,6 +66,7 @@ private:
     QPushButton* remove_ = nullptr;
     QPushButton* end_ = nullptr;
     QTimer* clock_ = nullptr;
+    QTimer* coalesce_ = nullptr;
 };
 
 }  // namespace pp
