@@ -11,11 +11,11 @@ import websockets
 
 
 class Host:
-    def __init__(self, program, quiz, questions):
+    def __init__(self, program, quiz, questions, platform="offscreen"):
         self.home = tempfile.TemporaryDirectory()
         runtime = os.path.join(self.home.name, "runtime")
         os.mkdir(runtime, 0o700)
-        env = dict(os.environ, HOME=self.home.name, XDG_RUNTIME_DIR=runtime, QT_QPA_PLATFORM="offscreen")
+        env = dict(os.environ, HOME=self.home.name, XDG_RUNTIME_DIR=runtime, QT_QPA_PLATFORM=platform)
         self.process = subprocess.Popen(
             [program, "--host", quiz, "--bind", "127.0.0.1", "--questions", str(questions)],
             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, env=env, text=True)
