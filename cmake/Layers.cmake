@@ -22,3 +22,7 @@ perna_layer(pp_quizdata quizdata pp_record)
 perna_layer(pp_persistence persistence pp_record)
 perna_layer(pp_screens screens pp_record)
 perna_layer(pp_engine engine pp_quizdata pp_persistence pp_screens)
+# The shared game's rules and messages; only the desktop hosts one, so the browser build leaves it out.
+if(NOT EMSCRIPTEN)
+  perna_layer(pp_party party pp_quizdata pp_persistence pp_json)
+endif()

@@ -8,7 +8,7 @@ set -eu
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 build=build-fuzz
-targets="quiz_file cp932 settings kqd_table kqd_sheet replay_script text_layout"
+targets="quiz_file cp932 settings kqd_table kqd_sheet replay_script text_layout party_message"
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
     -DPERNA_FUZZ=ON -DPERNA_BUILD_TESTS=OFF -DPERNA_BUILD_BENCHMARKS=OFF >/dev/null

@@ -15,6 +15,7 @@ PACKAGES="
   clang-14 libclang-rt-14-dev llvm-14
   emscripten chromium python3-fonttools python3-brotli
   libreoffice-calc-nogui gnumeric python3-xlsxwriter
+  qt6-httpserver-dev qt6-websockets-dev libqrencode-dev python3-websockets
 "
 # The browser test installs puppeteer-core with npm: Debian's npm, unless a node of another origin
 # already brings its own (its nodejs package would conflict with Debian's npm).

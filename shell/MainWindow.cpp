@@ -1,4 +1,5 @@
 #include "shell/MainWindow.h"
+#include "shell/PartyWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -244,6 +245,7 @@ void MainWindow::buildMenus() {
     // The window's own command: the game is not told, so saving leaves no mark in the recording.
     QAction* saveGame = tools->addAction(QStringLiteral("この対局を保存(&G)..."));
     connect(saveGame, &QAction::triggered, this, &MainWindow::chooseRecordingFile);
+    tools->addAction(QStringLiteral("みんなで遊ぶ(&P)..."), this, &MainWindow::hostSharedGame);
     connect(tools, &QMenu::aboutToShow, this, &MainWindow::updateCommands);
     updateCommands();
 
@@ -252,6 +254,24 @@ void MainWindow::buildMenus() {
     connect(fullScreen, &QAction::triggered, this,
             [this] { isFullScreen() ? showNormal() : showFullScreen(); });
     addAction(fullScreen);
+}
+
+void MainWindow::hostSharedGame() {
+    const std::filesystem::path& quiz = game_->state().quizPath;
+    QString error = QStringLiteral("クイズファイルを開いてから選んでください。");
+    PartyWindow* party = nullptr;
+    if (!quiz.empty()) {
+        PartyWindow::Options options;
+        options.quiz = quiz;
+        party = PartyWindow::open(options, error, this);
+    }
+    if (party == nullptr) {
+        auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("みんなで遊ぶ"), error, QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+        return;
+    }
+    party->show();
 }
 
 void MainWindow::rebuildRecentFiles(int pathWidth) {

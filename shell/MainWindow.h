@@ -121,6 +121,8 @@ private:
     void showNextMessage();
 
     void buildMenus();
+    // ツール > みんなで遊ぶ...: a shared game of the open quiz file, in a window of its own.
+    void hostSharedGame();
     void rebuildRecentFiles(int pathWidth = 0);
     void fitRecentFilesBesideMenu();
     // A key of the keyboard or a game pad, as Qt names it; false when the game has no use for it.

@@ -26,6 +26,8 @@
 #include "shell/FirstFrame.h"
 #include "shell/GamePad.h"
 #include "shell/MainWindow.h"
+#include "shell/PartyServer.h"
+#include "shell/PartyWindow.h"
 #include "shell/QtSurface.h"
 #include "shell/ScreenView.h"
 #include "shell/SingleInstance.h"
@@ -37,8 +39,13 @@ namespace {
 constexpr const char* kUsage =
     "Usage: pocketperna [--record FILE] [--seed N] [QUIZ.kqd]\n"
     "\n"
+    "       pocketperna --host QUIZ.kqd [--port N] [--bind ADDRESS] [--questions N]\n"
+    "\n"
     "A five-choice quiz game. Opens QUIZ.kqd at start when it is given; a copy already\n"
     "running on the same Documents folder comes to the front instead and opens it.\n"
+    "With --host, hosts a shared game of QUIZ.kqd that phones join through their browser,\n"
+    "on every private address of this machine (or on ADDRESS only), and prints its address,\n"
+    "PIN and host key on standard output.\n"
     "\n"
     "  --help     show this help and exit\n"
     "  --version  show the version and exit\n"
@@ -53,6 +60,10 @@ const QString kAnotherCopyText = QStringLiteral(
 
 struct Arguments {
     std::string quizPath;  // the bytes given, as the file system names the file
+    bool host = false;
+    std::string port;
+    std::string bind;
+    std::string questions;
     bool exitNow = false;
     int exitCode = 0;
     bool debug = false;
@@ -68,6 +79,57 @@ std::optional<std::uint32_t> seedFrom(const char* text) {
         return std::nullopt;
     }
     return static_cast<std::uint32_t>(value);
+}
+
+// Where the value of a shared game's option goes; null for any other argument.
+std::string* hostOption(Arguments& arguments, const char* argument) {
+    if (std::strcmp(argument, "--port") == 0) {
+        return &arguments.port;
+    }
+    if (std::strcmp(argument, "--bind") == 0) {
+        return &arguments.bind;
+    }
+    if (std::strcmp(argument, "--questions") == 0) {
+        return &arguments.questions;
+    }
+    return nullptr;
+}
+
+// Hosts a shared game without the game's own window; a bad option or quiz ends with a message.
+int runHost(const Arguments& arguments) {
+    pp::PartyWindow::Options options;
+    options.quiz = arguments.quizPath;
+    bool ok = true;
+    if (!arguments.port.empty()) {
+        const int port = QString::fromStdString(arguments.port).toInt(&ok);
+        ok = ok && port >= 0 && port <= 65535;
+        options.port = static_cast<quint16>(port);
+    }
+    if (ok && !arguments.questions.empty()) {
+        options.questions = QString::fromStdString(arguments.questions).toInt(&ok);
+        ok = ok && options.questions >= 1 && options.questions <= pp::party::kMostQuestions;
+    }
+    if (ok && !arguments.bind.empty()) {
+        options.bind = QHostAddress(QString::fromStdString(arguments.bind));
+        ok = !options.bind->isNull();
+    }
+    if (!ok || arguments.quizPath.empty()) {
+        std::fputs("pocketperna: --host needs a quiz file; --port 0..65535, --questions 1..100, --bind an IP address\n",
+                   stderr);
+        return 2;
+    }
+    QString error;
+    pp::PartyWindow* window = pp::PartyWindow::open(options, error);
+    if (window == nullptr) {
+        std::fprintf(stderr, "pocketperna: %s\n", error.toLocal8Bit().constData());
+        return 1;
+    }
+    const QStringList urls = window->server().joinUrls();
+    std::printf("address %s\npin %s\nhost key %s\n", urls.front().toUtf8().constData(),
+                window->server().session().pin().c_str(), window->server().hostKey().toUtf8().constData());
+    std::fflush(stdout);
+    window->show();
+    return QApplication::exec();
 }
 
 // Read before Qt starts, so that --help and --version work without a display.
@@ -96,6 +158,10 @@ Arguments parseArguments(int argc, char** argv) {
                 arguments.exitNow = true;
                 arguments.exitCode = 2;
             }
+        } else if (std::strcmp(argument, "--host") == 0) {
+            arguments.host = true;
+        } else if (std::string* value = hostOption(arguments, argument); value != nullptr && i + 1 < argc) {
+            *value = argv[++i];
         } else if (argument[0] == '-' && argument[1] != '\0') {
             std::fprintf(stderr, "pocketperna: unknown option %s (try --help)\n", argument);
             arguments.exitNow = true;
@@ -128,6 +194,10 @@ int main(int argc, char** argv) {
     // The font first, then the check for a running copy, as the handheld did; each bitmap is
     // loaded when it is first drawn.
     pp::QtSurface::loadAssets();
+    // A shared game's host keeps no settings, so it runs beside the game's own copy.
+    if (arguments.host) {
+        return runHost(arguments);
+    }
 
     // The path is kept as bytes, so that any file name reaches the running copy unchanged.
     std::filesystem::path quizPath;

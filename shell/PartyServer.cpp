@@ -1,0 +1,478 @@
+#include "shell/PartyServer.h"
+
+#include <QAbstractHttpServer>
+#include <QFile>
+#include <QHttpServerRequest>
+#include <QHttpServerResponder>
+#include <QNetworkInterface>
+#include <QRandomGenerator>
+#include <QTcpSocket>
+#include <QWebSocket>
+
+#include <algorithm>
+
+#include "party/Messages.h"
+
+namespace pp {
+namespace {
+
+using namespace party;
+
+// The page's files, the only ones served: a path not listed here is not found, whatever it holds.
+struct PageFile {
+    const char* path;
+    const char* resource;
+    const char* type;
+};
+constexpr PageFile kPageFiles[] = {
+    {"/", ":/party/index.html", "text/html; charset=utf-8"},
+    {"/play.js", ":/party/play.js", "text/javascript; charset=utf-8"},
+    {"/play.css", ":/party/play.css", "text/css; charset=utf-8"},
+    {"/host", ":/party/host.html", "text/html; charset=utf-8"},
+    {"/host.js", ":/party/host.js", "text/javascript; charset=utf-8"},
+};
+
+// Unpredictable tokens and PIN: a guessed token would let anyone play as someone else.
+class SystemRandom final : public RandomSource {
+public:
+    std::uint32_t next() override { return QRandomGenerator::system()->generate(); }
+};
+
+QString hostPart(const QHostAddress& address) {
+    return address.protocol() == QAbstractSocket::IPv6Protocol ? QLatin1Char('[') + address.toString() + QLatin1Char(']')
+                                                               : address.toString();
+}
+
+}  // namespace
+
+bool isPrivateAddress(const QHostAddress& address) {
+    if (address.isLoopback()) {
+        return true;
+    }
+    for (const char* subnet : {"10.0.0.0/8", "172.16.0.0/12", "192.168.0.0/16", "fc00::/7"}) {
+        if (address.isInSubnet(QHostAddress::parseSubnet(QLatin1String(subnet)))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+struct PartyServer::Connection {
+    QWebSocket* socket = nullptr;
+    PlayerId player = 0;
+    bool host = false;
+    bool closed = false;
+    int wrongPins = 0;
+    double allowance = kBurst;
+    qint64 lastMessageMs = 0;
+};
+
+// The page's files by exact path, and nothing else; the Host and Origin headers must name this
+// server, so a page elsewhere cannot reach a phone's game through a rebound name.
+class PartyHttpServer final : public QAbstractHttpServer {
+public:
+    explicit PartyHttpServer(PartyServer& owner) : owner_(owner) {}
+
+protected:
+    bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override {
+        // Taken without a reply, an upgrade on the game's path becomes a WebSocket, whose Origin is
+        // checked on arrival.
+        if (request.url().path() == QLatin1String("/ws") &&
+            request.value("Upgrade").compare("websocket", Qt::CaseInsensitive) == 0) {
+            return true;
+        }
+        QHttpServerResponder responder = makeResponder(request, socket);
+        const QString host = QString::fromLatin1(request.value("Host"));
+        const QByteArray origin = request.value("Origin");
+        if (!owner_.originAllowed(QStringLiteral("http://") + host) ||
+            (!origin.isEmpty() && !owner_.originAllowed(QString::fromLatin1(origin)))) {
+            responder.write(QHttpServerResponder::StatusCode::Forbidden);
+            return true;
+        }
+        if (request.method() != QHttpServerRequest::Method::Get) {
+            responder.write(QHttpServerResponder::StatusCode::MethodNotAllowed);
+            return true;
+        }
+        const QString path = request.url().path();
+        for (const PageFile& file : kPageFiles) {
+            if (path == QLatin1String(file.path)) {
+                QFile resource(QLatin1String(file.resource));
+                if (!resource.open(QIODevice::ReadOnly)) {
+                    break;
+                }
+                responder.write(resource.readAll(),
+                                {{"Content-Type", file.type},
+                                 {"Cache-Control", "no-store"},
+                                 {"X-Content-Type-Options", "nosniff"},
+                                 {"Content-Security-Policy", "default-src 'self'; img-src 'self' data:"}},
+                                QHttpServerResponder::StatusCode::Ok);
+                return true;
+            }
+        }
+        responder.write(QHttpServerResponder::StatusCode::NotFound);
+        return true;
+    }
+
+    void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override {
+        makeResponder(request, socket).write(QHttpServerResponder::StatusCode::NotFound);
+    }
+
+private:
+    PartyServer& owner_;
+};
+
+PartyServer::PartyServer(std::filesystem::path quiz, int questionCount, QObject* parent)
+    : QObject(parent), secrets_(std::make_unique<SystemRandom>()) {
+    const std::uint32_t pinValue = secrets_->next() % 1'000'000;
+    std::string pin = std::to_string(pinValue);
+    pin.insert(0, 6 - pin.size(), '0');
+    session_ = std::make_unique<Session>(std::move(quiz), draws_, *secrets_, pin, questionCount);
+    for (int i = 0; i < 4; ++i) {
+        hostKey_ += QStringLiteral("%1").arg(secrets_->next(), 8, 16, QLatin1Char('0'));
+    }
+    clock_.start();
+    // The host's clock closes a question even when no message arrives.
+    judgeTimer_.setInterval(100);
+    connect(&judgeTimer_, &QTimer::timeout, this, &PartyServer::judgeIfDue);
+    judgeTimer_.start();
+    // Joins come in bursts when a class scans the code; one list for the burst, not one per join.
+    lobbyTimer_.setSingleShot(true);
+    lobbyTimer_.setInterval(300);
+    connect(&lobbyTimer_, &QTimer::timeout, this, &PartyServer::sendLobby);
+}
+
+PartyServer::~PartyServer() {
+    for (auto& connection : connections_) {
+        connection->socket->disconnect(this);
+        connection->socket->abort();
+        delete connection->socket;
+    }
+}
+
+QString PartyServer::listen(std::optional<QHostAddress> bind, quint16 port) {
+    if (session_->questionCount() == 0) {
+        return QStringLiteral("このクイズファイルでは遊べません。");
+    }
+    QList<QHostAddress> wanted;
+    if (bind) {
+        if (!isPrivateAddress(*bind)) {
+            return QStringLiteral("%1 はローカルネットワークのアドレスではありません。").arg(bind->toString());
+        }
+        wanted.append(*bind);
+    } else {
+        for (const QHostAddress& address : QNetworkInterface::allAddresses()) {
+            // A link-local IPv6 address needs its interface named in every URL; phones reach the IPv4 ones.
+            if (isPrivateAddress(address) && address.scopeId().isEmpty()) {
+                wanted.append(address);
+            }
+        }
+        // The machine's own non-loopback addresses first: they are the ones a phone can open.
+        std::stable_partition(wanted.begin(), wanted.end(), [](const QHostAddress& a) { return !a.isLoopback(); });
+    }
+    http_ = std::make_unique<PartyHttpServer>(*this);
+    for (const QHostAddress& address : wanted) {
+        const quint16 got = http_->listen(address, port);
+        if (got == 0) {
+            continue;
+        }
+        port = got;  // every address on the same port, so one address differs from another only by host
+        port_ = got;
+        addresses_.append(address);
+    }
+    if (addresses_.isEmpty()) {
+        return QStringLiteral("待ち受けできるアドレスがありません。");
+    }
+    connect(http_.get(), &QAbstractHttpServer::newWebSocketConnection, this, &PartyServer::acceptSockets);
+    return {};
+}
+
+QStringList PartyServer::joinUrls() const {
+    QStringList urls;
+    for (const QHostAddress& address : addresses_) {
+        urls.append(QStringLiteral("http://%1:%2/").arg(hostPart(address)).arg(port_));
+    }
+    return urls;
+}
+
+bool PartyServer::originAllowed(const QString& origin) const {
+    if (origin == QStringLiteral("http://localhost:%1").arg(port_)) {
+        return std::any_of(addresses_.begin(), addresses_.end(), [](const QHostAddress& a) { return a.isLoopback(); });
+    }
+    return std::any_of(addresses_.begin(), addresses_.end(), [&](const QHostAddress& address) {
+        return origin == QStringLiteral("http://%1:%2").arg(hostPart(address)).arg(port_);
+    });
+}
+
+void PartyServer::acceptSockets() {
+    while (http_->hasPendingWebSocketConnections()) {
+        QWebSocket* socket = http_->nextPendingWebSocketConnection().release();
+        if (socket == nullptr) {
+            continue;
+        }
+        socket->setParent(nullptr);
+        if (socket->requestUrl().path() != QLatin1String("/ws") || !originAllowed(socket->origin())) {
+            socket->close(QWebSocketProtocol::CloseCodePolicyViolated);
+            socket->deleteLater();
+            continue;
+        }
+        socket->setMaxAllowedIncomingMessageSize(kLargestMessage);
+        socket->setMaxAllowedIncomingFrameSize(kLargestMessage);
+        auto& connection = *connections_.emplace_back(std::make_unique<Connection>());
+        connection.socket = socket;
+        connection.lastMessageMs = nowMs();
+        Connection* raw = &connection;
+        connect(socket, &QWebSocket::textMessageReceived, this, [this, raw](const QString& text) { onMessage(*raw, text); });
+        connect(socket, &QWebSocket::binaryMessageReceived, this, [this, raw] { drop(*raw, QStringLiteral("binary")); });
+        connect(socket, &QWebSocket::disconnected, this, [this, raw] { drop(*raw, {}); });
+    }
+}
+
+void PartyServer::drop(Connection& connection, const QString& why) {
+    if (connection.closed) {
+        return;
+    }
+    connection.closed = true;
+    if (!why.isEmpty()) {
+        connection.socket->close(QWebSocketProtocol::CloseCodePolicyViolated, why);
+    }
+    connection.socket->deleteLater();
+    // Removed after this event: the connection's own signal may be what called us.
+    QTimer::singleShot(0, this, [this, raw = &connection] {
+        std::erase_if(connections_, [raw](const auto& c) { return c.get() == raw; });
+    });
+}
+
+void PartyServer::send(Connection& connection, const std::string& text) {
+    if (!connection.closed) {
+        connection.socket->sendTextMessage(QString::fromStdString(text));
+    }
+}
+
+void PartyServer::onMessage(Connection& connection, const QString& text) {
+    if (connection.closed) {
+        return;
+    }
+    // A token bucket: a player's taps come a few a second; a flood closes its own connection only.
+    const qint64 now = nowMs();
+    connection.allowance = std::min(kBurst, connection.allowance + (now - connection.lastMessageMs) * kMessagesPerSecond / 1000.0);
+    connection.lastMessageMs = now;
+    if (connection.allowance < 1.0) {
+        drop(connection, QStringLiteral("flood"));
+        return;
+    }
+    connection.allowance -= 1.0;
+    const QByteArray bytes = text.toUtf8();
+    const std::optional<ClientMessage> message = parseClientMessage(std::string_view(bytes.constData(), bytes.size()));
+    if (!message) {
+        drop(connection, QStringLiteral("malformed"));
+        return;
+    }
+    std::visit([this, &connection](const auto& m) { handle(connection, m); }, *message);
+}
+
+void PartyServer::handle(Connection& connection, const JoinMessage& message) {
+    if (connection.player != 0 || connection.host) {
+        drop(connection, QStringLiteral("joined"));
+        return;
+    }
+    const JoinResult result = session_->join(message.pin, message.name);
+    if (result.refusal != JoinRefusal::None) {
+        send(connection, refusedMessage(joinRefusalName(result.refusal)));
+        if (result.refusal == JoinRefusal::WrongPin && ++connection.wrongPins >= kWrongPinsAllowed) {
+            drop(connection, QStringLiteral("pin"));
+        }
+        return;
+    }
+    bindPlayer(connection, result.id);
+    broadcastLobby();
+}
+
+void PartyServer::handle(Connection& connection, const RejoinMessage& message) {
+    const Player* player = session_->playerByToken(message.token);
+    if (player == nullptr || connection.player != 0 || connection.host) {
+        send(connection, refusedMessage("token"));
+        if (++connection.wrongPins >= kWrongPinsAllowed) {
+            drop(connection, QStringLiteral("token"));
+        }
+        return;
+    }
+    // A reloaded tab comes back on a new connection; the old one, if still open, is let go.
+    for (auto& other : connections_) {
+        if (other.get() != &connection && other->player == player->id) {
+            other->player = 0;
+            drop(*other, QStringLiteral("rejoined"));
+        }
+    }
+    bindPlayer(connection, player->id);
+}
+
+void PartyServer::bindPlayer(Connection& connection, PlayerId id) {
+    connection.player = id;
+    const Player* player = session_->player(id);
+    send(connection, joinedMessage(*player, session_->questionNumber()));
+    sendState(connection);
+    emit changed();
+}
+
+void PartyServer::sendState(Connection& connection) {
+    const Player* player = session_->player(connection.player);
+    switch (session_->phase()) {
+        case Phase::Lobby:
+            send(connection, lobbyMessage(*session_));
+            break;
+        case Phase::Open: {
+            const bool mayAnswer = connection.host || (player != nullptr && player->joinedAfter < session_->questionNumber() &&
+                                                       player->answer == 0);
+            send(connection, questionMessage(*session_, nowMs(), mayAnswer));
+            if (player != nullptr && player->answer != 0) {
+                send(connection, ackMessage(session_->questionNumber(), player->answer));
+            }
+            break;
+        }
+        case Phase::Judged:
+            send(connection, resultMessage(*session_, player));
+            break;
+        case Phase::Finished:
+            send(connection, finalMessage(*session_, player));
+            break;
+    }
+}
+
+void PartyServer::handle(Connection& connection, const AnswerMessage& message) {
+    if (connection.player == 0) {
+        drop(connection, QStringLiteral("not joined"));
+        return;
+    }
+    const AnswerRefusal refusal = session_->answer(connection.player, message.question, message.choice, nowMs());
+    if (refusal != AnswerRefusal::None) {
+        send(connection, answerRefusedMessage(refusal));
+        return;
+    }
+    send(connection, ackMessage(message.question, message.choice));
+    emit changed();
+    judgeIfDue();
+}
+
+void PartyServer::handle(Connection& connection, const HostMessage& message) {
+    if (connection.player != 0 || message.key != hostKey_.toStdString()) {
+        drop(connection, QStringLiteral("host"));
+        return;
+    }
+    if (!connection.host) {
+        connection.host = true;
+        sendState(connection);
+    }
+    switch (message.action) {
+        case HostAction::Watch: break;
+        case HostAction::Start: start(); break;
+        case HostAction::Next: next(); break;
+        case HostAction::Skip: skip(); break;
+        case HostAction::Pause:
+        case HostAction::Resume: togglePause(); break;
+        case HostAction::Remove: removePlayer(message.player); break;
+        case HostAction::End: end(); break;
+    }
+}
+
+void PartyServer::start() {
+    if (session_->phase() == Phase::Lobby) {
+        next();
+    }
+}
+
+void PartyServer::next() {
+    if (session_->phase() == Phase::Open) {
+        return;
+    }
+    if (session_->openNextQuestion(nowMs())) {
+        broadcastQuestion();
+    } else {
+        broadcastResults();
+    }
+    emit changed();
+}
+
+void PartyServer::skip() {
+    if (session_->phase() == Phase::Open) {
+        session_->judge();
+        broadcastResults();
+        emit changed();
+    }
+}
+
+void PartyServer::togglePause() {
+    if (session_->paused()) {
+        session_->resume(nowMs());
+    } else {
+        session_->pause(nowMs());
+    }
+    for (auto& connection : connections_) {
+        send(*connection, pausedMessage(*session_, nowMs()));
+    }
+    emit changed();
+}
+
+void PartyServer::removePlayer(PlayerId id) {
+    if (!session_->remove(id)) {
+        return;
+    }
+    for (auto& connection : connections_) {
+        if (connection->player == id) {
+            send(*connection, removedMessage());
+            connection->player = 0;
+            drop(*connection, QStringLiteral("removed"));
+        }
+    }
+    broadcastLobby();
+    judgeIfDue();
+    emit changed();
+}
+
+void PartyServer::end() {
+    if (session_->phase() != Phase::Finished) {
+        session_->finish();
+        broadcastResults();
+        emit changed();
+    }
+}
+
+void PartyServer::judgeIfDue() {
+    if (session_->phase() != Phase::Open || session_->paused()) {
+        return;
+    }
+    if (session_->timeLeftMs(nowMs()) == 0 || session_->allAnswered()) {
+        session_->judge();
+        broadcastResults();
+        emit changed();
+    }
+}
+
+void PartyServer::broadcastQuestion() {
+    for (auto& connection : connections_) {
+        sendState(*connection);
+    }
+}
+
+void PartyServer::broadcastResults() {
+    for (auto& connection : connections_) {
+        sendState(*connection);
+    }
+}
+
+void PartyServer::broadcastLobby() {
+    if (!lobbyTimer_.isActive()) {
+        lobbyTimer_.start();
+    }
+}
+
+void PartyServer::sendLobby() {
+    if (session_->phase() != Phase::Lobby) {
+        return;
+    }
+    const std::string lobby = lobbyMessage(*session_);
+    for (auto& connection : connections_) {
+        send(*connection, lobby);
+    }
+}
+
+}  // namespace pp
