@@ -24,6 +24,8 @@ inline constexpr int kShowRanking = 40013;
 inline constexpr int kMissedQuestions = 40014;
 // The review run over those questions at once, as the dialog's "この問題で復習する" does.
 inline constexpr int kReviewMissed = 40015;
+// "今日の復習": a review run over the questions of the quiz file opened last that are due today.
+inline constexpr int kReviewDue = 40016;
 }  // namespace command
 
 // The path as a message box shows it; bytes that are not UTF-8 show as U+FFFD.

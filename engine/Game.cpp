@@ -27,6 +27,8 @@ void Game::start() {
         context_.lastQuizFile = *last;
         missed_.quizOpened(*last);
         tellMissedStore();
+        history_.quizOpened(*last);
+        tellHistoryStore();
     }
     requestRepaint();
     settle();
@@ -123,6 +125,9 @@ void Game::command(int id) {
         case command::kReviewMissed:
             reviewMissed();
             break;
+        case command::kReviewDue:
+            reviewDue();
+            break;
         default:
             break;
     }
@@ -215,6 +220,10 @@ void Game::runScreenWork() {
         case Screen::Judging:
             judgeAnswer(context_);
             missed_.judged(state_);
+            if (history_.inUse()) {
+                history_.judged(state_, host_.today());
+                tellHistoryStore();
+            }
             break;
         case Screen::ShowCorrect:
             playEffect(context_, sound::kShowCorrect);
@@ -229,6 +238,10 @@ void Game::runScreenWork() {
             playEffect(context_, state_.screen == Screen::GameOver ? sound::kGameOver : sound::kAllClear);
             missed_.gameFinished();
             tellMissedStore();
+            if (history_.inUse()) {
+                history_.gameFinished(state_, host_.today());
+                tellHistoryStore();
+            }
             offerRanking();
             break;
         default:
@@ -258,6 +271,32 @@ void Game::reviewMissed() {
     if (startReviewRun(context_, path, questions)) {
         missed_.gameStarted();
     }
+}
+
+void Game::reviewDue() {
+    if (context_.lastQuizFile.empty()) {
+        return;
+    }
+    const std::vector<std::int32_t> due = dueToday();
+    if (startReviewRun(context_, context_.lastQuizFile, due)) {
+        missed_.gameStarted();
+    }
+}
+
+void Game::tellHistoryStore() {
+    const std::optional<HistoryProblem> problem = history_.takeNotice();
+    if (!problem) {
+        return;
+    }
+    std::u16string_view text = kHistoryUnavailableText;
+    switch (*problem) {
+        case HistoryProblem::Damaged: text = kHistoryDamagedText; break;
+        case HistoryProblem::Locked: text = kHistoryLockedText; break;
+        case HistoryProblem::ReadOnly: text = kHistoryReadOnlyText; break;
+        case HistoryProblem::Full: text = kHistoryFullText; break;
+        default: break;
+    }
+    showMessage(text, kHistoryCaption);
 }
 
 void Game::tellMissedStore() {
@@ -314,10 +353,13 @@ void Game::quizFileOpened(const std::filesystem::path& path, bool accepted) {
         context_.lastQuizFile = path;
         missed_.quizOpened(path);
         tellMissedStore();
+        history_.quizOpened(path);
+        tellHistoryStore();
     } else if (path == context_.lastQuizFile) {
         // The file to start again on is gone: the title asks for another one next time.
         context_.lastQuizFile.clear();
         missed_.quizLost();
+        history_.quizLost();
     }
     host_.quizFileOpened(path, accepted);
 }

@@ -8,6 +8,7 @@
 
 #include "engine/Host.h"
 #include "engine/MissedQuestions.h"
+#include "engine/StudyHistory.h"
 #include "screens/Surface.h"
 
 namespace pp {
@@ -77,6 +78,17 @@ public:
     // they last as long as the game object.
     void keepMissedListsIn(std::filesystem::path file) { missed_.keepListsIn(std::move(file)); }
 
+    // Keeps every answer and finished game in `history`, with each question's review schedule
+    // (call before start()); without it nothing is kept and nothing is ever due.
+    void keepHistoryIn(std::unique_ptr<History> history) { history_.keepIn(std::move(history)); }
+    [[nodiscard]] bool keepsHistory() const { return history_.inUse(); }
+    [[nodiscard]] History* history() { return history_.store(); }
+    // The questions of the quiz file opened last due on the host's today, hardest first.
+    [[nodiscard]] std::vector<std::int32_t> dueToday() { return history_.due(host_.today()); }
+    [[nodiscard]] std::vector<ReviewCard> reviewCards() const { return history_.cards(); }
+    // How many of them there are, without ordering them (cheap enough for every paint).
+    [[nodiscard]] int dueCountToday() { return history_.dueCount(host_.today()); }
+
     // The missed questions the dialog would show, by their numbers in the quiz file: those of the
     // game under way, or else of the last finished game on the quiz file opened last.
     [[nodiscard]] std::vector<std::int32_t> missedQuestions() const { return missed_.questionNumbers(); }
@@ -133,6 +145,9 @@ private:
     void reviewMissed();
     // Tells the player, once, that the missed lists' file was kept aside or cannot be written.
     void tellMissedStore();
+    // Tells the player, once for each cause, that the history could not be kept.
+    void tellHistoryStore();
+    void reviewDue();
 
     Host& host_;
     std::unique_ptr<RandomSource> random_;
@@ -143,6 +158,7 @@ private:
     Pending pending_;
     std::optional<std::filesystem::path> waitingOpen_;
     MissedQuestions missed_;
+    StudyHistory history_;
 };
 
 }  // namespace pp

@@ -5,7 +5,7 @@ set -eu
 
 PACKAGES="
   build-essential g++ cmake make pkg-config ca-certificates
-  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev libsqlite3-dev
   libicu-dev libzip-dev zlib1g-dev nlohmann-json3-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
   libsdl2-dev

@@ -20,6 +20,7 @@
 #include <algorithm>
 
 #include "engine/Commands.h"
+#include "persistence/HistoryDb.h"
 #include "engine/Input.h"
 #include "persistence/MissedList.h"
 #include "persistence/SettingsFile.h"
@@ -125,6 +126,7 @@ MainWindow::MainWindow(ShellConfig config, QWidget* parent) : QMainWindow(parent
     game_->setNoRepeats(options_->noRepeats());
     if (!config_.dataFolder.empty()) {
         game_->keepMissedListsIn(config_.dataFolder / std::string(kMissedListFileName));
+        game_->keepHistoryIn(std::make_unique<HistoryDb>(config_.dataFolder / std::string(kHistoryFileName)));
     }
     setWindowTitle(kTitle);
 
@@ -222,6 +224,7 @@ void MainWindow::buildMenus() {
     addCommand(tools, command::kSettings, QStringLiteral("設定(&S)..."));
     addCommand(tools, command::kShowRanking, QStringLiteral("ランキング表示(&R)..."));
     addCommand(tools, command::kMissedQuestions, QStringLiteral("間違えた問題(&M)..."));
+    addCommand(tools, command::kReviewDue, QStringLiteral("今日の復習 (0問)"));
     connect(tools, &QMenu::aboutToShow, this, &MainWindow::updateCommands);
     updateCommands();
 
@@ -277,6 +280,19 @@ void MainWindow::fitRecentFilesBesideMenu() {
 void MainWindow::updateCommands() {
     action(command::kShowRanking)->setEnabled(game_->state().screen == Screen::Title);
     action(command::kMissedQuestions)->setEnabled(game_->hasMissedQuestions());
+    updateDueCount();
+}
+
+void MainWindow::updateDueCount() {
+    const int due = game_->dueCountToday();
+    if (due == shownDue_) {
+        return;
+    }
+    shownDue_ = due;
+    QAction* review = action(command::kReviewDue);
+    review->setText(QStringLiteral("今日の復習 (%1問)").arg(due));
+    review->setEnabled(due > 0);
+    setWindowTitle(due > 0 ? kTitle + QStringLiteral(" - 今日の復習: %1問").arg(due) : kTitle);
 }
 
 void MainWindow::activateFromOtherCopy(const QByteArray& quizPath) {

@@ -128,6 +128,8 @@ private:
     void placeAsRemembered(int fittingScale);
     // Enables the commands that would do something on the game's current screen.
     void updateCommands();
+    // "今日の復習 (N問)" and the window title follow the number of questions due today.
+    void updateDueCount();
     void paintGame();
     void changeScale(int scale);
     // Makes the window active again once one of its dialogs has closed.
@@ -141,6 +143,7 @@ private:
     std::unique_ptr<GamePad> pad_;
     ScreenView* view_ = nullptr;
     QMenu* recentMenu_ = nullptr;
+    int shownDue_ = -1;  // the due count the menu and title show
     QTimer timer_;
     std::map<int, QAction*> actions_;
     std::deque<std::pair<QString, QString>> messages_;  // caption and text; the first is on show

@@ -61,6 +61,9 @@ std::optional<ScriptError> Replayer::run(const Event& event) {
         case Kind::Command:
             game_.command(event.commandId);
             break;
+        case Kind::Date:
+            today_ = event.day;
+            return std::nullopt;
     }
     return settle(event.line);
 }
@@ -175,13 +178,17 @@ void Replayer::finish() {
     for (const RankEntry& row : state.ranking) {
         ranking.push_back(Line{{"name", utf8FromUtf16(row.name.view())}, {"score", row.score}});
     }
-    print(out_, Line{{"end", true},
-                     {"screen", screenName(state.screen)},
-                     {"score", state.score},
-                     {"genreCorrect", state.genreCorrect},
-                     {"genreAnswered", state.genreAnswered},
-                     {"ranking", ranking},
-                     {"missed", game_.missedQuestions()}});
+    Line end{{"end", true},
+              {"screen", screenName(state.screen)},
+              {"score", state.score},
+              {"genreCorrect", state.genreCorrect},
+              {"genreAnswered", state.genreAnswered},
+              {"ranking", ranking},
+              {"missed", game_.missedQuestions()}};
+    if (game_.keepsHistory()) {
+        end["due"] = game_.dueToday();
+    }
+    print(out_, end);
     out_.flush();
 }
 

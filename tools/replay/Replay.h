@@ -56,6 +56,10 @@ class Replayer final : private Host {
 public:
     Replayer(std::filesystem::path settingsPath, std::uint32_t seed, FrameSink& frames, std::ostream& out);
 
+    // Keeps the answers and games in `history` (call before start()): the script's `date` lines
+    // then set the day they are kept under, and the summary names the questions due.
+    void useHistory(std::unique_ptr<History> history) { game_.keepHistoryIn(std::move(history)); }
+
     // Reads the settings file, reports the title screen and paints it, as the program's first
     // picture.
     [[nodiscard]] std::optional<ScriptError> start();
@@ -82,6 +86,7 @@ private:
     void showAbout() override { aboutAsked_ = true; }
     void showMissedQuestions(const std::vector<MissedQuestionRow>&) override { missedAsked_ = true; }
     void quit() override { quitting_ = true; }
+    std::int32_t today() override { return today_; }
 
     // Answers what the last event asked, as a player would before the next one.
     void answerRequests();
@@ -105,6 +110,7 @@ private:
     bool missedAsked_ = false;
     long long ticks_ = 0;
     bool quitting_ = false;
+    std::int32_t today_ = localToday();
 };
 
 }  // namespace pp::replay

@@ -12,7 +12,7 @@ namespace pp::replay {
 
 // One line of a replay script, already checked.
 struct Event {
-    enum class Kind { Open, Tick, Tap, Key, Answer, Settings, Name, Command };
+    enum class Kind { Open, Tick, Tap, Key, Answer, Settings, Name, Command, Date };
 
     Kind kind = Kind::Tick;
     int line = 0;  // where it stands in the script, for error messages
@@ -25,6 +25,7 @@ struct Event {
     bool right = false;          // Answer
     std::u16string name;         // Name
     int commandId = 0;           // Command
+    std::int32_t day = 0;        // Date: days since 1970-01-01
 
     // Settings: the options the line names; the others keep their current values.
     std::optional<std::int16_t> sound;

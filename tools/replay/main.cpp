@@ -3,6 +3,7 @@
 
 #include <QGuiApplication>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -19,6 +20,7 @@
 #include <stdlib.h>
 
 #include "persistence/SettingsFile.h"
+#include "persistence/HistoryDb.h"
 #include "tools/replay/PngFrames.h"
 #include "tools/replay/Replay.h"
 #include "tools/replay/ReplayScript.h"
@@ -198,6 +200,12 @@ std::variant<std::vector<pp::replay::Event>, pp::replay::ScriptError> readScript
 int play(const Arguments& args, const std::vector<pp::replay::Event>& events, pp::replay::FrameSink& frames,
          const std::filesystem::path& documents) {
     pp::replay::Replayer replayer(pp::settingsPathIn(documents), args.seed, frames, std::cout);
+    // A script that names its days studies across them: the history is kept beside the settings.
+    const bool dated = std::any_of(events.begin(), events.end(),
+                                   [](const pp::replay::Event& event) { return event.kind == pp::replay::Event::Kind::Date; });
+    if (dated) {
+        replayer.useHistory(std::make_unique<pp::HistoryDb>(documents / std::string(pp::kHistoryFileName)));
+    }
     if (auto error = replayer.start()) {
         return reportScriptError(args.script, *error);
     }
