@@ -86,6 +86,10 @@ public:
     // The questions of the quiz file opened last due on the host's today, hardest first.
     [[nodiscard]] std::vector<std::int32_t> dueToday() { return history_.due(host_.today()); }
     [[nodiscard]] std::vector<ReviewCard> reviewCards() const { return history_.cards(); }
+    // The host's day, as the history counts days.
+    [[nodiscard]] std::int32_t today() override { return host_.today(); }
+    // What the progress window charts, for the quiz file opened last.
+    [[nodiscard]] Progress progress() { return history_.progress(context_.lastQuizFile, host_.today()); }
     // How many of them there are, without ordering them (cheap enough for every paint).
     [[nodiscard]] int dueCountToday() { return history_.dueCount(host_.today()); }
 

@@ -1,8 +1,10 @@
 #include "engine/StudyHistory.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "engine/ReviewSchedule.h"
+#include "quizdata/QuestionLoader.h"
 
 namespace pp {
 
@@ -76,6 +78,42 @@ void StudyHistory::gameFinished(const GameState& state, std::int32_t day) {
     game.genreAnswered = state.genreAnswered;
     history_->recordGame(game);
     noteProblem();
+}
+
+Progress StudyHistory::progress(const std::filesystem::path& path, std::int32_t day) {
+    Progress progress;
+    progress.dueByDay = dueCounts(cards(), day, kProgressDays);
+    if (!history_ || !quizSelected_) {
+        return progress;
+    }
+    progress.games = history_->games();
+    if (progress.games.size() > static_cast<std::size_t>(kProgressGames)) {
+        progress.games.erase(progress.games.begin(), progress.games.end() - kProgressGames);
+    }
+    progress.genreDays = history_->genreDays();
+    for (const MissCount& count : history_->mostMissed(kProgressMissed)) {
+        OftenMissed row{count.question, count.misses, count.answers, {}, {}};
+        if (const std::optional<NumberedQuestion> read = readNumberedQuestion(path, count.question)) {
+            row.text = std::u16string(read->question.text.view());
+            row.right = std::u16string(read->question.choices[0].view());
+        }
+        progress.mostMissed.push_back(std::move(row));
+    }
+    noteProblem();
+    return progress;
+}
+
+std::string historyCsv(const std::vector<AnswerRecord>& answers) {
+    std::string csv = "\xEF\xBB\xBF日付,問題番号,ジャンル番号,選んだ答え,正誤,残り時間(秒)\r\n";
+    for (const AnswerRecord& answer : answers) {
+        // Numbers as players count them: the first question and the first genre are 1.
+        csv += civilFromDay(answer.day) + ',' + std::to_string(answer.question + 1) + ',' +
+               std::to_string(answer.genre + 1) + ',';
+        csv += answer.choice == kNoChoice ? std::string("時間切れ") : std::to_string(answer.choice + 1);
+        csv += answer.right ? ",正解," : ",不正解,";
+        csv += std::to_string(std::max(answer.timeLeftTicks, 0) / 20) + "\r\n";
+    }
+    return csv;
 }
 
 std::vector<ReviewCard> StudyHistory::cards() const {

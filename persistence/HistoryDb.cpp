@@ -43,7 +43,8 @@ public:
     Statement& operator=(const Statement&) = delete;
     ~Statement() { sqlite3_finalize(statement_); }
 
-    [[nodiscard]] bool ok() const { return statement_ != nullptr && code_ == SQLITE_OK; }
+    // Prepared: binding and stepping can go ahead.
+    [[nodiscard]] bool ok() const { return statement_ != nullptr; }
     [[nodiscard]] int code() const { return code_; }
     Statement& bind(int index, long long value) {
         if (ok()) {
@@ -70,7 +71,14 @@ public:
         return *this;
     }
     // SQLITE_ROW while there are rows, then SQLITE_DONE, or the error.
-    int step() { return ok() ? (code_ = sqlite3_step(statement_)) : code_; }
+    int step() {
+        if (ok()) {
+            code_ = sqlite3_step(statement_);
+        } else if (code_ == SQLITE_OK) {
+            code_ = SQLITE_MISUSE;  // an empty statement
+        }
+        return code_;
+    }
     [[nodiscard]] long long integer(int column) const { return sqlite3_column_int64(statement_, column); }
     [[nodiscard]] double real(int column) const { return sqlite3_column_double(statement_, column); }
     [[nodiscard]] std::string text(int column) const {

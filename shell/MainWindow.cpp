@@ -21,6 +21,7 @@
 
 #include "engine/Commands.h"
 #include "persistence/HistoryDb.h"
+#include "shell/StatsWindow.h"
 #include "engine/Input.h"
 #include "persistence/MissedList.h"
 #include "persistence/SettingsFile.h"
@@ -225,6 +226,8 @@ void MainWindow::buildMenus() {
     addCommand(tools, command::kShowRanking, QStringLiteral("ランキング表示(&R)..."));
     addCommand(tools, command::kMissedQuestions, QStringLiteral("間違えた問題(&M)..."));
     addCommand(tools, command::kReviewDue, QStringLiteral("今日の復習 (0問)"));
+    auto* progress = tools->addAction(QStringLiteral("成績(&P)..."));
+    connect(progress, &QAction::triggered, this, &MainWindow::showProgress);
     connect(tools, &QMenu::aboutToShow, this, &MainWindow::updateCommands);
     updateCommands();
 
@@ -281,6 +284,15 @@ void MainWindow::updateCommands() {
     action(command::kShowRanking)->setEnabled(game_->state().screen == Screen::Title);
     action(command::kMissedQuestions)->setEnabled(game_->hasMissedQuestions());
     updateDueCount();
+}
+
+StatsWindow* MainWindow::showProgress() {
+    const std::array<Genre, kGenreCount> genres = game_->state().genres;
+    auto* window = new StatsWindow(game_->progress(), genres, game_->today(),
+                                   [this] { return game_->history() ? historyCsv(game_->history()->answers()) : std::string(); },
+                                   this);
+    window->show();
+    return window;
 }
 
 void MainWindow::updateDueCount() {

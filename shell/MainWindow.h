@@ -29,6 +29,7 @@ class GamePad;
 class QtSurface;
 class ScreenView;
 class SoundPlayer;
+class StatsWindow;
 
 // Where the window keeps its files and how it runs; tests replace the defaults.
 struct ShellConfig {
@@ -63,6 +64,9 @@ class MainWindow final : public QMainWindow, private Host {
 public:
     explicit MainWindow(ShellConfig config, QWidget* parent = nullptr);
     ~MainWindow() override;
+
+    // "成績...": the progress window over the history of the quiz file opened last, shown.
+    StatsWindow* showProgress();
 
     // Comes to the front at the request of a later copy, opening its quiz file (the path's bytes,
     // as the file system names it) if it gave one.
