@@ -27,6 +27,8 @@ inline constexpr int kMissedQuestions = 40014;
 inline constexpr int kReviewMissed = 40015;
 // "タイトルに戻る": ends the game under way, once the player confirms it.
 inline constexpr int kBackToTitle = 40040;
+// "今日の復習": a review run over the questions of the quiz file opened last that are due today.
+inline constexpr int kReviewDue = 40016;
 }  // namespace command
 
 // The path as a message box shows it; bytes that are not UTF-8 show as U+FFFD.

@@ -28,6 +28,8 @@ void Game::start() {
         missed_.quizOpened(*last);
         tellMissedStore();
         readFileRanking(*last);
+        history_.quizOpened(*last);
+        tellHistoryStore();
     }
     offerKeptRun();
     requestRepaint();
@@ -163,6 +165,9 @@ void Game::command(int id) {
             } else if (state_.screen != Screen::Title) {
                 backToTitle();  // nothing is lost from the results or the ranking
             }
+            break;
+        case command::kReviewDue:
+            reviewDue();
             break;
         default:
             break;
@@ -323,6 +328,10 @@ void Game::runScreenWork() {
         case Screen::Judging:
             judgeAnswer(context_);
             missed_.judged(state_);
+            if (history_.inUse()) {
+                history_.judged(state_, host_.today());
+                tellHistoryStore();
+            }
             break;
         case Screen::ShowCorrect:
             playEffect(context_, sound::kShowCorrect);
@@ -337,6 +346,10 @@ void Game::runScreenWork() {
             playEffect(context_, state_.screen == Screen::GameOver ? sound::kGameOver : sound::kAllClear);
             missed_.gameFinished();
             tellMissedStore();
+            if (history_.inUse()) {
+                history_.gameFinished(state_, host_.today());
+                tellHistoryStore();
+            }
             offerRanking();
             break;
         default:
@@ -430,6 +443,32 @@ void Game::saveFileRanking() {
     }
 }
 
+void Game::reviewDue() {
+    if (context_.lastQuizFile.empty()) {
+        return;
+    }
+    const std::vector<std::int32_t> due = dueToday();
+    if (startReviewRun(context_, context_.lastQuizFile, due)) {
+        missed_.gameStarted();
+    }
+}
+
+void Game::tellHistoryStore() {
+    const std::optional<HistoryProblem> problem = history_.takeNotice();
+    if (!problem) {
+        return;
+    }
+    std::u16string_view text = kHistoryUnavailableText;
+    switch (*problem) {
+        case HistoryProblem::Damaged: text = kHistoryDamagedText; break;
+        case HistoryProblem::Locked: text = kHistoryLockedText; break;
+        case HistoryProblem::ReadOnly: text = kHistoryReadOnlyText; break;
+        case HistoryProblem::Full: text = kHistoryFullText; break;
+        default: break;
+    }
+    showMessage(text, kHistoryCaption);
+}
+
 void Game::tellMissedStore() {
     const std::optional<MissedListNotice> notice = missed_.takeNotice();
     if (!notice) {
@@ -488,12 +527,15 @@ void Game::quizFileOpened(const std::filesystem::path& path, bool accepted) {
         missed_.quizOpened(path);
         tellMissedStore();
         readFileRanking(path);
+        history_.quizOpened(path);
+        tellHistoryStore();
     } else if (path == context_.lastQuizFile) {
         // The file to start again on is gone: the title asks for another one next time.
         context_.lastQuizFile.clear();
         missed_.quizLost();
         rankedQuiz_.reset();
         state_.fileRankingKept = false;
+        history_.quizLost();
     }
     host_.quizFileOpened(path, accepted);
 }

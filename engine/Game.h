@@ -10,6 +10,7 @@
 #include "engine/Host.h"
 #include "engine/MissedQuestions.h"
 #include "persistence/PlayerRecords.h"
+#include "engine/StudyHistory.h"
 #include "screens/Surface.h"
 
 namespace pp {
@@ -97,6 +98,21 @@ public:
     // they last as long as the game object.
     void keepMissedListsIn(std::filesystem::path file) { missed_.keepListsIn(std::move(file)); }
 
+    // Keeps every answer and finished game in `history`, with each question's review schedule
+    // (call before start()); without it nothing is kept and nothing is ever due.
+    void keepHistoryIn(std::unique_ptr<History> history) { history_.keepIn(std::move(history)); }
+    [[nodiscard]] bool keepsHistory() const { return history_.inUse(); }
+    [[nodiscard]] History* history() { return history_.store(); }
+    // The questions of the quiz file opened last due on the host's today, hardest first.
+    [[nodiscard]] std::vector<std::int32_t> dueToday() { return history_.due(host_.today()); }
+    [[nodiscard]] std::vector<ReviewCard> reviewCards() const { return history_.cards(); }
+    // The host's day, as the history counts days.
+    [[nodiscard]] std::int32_t today() override { return host_.today(); }
+    // What the progress window charts, for the quiz file opened last.
+    [[nodiscard]] Progress progress() { return history_.progress(context_.lastQuizFile, host_.today()); }
+    // How many of them there are, without ordering them (cheap enough for every paint).
+    [[nodiscard]] int dueCountToday() { return history_.dueCount(host_.today()); }
+
     // The missed questions the dialog would show, by their numbers in the quiz file: those of the
     // game under way, or else of the last finished game on the quiz file opened last.
     [[nodiscard]] std::vector<std::int32_t> missedQuestions() const { return missed_.questionNumbers(); }
@@ -164,6 +180,9 @@ private:
     // The quiz file's own ranking, read when the file is opened; none without a records folder.
     void readFileRanking(const std::filesystem::path& path);
     void saveFileRanking();
+    // Tells the player, once for each cause, that the history could not be kept.
+    void tellHistoryStore();
+    void reviewDue();
 
     Host& host_;
     std::unique_ptr<RandomSource> random_;
@@ -180,6 +199,7 @@ private:
     std::optional<QuizFingerprint> rankedQuiz_;  // the quiz file whose ranking state_.fileRanking is
     MissedQuestions missed_;
     GameEvents* events_ = nullptr;
+    StudyHistory history_;
 };
 
 }  // namespace pp

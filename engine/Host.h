@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/Calendar.h"
 #include "record/GameState.h"
 #include "record/Random.h"
 
@@ -96,6 +97,10 @@ public:
 
     // Ends the program once the current event has been handled.
     virtual void quit() {}
+
+    // The player's date, as days since 1970-01-01: the day an answer is kept under and the day
+    // whose due questions the review run goes through. Replays and tests set their own.
+    virtual std::int32_t today() { return localToday(); }
 };
 
 // What the game knows about saving the settings file, so that the player hears of each cause of

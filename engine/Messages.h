@@ -42,4 +42,16 @@ inline constexpr std::u16string_view kMissedStoreBlockedText =
 inline constexpr std::u16string_view kMissedStaleText =
     u"問題ファイルが変更されたため、前回の間違えた問題は表示できません。";
 
+// The history of answers and games could not be kept or read; each cause is told once.
+inline constexpr std::u16string_view kHistoryCaption = u"学習の記録";
+inline constexpr std::u16string_view kHistoryDamagedText =
+    u"学習の記録ファイルが壊れているため読み込めませんでした。ファイルは消さずに残し、この回の記録は保存しません。";
+inline constexpr std::u16string_view kHistoryLockedText =
+    u"ほかのポケットペルナが学習の記録ファイルを使っているため、記録を保存できませんでした。";
+inline constexpr std::u16string_view kHistoryReadOnlyText =
+    u"学習の記録ファイルに書き込む権限がないため、記録は保存しません。";
+inline constexpr std::u16string_view kHistoryFullText =
+    u"ディスクの空き容量が足りないため、学習の記録を保存できませんでした。";
+inline constexpr std::u16string_view kHistoryUnavailableText = u"学習の記録ファイルを開けないため、記録は保存しません。";
+
 }  // namespace pp

@@ -5,9 +5,9 @@ set -eu
 
 PACKAGES="
   build-essential g++ cmake make pkg-config ca-certificates
-  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev libsqlite3-dev
   libicu-dev libzip-dev zlib1g-dev nlohmann-json3-dev
-  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
+  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n qt6-charts-dev libqt6opengl6-dev
   libsdl2-dev
   fonts-vlgothic
   xvfb xdotool x11-utils imagemagick xauth

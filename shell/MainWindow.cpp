@@ -27,6 +27,8 @@
 #include <utility>
 
 #include "engine/Commands.h"
+#include "persistence/HistoryDb.h"
+#include "shell/StatsWindow.h"
 #include "engine/Input.h"
 #include "engine/Ticker.h"
 #include "persistence/MissedList.h"
@@ -138,6 +140,7 @@ MainWindow::MainWindow(ShellConfig config, QWidget* parent) : QMainWindow(parent
     if (!config_.dataFolder.empty()) {
         game_->keepMissedListsIn(config_.dataFolder / std::string(kMissedListFileName));
         game_->keepPlayerRecordsIn(config_.dataFolder);
+        game_->keepHistoryIn(std::make_unique<HistoryDb>(config_.dataFolder / std::string(kHistoryFileName)));
     }
     setWindowTitle(kTitle);
 
@@ -241,11 +244,14 @@ void MainWindow::buildMenus() {
     addCommand(tools, command::kSettings, QStringLiteral("設定(&S)..."));
     addCommand(tools, command::kShowRanking, QStringLiteral("ランキング表示(&R)..."));
     addCommand(tools, command::kMissedQuestions, QStringLiteral("間違えた問題(&M)..."));
+    addCommand(tools, command::kReviewDue, QStringLiteral("今日の復習 (0問)"));
+    auto* progress = tools->addAction(QStringLiteral("成績(&P)..."));
+    connect(progress, &QAction::triggered, this, &MainWindow::showProgress);
     tools->addSeparator();
     // The window's own command: the game is not told, so saving leaves no mark in the recording.
     QAction* saveGame = tools->addAction(QStringLiteral("この対局を保存(&G)..."));
     connect(saveGame, &QAction::triggered, this, &MainWindow::chooseRecordingFile);
-    tools->addAction(QStringLiteral("みんなで遊ぶ(&P)..."), this, &MainWindow::hostSharedGame);
+    tools->addAction(QStringLiteral("みんなで遊ぶ(&H)..."), this, &MainWindow::hostSharedGame);
     connect(tools, &QMenu::aboutToShow, this, &MainWindow::updateCommands);
     updateCommands();
 
@@ -320,6 +326,28 @@ void MainWindow::updateCommands() {
     action(command::kShowRanking)->setEnabled(game_->state().screen == Screen::Title);
     action(command::kBackToTitle)->setEnabled(game_->state().screen != Screen::Title);
     action(command::kMissedQuestions)->setEnabled(game_->hasMissedQuestions());
+    updateDueCount();
+}
+
+StatsWindow* MainWindow::showProgress() {
+    const std::array<Genre, kGenreCount> genres = game_->state().genres;
+    auto* window = new StatsWindow(game_->progress(), genres, game_->today(),
+                                   [this] { return game_->history() ? historyCsv(game_->history()->answers()) : std::string(); },
+                                   this);
+    window->show();
+    return window;
+}
+
+void MainWindow::updateDueCount() {
+    const int due = game_->dueCountToday();
+    if (due == shownDue_) {
+        return;
+    }
+    shownDue_ = due;
+    QAction* review = action(command::kReviewDue);
+    review->setText(QStringLiteral("今日の復習 (%1問)").arg(due));
+    review->setEnabled(due > 0);
+    setWindowTitle(due > 0 ? kTitle + QStringLiteral(" - 今日の復習: %1問").arg(due) : kTitle);
 }
 
 void MainWindow::activateFromOtherCopy(const QByteArray& quizPath) {

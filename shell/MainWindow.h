@@ -33,6 +33,7 @@ class GamePad;
 class QtSurface;
 class ScreenView;
 class SoundPlayer;
+class StatsWindow;
 
 // Where the window keeps its files and how it runs; tests replace the defaults.
 struct ShellConfig {
@@ -68,6 +69,9 @@ class MainWindow final : public QMainWindow, private Host {
 public:
     explicit MainWindow(ShellConfig config, QWidget* parent = nullptr);
     ~MainWindow() override;
+
+    // "成績...": the progress window over the history of the quiz file opened last, shown.
+    StatsWindow* showProgress();
 
     // Comes to the front at the request of a later copy, opening its quiz file (the path's bytes,
     // as the file system names it) if it gave one.
@@ -140,6 +144,8 @@ private:
     void placeAsRemembered(int fittingScale);
     // Enables the commands that would do something on the game's current screen.
     void updateCommands();
+    // "今日の復習 (N問)" and the window title follow the number of questions due today.
+    void updateDueCount();
     void paintGame();
     void changeScale(int scale);
     // Makes the window active again once one of its dialogs has closed.
@@ -157,6 +163,7 @@ private:
     std::unique_ptr<GamePad> pad_;
     ScreenView* view_ = nullptr;
     QMenu* recentMenu_ = nullptr;
+    int shownDue_ = -1;  // the due count the menu and title show
     QTimer timer_;
     std::map<int, QAction*> actions_;
     std::deque<std::pair<QString, QString>> messages_;  // caption and text; the first is on show

@@ -106,7 +106,9 @@ TEST_F(ShellTest, MenusCarryTheCommandsWithTheirIds) {
     EXPECT_EQ(menuTexts(menus[1]->menu()),
               (QStringList{QStringLiteral("バージョン情報(&A)"), QStringLiteral("設定(&S)..."),
                            QStringLiteral("ランキング表示(&R)..."), QStringLiteral("間違えた問題(&M)..."),
-                           QStringLiteral("-"), QStringLiteral("この対局を保存(&G)...")}));
+                           QStringLiteral("今日の復習 (0問)"), QStringLiteral("成績(&P)..."),
+                           QStringLiteral("-"), QStringLiteral("この対局を保存(&G)..."),
+                           QStringLiteral("みんなで遊ぶ(&H)...")}));
     const std::pair<const char16_t*, int> items[] = {{u"開く...", command::kOpen},
                                                      {u"終了", command::kQuit},
                                                      {u"バージョン情報", command::kAbout},

@@ -114,6 +114,9 @@ std::optional<ScriptError> Replayer::run(const Event& event) {
         case Kind::Rank:
         case Kind::Options:
             return std::nullopt;  // taken by setUp before the start
+        case Kind::Date:
+            today_ = event.day;
+            return std::nullopt;
     }
     return settle(event.line);
 }
@@ -227,13 +230,17 @@ void Replayer::finish() {
     for (const RankEntry& row : state.ranking) {
         ranking.push_back(Line{{"name", utf8FromUtf16(row.name.view())}, {"score", row.score}});
     }
-    print(out_, Line{{"end", true},
-                     {"screen", screenName(state.screen)},
-                     {"score", state.score},
-                     {"genreCorrect", state.genreCorrect},
-                     {"genreAnswered", state.genreAnswered},
-                     {"ranking", ranking},
-                     {"missed", game_.missedQuestions()}});
+    Line end{{"end", true},
+              {"screen", screenName(state.screen)},
+              {"score", state.score},
+              {"genreCorrect", state.genreCorrect},
+              {"genreAnswered", state.genreAnswered},
+              {"ranking", ranking},
+              {"missed", game_.missedQuestions()}};
+    if (game_.keepsHistory()) {
+        end["due"] = game_.dueToday();
+    }
+    print(out_, end);
     out_.flush();
 }
 

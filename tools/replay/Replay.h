@@ -60,6 +60,9 @@ public:
     // start()): the options and the ranking are written to the settings file, and the quiz file
     // becomes the one the title starts again on. More than ten rank lines are an error.
     [[nodiscard]] std::optional<ScriptError> setUp(const std::vector<Event>& events);
+    // Keeps the answers and games in `history` (call before start()): the script's `date` lines
+    // then set the day they are kept under, and the summary names the questions due.
+    void useHistory(std::unique_ptr<History> history) { game_.keepHistoryIn(std::move(history)); }
 
     // Reads the settings file, reports the title screen and paints it, as the program's first
     // picture.
@@ -91,6 +94,7 @@ private:
     void showMissedQuestions(const std::vector<MissedQuestionRow>&) override { missedAsked_ = true; }
     void quit() override { quitting_ = true; }
     std::optional<std::filesystem::path> lastQuizFile() override { return lastQuizFile_; }
+    std::int32_t today() override { return today_; }
 
     // Answers what the last event asked, as a player would before the next one.
     void answerRequests();
@@ -115,6 +119,7 @@ private:
     long long ticks_ = 0;
     bool quitting_ = false;
     std::optional<std::filesystem::path> lastQuizFile_;
+    std::int32_t today_ = localToday();
 };
 
 }  // namespace pp::replay

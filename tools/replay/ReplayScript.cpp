@@ -6,6 +6,7 @@
 #include <limits>
 #include <string_view>
 
+#include "engine/Calendar.h"
 #include "engine/Commands.h"
 #include "engine/Keys.h"
 #include "tools/common/Utf8.h"
@@ -177,6 +178,21 @@ LineResult parseCommand(Event event, const std::vector<std::string_view>& args) 
     return event;
 }
 
+LineResult parseDate(Event event, const std::vector<std::string_view>& args) {
+    const std::string_view text = args.size() == 1 ? args[0] : std::string_view();
+    const bool shaped = text.size() == 10 && text[4] == '-' && text[7] == '-';
+    const auto year = shaped ? parseNumber<int>(text.substr(0, 4)) : std::nullopt;
+    const auto month = shaped ? parseNumber<unsigned>(text.substr(5, 2)) : std::nullopt;
+    const auto day = shaped ? parseNumber<unsigned>(text.substr(8, 2)) : std::nullopt;
+    // Checked by the way back, so that 2025-02-30 is refused rather than taken as March 2nd.
+    if (!year || !month || !day || *month < 1 || *month > 12 || *day < 1 ||
+        civilFromDay(dayFromCivil(*year, *month, *day)) != text) {
+        return ScriptError{event.line, "date needs one day as YYYY-MM-DD, e.g. 'date 2026-04-01'"};
+    }
+    event.day = dayFromCivil(*year, *month, *day);
+    return event;
+}
+
 }  // namespace
 
 std::optional<int> keyCodeFor(std::string_view word) {
@@ -207,15 +223,16 @@ LineResult parseLine(std::string_view text, int line, const std::filesystem::pat
     const std::string_view verb = takeWord(rest);
     const std::vector<std::string_view> args = words(rest);
     using Kind = Event::Kind;
-    static constexpr std::array<std::pair<std::string_view, Kind>, 12> kVerbs{{
+    static constexpr std::array<std::pair<std::string_view, Kind>, 13> kVerbs{{
         {"open", Kind::Open}, {"tick", Kind::Tick}, {"tap", Kind::Tap}, {"key", Kind::Key},
         {"answer", Kind::Answer}, {"settings", Kind::Settings}, {"name", Kind::Name}, {"command", Kind::Command},
         {"seed", Kind::Seed}, {"quiz", Kind::Quiz}, {"rank", Kind::Rank}, {"options", Kind::Options},
+        {"date", Kind::Date},
     }};
     const auto found = std::find_if(kVerbs.begin(), kVerbs.end(), [&](const auto& entry) { return entry.first == verb; });
     if (found == kVerbs.end()) {
         return ScriptError{line, "unknown event '" + std::string(verb) +
-                                     "'; expected open, tick, tap, key, answer, settings, name, command, seed, quiz, rank or options"};
+                                     "'; expected open, tick, tap, key, answer, settings, name, command, seed, quiz, rank, options or date"};
     }
     Event event;
     event.line = line;
@@ -233,6 +250,7 @@ LineResult parseLine(std::string_view text, int line, const std::filesystem::pat
         case Kind::Quiz: return parseOpen(event, rest, scriptFolder);
         case Kind::Rank: return parseRank(event, rest);
         case Kind::Options: return parseSettings(event, args);
+        case Kind::Date: return parseDate(event, args);
     }
     return std::monostate{};
 }

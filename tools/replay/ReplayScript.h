@@ -14,7 +14,7 @@ namespace pp::replay {
 struct Event {
     // Seed, Quiz, Rank and Options set up the game before it starts: they come before every
     // other line (a recorded game begins with them).
-    enum class Kind { Open, Tick, Tap, Key, Answer, Settings, Name, Command, Seed, Quiz, Rank, Options };
+    enum class Kind { Open, Tick, Tap, Key, Answer, Settings, Name, Command, Seed, Quiz, Rank, Options, Date };
 
     Kind kind = Kind::Tick;
     int line = 0;  // where it stands in the script, for error messages
@@ -29,6 +29,7 @@ struct Event {
     int commandId = 0;           // Command
     std::uint32_t seed = 0;      // Seed
     std::int16_t score = 0;      // Rank
+    std::int32_t day = 0;        // Date: days since 1970-01-01
 
     // Settings and Options: the options the line names; the others keep their current values.
     std::optional<std::int16_t> sound;

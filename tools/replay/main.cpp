@@ -3,6 +3,7 @@
 
 #include <QGuiApplication>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -20,6 +21,7 @@
 
 #include "persistence/SettingsFile.h"
 #include "persistence/SafeFile.h"
+#include "persistence/HistoryDb.h"
 #include "tools/replay/PngFrames.h"
 #include "tools/replay/Recorder.h"
 #include "tools/replay/Replay.h"
@@ -223,6 +225,12 @@ int play(const Arguments& args, const std::vector<pp::replay::Event>& events, pp
     pp::replay::Replayer replayer(pp::settingsPathIn(documents), args.seed.value_or(seed), frames, std::cout);
     if (auto error = replayer.setUp(events)) {
         return reportScriptError(args.script, *error);
+    }
+    // A script that names its days studies across them: the history is kept beside the settings.
+    const bool dated = std::any_of(events.begin(), events.end(),
+                                   [](const pp::replay::Event& event) { return event.kind == pp::replay::Event::Kind::Date; });
+    if (dated) {
+        replayer.useHistory(std::make_unique<pp::HistoryDb>(documents / std::string(pp::kHistoryFileName)));
     }
     if (auto error = replayer.start()) {
         return reportScriptError(args.script, *error);

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <filesystem>
+#include <string_view>
+
+#include "persistence/History.h"
+
+struct sqlite3;
+
+namespace pp {
+
+// The history file's name in the user's data folder, beside the missed lists.
+inline constexpr std::string_view kHistoryFileName = "history.sqlite3";
+
+// The history in an SQLite file (WAL journal, so a kill during a write loses at most that write).
+// A file that is damaged, of a newer schema, locked by another copy for too long, read-only or on
+// a full disk is never deleted or rewritten: the calls that cannot be done do nothing and report
+// why through takeProblem(), and the game plays on.
+class HistoryDb final : public History {
+public:
+    // Opens (creating it when missing) the file at `path`; ":memory:" keeps it in memory.
+    explicit HistoryDb(const std::filesystem::path& path);
+    HistoryDb(const HistoryDb&) = delete;
+    HistoryDb& operator=(const HistoryDb&) = delete;
+    ~HistoryDb() override;
+
+    // The schema version this build writes; a file at a later one is only ever read.
+    static constexpr int kSchemaVersion = 2;
+
+    [[nodiscard]] bool usable() const { return db_ != nullptr; }
+    // The file's schema version as found (before any migration), 0 for a new file.
+    [[nodiscard]] int foundVersion() const { return foundVersion_; }
+    // Caps the file at `pages` pages of its page size, so tests can fill the disk.
+    void limitPages(int pages);
+
+    void selectQuiz(const QuizFingerprint& quiz) override;
+    std::vector<ReviewCard> cards() override;
+    void recordAnswer(const AnswerRecord& answer, const ReviewCard& card) override;
+    void recordGame(const GameRecord& game) override;
+    std::vector<GameRecord> games() override;
+    std::vector<GenreDay> genreDays() override;
+    std::vector<MissCount> mostMissed(int count) override;
+    std::vector<AnswerRecord> answers() override;
+    HistoryProblem takeProblem() override;
+
+private:
+    bool open(const std::filesystem::path& path);
+    bool readVersion();
+    bool migrate();
+    bool exec(const char* sql);
+    // Notes the problem behind SQLite's result `code`; a damaged file is closed for good.
+    void fail(int code);
+
+    sqlite3* db_ = nullptr;
+    bool readOnly_ = false;
+    int foundVersion_ = 0;
+    long long quizId_ = -1;
+    HistoryProblem problem_ = HistoryProblem::None;
+};
+
+}  // namespace pp

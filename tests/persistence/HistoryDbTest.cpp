@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "Fixtures.h"
+#include "persistence/HistoryDb.h"
+
+namespace pp {
+namespace {
+
+using test::TempFolder;
+
+const QuizFingerprint kQuiz{"/home/a/quiz.kqd", 2304, 1700000000000000000, 0xfedcba9876543210ULL};
+
+AnswerRecord answer(std::int32_t question, bool right, std::int32_t day = 20000) {
+    return AnswerRecord{day, question, question % kGenreCount, static_cast<std::int16_t>(right ? 0 : 2), right, 120};
+}
+
+ReviewCard card(std::int32_t question, std::int32_t due) { return ReviewCard{question, 2.5, 5.0, 20000, due, 1, 0}; }
+
+std::string bytesOf(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+// Fills a file with a few answers and one game and closes it.
+void fill(const std::filesystem::path& file) {
+    HistoryDb db(file);
+    db.selectQuiz(kQuiz);
+    db.recordAnswer(answer(3, false), card(3, 20001));
+    db.recordAnswer(answer(3, true, 20001), card(3, 20004));
+    db.recordAnswer(answer(5, false, 20001), card(5, 20002));
+    db.recordGame(GameRecord{20001, "study", 170, {1, 0, 0, 0, 0, 0, 0, 0}, {2, 0, 0, 0, 0, 0, 0, 0}});
+    ASSERT_EQ(db.takeProblem(), HistoryProblem::None);
+}
+
+TEST(HistoryDb, KeepsAnswersCardsAndGamesPerQuizAcrossRuns) {
+    TempFolder folder;
+    const auto file = folder.path() / "history.sqlite3";
+    fill(file);
+
+    HistoryDb db(file);
+    EXPECT_EQ(db.foundVersion(), HistoryDb::kSchemaVersion);
+    db.selectQuiz(kQuiz);
+    EXPECT_EQ(db.answers().size(), 3u);
+    ASSERT_EQ(db.cards().size(), 2u);
+    EXPECT_EQ(db.cards()[0].dueDay, 20004);  // the later review replaced the earlier card
+    ASSERT_EQ(db.games().size(), 1u);
+    EXPECT_EQ(db.games()[0].mode, "study");
+    EXPECT_EQ(db.games()[0].genreAnswered[0], 2);
+    ASSERT_EQ(db.mostMissed(10).size(), 2u);
+    EXPECT_EQ(db.mostMissed(10)[0].misses, 1);
+    ASSERT_EQ(db.genreDays().size(), 2u);
+    EXPECT_EQ(db.genreDays()[1].answered[3] + db.genreDays()[1].answered[5], 2);
+
+    QuizFingerprint changed = kQuiz;
+    changed.hash ^= 1;  // the same path with other contents starts afresh
+    db.selectQuiz(changed);
+    EXPECT_TRUE(db.answers().empty());
+    EXPECT_TRUE(db.cards().empty());
+}
+
+TEST(HistoryDb, AFileOfTheFirstSchemaIsMigratedWithItsAnswers) {
+    TempFolder folder;
+    const auto file = folder.path() / "history.sqlite3";
+    fill(file);
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &raw), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(raw, "DROP INDEX answer_day; PRAGMA user_version=1", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(raw);
+
+    HistoryDb db(file);
+    EXPECT_EQ(db.foundVersion(), 1);
+    db.selectQuiz(kQuiz);
+    EXPECT_EQ(db.answers().size(), 3u);
+    HistoryDb again(file);
+    EXPECT_EQ(again.foundVersion(), HistoryDb::kSchemaVersion);
+}
+
+TEST(HistoryDb, ADamagedFileIsToldOfAndNeverTouched) {
+    TempFolder folder;
+    const auto file = folder.path() / "history.sqlite3";
+    {
+        std::ofstream out(file, std::ios::binary);
+        out << std::string(4096, '\x5a');
+    }
+    const std::string before = bytesOf(file);
+    HistoryDb db(file);
+    EXPECT_EQ(db.takeProblem(), HistoryProblem::Damaged);
+    db.selectQuiz(kQuiz);
+    db.recordAnswer(answer(1, true), card(1, 20003));
+    EXPECT_TRUE(db.cards().empty());
+    EXPECT_EQ(bytesOf(file), before);
+}
+
+TEST(HistoryDb, AReadOnlyFileStillGivesItsScheduleAndKeepsEveryAnswer) {
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "root writes to read-only files";
+    }
+    TempFolder folder;
+    const auto file = folder.path() / "history.sqlite3";
+    fill(file);
+    ::chmod(file.c_str(), 0444);
+    ::chmod(folder.path().c_str(), 0555);
+    {
+        HistoryDb db(file);
+        db.selectQuiz(kQuiz);
+        EXPECT_EQ(db.cards().size(), 2u);
+        db.recordAnswer(answer(7, true), card(7, 20009));
+        EXPECT_EQ(db.takeProblem(), HistoryProblem::ReadOnly);
+    }
+    ::chmod(folder.path().c_str(), 0755);
+    ::chmod(file.c_str(), 0644);
+    HistoryDb db(file);
+    db.selectQuiz(kQuiz);
+    EXPECT_EQ(db.answers().size(), 3u);
+}
+
+TEST(HistoryDb, AFileAnotherCopyHoldsIsToldOfAndLosesNothing) {
+    TempFolder folder;
+    const auto file = folder.path() / "history.sqlite3";
+    fill(file);
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    {
+        HistoryDb db(file);
+        db.selectQuiz(kQuiz);
+        db.recordAnswer(answer(7, true), card(7, 20009));
+        EXPECT_EQ(db.takeProblem(), HistoryProblem::Locked);
+    }
+    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    HistoryDb db(file);
+    db.selectQuiz(kQuiz);
+    EXPECT_EQ(db.answers().size(), 3u);
+}
+
+TEST(HistoryDb, AFullDiskKeepsWhatWasStoredAndSaysSo) {
+    TempFolder folder;
+    const auto file = folder.path() / "history.sqlite3";
+    fill(file);
+    {
+        HistoryDb db(file);
+        db.selectQuiz(kQuiz);
+        db.limitPages(1);
+        for (int i = 0; i < 200; ++i) {
+            db.recordAnswer(answer(10 + i, true), card(10 + i, 20009));
+        }
+        EXPECT_EQ(db.takeProblem(), HistoryProblem::Full);
+    }
+    HistoryDb db(file);
+    db.selectQuiz(kQuiz);
+    EXPECT_GE(db.answers().size(), 3u);
+    EXPECT_EQ(db.answers().size(), db.cards().size() + 1);  // each answer with its card, or neither
+}
+
+}  // namespace
+}  // namespace pp
