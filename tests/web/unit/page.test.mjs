@@ -18,7 +18,7 @@ const { keepStorable } = await load("dialogs.js");
 const { baseName, quizPath } = await load("files.js");
 const { fromBase64, keepSettings, setUpStorage, toBase64 } = await load("storage.js");
 const { requestQuizFile, takeFileRequest } = await load("files.js");
-const { game } = await load("game.js");
+const { afterEachCall, callGame, game } = await load("game.js");
 const { keyName, pixelAt } = await load("input.js");
 const constants = await load("constants.js");
 
@@ -151,6 +151,21 @@ describe("keys", () => {
       { key: "Enter", code: "NumpadEnter" }].map(keyName);
     assert.deepEqual(named, ["ArrowUp", "Space", "3", "Enter"]);
     assert.deepEqual(named.map((name) => constants.GAME_KEYS[name]), [0x26, 0x0d, 0x33, 0x0d]);
+  });
+});
+
+describe("calls into the game", () => {
+  test("wait until the game is ready, then run with their paint and the page's upkeep after them", () => {
+    const done = [];
+    afterEachCall(() => done.push("upkeep"));
+    game.ready = false;
+    callGame(() => done.push("call"));
+    assert.deepEqual(done, []);
+    game.ready = true;
+    game.module = { _pp_web_take_paint_request: () => 1, _pp_web_paint: () => done.push("paint"), FS: { readFile: () => null } };
+    callGame(() => done.push("call"));
+    assert.deepEqual(done, ["call", "paint", "upkeep"]);
+    game.ready = false;
   });
 });
 
