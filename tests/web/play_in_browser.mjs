@@ -321,6 +321,12 @@ async function wholeGame(browser, origin) {
   }
   player.script.push(`tick ${count}`);
   check(await page.$eval("#name-dialog", (dialog) => dialog.open), "the name dialog opens when the score enters the ranking");
+  // A wider window meanwhile: the picture before the results stays as it is until the name is given.
+  const canvasWidth = () => page.$eval("#screen", (canvas) => canvas.width);
+  const before = await canvasWidth();
+  await page.setViewport({ width: 800, height: 720, deviceScaleFactor: 2 });
+  await sleep(100);
+  check(await canvasWidth() === before, "the picture behind the name dialog keeps its size");
   await page.keyboard.press("Enter");
   check(await page.$eval("#name-dialog", (dialog) => dialog.open), "a Return at once, meant for the game, leaves the dialog open");
   await sleep(450);  // past the guard that keeps a Return meant for the game from confirming it
@@ -332,8 +338,11 @@ async function wholeGame(browser, origin) {
   await sleep(100);  // the paint that asked for the name ends after the dialog's own call
   now = await state(page);
   check(now.screen === "GameOver", `the game is over after the name (${now.screen})`);
+  check(await canvasWidth() === 2 * before, "once the name is given the picture takes the wider window's scale");
+  await page.setViewport({ width: 360, height: 720, deviceScaleFactor: 2 });
   check(now.ranking[0].name === PLAYER_KEPT && now.ranking[0].score === now.score, "the name and score top the ranking");
   player.finalScore = now.score;
+  await savedGame(page);
   await afterGame(page);
   await page.close();
   return player;
@@ -431,8 +440,10 @@ async function savedGame(page) {
   const replayed = replay.stdout.split("\n").filter((line) => line.includes('"screen"') && line.includes('"t"'))
     .map((line) => JSON.parse(line))
     .map((s) => `# t=${s.t} ${s.screen} score=${s.score} level=${s.level} question=${s.questionIndex} right=${s.levelCorrect} slots=${s.slotsLeft}`);
-  check(replay.status === 0 && traced.length > 20 && traced.join("\n") === replayed.join("\n"),
-    `quiz-replay plays the game saved in the page to the same trace (${traced.length} and ${replayed.length} screens${replay.stderr ? `: ${replay.stderr.trim()}` : ""})`);
+  // The replay's first line is the title it starts on, entered before the page's recording began.
+  const [start, ...entered] = replayed;
+  check(replay.status === 0 && start.startsWith("# t=0 Title ") && traced.length > 20 && traced.join("\n") === entered.join("\n"),
+    `quiz-replay plays the game saved in the page to the same trace (${traced.length} and ${entered.length} screens${replay.stderr ? `: ${replay.stderr.trim()}` : ""})`);
   const end = JSON.parse(replay.stdout.trim().split("\n").pop());
   check(end.score === (await state(page)).score && end.ranking[0].name === PLAYER_KEPT, "the replayed game ends with the page's score and name");
   fs.rmSync(downloads, { recursive: true, force: true });
@@ -588,6 +599,7 @@ async function menusByKeyboard(page) {
   await page.keyboard.press("ArrowRight");
   await page.keyboard.press("ArrowDown");
   check(await open() === "command-40009" && await focused() === "command-40003", "Right then Down opens ツール at its first item");
+  check(!(await page.evaluate(() => perna.paused())), "a menu open over the title leaves the picture unveiled, the clock not mattering there");
   await page.keyboard.press("ArrowDown");
   check(await focused() === "command-40012", "Down moves to the next item");
   await page.keyboard.press("ArrowLeft");
@@ -599,6 +611,8 @@ async function menusByKeyboard(page) {
   await page.keyboard.press("Enter");
   await page.keyboard.press("Enter");
   await waitFor("the about box from the keyboard", () => page.$eval("#about-box", (box) => box.open));
+  await page.keyboard.press("F10");
+  check(await focused() === "about-ok", "F10 leaves an open dialog's focus where it is");
   await page.click("#about-ok");
   await waitFor("the about box to close", () => page.evaluate(() => perna.dialogsOpen() === 0));
   await page.click("#command-40004");

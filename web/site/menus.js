@@ -7,7 +7,7 @@ import { chooseQuizFile, openRecentFile, openSample } from "./files.js";
 import { callGame, game } from "./game.js";
 import { QuizFiles } from "./quizfiles.js";
 import { Sample } from "./sample.js";
-import { downloadSettings } from "./storage.js";
+import { downloadRecording, downloadSettings } from "./storage.js";
 import { updatePause } from "./clock.js";
 
 const gameFree = () => game.ready;
@@ -32,6 +32,7 @@ const MENUS = [
       enabled: () => gameFree() && game.module._pp_web_screen() === SCREEN.TITLE },
     { id: COMMAND.MISSED_QUESTIONS, text: "間違えた問題...", run: command(COMMAND.MISSED_QUESTIONS),
       enabled: () => gameFree() && game.module._pp_web_has_missed() === 1 },
+    { id: "save-game", text: "この対局を保存...", run: downloadRecording },
   ] },
 ];
 // Ctrl and these letters run the items, as the desktop's accelerators do.

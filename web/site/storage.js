@@ -7,6 +7,7 @@ import { game } from "./game.js";
 const DOCUMENTS = "/documents";
 export const SETTINGS_NAME = "ポケットペルナ.txt";
 const SETTINGS_PATH = DOCUMENTS + "/" + SETTINGS_NAME;
+const RECORDING_NAME = "対局.script";
 const STORAGE_KEY = "pocketperna.settings";
 // The missed-question lists, in a folder of their own as on the desktop, kept under their own key.
 const MISSED_PATH = "/data/missed.json";
@@ -100,6 +101,12 @@ export function download(bytes, name) {
 export function downloadSettings() {
   const bytes = settingsBytes();
   if (bytes) download(bytes, SETTINGS_NAME);
+}
+
+// "この対局を保存...": the game so far as the core recorded it, a script quiz-replay plays again.
+export function downloadRecording() {
+  const text = game.module.UTF8ToString(game.module._pp_web_recording());
+  download(new TextEncoder().encode(text), RECORDING_NAME);
 }
 
 // The missed-question lists as the game wrote them; a list that cannot be kept is no reason to

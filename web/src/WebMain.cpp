@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,7 @@
 #include "persistence/StoredName.h"
 #include "quizdata/QuizFile.h"
 #include "tools/common/Utf8.h"
+#include "tools/replay/Recorder.h"
 
 namespace pp::web {
 namespace {
@@ -126,6 +128,9 @@ struct Page {
     WebHost host;
     WebSurface surface;
     std::unique_ptr<Game> game;
+    // Every game is recorded from its start, so that "この対局を保存..." can save it at any time.
+    std::uint32_t seed = 0;
+    std::unique_ptr<replay::Recorder> recorder;
 };
 
 Page& page() {
@@ -155,9 +160,10 @@ EMSCRIPTEN_KEEPALIVE void pp_web_make(int seeded, std::uint32_t seed) {
     // This C library starts with a umask that would leave the saved settings file unreadable;
     // a desktop session's usual one keeps it readable and writable.
     ::umask(022);
-    auto random = seeded ? std::make_unique<pp::MersenneRandom>(seed) : std::make_unique<pp::MersenneRandom>();
+    // Drawn here rather than inside the random source, so that a recording can name it.
+    page().seed = seeded ? seed : std::random_device{}();
     page().game = std::make_unique<pp::Game>(page().host, pp::settingsPathIn(pp::web::kDocumentsFolder),
-                                             std::move(random));
+                                             std::make_unique<pp::MersenneRandom>(page().seed));
     page().game->keepMissedListsIn(std::filesystem::path(pp::web::kDataFolder) / std::string(pp::kMissedListFileName));
 }
 
@@ -168,7 +174,16 @@ EMSCRIPTEN_KEEPALIVE void pp_web_start(int seeded, std::uint32_t seed) {
     if (!started) {
         started = true;
         page().game->start();
+        page().recorder = std::make_unique<pp::replay::Recorder>(page().seed);
+        page().game->listen(page().recorder.get());
     }
+}
+
+// The game so far as a quiz-replay script; the text lives until the next call.
+EMSCRIPTEN_KEEPALIVE const char* pp_web_recording() {
+    static std::string text;
+    text = page().recorder ? page().recorder->script() : std::string();
+    return text.c_str();
 }
 
 EMSCRIPTEN_KEEPALIVE void pp_web_tick() { game()->tick(); }

@@ -1,6 +1,9 @@
 // The page's pure modules under node's test runner, loaded from the built folder (PERNA_SITE),
 // since constants.js is made there from the C++ headers.
 import assert from "node:assert/strict";
+import { spawnSync } from "node:child_process";
+import fs from "node:fs";
+import os from "node:os";
 import path from "node:path";
 import { describe, test } from "node:test";
 import { pathToFileURL } from "node:url";
@@ -13,7 +16,9 @@ const { unpackBitmaps } = await load("bitmappack.js");
 const { stepTo } = await load("menukeys.js");
 const { keepStorable } = await load("dialogs.js");
 const { baseName, quizPath } = await load("files.js");
-const { fromBase64, toBase64 } = await load("storage.js");
+const { fromBase64, keepSettings, setUpStorage, toBase64 } = await load("storage.js");
+const { requestQuizFile, takeFileRequest } = await load("files.js");
+const { afterEachCall, callGame, game } = await load("game.js");
 const { keyName, pixelAt } = await load("input.js");
 const constants = await load("constants.js");
 
@@ -84,6 +89,46 @@ describe("the settings in storage", () => {
     const bytes = Uint8Array.from({ length: 256 }, (_, i) => i);
     assert.deepEqual(fromBase64(toBase64(bytes)), bytes);
   });
+  test("storage that refuses them is told of once, however often the file changes", () => {
+    let file = new Uint8Array([1, 2, 3]);
+    game.module = { FS: { readFile: () => file } };
+    globalThis.localStorage = { setItem() { throw new Error("quota"); } };
+    const told = [];
+    setUpStorage((text, caption) => told.push(caption));
+    keepSettings();
+    file = new Uint8Array([4, 5]);
+    keepSettings();
+    assert.deepEqual(told, [constants.MESSAGE.SAVE_ERROR_CAPTION]);
+  });
+});
+
+describe("the open dialog", () => {
+  test("the picker answers the game's request once, and a later one is the page's own", () => {
+    globalThis.document = { getElementById: () => ({ click() {} }) };
+    requestQuizFile();
+    assert.equal(takeFileRequest(), true);
+    assert.equal(takeFileRequest(), false);
+  });
+});
+
+describe("the service worker's version", () => {
+  const tool = new URL("../../../web/tools/site_assets.py", import.meta.url).pathname;
+  const template = new URL("../../../web/site/sw.js.in", import.meta.url).pathname;
+  const version = (folder) => {
+    const out = path.join(folder, "sw.js");
+    const made = spawnSync("python3", [tool, "worker", template, out, folder, "a.js"], { encoding: "utf8" });
+    assert.equal(made.status, 0, made.stderr);
+    return /const VERSION = "([^"]+)"/.exec(fs.readFileSync(out, "utf8"))[1];
+  };
+  test("changes with the content of a kept file, not only its name", () => {
+    const folder = fs.mkdtempSync(path.join(os.tmpdir(), "perna-worker-"));
+    fs.writeFileSync(path.join(folder, "a.js"), "one");
+    const first = version(folder);
+    assert.equal(version(folder), first);
+    fs.writeFileSync(path.join(folder, "a.js"), "two");
+    assert.notEqual(version(folder), first);
+    fs.rmSync(folder, { recursive: true, force: true });
+  });
 });
 
 describe("taps", () => {
@@ -106,6 +151,21 @@ describe("keys", () => {
       { key: "Enter", code: "NumpadEnter" }].map(keyName);
     assert.deepEqual(named, ["ArrowUp", "Space", "3", "Enter"]);
     assert.deepEqual(named.map((name) => constants.GAME_KEYS[name]), [0x26, 0x0d, 0x33, 0x0d]);
+  });
+});
+
+describe("calls into the game", () => {
+  test("wait until the game is ready, then run with their paint and the page's upkeep after them", () => {
+    const done = [];
+    afterEachCall(() => done.push("upkeep"));
+    game.ready = false;
+    callGame(() => done.push("call"));
+    assert.deepEqual(done, []);
+    game.ready = true;
+    game.module = { _pp_web_take_paint_request: () => 1, _pp_web_paint: () => done.push("paint"), FS: { readFile: () => null } };
+    callGame(() => done.push("call"));
+    assert.deepEqual(done, ["call", "paint", "upkeep"]);
+    game.ready = false;
   });
 });
 
