@@ -1,4 +1,5 @@
 // OpenDocument spreadsheets (.ods), as LibreOffice saves them: the first table of content.xml.
+#include <algorithm>
 #include <array>
 
 #include "authoring/SheetXml.h"
@@ -136,12 +137,24 @@ SourceError rowsPastTheLast(LineNumber rowsBefore) {
 }  // namespace
 
 std::optional<SourceError> readOdsArchive(zip_t* archive, const RowSink& sink, std::string* sheetName,
-                                          std::uint64_t maxBytes, const SheetChoice& choice) {
+                                          std::uint64_t maxBytes, const SheetChoice& choice,
+                                          std::vector<SourceError>* notes) {
     XmlPart content(archive, "content.xml", maxBytes);
     if (!content.exists()) {
         return fileError("not an OpenDocument spreadsheet (.ods): it has no content.xml");
     }
-    RowBuilder row(sink);
+    // By default an empty sheet (a cover page, a blank first sheet) gives way to the next.
+    std::int64_t rowsRead = 0;
+    const RowSink counted = [&rowsRead, &sink](SourceRow&& row) {
+        ++rowsRead;
+        return sink(std::move(row));
+    };
+    RowBuilder row(counted);
+    std::vector<SourceError> passedOver;  // the hidden sheets left out
+    std::vector<QString> hiddenStyles;    // the table styles that hide a sheet
+    QString styleName;
+    int sheetsRead = 0;
+    std::string lastRead;
     LineNumber rowNumber = 0;
     int column = 0;
     MergedCells merged;
@@ -160,21 +173,40 @@ std::optional<SourceError> readOdsArchive(zip_t* archive, const RowSink& sink, s
             skipDepth += isStart(content, token, u"table") ? 1 : isEnd(content, token, u"table") ? -1 : 0;
             continue;
         }
+        if (tableDepth == 0 && isStart(content, token, u"style")) {
+            styleName = attribute(content, u"name");
+        } else if (tableDepth == 0 && isStart(content, token, u"table-properties") &&
+                   attribute(content, u"display") == u"false" && hiddenStyles.size() < 256) {
+            hiddenStyles.push_back(styleName);
+        }
         if (isStart(content, token, u"table")) {
             if (tableDepth == 0) {
                 const std::string name = attribute(content, u"name").toStdString();
-                if (!isChosen(choice, ++sheets, name)) {
+                ++sheets;
+                const QString style = attribute(content, u"style-name");
+                const bool hidden = !style.isEmpty() && std::find(hiddenStyles.begin(), hiddenStyles.end(), style) !=
+                                                            hiddenStyles.end();
+                const bool wanted = choice.named() ? isChosen(choice, sheets, name)
+                                                   : rowsRead == 0 && (!hidden || choice.includeHidden);
+                if (!wanted) {
+                    if (!choice.named() && hidden && !choice.includeHidden) {
+                        passedOver.push_back(hiddenSheetNote(name));
+                    }
                     skipDepth = 1;
                     continue;
                 }
                 if (sheetName != nullptr) {
                     *sheetName = name;
                 }
+                lastRead = name;
+                ++sheetsRead;
                 seenTable = true;
+                rowNumber = 0;
+                merged = MergedCells();
             }
             ++tableDepth;
         } else if (isEnd(content, token, u"table")) {
-            if (--tableDepth == 0) {
+            if (--tableDepth == 0 && choice.named()) {
                 break;
             }
         } else if (tableDepth == 1 && isStart(content, token, u"table-row")) {
@@ -242,7 +274,16 @@ std::optional<SourceError> readOdsArchive(zip_t* archive, const RowSink& sink, s
         return fileError(*failure);
     }
     if (!seenTable) {
-        return sheets == 0 ? fileError("the spreadsheet has no sheet") : noSuchSheet(choice, sheets);
+        if (sheets == 0) {
+            return fileError("the spreadsheet has no sheet");
+        }
+        return choice.named() ? noSuchSheet(choice, sheets) : fileError("every sheet of the spreadsheet is hidden");
+    }
+    if (notes != nullptr) {
+        *notes = passedOver;
+        if (rowsRead > 0 && (sheetsRead > 1 || !passedOver.empty())) {
+            notes->push_back(sheetReadNote(lastRead));
+        }
     }
     return std::nullopt;
 }

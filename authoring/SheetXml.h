@@ -307,13 +307,24 @@ inline std::optional<SourceError> textTooFarRight(LineNumber row, int column) {
 
 // The readers of the two formats, on an open archive.
 std::optional<SourceError> readXlsxArchive(zip_t* archive, const RowSink& sink, std::string* sheetName,
-                                           std::uint64_t maxBytes, const SheetChoice& choice = {});
+                                           std::uint64_t maxBytes, const SheetChoice& choice = {},
+                                           std::vector<SourceError>* notes = nullptr);
 std::optional<SourceError> readOdsArchive(zip_t* archive, const RowSink& sink, std::string* sheetName,
-                                          std::uint64_t maxBytes, const SheetChoice& choice = {});
+                                          std::uint64_t maxBytes, const SheetChoice& choice = {},
+                                          std::vector<SourceError>* notes = nullptr);
+
+// The notes of a sheet passed over by default, and of the sheet read in its stead.
+inline SourceError hiddenSheetNote(const std::string& name) {
+    return SourceError{0, 0, "note: the sheet " + name + " is hidden and left out (--include-hidden reads it)"};
+}
+inline SourceError sheetReadNote(const std::string& name) {
+    return SourceError{0, 0, "note: the questions are read from the sheet " + name +
+                                 ", the first visible sheet that holds data"};
+}
 
 // Whether the sheet at `place` (from 1) named `name` is the one `choice` asks for.
 inline bool isChosen(const SheetChoice& choice, int place, const std::string& name) {
-    return !choice.name.empty() ? name == choice.name : place == std::max(choice.number, 1);
+    return !choice.name.empty() ? name == choice.name : place == choice.number;
 }
 
 inline SourceError noSuchSheet(const SheetChoice& choice, int sheets) {

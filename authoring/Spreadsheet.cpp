@@ -9,7 +9,7 @@ using sheet::Archive;
 using sheet::fileError;
 
 using ArchiveReader = std::optional<SourceError> (*)(zip_t*, const RowSink&, std::string*, std::uint64_t,
-                                                    const SheetChoice&);
+                                                    const SheetChoice&, std::vector<SourceError>*);
 
 std::optional<SourceError> readArchiveInMemory(std::string_view bytes, ArchiveReader reader, const RowSink& sink,
                                                std::string* sheetName, std::uint64_t maxBytes) {
@@ -28,7 +28,7 @@ std::optional<SourceError> readArchiveInMemory(std::string_view bytes, ArchiveRe
         return fileError("not a spreadsheet file (" + reason + ")");
     }
     zip_error_fini(&error);
-    return reader(archive.get(), sink, sheetName, maxBytes, {});
+    return reader(archive.get(), sink, sheetName, maxBytes, {}, nullptr);
 }
 
 }  // namespace
@@ -45,7 +45,7 @@ std::optional<SourceError> readOds(std::string_view bytes, const RowSink& sink, 
 
 std::optional<SourceError> readSpreadsheetFile(const std::filesystem::path& path, TableFormat format,
                                                const RowSink& sink, std::string* sheetName,
-                                               const SheetChoice& choice) {
+                                               const SheetChoice& choice, std::vector<SourceError>* notes) {
     int code = 0;
     Archive archive(zip_open(path.c_str(), ZIP_RDONLY, &code));
     if (!archive) {
@@ -57,7 +57,7 @@ std::optional<SourceError> readSpreadsheetFile(const std::filesystem::path& path
                                                                       : "not a spreadsheet file (" + reason + ")");
     }
     const ArchiveReader reader = format == TableFormat::Xlsx ? sheet::readXlsxArchive : sheet::readOdsArchive;
-    return reader(archive.get(), sink, sheetName, kMaxPartBytes, choice);
+    return reader(archive.get(), sink, sheetName, kMaxPartBytes, choice, notes);
 }
 
 }  // namespace pp::kqd

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "authoring/SourceTable.h"
 
@@ -32,15 +33,21 @@ std::optional<SourceError> readXlsx(std::string_view bytes, const RowSink& sink,
 std::optional<SourceError> readOds(std::string_view bytes, const RowSink& sink, std::string* sheetName,
                                    std::uint64_t maxPartBytes = kMaxPartBytes);
 
-// Which sheet to read: the one of that name, else the one at that place (from 1), else the first.
+// Which sheet to read: the one of that name, else the one at that place (from 1), else the first
+// visible sheet that holds data (a hidden one too with `includeHidden`).
 struct SheetChoice {
     std::string name;
     int number = 0;
+    bool includeHidden = false;
+    [[nodiscard]] bool named() const { return !name.empty() || number > 0; }
 };
 
 // The same for the file at `path`, in the format given (Xlsx or Ods), from the sheet chosen.
+// `notes` gets the sheets passed over by default (hidden or empty) and, when there were any, the
+// sheet read in their stead.
 std::optional<SourceError> readSpreadsheetFile(const std::filesystem::path& path, TableFormat format,
                                                const RowSink& sink, std::string* sheetName,
-                                               const SheetChoice& choice = {});
+                                               const SheetChoice& choice = {},
+                                               std::vector<SourceError>* notes = nullptr);
 
 }  // namespace pp::kqd

@@ -57,8 +57,14 @@ std::string tooManySharedStrings() {
 }
 
 struct Workbook {
-    std::string sheetName;
-    std::string sheetPart;
+    // The sheets to try in turn: the one asked for, or every one that may be read by default.
+    struct Sheet {
+        std::string name;
+        QString relation;
+        std::string part;
+    };
+    std::vector<Sheet> sheets;
+    std::vector<SourceError> notes;  // the hidden sheets left out
     std::vector<std::u16string> sharedStrings;
     XlsxStyles styles;
     DateSystem dates = DateSystem::From1900;
@@ -75,7 +81,6 @@ std::optional<SourceError> readWorkbook(zip_t* archive, std::uint64_t maxBytes, 
     if (!workbook.exists()) {
         return fileError("not an Excel workbook (.xlsx): it has no xl/workbook.xml");
     }
-    QString relation;
     int sheets = 0;
     for (auto token = workbook.next(); token != QXmlStreamReader::EndDocument; token = workbook.next()) {
         if (token == QXmlStreamReader::Invalid) {
@@ -85,9 +90,13 @@ std::optional<SourceError> readWorkbook(zip_t* archive, std::uint64_t maxBytes, 
             book.dates = DateSystem::From1904;
         } else if (isStart(workbook, token, u"sheet")) {
             const std::string name = attribute(workbook, u"name").toStdString();
-            if (relation.isEmpty() && isChosen(choice, ++sheets, name)) {
-                book.sheetName = name;
-                relation = attribute(workbook, u"id");
+            const bool hidden = !attribute(workbook, u"state").isEmpty() && attribute(workbook, u"state") != u"visible";
+            ++sheets;
+            if (choice.named() ? book.sheets.empty() && isChosen(choice, sheets, name)
+                               : !hidden || choice.includeHidden) {
+                book.sheets.push_back({name, attribute(workbook, u"id"), {}});
+            } else if (!choice.named()) {
+                book.notes.push_back(hiddenSheetNote(name));
             }
         } else if (isStart(workbook, token, u"calcPr") && isTrue(attribute(workbook, u"fullCalcOnLoad"))) {
             book.resultsStale = true;
@@ -96,23 +105,27 @@ std::optional<SourceError> readWorkbook(zip_t* archive, std::uint64_t maxBytes, 
     if (sheets == 0) {
         return fileError("the workbook has no sheet");
     }
-    if (relation.isEmpty()) {
-        return noSuchSheet(choice, sheets);
+    if (book.sheets.empty()) {
+        return choice.named() ? noSuchSheet(choice, sheets) : fileError("every sheet of the workbook is hidden");
     }
     XmlPart relations(archive, "xl/_rels/workbook.xml.rels", maxBytes);
-    for (auto token = relations.next(); relations.exists() && book.sheetPart.empty(); token = relations.next()) {
+    for (auto token = relations.next(); relations.exists(); token = relations.next()) {
         if (token == QXmlStreamReader::Invalid || token == QXmlStreamReader::EndDocument) {
             break;
         }
-        if (isStart(relations, token, u"Relationship") && attribute(relations, u"Id") == relation) {
+        if (isStart(relations, token, u"Relationship")) {
             const std::string target = attribute(relations, u"Target").toStdString();
-            book.sheetPart = target.starts_with('/') ? target.substr(1) : "xl/" + target;
+            for (Workbook::Sheet& sheet : book.sheets) {
+                if (sheet.part.empty() && attribute(relations, u"Id") == sheet.relation) {
+                    sheet.part = target.starts_with('/') ? target.substr(1) : "xl/" + target;
+                }
+            }
         }
     }
     if (auto failure = relations.finish()) {
         return fileError(*failure);
     }
-    if (book.sheetPart.empty()) {
+    if (book.sheets.front().part.empty()) {
         return fileError("the workbook does not say where its first sheet is");
     }
     XmlPart shared(archive, "xl/sharedStrings.xml", maxBytes);
@@ -309,21 +322,17 @@ private:
 
 }  // namespace
 
-std::optional<SourceError> readXlsxArchive(zip_t* archive, const RowSink& sink, std::string* sheetName,
-                                           std::uint64_t maxBytes, const SheetChoice& choice) {
-    Workbook book;
-    if (auto error = readWorkbook(archive, maxBytes, choice, book)) {
-        return error;
-    }
-    if (sheetName != nullptr) {
-        *sheetName = book.sheetName;
-    }
-    XmlPart sheet(archive, book.sheetPart, maxBytes);
+namespace {
+
+// The rows of the sheet in `part`.
+std::optional<SourceError> readXlsxSheet(zip_t* archive, const std::string& part, const Workbook& book,
+                                         const RowSink& sink, std::uint64_t maxBytes) {
+    XmlPart sheet(archive, part, maxBytes);
     if (!sheet.exists()) {
-        return fileError("the workbook's first sheet " + book.sheetPart + " is missing");
+        return fileError("the workbook's first sheet " + part + " is missing");
     }
     MergedCells merged;
-    if (auto error = merged.read(archive, book.sheetPart, maxBytes)) {
+    if (auto error = merged.read(archive, part, maxBytes)) {
         return error;
     }
     RowBuilder row(sink);
@@ -385,6 +394,43 @@ std::optional<SourceError> readXlsxArchive(zip_t* archive, const RowSink& sink, 
             } else if (!row.set(column, std::move(cell->text))) {
                 return textTooFarRight(rowNumber, column);
             }
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<SourceError> readXlsxArchive(zip_t* archive, const RowSink& sink, std::string* sheetName,
+                                           std::uint64_t maxBytes, const SheetChoice& choice,
+                                           std::vector<SourceError>* notes) {
+    Workbook book;
+    if (auto error = readWorkbook(archive, maxBytes, choice, book)) {
+        return error;
+    }
+    // By default an empty sheet (a cover page, a blank first sheet) gives way to the next.
+    std::int64_t rows = 0;
+    const RowSink counted = [&rows, &sink](SourceRow&& row) {
+        ++rows;
+        return sink(std::move(row));
+    };
+    std::size_t read = 0;
+    for (; read < book.sheets.size() && (read == 0 || rows == 0); ++read) {
+        const Workbook::Sheet& sheet = book.sheets[read];
+        if (sheet.part.empty()) {
+            continue;
+        }
+        if (sheetName != nullptr) {
+            *sheetName = sheet.name;
+        }
+        if (auto error = readXlsxSheet(archive, sheet.part, book, counted, maxBytes)) {
+            return error;
+        }
+    }
+    if (notes != nullptr) {
+        *notes = book.notes;
+        if (rows > 0 && (read > 1 || !book.notes.empty())) {
+            notes->push_back(sheetReadNote(book.sheets[read - 1].name));
         }
     }
     return std::nullopt;

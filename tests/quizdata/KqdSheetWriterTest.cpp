@@ -9,6 +9,7 @@
 
 #include "KqdRun.h"
 #include "QuizFixtures.h"
+#include "authoring/HeaderRow.h"
 #include "authoring/ZipWriter.h"
 
 namespace pp::kqd {
@@ -78,7 +79,7 @@ TEST_F(KqdSheetWriter, AQuizWrittenAsASpreadsheetBuildsBackToTheSameBytes) {
 // The layout a teacher edits: a header kqd recognises, every cell text in a column formatted as
 // text (so what is typed later stays text too), the right answer's column marked.
 TEST_F(KqdSheetWriter, EveryCellIsTextUnderAHeaderWithTheRightAnswerMarked) {
-    test::writeBytes(folder_ / "quiz.tsv", "数学\t0123\t2.50\tb\tc\td\te\n");
+    test::writeBytes(folder_ / "quiz.tsv", "数学\t0123\t2.50\t  b  c d\tc\td\te\n");
     run({"build", path("quiz.tsv"), "-o", path("quiz.kqd")});
     run({"dump", path("quiz.kqd"), "--xlsx", path("q.xlsx")});
     run({"dump", path("quiz.kqd"), "--ods", path("q.ods")});
@@ -111,6 +112,8 @@ TEST_F(KqdSheetWriter, EveryCellIsTextUnderAHeaderWithTheRightAnswerMarked) {
     EXPECT_NE(content->find("table:style-name=\"ceRight\" office:value-type=\"string\"><text:p>2.50</text:p>"),
               std::string::npos)
         << *content;
+    // OpenDocument readers fold plain runs of spaces, so runs and leading spaces are counted.
+    EXPECT_NE(content->find("<text:p><text:s text:c=\"2\"/>b <text:s/>c d</text:p>"), std::string::npos) << *content;
 }
 
 TEST_F(KqdSheetWriter, TheTemplateBuildsAsItIs) {
@@ -127,6 +130,18 @@ TEST_F(KqdSheetWriter, TheTemplateBuildsAsItIs) {
     const Outcome self = kqd({"dump", path("t.kqd"), "--ods", path("t.kqd")});
     EXPECT_EQ(self.status, kExitFailure);
     EXPECT_NE(test::readBytes(folder_ / "t.kqd").substr(0, 2), "PK");
+}
+
+// Five wrong-answer columns are no header kqd can map, rather than four taken and one dropped.
+TEST(KqdHeaderRow, NamesTheColumnsOnlyWithFourWrongAnswers) {
+    std::vector<std::u16string> cells = {u"ジャンル", u"問題", u"正解", u"不正解1", u"不正解2", u"不正解3", u"不正解4"};
+    ASSERT_TRUE(recognizeHeader(cells));
+    EXPECT_FALSE(recognizeHeader(cells)->problem);
+    cells.push_back(u"不正解5");
+    ASSERT_TRUE(recognizeHeader(cells));
+    EXPECT_TRUE(recognizeHeader(cells)->problem);
+    cells.resize(6);
+    EXPECT_TRUE(recognizeHeader(cells)->problem);
 }
 
 TEST_F(KqdSheetWriter, ZipEntriesCarryTheStandardChecksum) {

@@ -252,6 +252,26 @@ TEST_F(QuestionLoader, ReadsTheHeadersAgainWhenTheFileIsRewrittenWithinOneTimeSt
     EXPECT_EQ(game.state.genres[1].name.view(), u"ジャンルX");
 }
 
+// The same with the headers unchanged and only a question far past them rewritten: the loader
+// keeps nothing of a file but its headers, so the new question shows.
+TEST_F(QuestionLoader, ReadsAQuestionRewrittenWithinOneTimeStepPastTheHeaders) {
+    std::vector<QuizGenre> genres = labelledQuiz({40, 40});
+    const auto path = quizFile(quizBytes(genres));
+    const timespec times[2] = {{1'600'000'000, 0}, {1'600'000'000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    test::TestGame game;
+    game.state.options.studyMode = 1;
+    game.state.questionIndex = 70;
+    ASSERT_EQ(loadQuestion(game.state, game.random, path), LoadResult::Ok);
+    genres[1].questions[30].text = u"書き換えた問題";
+    const std::string changed = quizBytes(genres);
+    ASSERT_EQ(changed.size(), test::readBytes(path).size());
+    std::ofstream(path, std::ios::binary | std::ios::in | std::ios::out).write(changed.data(), static_cast<std::streamsize>(changed.size()));
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    ASSERT_EQ(loadQuestion(game.state, game.random, path), LoadResult::Ok);
+    EXPECT_EQ(game.state.questionText.view(), u"書き換えた問題");
+}
+
 TEST_F(QuestionLoader, RefusesAFileShorterThanItsHeadersKeepingTheWholeOnes) {
     const std::string file = quizBytes(labelledQuiz({2, 2, 2, 2}));
     const auto path = quizFile(file.substr(0, kRecordSize * 3 + 17));

@@ -8,6 +8,7 @@ text in a format, a line break typed in a cell.
 
   shown.xlsx     a good quiz; expected.tsv beside it holds every text as the sheet shows it
   mistakes.xlsx  five different mistakes, each in a cell of its own
+  sheets.xlsx    shown.xlsx's quiz on its third sheet, after an empty one and a hidden one
   errors.csv     formulas whose results are error values once a spreadsheet program calculates them
 """
 import datetime
@@ -102,6 +103,16 @@ def main(folder, line_break):
     sheet.write_number(2, 5, 0.5, fraction)  # a fraction                       F3
     sheet.write_blank(3, 6, None, book.add_format({"bold": True}))  # an empty wrong answer  G4
     sheet.write_string(4, 4, "2.05")  # the same as wrong answer 1              E5 (D5 holds 2.05)
+    book.close()
+
+    # The quiz behind an empty cover sheet and a hidden sheet of drafts, as a teacher's workbook
+    # often is: the first visible sheet that holds data is read.
+    book = xlsxwriter.Workbook(f"{folder}/sheets.xlsx")
+    book.add_worksheet("表紙")
+    drafts = book.add_worksheet("下書き")
+    drafts.write_row(0, 0, ["歴史", "下書きの問題", "a", "b", "c", "d", "e"])
+    drafts.hide()
+    write_rows(book.add_worksheet("問題"), book, ROWS)
     book.close()
 
     # LibreOffice keeps the results an .xlsx stores, so the table whose formulas end in error

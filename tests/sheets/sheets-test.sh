@@ -60,6 +60,11 @@ case $PROGRAM in
     grep -qF "問題 row 12: note: the row is hidden" shown.xlsx.err || fail "the hidden row is not named: $(cat shown.xlsx.err)"
     if "$KQD" build shown.xlsx -o hidden.kqd --include-hidden 2>hidden.err; then fail "--include-hidden left out the row"; fi
     grep -qF "問題!C12: the right answer is empty" hidden.err || fail "--include-hidden: $(cat hidden.err)"
+    shows sheets.xlsx
+    grep -qF "note: the sheet 下書き is hidden and left out" sheets.xlsx.err || fail "the hidden sheet: $(cat sheets.xlsx.err)"
+    grep -qF "read from the sheet 問題" sheets.xlsx.err || fail "the sheet read is not named: $(cat sheets.xlsx.err)"
+    "$KQD" build sheets.xlsx -o hidden.kqd --include-hidden 2>hidden.err || fail "--include-hidden: $(cat hidden.err)"
+    grep -qF "read from the sheet 下書き" hidden.err || fail "--include-hidden did not read the hidden sheet: $(cat hidden.err)"
     refuses mistakes.xlsx \
       "問題!D1: a formula saved without its result" \
       "問題!E2: the cell's number format" "format the column as text" \
@@ -72,8 +77,11 @@ case $PROGRAM in
     libreoffice ods lo shown.xlsx
     soffice -env:UserInstallation="file://$WORK/profile" --headless --norestore --infilter="CSV:44,34,76,1" \
       --convert-to ods --outdir lo errors.csv >/dev/null 2>&1 || fail "LibreOffice could not read errors.csv"
+    libreoffice ods lo sheets.xlsx
     libreoffice xlsx lo-xlsx lo/shown.ods lo/errors.ods
     shows lo/shown.ods
+    shows lo/sheets.ods
+    grep -qF "note: the sheet 下書き is hidden and left out" lo/sheets.ods.err || fail "the hidden sheet: $(cat lo/sheets.ods.err)"
     shows lo-xlsx/shown.xlsx
     for file in lo/errors.ods lo-xlsx/errors.xlsx; do
       refuses "$file" "errors!E1: the cell shows the error #DIV/0!" "errors!G3: the cell shows the error #N/A"

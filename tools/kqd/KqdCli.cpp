@@ -50,6 +50,8 @@ constexpr const char* kBuildHelp =
     "as Japanese Excel saves CSV) when it is not valid UTF-8 but valid Shift_JIS; --encoding says which.\n"
     "Blank rows, rows whose first cell starts with #, and empty cells after the seventh are skipped.\n"
     "A sheet's hidden rows are left out, each named in the report (--include-hidden builds them too).\n"
+    "Without --sheet, the first sheet that is not hidden and holds data is read, named in the report\n"
+    "when others were passed over; hidden sheets are listed (--include-hidden reads them too).\n"
     "A cell holds the text the sheet shows (dates, percentages, 0123, 12,614 as formatted); a cell\n"
     "showing an error value, a formula saved without its result, or a format kqd cannot show as\n"
     "the sheet does (an era date, a fraction) is refused: format the column as text.\n"
@@ -195,6 +197,7 @@ struct SourceReading {
     std::optional<std::string> sheet;  // the sheet's name, once read
     std::string badTextHint;           // appended to an encoding error
     SpreadsheetRows csvRows;           // where a CSV table's rows sit in a spreadsheet
+    std::vector<SourceError> sheetNotes;  // the sheets passed over, and the one read instead
 };
 
 std::optional<std::string> prepareSource(const BuildArguments& build, TableFormat format, SourceReading& reading,
@@ -202,8 +205,10 @@ std::optional<std::string> prepareSource(const BuildArguments& build, TableForma
     const std::filesystem::path source = build.source;
     if (format == TableFormat::Xlsx || format == TableFormat::Ods) {
         reading.sheet.emplace();
-        reading.rows = [&reading, source, format, choice = build.sheet.value_or(SheetChoice{})](const RowSink& sink) {
-            return readSpreadsheetFile(source, format, sink, &*reading.sheet, choice);
+        SheetChoice choice = build.sheet.value_or(SheetChoice{});
+        choice.includeHidden = build.options.includeHidden;
+        reading.rows = [&reading, source, format, choice](const RowSink& sink) {
+            return readSpreadsheetFile(source, format, sink, &*reading.sheet, choice, &reading.sheetNotes);
         };
         return std::nullopt;
     }
@@ -289,6 +294,9 @@ int runBuild(const std::vector<std::string>& args, std::ostream& out, std::ostre
     }
     const WriteAt write = [&file](std::int64_t offset, std::string_view bytes) { return file.writeAt(offset, bytes); };
     BuildReport report = buildQuizStreaming(reading.rows, build.options, spill, write);
+    for (SourceError& note : reading.sheetNotes) {
+        report.problems.warning(std::move(note));
+    }
     if (report.problems.failed() && (file.error() || spill.error())) {
         return failure(err, file.error() ? *file.error() : *spill.error());
     }
