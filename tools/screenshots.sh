@@ -1,9 +1,8 @@
 #!/bin/sh
 # Makes the README's pictures: the contact sheet of every screen (screens.png), painted by
 # quiz-replay from the committed golden scripts, then screenshots of the real game window on a
-# private X server: the title, a question, the settings dialog, a results screen, the ranking,
-# the missed-questions dialog, the ゲーム menu, its question before leaving a game, and the offer
-# to go on with a study run at the next start. Usage, after a build:
+# private X server: the title, a question, the settings dialog, a results screen, the ranking
+# and the missed-questions dialog. Usage, after a build:
 #   tools/screenshots.sh [BUILD_DIR] [OUT_DIR]
 set -eu
 
@@ -165,37 +164,4 @@ sleep 0.5
 shoot "$review" window-review.png
 xdotool key Escape
 sleep 0.3
-
-# A new study run: the ゲーム menu over it, then Escape's question.
-tap 120 150
-wait_until_answering
-xdotool key alt+g
-sleep 0.5
-import -window root -crop "$((WIDTH + 40))x$((HEIGHT / 3))+$X+$Y" +repage "$out/window-game-menu.png"
-xdotool key Escape
-sleep 0.3
-xdotool mousemove $((X + 120 * scale)) $((Y + top + 20 * scale)) key Escape
-confirm=$(find_window '^確認$')
-sleep 0.5
-shoot "$confirm" window-confirm.png
-xdotool key Escape
-sleep 0.3
-
-# One question answered, then quit: the next start offers to go on.
-tap 120 150
-sleep 0.2
-tap 120 150
-sleep 2.5
-xdotool mousemove $((X + 120 * scale)) $((Y + top + 100 * scale)) key ctrl+q
-wait "$game_pid" || true
-SDL_AUDIODRIVER=dummy "$program" >/dev/null 2>&1 &
-game_pid=$!
-resume=$(find_window '^続きから$')
-sleep 0.5
-shoot "$resume" window-resume.png
-eval "$(xdotool getwindowgeometry --shell "$resume" | sed 's/^/BOX_/')"
-xdotool mousemove $((BOX_X + BOX_WIDTH / 2)) $((BOX_Y + BOX_HEIGHT / 2)) key Return
-sleep 1
-window=$(find_window '^ポケットペルナ$')
-eval "$(xdotool getwindowgeometry --shell "$window")"
 xdotool mousemove $((X + 120 * scale)) $((Y + top + 100 * scale)) key ctrl+q
