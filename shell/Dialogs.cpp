@@ -278,6 +278,11 @@ NameDialog::NameDialog(QWidget* parent) : ConfirmOnlyDialog(parent) {
     findChild<QPushButton*>(QString::fromLatin1(kOkButtonName))->installEventFilter(this);
 }
 
+void NameDialog::reject() {
+    edit->clear();
+    accept();
+}
+
 QString NameDialog::name() const {
     // Filtered again, for text set without passing the validator.
     QString text = edit->text();

@@ -96,6 +96,9 @@ public:
 
     // What the edit box holds.
     [[nodiscard]] QString name() const;
+    // Escape or the close button still stores the row, under no name: the one typed last, which
+    // the box starts with, is not taken for this player's.
+    void reject() override;
 
     QLineEdit* edit;
 

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
@@ -195,9 +196,20 @@ MainWindow::MainWindow(ShellConfig config, QWidget* parent) : QMainWindow(parent
     timer_.setTimerType(Qt::PreciseTimer);
     timer_.setInterval(kTickMs);
     connect(&timer_, &QTimer::timeout, this, &MainWindow::clockTick);
-    if (config_.clockRunning) {
-        timer_.start();
+    updateClock();
+}
+
+void MainWindow::updateClock() {
+    // The title, results and ranking wait on nothing: the timer sleeps there, so that an idle
+    // window costs no wake-ups.
+    if (config_.clockRunning && game_->playing()) {
+        if (!timer_.isActive()) {
+            timer_.start();
+        }
+    } else if (timer_.isActive()) {
+        timer_.stop();
     }
+    updatePause();
 }
 
 MainWindow::~MainWindow() = default;
@@ -521,6 +533,7 @@ void MainWindow::requestRepaint() {
 
 void MainWindow::paintGame() {
     paintQueued_ = false;
+    updateClock();  // every change of screen asks for a paint
     // A minimised window draws nothing: the request waits for the window to come back, while
     // the game goes on without it.
     if ((isVisible() && isMinimized()) || !game_->takePaintRequest()) {
@@ -584,9 +597,8 @@ void MainWindow::askPlayerName() {
     auto* dialog = new NameDialog(this);
     dialog->edit->setText(options_->lastName());
     dialog->edit->selectAll();  // typing replaces the name; Return keeps it
-    openDialog(dialog, [this, dialog](int result) {
-        // Escape leaves the name out, as an empty box does.
-        const QString name = result == QDialog::Accepted ? dialog->name() : QString();
+    openDialog(dialog, [this, dialog](int) {
+        const QString name = dialog->name();
         if (!name.trimmed().isEmpty()) {
             options_->setLastName(name);
         }
@@ -671,6 +683,12 @@ void MainWindow::confirmLeave(LeaveReason reason) {
 }
 
 void MainWindow::offerResume() {
+    // Asked at start, before the window is shown and made active: the box opens once it is, or
+    // the activation would take the keys from it.
+    QMetaObject::invokeMethod(this, &MainWindow::showResumeOffer, Qt::QueuedConnection);
+}
+
+void MainWindow::showResumeOffer() {
     auto* box = new QMessageBox(QMessageBox::Question, QStringLiteral("続きから"),
                                 QStringLiteral("前回の学習が途中で終わっています。続きから始めますか？"),
                                 QMessageBox::NoButton, this);

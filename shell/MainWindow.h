@@ -123,6 +123,7 @@ private:
     // Opens `dialog` (deleted once closed) and runs `answer` with its result when it closes.
     void openDialog(QDialog* dialog, std::function<void(int)> answer);
     void showNextMessage();
+    void showResumeOffer();
 
     void buildMenus();
     // ツール > みんなで遊ぶ...: a shared game of the open quiz file, in a window of its own.
@@ -133,6 +134,8 @@ private:
     bool gameKey(int qtKey);
     // A game pad's key goes to the open dialog or menu, if any, or else to the game.
     void padKey(int qtKey);
+    // Runs the 50 ms timer only while the game's clock matters.
+    void updateClock();
     // Shows or hides the pause over the picture as the clock is held or not.
     void updatePause();
     // The largest interface font scale, up to `pictureScale`, whose taller menu bar still leaves

@@ -355,6 +355,7 @@ TEST_F(DesktopTest, RecentFilesReturnOnTheTitleAndTheMissedListOutliveARestart) 
     const auto second = folder / "second.kqd";
     std::filesystem::copy_file(first, second);
     playStudyRunWithThreeMisses();  // on quiz.kqd
+    window->game().setAskBeforeOpening(false);  // the handheld's way: each file opens at once
     window->game().open(second);
     window->game().open(first);
 

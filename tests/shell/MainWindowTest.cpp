@@ -96,14 +96,16 @@ TEST_F(ShellTest, TheRealClockTicksEveryFiftyMilliseconds) {
 
 TEST_F(ShellTest, MenusCarryTheCommandsWithTheirIds) {
     const QList<QAction*> menus = window->menuBar()->actions();
-    ASSERT_EQ(menus.size(), 2);
+    ASSERT_EQ(menus.size(), 3);
     // Mnemonics let the keyboard reach every command.
     EXPECT_EQ(menus[0]->text(), QStringLiteral("ファイル(&F)"));
-    EXPECT_EQ(menus[1]->text(), QStringLiteral("ツール(&T)"));
+    EXPECT_EQ(menus[1]->text(), QStringLiteral("ゲーム(&G)"));
+    EXPECT_EQ(menus[2]->text(), QStringLiteral("ツール(&T)"));
+    EXPECT_EQ(menuTexts(menus[1]->menu()), QStringList{QStringLiteral("タイトルに戻る(&T)")});
     EXPECT_EQ(menuTexts(menus[0]->menu()),
               (QStringList{QStringLiteral("開く(&O)..."), QStringLiteral("最近使ったファイル(&R)"), QStringLiteral("-"),
                            QStringLiteral("終了(&X)")}));
-    EXPECT_EQ(menuTexts(menus[1]->menu()),
+    EXPECT_EQ(menuTexts(menus[2]->menu()),
               (QStringList{QStringLiteral("バージョン情報(&A)"), QStringLiteral("設定(&S)..."),
                            QStringLiteral("ランキング表示(&R)..."), QStringLiteral("間違えた問題(&M)..."),
                            QStringLiteral("今日の復習 (0問)"), QStringLiteral("成績(&P)..."),
@@ -114,7 +116,8 @@ TEST_F(ShellTest, MenusCarryTheCommandsWithTheirIds) {
                                                      {u"バージョン情報", command::kAbout},
                                                      {u"設定...", command::kSettings},
                                                      {u"ランキング表示...", command::kShowRanking},
-                                                     {u"間違えた問題...", command::kMissedQuestions}};
+                                                     {u"間違えた問題...", command::kMissedQuestions},
+                                                     {u"タイトルに戻る", command::kBackToTitle}};
     for (const auto& [text, id] : items) {
         QAction* item = menuItem(*window, QString::fromUtf16(text));
         ASSERT_NE(item, nullptr);
@@ -229,8 +232,12 @@ TEST_F(ShellTest, RankingCommandWorksOnlyFromTheTitle) {
     window->action(command::kShowRanking)->trigger();
     EXPECT_EQ(state().screen, Screen::Ranking);
 
-    // A tap leaves the ranking for the title.
+    // A tap turns from the title quiz's own ranking to the overall one, the next to the title.
     window->show();
+    EXPECT_TRUE(state().rankingShowsFile);
+    QTest::mouseClick(window->view(), Qt::LeftButton, {}, window->view()->pictureRect().center());
+    EXPECT_EQ(state().screen, Screen::Ranking);
+    EXPECT_FALSE(state().rankingShowsFile);
     QTest::mouseClick(window->view(), Qt::LeftButton, {}, window->view()->pictureRect().center());
     EXPECT_EQ(state().screen, Screen::Title);
 
