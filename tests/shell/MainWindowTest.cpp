@@ -102,7 +102,8 @@ TEST_F(ShellTest, MenusCarryTheCommandsWithTheirIds) {
                            QStringLiteral("終了(&X)")}));
     EXPECT_EQ(menuTexts(menus[1]->menu()),
               (QStringList{QStringLiteral("バージョン情報(&A)"), QStringLiteral("設定(&S)..."),
-                           QStringLiteral("ランキング表示(&R)..."), QStringLiteral("間違えた問題(&M)...")}));
+                           QStringLiteral("ランキング表示(&R)..."), QStringLiteral("間違えた問題(&M)..."),
+                           QStringLiteral("みんなで遊ぶ(&P)...")}));
     const std::pair<const char16_t*, int> items[] = {{u"開く...", command::kOpen},
                                                      {u"終了", command::kQuit},
                                                      {u"バージョン情報", command::kAbout},
