@@ -5,6 +5,7 @@
 
 #include "FuzzCheck.h"
 #include "party/Messages.h"
+#include "persistence/StoredName.h"
 
 namespace {
 

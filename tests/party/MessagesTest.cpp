@@ -44,6 +44,7 @@ TEST(PartyMessages, RefusesAnythingNotExactlyAKnownMessage) {
              std::string(R"({"type":"rejoin","token":"ABCDEF"})"),
              std::string(R"({"type":"rejoin","token":")") + std::string(kTokenChars, 'G') + "\"}",
              std::string(R"({"type":"answer","question":1,"choice":6})"),
+             std::string(R"({"type":"answer","question":1,"choice":0})"),
              std::string(R"({"type":"answer","question":1,"choice":2.0})"),
              std::string(R"({"type":"answer","question":0,"choice":2})"),
              std::string(R"({"type":"answer","question":1,"choice":2,"token":")") + kToken + "\"}",  // for another

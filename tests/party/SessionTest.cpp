@@ -54,6 +54,26 @@ TEST_F(SessionTest, JoinNeedsThePinAndANameTheRankingCouldKeep) {
     EXPECT_EQ(session.playerByToken(std::string(kTokenChars, '0')), nullptr);
 }
 
+TEST_F(SessionTest, ARemovedPlayersTokenStopsWorkingAndTheNameIsFreeAgain) {
+    Session session = makeSession();
+    const PlayerId id = joined(session, u"taro");
+    const std::string token = session.player(id)->token;
+    EXPECT_TRUE(session.remove(id));
+    EXPECT_FALSE(session.remove(id));
+    EXPECT_EQ(session.playerByToken(token), nullptr);
+    EXPECT_NE(joined(session, u"taro"), id);
+}
+
+TEST_F(SessionTest, ARoomHasItsLimit) {
+    Session session = makeSession();
+    for (std::size_t i = 0; i < kMostPlayers; ++i) {
+        ASSERT_EQ(session.join("1234", u"p" + test::u16(std::to_string(i))).refusal, JoinRefusal::None);
+    }
+    EXPECT_EQ(session.join("1234", u"one more").refusal, JoinRefusal::Full);
+    session.remove(session.players().front()->id);
+    EXPECT_EQ(session.join("1234", u"one more").refusal, JoinRefusal::None);
+}
+
 TEST_F(SessionTest, PinsAreFourToSixDigits) {
     EXPECT_TRUE(Session::validPin("0000"));
     EXPECT_TRUE(Session::validPin("123456"));
