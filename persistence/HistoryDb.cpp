@@ -118,6 +118,11 @@ std::array<std::int32_t, kGenreCount> splitCounts(const std::string& text) {
 }  // namespace
 
 HistoryDb::HistoryDb(const std::filesystem::path& path) {
+    if (path != ":memory:" && path.has_parent_path()) {
+        // The data folder is made on first use, as the missed lists' save does.
+        std::error_code ignored;
+        std::filesystem::create_directories(path.parent_path(), ignored);
+    }
     if (!open(path) && db_ != nullptr) {
         sqlite3_close(db_);
         db_ = nullptr;
