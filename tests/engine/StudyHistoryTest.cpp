@@ -66,6 +66,30 @@ TEST(StudyHistory, ADamagedFileIsToldOfOnceAndTheGamePlaysOnWithoutTouchingIt) {
     EXPECT_EQ(bytesOf(file), before);
 }
 
+TEST(StudyHistory, AFullDiskIsToldOfOnceHoweverManyAnswersItLoses) {
+    constexpr int kPages = 40;
+    GameDriver driver(kStudy, [](GameDriver& d) {
+        const auto file = d.folder / std::string(kHistoryFileName);
+        {
+            // Another quiz's answers fill the file up to the size the disk allows.
+            HistoryDb filler(file);
+            filler.selectQuiz(QuizFingerprint{"/other.kqd", 1, 1, 1});
+            filler.limitPages(kPages);
+            for (int i = 0; i < 100000 && filler.takeProblem() == HistoryProblem::None; ++i) {
+                filler.recordAnswer(AnswerRecord{20000, i, 0, 0, true, 100}, ReviewCard{i, 1, 5, 20000, 20001, 1, 0});
+            }
+        }
+        d.game.keepHistoryIn(std::make_unique<HistoryDb>(file));
+        static_cast<HistoryDb*>(d.game.history())->limitPages(kPages);
+    });
+    driver.open(driver.writeQuiz({1, 1, 1, 1}));
+    playStudyRun(driver, 4);
+    ASSERT_EQ(driver.host.messages.size(), 1u);
+    EXPECT_EQ(driver.host.messages[0].text, kHistoryFullText);
+    EXPECT_EQ(driver.game.dueToday().size(), 0u);
+    EXPECT_EQ(dueQuestions(driver.game.reviewCards(), localToday() + 1).size(), 2u);  // the schedule goes on
+}
+
 TEST(StudyHistory, WithoutAHistoryNothingIsDueAndTheReviewCommandDoesNothing) {
     GameDriver driver(kStudy);
     driver.open(driver.writeQuiz({1, 1, 1, 1}));
