@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <cctype>
+#include <cstdio>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -116,6 +118,11 @@ std::array<std::int32_t, kGenreCount> splitCounts(const std::string& text) {
 }  // namespace
 
 HistoryDb::HistoryDb(const std::filesystem::path& path) {
+    if (path != ":memory:" && path.has_parent_path()) {
+        // The data folder is made on first use, as the missed lists' save does.
+        std::error_code ignored;
+        std::filesystem::create_directories(path.parent_path(), ignored);
+    }
     if (!open(path) && db_ != nullptr) {
         sqlite3_close(db_);
         db_ = nullptr;
@@ -125,17 +132,9 @@ HistoryDb::HistoryDb(const std::filesystem::path& path) {
 HistoryDb::~HistoryDb() { sqlite3_close(db_); }
 
 bool HistoryDb::open(const std::filesystem::path& path) {
-    int code = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    if (code != SQLITE_OK) {
-        // A file or folder without write permission can still be read for the schedule.
-        sqlite3_close(db_);
-        db_ = nullptr;
-        code = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr);
-        if (code != SQLITE_OK) {
-            problem_ = HistoryProblem::Unavailable;
-            return false;
-        }
-        readOnly_ = true;
+    const int code = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    if (code != SQLITE_OK || sqlite3_db_readonly(db_, "main") == 1) {
+        return openReadOnly(path);
     }
     sqlite3_busy_timeout(db_, kBusyMilliseconds);
     // Reading the version is the first look at the file: a damaged one shows here.
@@ -147,19 +146,40 @@ bool HistoryDb::open(const std::filesystem::path& path) {
         problem_ = HistoryProblem::ReadOnly;
         return true;
     }
-    if (!readOnly_ && sqlite3_db_readonly(db_, "main") == 1) {
-        readOnly_ = true;
-    }
-    if (readOnly_) {
-        if (foundVersion_ < kSchemaVersion) {
-            problem_ = HistoryProblem::ReadOnly;
+    if (sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        // A writable file in a folder that takes no journal beside it is as good as read-only.
+        const int why = sqlite3_errcode(db_) & 0xff;
+        if (why == SQLITE_READONLY || why == SQLITE_CANTOPEN || why == SQLITE_PERM) {
+            return openReadOnly(path);
         }
-        return foundVersion_ > 0;
-    }
-    if (!exec("PRAGMA journal_mode=WAL") || !exec("PRAGMA synchronous=NORMAL")) {
+        fail(why);
         return false;
     }
-    return migrate();
+    return exec("PRAGMA synchronous=NORMAL") && migrate();
+}
+
+bool HistoryDb::openReadOnly(const std::filesystem::path& path) {
+    sqlite3_close(db_);
+    db_ = nullptr;
+    readOnly_ = true;
+    problem_ = HistoryProblem::ReadOnly;
+    // Immutable: nothing is locked or created beside the file, which a read-only folder forbids.
+    std::string uri = "file:";
+    for (const unsigned char c : path.string()) {
+        if (std::isalnum(c) != 0 || c == '/' || c == '.' || c == '-' || c == '_') {
+            uri += static_cast<char>(c);
+        } else {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", c);
+            uri += escaped;
+        }
+    }
+    uri += "?immutable=1";
+    if (sqlite3_open_v2(uri.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) != SQLITE_OK) {
+        problem_ = HistoryProblem::Unavailable;
+        return false;
+    }
+    return readVersion() && foundVersion_ > 0;
 }
 
 bool HistoryDb::readVersion() {

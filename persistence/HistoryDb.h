@@ -45,6 +45,7 @@ public:
 
 private:
     bool open(const std::filesystem::path& path);
+    bool openReadOnly(const std::filesystem::path& path);
     bool readVersion();
     bool migrate();
     bool exec(const char* sql);

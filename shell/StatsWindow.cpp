@@ -55,7 +55,12 @@ QChart* scoresChart(const Progress& progress) {
     auto* x = new QValueAxis;
     x->setTitleText(QStringLiteral("回"));
     x->setLabelFormat(QStringLiteral("%d"));
-    x->setRange(1, std::max<qreal>(2, static_cast<qreal>(progress.games.size())));
+    const int games = std::max(2, static_cast<int>(progress.games.size()));
+    x->setRange(1, games);
+    // Whole games only: a tick on every game, or on every few once there are many.
+    x->setTickType(QValueAxis::TicksDynamic);
+    x->setTickAnchor(1);
+    x->setTickInterval(std::max(1, games / 8));
     auto* y = new QValueAxis;
     y->setRange(0, most);
     y->setLabelFormat(QStringLiteral("%d"));
@@ -113,7 +118,8 @@ QChart* dueChart(const Progress& progress, std::int32_t today) {
     for (std::size_t i = 0; i < progress.dueByDay.size(); ++i) {
         *set << progress.dueByDay[i];
         most = std::max(most, progress.dueByDay[i]);
-        days << dateOf(today + static_cast<std::int32_t>(i)).toString(QStringLiteral("M/d"));
+        // The day of the month alone: fourteen dates must fit under the bars.
+        days << dateOf(today + static_cast<std::int32_t>(i)).toString(QStringLiteral("d"));
     }
     auto* series = new QBarSeries;
     series->append(set);
@@ -182,7 +188,7 @@ StatsWindow::StatsWindow(const Progress& progress, const std::array<Genre, kGenr
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
     layout->addLayout(buttons);
-    resize(800, 560);
+    resize(1000, 680);
 }
 
 bool StatsWindow::exportTo(const QString& path) {

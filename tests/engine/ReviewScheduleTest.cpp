@@ -25,6 +25,9 @@ TEST(ReviewSchedule, ANewQuestionsFirstIntervalsKeepTheGradesApart) {
     EXPECT_EQ(again.reps, 2);
     EXPECT_EQ(again.lapses, 1);
     EXPECT_EQ(again.lastDay, 103);
+    // Forgotten after a century away, a weak memory comes back no stronger than it was.
+    const ReviewCard weak = reviewCard(fresh, Grade::Again, 0);
+    EXPECT_LE(reviewCard(weak, Grade::Again, 36500).stability, weak.stability);
 }
 
 TEST(ReviewSchedule, DueQuestionsComeHardestFirstAndCountByDay) {

@@ -95,6 +95,7 @@ TEST(HistoryDb, ADamagedFileIsToldOfAndNeverTouched) {
     const std::string before = bytesOf(file);
     HistoryDb db(file);
     EXPECT_EQ(db.takeProblem(), HistoryProblem::Damaged);
+    EXPECT_FALSE(db.usable());  // closed for good: nothing more is tried on it
     db.selectQuiz(kQuiz);
     db.recordAnswer(answer(1, true), card(1, 20003));
     EXPECT_TRUE(db.cards().empty());

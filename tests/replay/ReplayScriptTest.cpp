@@ -66,6 +66,14 @@ TEST(ReplayScript, ReadsEveryEventSkippingCommentsAndBlankLines) {
     EXPECT_EQ(read[8].commandId, 40013);
 }
 
+TEST(ReplayScript, DatesCountDaysFromTheEpoch) {
+    const auto read = events("date 1970-01-02\ndate 2024-02-29\n");
+    ASSERT_EQ(read.size(), 2u);
+    EXPECT_EQ(read[0].kind, Kind::Date);
+    EXPECT_EQ(read[0].day, 1);
+    EXPECT_EQ(read[1].day, 19782);
+}
+
 TEST(ReplayScript, KeysByNameOrHexCode) {
     const std::pair<const char*, int> keys[] = {
         {"up", 0x26},  {"down", 0x28}, {"return", 0x0D}, {"enter", 0x0D}, {"space", 0x0D},
@@ -116,6 +124,10 @@ TEST(ReplayScript, BadLinesAreReportedWithTheirNumber) {
         {"command 40012", "settings sound=1"},
         {"open", "open needs"},
         {"name \xff\xfe", "UTF-8"},
+        {"date 2026-02-30", "date needs"},
+        {"date 2026-4-1", "date needs"},
+        {"date 2026-13-01", "date needs"},
+        {"date", "date needs"},
     };
     for (auto [line, message] : bad) {
         const ScriptError found = error(std::string("# header\ntick 1\n") + line + "\ntick 1\n");

@@ -34,11 +34,14 @@ for (let h = 0; h < histories; ++h) {
     card = scheduler.next(card, when, grade).card;
     pairs.push(`${day}:${grade}`);
     dues.push(Math.floor(card.due.getTime() / dayMs));
-    // The next review comes early, on time or late, or on the same day.
+    // The next review comes on the same day, early, on time or late, or after months away
+    // (where a forgotten memory can come out stronger than the one before).
     const due = dues[dues.length - 1];
     const choice = random();
-    day = choice < 0.1 ? day : choice < 0.4 ? day + Math.floor(random() * (due - day + 1))
-                                            : due + Math.floor(random() * 2 * (due - day + 1));
+    day = choice < 0.1 ? day
+        : choice < 0.4 ? day + Math.floor(random() * (due - day + 1))
+        : choice < 0.85 ? due + Math.floor(random() * 2 * (due - day + 1))
+        : due + 30 + Math.floor(random() * 400);
   }
   lines.push(pairs.join(' '));
   expected.push(dues.join(' '));

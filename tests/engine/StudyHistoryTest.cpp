@@ -1,0 +1,103 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "engine/Commands.h"
+#include "engine/GameDriver.h"
+#include "engine/Messages.h"
+#include "engine/ReviewSchedule.h"
+#include "persistence/HistoryDb.h"
+
+namespace pp::test {
+namespace {
+
+constexpr Options kStudy{0, 0, 1, 0, 1};
+
+std::string bytesOf(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+// Plays the whole study run on the open quiz, every other answer wrong, to its end screen.
+void playStudyRun(GameDriver& driver, int questions) {
+    for (int i = 0; i < questions; ++i) {
+        driver.tickUntil(Screen::Answering);
+        driver.answer(i % 2 == 0);
+        driver.tick();
+    }
+    driver.tickUntil(Screen::GameOver);
+}
+
+TEST(StudyHistory, EveryAnswerAndTheGameAreKeptAndTheMissesFallDueTomorrow) {
+    GameDriver driver(kStudy, [](GameDriver& d) {
+        d.game.keepHistoryIn(std::make_unique<HistoryDb>(d.folder / std::string(kHistoryFileName)));
+    });
+    driver.open(driver.writeQuiz({1, 1, 1, 1}));
+    playStudyRun(driver, 4);
+    EXPECT_TRUE(driver.host.messages.empty());
+    History& history = *driver.game.history();
+    EXPECT_EQ(history.answers().size(), 4u);
+    ASSERT_EQ(history.games().size(), 1u);
+    EXPECT_EQ(history.games()[0].mode, "study");
+    EXPECT_TRUE(driver.game.dueToday().empty());
+    const std::int32_t tomorrow = localToday() + 1;
+    EXPECT_EQ(dueQuestions(driver.game.reviewCards(), tomorrow).size(), 2u);  // the two misses
+    EXPECT_EQ(driver.game.progress().dueByDay.at(1), 2);
+}
+
+TEST(StudyHistory, ADamagedFileIsToldOfOnceAndTheGamePlaysOnWithoutTouchingIt) {
+    std::filesystem::path file;
+    std::string before;
+    GameDriver driver(kStudy, [&](GameDriver& d) {
+        file = d.folder / std::string(kHistoryFileName);
+        std::ofstream(file, std::ios::binary) << std::string(8192, '\x7f');
+        before = bytesOf(file);
+        d.game.keepHistoryIn(std::make_unique<HistoryDb>(file));
+    });
+    driver.open(driver.writeQuiz({1, 1, 1, 1}));
+    playStudyRun(driver, 4);
+    driver.open(driver.writeQuiz({1, 1, 1, 1}, "other.kqd"));
+    ASSERT_EQ(driver.host.messages.size(), 1u);
+    EXPECT_EQ(driver.host.messages[0].caption, kHistoryCaption);
+    EXPECT_EQ(driver.host.messages[0].text, kHistoryDamagedText);
+    EXPECT_EQ(bytesOf(file), before);
+}
+
+TEST(StudyHistory, AFullDiskIsToldOfOnceHoweverManyAnswersItLoses) {
+    constexpr int kPages = 40;
+    GameDriver driver(kStudy, [](GameDriver& d) {
+        const auto file = d.folder / std::string(kHistoryFileName);
+        {
+            // Another quiz's answers fill the file up to the size the disk allows.
+            HistoryDb filler(file);
+            filler.selectQuiz(QuizFingerprint{"/other.kqd", 1, 1, 1});
+            filler.limitPages(kPages);
+            for (int i = 0; i < 100000 && filler.takeProblem() == HistoryProblem::None; ++i) {
+                filler.recordAnswer(AnswerRecord{20000, i, 0, 0, true, 100}, ReviewCard{i, 1, 5, 20000, 20001, 1, 0});
+            }
+        }
+        d.game.keepHistoryIn(std::make_unique<HistoryDb>(file));
+        static_cast<HistoryDb*>(d.game.history())->limitPages(kPages);
+    });
+    driver.open(driver.writeQuiz({1, 1, 1, 1}));
+    playStudyRun(driver, 4);
+    ASSERT_EQ(driver.host.messages.size(), 1u);
+    EXPECT_EQ(driver.host.messages[0].text, kHistoryFullText);
+    EXPECT_EQ(driver.game.dueToday().size(), 0u);
+    EXPECT_EQ(dueQuestions(driver.game.reviewCards(), localToday() + 1).size(), 2u);  // the schedule goes on
+}
+
+TEST(StudyHistory, WithoutAHistoryNothingIsDueAndTheReviewCommandDoesNothing) {
+    GameDriver driver(kStudy);
+    driver.open(driver.writeQuiz({1, 1, 1, 1}));
+    playStudyRun(driver, 4);
+    driver.command(command::kReviewDue);
+    EXPECT_EQ(driver.state.screen, Screen::GameOver);
+    EXPECT_TRUE(driver.game.dueToday().empty());
+}
+
+}  // namespace
+}  // namespace pp::test
