@@ -83,6 +83,9 @@ void OpenProgressWindowWith100kStored(benchmark::State& state) {
         progress.dueByDay = pp::dueCounts(store->cards(), 20400, pp::kProgressDays);
         progress.games = store->games();
         progress.genreDays = store->genreDays();
+        if (progress.genreDays.size() > pp::kProgressGenreDays) {
+            progress.genreDays.erase(progress.genreDays.begin(), progress.genreDays.end() - pp::kProgressGenreDays);
+        }
         for (const pp::MissCount& missed : store->mostMissed(pp::kProgressMissed)) {
             progress.mostMissed.push_back(pp::OftenMissed{missed.question, missed.misses, missed.answers, u"問題", u"正解"});
         }

@@ -91,6 +91,9 @@ Progress StudyHistory::progress(const std::filesystem::path& path, std::int32_t 
         progress.games.erase(progress.games.begin(), progress.games.end() - kProgressGames);
     }
     progress.genreDays = history_->genreDays();
+    if (progress.genreDays.size() > kProgressGenreDays) {
+        progress.genreDays.erase(progress.genreDays.begin(), progress.genreDays.end() - kProgressGenreDays);
+    }
     for (const MissCount& count : history_->mostMissed(kProgressMissed)) {
         OftenMissed row{count.question, count.misses, count.answers, {}, {}};
         if (const std::optional<NumberedQuestion> read = readNumberedQuestion(path, count.question)) {

@@ -33,6 +33,8 @@ struct Progress {
 inline constexpr int kProgressGames = 50;
 inline constexpr int kProgressDays = 14;
 inline constexpr int kProgressMissed = 10;
+// The genre chart's days: the latest ones answered on, so a long history stays readable.
+inline constexpr std::size_t kProgressGenreDays = 60;
 
 // The answers as CSV text (UTF-8 with a byte order mark, so spreadsheets read the Japanese):
 // one row per answer, oldest first.

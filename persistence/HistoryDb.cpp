@@ -30,6 +30,9 @@ constexpr const char* kMigrations[] = {
     " lapses INTEGER NOT NULL, PRIMARY KEY(quiz, question)) WITHOUT ROWID;",
     // 2: the progress window reads answers day by day.
     "CREATE INDEX answer_day ON answer(quiz, day);",
+    // 3: the indexes cover the progress window's sums, so they never sort the whole table.
+    "DROP INDEX answer_question; CREATE INDEX answer_question ON answer(quiz, question, correct);"
+    "DROP INDEX answer_day; CREATE INDEX answer_day ON answer(quiz, day, genre, correct);",
 };
 static_assert(std::size(kMigrations) == HistoryDb::kSchemaVersion);
 

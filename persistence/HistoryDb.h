@@ -25,7 +25,7 @@ public:
     ~HistoryDb() override;
 
     // The schema version this build writes; a file at a later one is only ever read.
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
 
     [[nodiscard]] bool usable() const { return db_ != nullptr; }
     // The file's schema version as found (before any migration), 0 for a new file.
