@@ -10,7 +10,7 @@
 #include "Spreadsheet.h"
 #include "SpreadsheetFixtures.h"
 #include "record/Cp932.h"
-#include "tools/common/Utf8.h"
+#include "encoding/Utf8.h"
 
 namespace pp::kqd {
 namespace {

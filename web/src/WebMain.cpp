@@ -21,7 +21,7 @@
 #include "persistence/SettingsFile.h"
 #include "persistence/StoredName.h"
 #include "quizdata/QuizFile.h"
-#include "tools/common/Utf8.h"
+#include "encoding/Utf8.h"
 
 namespace pp::web {
 namespace {
