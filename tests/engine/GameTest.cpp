@@ -164,6 +164,22 @@ TEST(Game, AListenerHearsWhatTheGameActsOn) {
               (std::vector<std::string>{"tick", "name?", "tick", "name", "open second.kqd", "norepeat 1", "command 40013"}));
 }
 
+// Each message box closed is one request less; a close nobody asked for does nothing.
+TEST(Game, DismissedMessagesAreNoLongerPending) {
+    GameDriver game(withOptions(0, 0, 0, 0, 0));
+    const auto missing = game.writeQuiz({1}, "present.kqd").parent_path() / "missing.kqd";
+    game.holdDialogs = true;
+    game.open(missing);
+    game.open(missing);
+    ASSERT_TRUE(game.game.requestPending());
+    game.game.dismissMessage();
+    EXPECT_TRUE(game.game.requestPending());
+    game.game.dismissMessage();
+    EXPECT_FALSE(game.game.requestPending());
+    game.game.dismissMessage();
+    EXPECT_FALSE(game.game.requestPending());
+}
+
 TEST(Game, MenuCommandsReachTheirDialogs) {
     GameDriver game(kDefaultOptions);
     const auto quiz = game.writeQuiz(kFullQuiz);
