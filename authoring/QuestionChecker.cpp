@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "authoring/HeaderRow.h"
-#include "tools/common/Utf8.h"
+#include "encoding/Utf8.h"
 
 namespace pp::kqd {
 namespace {

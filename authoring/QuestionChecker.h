@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "authoring/QuizBuild.h"
-#include "tools/common/QuizWriter.h"
+#include "encoding/QuizWriter.h"
 
 namespace pp::kqd {
 

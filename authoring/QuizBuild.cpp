@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "authoring/QuestionChecker.h"
-#include "tools/common/QuizWriter.h"
+#include "encoding/QuizWriter.h"
 
 namespace pp::kqd {
 namespace {

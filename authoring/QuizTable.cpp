@@ -1,7 +1,7 @@
 #include "authoring/QuizTable.h"
 
 #include "record/Cp932.h"
-#include "tools/common/QuizWriter.h"
+#include "encoding/QuizWriter.h"
 
 namespace pp::kqd {
 namespace {

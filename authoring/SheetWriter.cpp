@@ -6,7 +6,7 @@
 #include "authoring/QuizBuild.h"
 #include "authoring/SourceTable.h"
 #include "authoring/ZipWriter.h"
-#include "tools/common/Utf8.h"
+#include "encoding/Utf8.h"
 
 namespace pp::kqd {
 namespace {

@@ -4,7 +4,7 @@
 #include <cctype>
 
 #include "record/Cp932.h"
-#include "tools/common/Utf8.h"
+#include "encoding/Utf8.h"
 
 namespace pp::kqd {
 namespace {

@@ -13,7 +13,7 @@
 #include <variant>
 
 #include "record/Random.h"
-#include "tools/common/QuizWriter.h"
+#include "encoding/QuizWriter.h"
 #include "shell/SoundPlayer.h"
 #include "tools/replay/Replay.h"
 

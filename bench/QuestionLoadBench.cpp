@@ -19,7 +19,7 @@
 #include "record/Cp932.h"
 #include "quizdata/QuestionLoader.h"
 #include "quizdata/QuizFormat.h"
-#include "tools/common/QuizWriter.h"
+#include "encoding/QuizWriter.h"
 
 namespace pp {
 namespace {

@@ -6,7 +6,7 @@
 # Frontends and tools declare their libraries with perna_layer too, so that no target sees the
 # repository's top folder: each sees only the folders of what it links.
 # PERNA_ROOT is the repository's top folder; the caller adds each folder's sources after this.
-# `folder` may be nested (tools/common): its headers are still included by their full path.
+# `folder` may be nested (tools/replay): its headers are still included by their full path.
 function(perna_layer target folder)
   set(root ${CMAKE_BINARY_DIR}/layers/${folder})
   get_filename_component(parent ${root}/${folder} DIRECTORY)
@@ -22,6 +22,9 @@ perna_layer(pp_quizdata quizdata pp_record)
 perna_layer(pp_persistence persistence pp_record)
 perna_layer(pp_screens screens pp_record)
 perna_layer(pp_engine engine pp_quizdata pp_persistence pp_screens)
+# Beside the game, for kqd, quiz-replay, the window's recorder and the page's module: UTF-8, JSON
+# string literals and the quiz-file encoder.
+perna_layer(pp_encoding encoding pp_quizdata)
 # The shared game's rules and messages; only the desktop hosts one, so the browser build leaves it out.
 if(NOT EMSCRIPTEN)
   perna_layer(pp_party party pp_quizdata pp_persistence pp_json)

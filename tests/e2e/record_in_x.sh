@@ -63,12 +63,13 @@ count_colour() {
 # Waits up to 30 s for a question waiting for its answer: the choice rows, no big judgement mark,
 # and the small marks of the answers so far (circles and crosses under the picture) other than
 # $1, the count before the last answer; sets $marks. A screenshot can take longer than the big
-# mark stays, so only what lasts until the next answer is looked for.
+# mark stays, so only what lasts until the next answer is looked for. At the window's scale on
+# this 1280 x 1024 screen, the small marks together stay under 5000 pixels, the big mark is more.
 await_question() {
     for _ in $(seq 1 300); do
         import -window "$window" "$work/shot.png" 2>/dev/null
         marks=$(($(count_colour 'rgb(50,150,255)') + $(count_colour 'rgb(255,0,0)')))
-        if [ "$marks" -lt 2000 ] && [ "$marks" -ne "$1" ] && [ "$(count_colour 'rgb(150,150,200)')" -gt 0 ]; then
+        if [ "$marks" -lt 5000 ] && [ "$marks" -ne "$1" ] && [ "$(count_colour 'rgb(150,150,200)')" -gt 0 ]; then
             return 0
         fi
         sleep 0.1

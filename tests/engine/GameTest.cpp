@@ -2,6 +2,10 @@
 // paints, paints that can be repeated, dialogs as requests, and the menu commands.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "GameDriver.h"
 #include "engine/Commands.h"
 #include "engine/Input.h"
@@ -93,6 +97,87 @@ TEST(Game, TheNameDialogIsARequestThatHoldsTheResultsAndAWaitingFile) {
     for (const RankEntry& row : game.state.ranking) {
         EXPECT_NE(row.name, u"二度目");
     }
+}
+
+// What a recorder hears, a word or two an event; a run of ticks is one "tick".
+class HeardLog final : public GameEvents {
+public:
+    std::vector<std::string> heard;
+
+    void listening(const GameState&, const std::filesystem::path& last) override {
+        heard.push_back("listening " + last.filename().string());
+    }
+    void ticked() override {
+        if (heard.empty() || heard.back() != "tick") {
+            heard.push_back("tick");
+        }
+    }
+    void keyPressed(int code) override { heard.push_back("key " + std::to_string(code)); }
+    void tapped(int, int) override { heard.push_back("tap"); }
+    void opened(const std::filesystem::path& path) override { heard.push_back("open " + path.filename().string()); }
+    void commanded(int id) override { heard.push_back("command " + std::to_string(id)); }
+    void settingsConfirmed(const Options&) override { heard.push_back("settings"); }
+    void noRepeatsSet(bool on) override { heard.push_back(on ? "norepeat 1" : "norepeat 0"); }
+    void screenEntered(const GameState&) override {}
+    void nameAsked() override { heard.push_back("name?"); }
+    void nameEntered(std::u16string_view) override { heard.push_back("name"); }
+};
+
+// A recording played without dialogs must make the same game: under the name dialog the keys,
+// taps, commands and a file handed over are not heard until the game acts on them, and answers
+// nobody asked for are not heard at all.
+TEST(Game, AListenerHearsWhatTheGameActsOn) {
+    GameDriver game(withOptions(0, 0, 0, 0, 0));
+    const auto first = game.writeQuiz(kFullQuiz, "first.kqd");
+    const auto second = game.writeQuiz({2, 2}, "second.kqd");
+    HeardLog log;
+    game.game.open(first);
+    game.game.listen(&log);
+    game.holdDialogs = true;
+    for (int question = 0; question < kQuestionsPerLevel; ++question) {
+        game.tickUntil(Screen::Answering);
+        game.answer(question < 2);
+        game.tick();
+    }
+    game.tickUntil(Screen::GameOver);
+    ASSERT_TRUE(game.host.nameOpen);
+    game.tick(3);
+    game.key(key::kReturn);
+    game.tap(120, 120);
+    game.command(command::kAbout);
+    game.showRanking();
+    game.open(second);
+    game.host.names.push_back(u"はなこ");
+    game.answerDialogs();
+    game.game.chooseFile(first);
+    game.game.closeMissedQuestions(true);
+    game.game.setNoRepeats(true);
+    game.showRanking();
+
+    ASSERT_GE(log.heard.size(), 3U);
+    EXPECT_EQ(log.heard[0], "listening first.kqd");
+    EXPECT_EQ(log.heard[1], "tick");
+    EXPECT_EQ(log.heard[2], "tap");  // the first answer's highlight
+    const auto asked = std::find(log.heard.begin(), log.heard.end(), "name?");
+    ASSERT_NE(asked, log.heard.end());
+    EXPECT_EQ(std::vector<std::string>(asked - 1, log.heard.end()),
+              (std::vector<std::string>{"tick", "name?", "tick", "name", "open second.kqd", "norepeat 1", "command 40013"}));
+}
+
+// Each message box closed is one request less; a close nobody asked for does nothing.
+TEST(Game, DismissedMessagesAreNoLongerPending) {
+    GameDriver game(withOptions(0, 0, 0, 0, 0));
+    const auto missing = game.writeQuiz({1}, "present.kqd").parent_path() / "missing.kqd";
+    game.holdDialogs = true;
+    game.open(missing);
+    game.open(missing);
+    ASSERT_TRUE(game.game.requestPending());
+    game.game.dismissMessage();
+    EXPECT_TRUE(game.game.requestPending());
+    game.game.dismissMessage();
+    EXPECT_FALSE(game.game.requestPending());
+    game.game.dismissMessage();
+    EXPECT_FALSE(game.game.requestPending());
 }
 
 TEST(Game, MenuCommandsReachTheirDialogs) {

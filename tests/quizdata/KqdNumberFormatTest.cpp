@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "authoring/NumberFormat.h"
-#include "tools/common/Utf8.h"
+#include "encoding/Utf8.h"
 
 namespace pp::kqd {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "KqdRun.h"
 #include "QuizFixtures.h"
-#include "tools/common/Utf8.h"
+#include "encoding/Utf8.h"
 
 namespace pp::kqd {
 namespace {

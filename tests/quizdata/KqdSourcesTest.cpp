@@ -10,7 +10,7 @@
 #include "authoring/SourceTable.h"
 #include "authoring/Spreadsheet.h"
 #include "record/Cp932.h"
-#include "tools/common/Utf8.h"
+#include "encoding/Utf8.h"
 
 namespace pp::kqd {
 namespace {

@@ -11,7 +11,7 @@
 #include <variant>
 #include <vector>
 
-#include "tools/common/QuizWriter.h"
+#include "encoding/QuizWriter.h"
 
 namespace pp::test {
 

@@ -4,7 +4,7 @@
 
 #include "QuizFixtures.h"
 #include "quizdata/QuizFile.h"
-#include "tools/common/QuizWriter.h"
+#include "encoding/QuizWriter.h"
 
 namespace pp {
 namespace {

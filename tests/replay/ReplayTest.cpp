@@ -199,5 +199,35 @@ TEST_F(ReplayTest, EndSummaryEscapesNames) {
     EXPECT_TRUE(end["missed"].items.empty());
 }
 
+// A recording's set-up: the ranking and options reach the game through its settings file, the
+// quiz file is the one the title starts again on, and eleven rows are one too many.
+TEST_F(ReplayTest, SetUpLinesPrepareTheGameBeforeItStarts) {
+    std::istringstream script(
+        "seed 9\nquiz quiz.kqd\nrank 900 はなこ\nrank 40\noptions sound=0 reveal=0 norepeat=1\nkey return\n");
+    auto parsed = parseScript(script, folder.path());
+    ASSERT_TRUE(std::holds_alternative<std::vector<Event>>(parsed));
+    const auto& events = std::get<std::vector<Event>>(parsed);
+    ASSERT_FALSE(replayer.setUp(events).has_value());
+    runAll(events);
+    EXPECT_EQ(state.ranking[0].name, u"はなこ");
+    EXPECT_EQ(state.ranking[0].score, 900);
+    EXPECT_EQ(state.ranking[1].score, 40);
+    EXPECT_EQ(state.options.soundEffects, 0);
+    EXPECT_EQ(state.options.timeLimit, 1);  // not named: the default
+    EXPECT_TRUE(state.noRepeats);
+    EXPECT_EQ(state.screen, Screen::QuestionIntro);  // Return on the title started quiz.kqd
+    EXPECT_EQ(state.quizPath, folder / "quiz.kqd");
+    Event settings = event(Event::Kind::Settings);
+    settings.noRepeats = 0;
+    runAll({settings});
+    EXPECT_FALSE(state.noRepeats);
+
+    std::vector<Event> tooMany(11, event(Event::Kind::Rank));
+    tooMany.back().line = 11;
+    const auto error = replayer.setUp(tooMany);
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->line, 11);
+}
+
 }  // namespace
 }  // namespace pp::replay

@@ -8,9 +8,9 @@
 #include "authoring/QuizTable.h"
 #include "quizdata/QuizFile.h"
 #include "record/Cp932.h"
-#include "tools/common/Json.h"
-#include "tools/common/QuizWriter.h"
-#include "tools/common/Utf8.h"
+#include "encoding/Json.h"
+#include "encoding/QuizWriter.h"
+#include "encoding/Utf8.h"
 
 namespace pp::kqd {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "engine/Commands.h"
 #include "engine/Keys.h"
-#include "tools/common/Utf8.h"
+#include "encoding/Utf8.h"
 
 namespace pp::replay {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "persistence/SettingsFile.h"
 #include "screens/Layout.h"
-#include "tools/common/Utf8.h"
+#include "encoding/Utf8.h"
 
 namespace pp::replay {
 namespace {

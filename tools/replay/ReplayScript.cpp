@@ -9,7 +9,7 @@
 #include "engine/Calendar.h"
 #include "engine/Commands.h"
 #include "engine/Keys.h"
-#include "tools/common/Utf8.h"
+#include "encoding/Utf8.h"
 
 namespace pp::replay {
 namespace {

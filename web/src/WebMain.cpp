@@ -22,7 +22,7 @@
 #include "persistence/SettingsFile.h"
 #include "persistence/StoredName.h"
 #include "quizdata/QuizFile.h"
-#include "tools/common/Utf8.h"
+#include "encoding/Utf8.h"
 #include "tools/replay/Recorder.h"
 
 namespace pp::web {

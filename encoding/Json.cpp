@@ -1,8 +1,8 @@
-#include "tools/common/Json.h"
+#include "encoding/Json.h"
 
 #include <cstdio>
 
-#include "tools/common/Utf8.h"
+#include "encoding/Utf8.h"
 
 namespace pp {
 namespace {

@@ -1,4 +1,4 @@
-#include "tools/common/Utf8.h"
+#include "encoding/Utf8.h"
 
 #include "record/Utf16.h"
 

@@ -1,4 +1,4 @@
-#include "tools/common/QuizWriter.h"
+#include "encoding/QuizWriter.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -7,7 +7,7 @@
 
 #include "record/Cp932.h"
 #include "record/Utf16.h"
-#include "tools/common/Utf8.h"
+#include "encoding/Utf8.h"
 
 namespace pp {
 namespace {
