@@ -5,7 +5,7 @@
 #include <zip.h>
 
 #include "FuzzCheck.h"
-#include "Spreadsheet.h"
+#include "authoring/Spreadsheet.h"
 
 namespace {
 

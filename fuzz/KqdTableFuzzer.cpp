@@ -7,8 +7,8 @@
 #include <sstream>
 
 #include "FuzzCheck.h"
-#include "QuizBuild.h"
-#include "SourceTable.h"
+#include "authoring/QuizBuild.h"
+#include "authoring/SourceTable.h"
 #include "quizdata/QuizFile.h"
 
 namespace {

@@ -15,8 +15,8 @@
 #include "KqdHostileSheets.h"
 #include "KqdRun.h"
 #include "QuizFixtures.h"
-#include "SourceTable.h"
-#include "Spreadsheet.h"
+#include "authoring/SourceTable.h"
+#include "authoring/Spreadsheet.h"
 #include "record/Cp932.h"
 #include "tools/common/Utf8.h"
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "NumberFormat.h"
+#include "authoring/NumberFormat.h"
 #include "tools/common/Utf8.h"
 
 namespace pp::kqd {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "KqdCli.h"
+#include "tools/kqd/KqdCli.h"
 
 namespace pp::test {
 

@@ -6,9 +6,9 @@
 #include <sstream>
 
 #include "KqdRun.h"
-#include "SourceTable.h"
-#include "Spreadsheet.h"
 #include "SpreadsheetFixtures.h"
+#include "authoring/SourceTable.h"
+#include "authoring/Spreadsheet.h"
 #include "record/Cp932.h"
 #include "tools/common/Utf8.h"
 

@@ -5,11 +5,11 @@
 #include <sstream>
 
 #include "KqdRun.h"
-#include "support/Json.h"
-#include "QuizBuild.h"
 #include "QuizFixtures.h"
-#include "SourceTable.h"
+#include "authoring/QuizBuild.h"
+#include "authoring/SourceTable.h"
 #include "quizdata/QuizFile.h"
+#include "support/Json.h"
 
 namespace pp::kqd {
 namespace {

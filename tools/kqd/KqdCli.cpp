@@ -1,20 +1,20 @@
-#include "KqdCli.h"
+#include "tools/kqd/KqdCli.h"
 
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <sstream>
 
-#include "Messages.h"
-#include "OutputFile.h"
-#include "QuizBuild.h"
-#include "QuizDump.h"
-#include "SourceTable.h"
-#include "Spreadsheet.h"
+#include "authoring/Messages.h"
+#include "authoring/ProblemReport.h"
+#include "authoring/QuizBuild.h"
+#include "authoring/SourceTable.h"
+#include "authoring/Spreadsheet.h"
 #include "quizdata/QuizFile.h"
+#include "tools/kqd/OutputFile.h"
+#include "tools/kqd/QuizDump.h"
 
 namespace pp::kqd {
 namespace {
@@ -116,59 +116,6 @@ std::optional<std::string> notARegularFile(const std::string& file) {
         return describeLayout(QuizLayout{{}, 0, 0, QuizFileProblem::NotAFile, -1});
     }
     return std::nullopt;
-}
-
-// The rows of a CSV table whose cells hold line breaks: a spreadsheet shows such a record as one
-// row, so every row after it sits higher in the sheet than its line in the file.
-class SpreadsheetRows {
-public:
-    // Notes the row starting at `line` whose cells hold `breaks` line breaks.
-    void add(LineNumber line, std::int64_t breaks) {
-        if (breaks > 0) {
-            const LineNumber row = rowOf(line);
-            records_.push_back({line, row, breaks});
-        }
-    }
-
-    // The row a spreadsheet shows the text at `line` in.
-    [[nodiscard]] LineNumber rowOf(LineNumber line) const {
-        const auto after = std::upper_bound(records_.begin(), records_.end(), line,
-                                            [](LineNumber l, const Record& r) { return l < r.line; });
-        if (after == records_.begin()) {
-            return line;
-        }
-        const Record& last = *std::prev(after);
-        return line <= last.line + last.breaks ? last.row : line - (last.line - last.row) - last.breaks;
-    }
-
-private:
-    struct Record {
-        LineNumber line;
-        LineNumber row;
-        std::int64_t breaks;
-    };
-    std::vector<Record> records_;
-};
-
-// Where an error is, as the user reads the source: "FILE:LINE:COLUMN" in a text table,
-// "FILE: Sheet1!C5" in a spreadsheet; it leaves out what the error does not name. In a CSV
-// table whose cells hold line breaks, the row a spreadsheet shows follows the line.
-std::string locate(const std::string& file, const std::optional<std::string>& sheet, const SourceError& error,
-                   const SpreadsheetRows* rows = nullptr) {
-    std::string where = file;
-    if (sheet && error.line > 0) {
-        where += ": " + (error.column > 0 ? cellName(*sheet, error.line, error.column)
-                                          : fill(msg("%1 row %2"), {*sheet, std::to_string(error.line)}));
-    } else if (error.line > 0) {
-        where += ":" + std::to_string(error.line);
-        if (error.column > 0) {
-            where += ":" + std::to_string(error.column);
-        }
-        if (const LineNumber row = rows != nullptr ? rows->rowOf(error.line) : error.line; row != error.line) {
-            where += fill(msg(" (row %1 in a spreadsheet)"), {std::to_string(row)});
-        }
-    }
-    return where + ": " + error.message;
 }
 
 struct BuildArguments {
@@ -295,35 +242,10 @@ std::optional<std::string> prepareSource(const BuildArguments& build, TableForma
 // true when the build failed.
 bool reportProblems(const std::string& source, const SourceReading& reading, const Problems& problems,
                     std::ostream& err) {
-    for (SourceError problem : problems.sorted()) {
-        if (problem.message == invalidTextMessage(TextEncoding::Utf8) ||
-            problem.message == invalidTextMessage(TextEncoding::Cp932)) {
-            problem.message += reading.badTextHint;
-        }
-        err << "kqd: " << locate(source, reading.sheet, problem, &reading.csvRows) << '\n';
+    for (const std::string& line : reportLines({source, reading.sheet, reading.badTextHint, &reading.csvRows}, problems)) {
+        err << "kqd: " << line << '\n';
     }
-    const std::int64_t moreErrors = problems.errorCount - static_cast<std::int64_t>(problems.errors.size());
-    const std::int64_t moreWarnings = problems.warningCount - static_cast<std::int64_t>(problems.warnings.size());
-    if (moreErrors > 0 || moreWarnings > 0) {
-        err << "kqd: " << source << ": "
-            << fill(msg("and %1, %2 not listed"),
-                    {counted(moreErrors, msg("%1 more error"), msg("%1 more errors")),
-                     counted(moreWarnings, msg("%1 more warning"), msg("%1 more warnings"))})
-            << '\n';
-    }
-    if (!problems.failed()) {
-        return false;
-    }
-    if (problems.errorCount + problems.warningCount > 1) {
-        const std::string errors = counted(problems.errorCount, msg("%1 error"), msg("%1 errors"));
-        err << "kqd: " << source << ": "
-            << (problems.warningCount > 0
-                    ? fill(msg("%1, %2; nothing written"),
-                           {errors, counted(problems.warningCount, msg("%1 warning"), msg("%1 warnings"))})
-                    : fill(msg("%1; nothing written"), {errors}))
-            << '\n';
-    }
-    return true;
+    return problems.failed();
 }
 
 int runBuild(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {

@@ -1,4 +1,4 @@
-#include "OutputFile.h"
+#include "tools/kqd/OutputFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "QuizBuild.h"
+#include "authoring/QuizBuild.h"
 
 namespace pp::kqd {
 

@@ -1,10 +1,10 @@
-#include "QuizDump.h"
+#include "tools/kqd/QuizDump.h"
 
 #include <array>
 #include <fstream>
 #include <vector>
 
-#include "QuizBuild.h"
+#include "authoring/QuizBuild.h"
 #include "quizdata/QuizFile.h"
 #include "record/Cp932.h"
 #include "tools/common/Json.h"

@@ -6,8 +6,8 @@
 #include <iostream>
 #include <string_view>
 
-#include "KqdCli.h"
-#include "Messages.h"
+#include "authoring/Messages.h"
+#include "tools/kqd/KqdCli.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <sstream>
 #include <variant>
 
-#include "QuizBuild.h"
-#include "SourceTable.h"
+#include "authoring/QuizBuild.h"
+#include "authoring/SourceTable.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) {

@@ -9,7 +9,7 @@
 #include <variant>
 #include <vector>
 
-#include "SourceTable.h"
+#include "authoring/SourceTable.h"
 
 namespace pp::kqd {
 

@@ -1,11 +1,11 @@
-#include "QuizBuild.h"
+#include "authoring/QuizBuild.h"
 
 #include <algorithm>
 #include <cstring>
 #include <functional>
 
-#include "Messages.h"
-#include "QuestionChecker.h"
+#include "authoring/Messages.h"
+#include "authoring/QuestionChecker.h"
 #include "tools/common/QuizWriter.h"
 
 namespace pp::kqd {

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "SourceTable.h"
+#include "authoring/SourceTable.h"
 
 namespace pp::kqd {
 
@@ -42,8 +42,5 @@ struct SheetChoice {
 std::optional<SourceError> readSpreadsheetFile(const std::filesystem::path& path, TableFormat format,
                                                const RowSink& sink, std::string* sheetName,
                                                const SheetChoice& choice = {});
-
-// How a spreadsheet user names a cell: "Sheet1!C5", "'My quiz'!A1".
-std::string cellName(std::string_view sheet, LineNumber row, int column);
 
 }  // namespace pp::kqd

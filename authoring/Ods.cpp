@@ -1,8 +1,8 @@
 // OpenDocument spreadsheets (.ods), as LibreOffice saves them: the first table of content.xml.
 #include <array>
 
-#include "Messages.h"
-#include "SheetXml.h"
+#include "authoring/Messages.h"
+#include "authoring/SheetXml.h"
 
 namespace pp::kqd::sheet {
 namespace {

@@ -1,4 +1,4 @@
-#include "XlsxStyles.h"
+#include "authoring/XlsxStyles.h"
 
 namespace pp::kqd::sheet {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "QuizBuild.h"
+#include "authoring/QuizBuild.h"
 #include "tools/common/QuizWriter.h"
 
 namespace pp::kqd {

@@ -1,9 +1,9 @@
-#include "HeaderRow.h"
+#include "authoring/HeaderRow.h"
 
 #include <algorithm>
 #include <string_view>
 
-#include "Messages.h"
+#include "authoring/Messages.h"
 
 namespace pp::kqd {
 namespace {

@@ -1,4 +1,4 @@
-#include "Messages.h"
+#include "authoring/Messages.h"
 
 namespace pp::kqd {
 namespace {

@@ -1,9 +1,9 @@
 // Office Open XML workbooks (.xlsx), as Excel saves them: the first sheet, its shared texts.
 #include <array>
 
-#include "Messages.h"
-#include "SheetXml.h"
-#include "XlsxStyles.h"
+#include "authoring/Messages.h"
+#include "authoring/SheetXml.h"
+#include "authoring/XlsxStyles.h"
 
 namespace pp::kqd::sheet {
 namespace {

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "NumberFormat.h"
-#include "SheetXml.h"
+#include "authoring/NumberFormat.h"
+#include "authoring/SheetXml.h"
 
 namespace pp::kqd::sheet {
 

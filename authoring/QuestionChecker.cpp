@@ -1,9 +1,9 @@
-#include "QuestionChecker.h"
+#include "authoring/QuestionChecker.h"
 
 #include <algorithm>
 
-#include "HeaderRow.h"
-#include "Messages.h"
+#include "authoring/HeaderRow.h"
+#include "authoring/Messages.h"
 #include "tools/common/Utf8.h"
 
 namespace pp::kqd {

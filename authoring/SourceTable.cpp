@@ -1,9 +1,9 @@
-#include "SourceTable.h"
+#include "authoring/SourceTable.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "Messages.h"
+#include "authoring/Messages.h"
 #include "record/Cp932.h"
 #include "tools/common/Utf8.h"
 

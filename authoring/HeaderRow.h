@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "QuizBuild.h"
+#include "authoring/QuizBuild.h"
 
 namespace pp::kqd {
 

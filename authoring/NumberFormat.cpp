@@ -1,4 +1,4 @@
-#include "NumberFormat.h"
+#include "authoring/NumberFormat.h"
 
 #include <array>
 #include <cmath>
@@ -8,7 +8,7 @@
 #include <tuple>
 #include <vector>
 
-#include "Messages.h"
+#include "authoring/Messages.h"
 
 namespace pp::kqd {
 namespace {

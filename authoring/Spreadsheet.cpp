@@ -1,10 +1,7 @@
-#include "Spreadsheet.h"
+#include "authoring/Spreadsheet.h"
 
-#include <algorithm>
-#include <cctype>
-
-#include "Messages.h"
-#include "SheetXml.h"
+#include "authoring/Messages.h"
+#include "authoring/SheetXml.h"
 
 namespace pp::kqd {
 namespace {
@@ -63,25 +60,6 @@ std::optional<SourceError> readSpreadsheetFile(const std::filesystem::path& path
     }
     const ArchiveReader reader = format == TableFormat::Xlsx ? sheet::readXlsxArchive : sheet::readOdsArchive;
     return reader(archive.get(), sink, sheetName, kMaxPartBytes, choice);
-}
-
-std::string cellName(std::string_view sheet, LineNumber row, int column) {
-    std::string letters;
-    for (int c = column; c > 0; c = (c - 1) / 26) {
-        letters.insert(letters.begin(), static_cast<char>('A' + (c - 1) % 26));
-    }
-    const bool plain = !sheet.empty() && std::all_of(sheet.begin(), sheet.end(), [](char c) {
-        return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || static_cast<unsigned char>(c) >= 0x80;
-    });
-    std::string quoted;
-    if (!plain) {
-        quoted = "'";
-        for (const char c : sheet) {
-            quoted += c == '\'' ? std::string("''") : std::string(1, c);
-        }
-        quoted += "'";
-    }
-    return (plain ? std::string(sheet) : quoted) + "!" + letters + std::to_string(row);
 }
 
 }  // namespace pp::kqd

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "Messages.h"
-#include "Spreadsheet.h"
+#include "authoring/Messages.h"
+#include "authoring/Spreadsheet.h"
 
 namespace pp::kqd::sheet {
 
