@@ -18,6 +18,13 @@ QString qpath(const std::filesystem::path& path) { return QString::fromStdU16Str
 
 std::filesystem::path pathOf(const QString& path) { return std::filesystem::path(path.toStdU16String()); }
 
+// A message box that leaves the window's events running, as every dialog of the game does.
+void warn(QWidget* parent, const QString& text) {
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("ポケットペルナ"), text, QMessageBox::Ok, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
 QString summaryOf(const QString& tableName, const SheetBuild& build) {
     int errors = 0;
     for (const SheetProblem& problem : build.problems) {
@@ -103,8 +110,7 @@ std::optional<std::filesystem::path> SheetOpener::quizFor(const std::filesystem:
     }
     const std::filesystem::path built = builtQuizPath(builtFolder_, chosen);
     if (!keepBuiltQuiz(built, *build.quiz)) {
-        QMessageBox::warning(window_, QStringLiteral("ポケットペルナ"),
-                             QStringLiteral("表から作った問題集を %1 に書き込めません。").arg(qpath(built.parent_path())));
+        warn(window_, QStringLiteral("表から作った問題集を %1 に書き込めません。").arg(qpath(built.parent_path())));
         return std::nullopt;
     }
     tables_[built] = chosen;
@@ -143,8 +149,8 @@ void SheetOpener::saveQuizOf(const std::filesystem::path& table) {
         const FileHead quiz = readFileHead(built, std::size_t{256} << 20);
         const std::filesystem::path target = pathOf(chosen);
         if (isQuestionTable(target) || !quiz.bytes || replaceFileContents(target, *quiz.bytes) != FileStatus::Ok) {
-            QMessageBox::warning(window_, QStringLiteral("ポケットペルナ"),
-                                 QStringLiteral("問題集を %1 に保存できませんでした。").arg(chosen));
+            // Never over a table: the teacher's sheet would be lost to the quiz file's bytes.
+            warn(window_, QStringLiteral("問題集を %1 に保存できませんでした。").arg(chosen));
         }
     });
     dialog->open();

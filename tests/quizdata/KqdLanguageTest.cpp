@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "KqdRun.h"
 #include "QuizFixtures.h"
 
 namespace pp::kqd {
@@ -52,6 +53,12 @@ TEST_F(KqdLanguage, SpeaksJapaneseWhenTheLocaleIsJapaneseAndEnglishOtherwise) {
         const std::string err = buildUnder(environment);
         EXPECT_TRUE(err.ends_with(english)) << environment << ": " << err;
     }
+}
+
+// A message put together from pieces keeps its spaces in English.
+TEST(KqdMessages, UsageErrorsNameTheHelpToRead) {
+    EXPECT_TRUE(test::kqd({"build", "x.tsv"}).err.ends_with("(see kqd build --help)\n"));
+    EXPECT_TRUE(test::kqd({"frobnicate"}).err.ends_with("(see kqd --help)\n"));
 }
 
 }  // namespace
