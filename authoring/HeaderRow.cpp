@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
+#include "authoring/Messages.h"
+
 namespace pp::kqd {
 namespace {
 
@@ -85,10 +87,10 @@ std::optional<HeaderRow> recognizeHeader(const std::vector<std::u16string>& cell
         return std::nullopt;
     }
     if (genre.size() != 1 || question.size() != 1 || right.size() != 1 || wrong.size() != 4) {
-        header.problem = "this row names the columns, but not one genre, one question, one right answer and four "
-                         "wrong answers (it names " +
-                         std::to_string(genre.size()) + ", " + std::to_string(question.size()) + ", " +
-                         std::to_string(right.size()) + " and " + std::to_string(wrong.size()) + ")";
+        header.problem = fill(msg("this row names the columns, but not one genre, one question, one right answer "
+                                  "and four wrong answers (it names %1, %2, %3 and %4)"),
+                              {std::to_string(genre.size()), std::to_string(question.size()),
+                               std::to_string(right.size()), std::to_string(wrong.size())});
         return header;
     }
     header.columns = {genre[0], question[0], right[0], wrong[0], wrong[1], wrong[2], wrong[3]};

@@ -8,6 +8,8 @@
 #include <tuple>
 #include <vector>
 
+#include "authoring/Messages.h"
+
 namespace pp::kqd {
 namespace {
 
@@ -115,7 +117,7 @@ void bracket(std::u16string_view inside, Section& section) {
             // Above the language id an LCID names a calendar or numerals; F800 and F400 are the
             // viewer's own system formats. None has one fixed text.
             if (locale.find(u'x') != std::u16string_view::npos || code > 0xFFFF || code == 0xF800 || code == 0xF400) {
-                section.unrenderable = "an era date or a system format";
+                section.unrenderable = untranslated("an era date or a system format");
             }
         }
         return;
@@ -125,9 +127,9 @@ void bracket(std::u16string_view inside, Section& section) {
         inside.find_first_not_of(inside[0]) == std::u16string_view::npos) {
         section.tokens.push_back({Kind::Elapsed, std::u16string(1, first)});
     } else if (first == u'<' || first == u'>' || first == u'=') {
-        section.unrenderable = "a condition";
+        section.unrenderable = untranslated("a condition");
     } else if (startsWithNoCase(inside, u"dbnum") || startsWithNoCase(inside, u"natnum")) {
-        section.unrenderable = "Japanese numerals";
+        section.unrenderable = untranslated("Japanese numerals");
     }
 }
 
@@ -184,7 +186,7 @@ Section parseSection(std::u16string_view code) {
             section.tokens.push_back({Kind::Date, std::u16string(run, l)});
             i += run - 1;
         } else if (l == u'g' || l == u'e' || l == u'b') {
-            section.unrenderable = "an era date";
+            section.unrenderable = untranslated("an era date");
         } else {
             section.slash = section.slash || c == u'/';
             literal(std::u16string(1, c));

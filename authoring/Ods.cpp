@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <array>
 
+#include "authoring/Messages.h"
 #include "authoring/SheetXml.h"
 
 namespace pp::kqd::sheet {
@@ -84,12 +85,12 @@ bool isErrorText(std::u16string_view text) {
 
 std::optional<std::string> odsRefusal(const OdsCellKind& kind, const std::u16string& text) {
     if (kind.error || (kind.formula && isErrorText(text))) {
-        return "the cell shows the error " + QString::fromStdU16String(text).toStdString() +
-               ": correct the formula, or type the text";
+        return fill(msg("the cell shows the error %1: correct the formula, or type the text"),
+                    {QString::fromStdU16String(text).toStdString()});
     }
     if (kind.formula && !kind.valued && text.empty()) {
-        return std::string("a formula saved without its result (the program that wrote the file did not calculate "
-                           "it): open the file in a spreadsheet program and save it again, or type the text");
+        return msg("a formula saved without its result (the program that wrote the file did not calculate "
+                   "it): open the file in a spreadsheet program and save it again, or type the text");
     }
     return std::nullopt;
 }

@@ -4,11 +4,14 @@
 #include <cctype>
 #include <iterator>
 
+#include "authoring/Messages.h"
+
 namespace pp::kqd {
 namespace {
 
-std::string plural(std::int64_t count, const char* noun) {
-    return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+// `one` or `many` (each holding %1 for the count) as the count asks.
+std::string counted(std::int64_t count, const std::string& one, const std::string& many) {
+    return fill(count == 1 ? one : many, {std::to_string(count)});
 }
 
 }  // namespace
@@ -54,14 +57,14 @@ std::string locateProblem(const std::string& file, const std::optional<std::stri
     std::string where = file;
     if (sheet && problem.line > 0) {
         where += ": " + (problem.column > 0 ? cellName(*sheet, problem.line, problem.column)
-                                            : *sheet + " row " + std::to_string(problem.line));
+                                            : fill(msg("%1 row %2"), {*sheet, std::to_string(problem.line)}));
     } else if (problem.line > 0) {
         where += ":" + std::to_string(problem.line);
         if (problem.column > 0) {
             where += ":" + std::to_string(problem.column);
         }
         if (const LineNumber row = rows != nullptr ? rows->rowOf(problem.line) : problem.line; row != problem.line) {
-            where += " (row " + std::to_string(row) + " in a spreadsheet)";
+            where += fill(msg(" (row %1 in a spreadsheet)"), {std::to_string(row)});
         }
     }
     return where + ": " + problem.message;
@@ -70,7 +73,8 @@ std::string locateProblem(const std::string& file, const std::optional<std::stri
 std::vector<std::string> reportLines(const ReportSource& source, const Problems& problems) {
     std::vector<std::string> lines;
     for (SourceError problem : problems.sorted()) {
-        if (problem.message.starts_with("the text is not valid ")) {
+        if (problem.message == invalidTextMessage(TextEncoding::Utf8) ||
+            problem.message == invalidTextMessage(TextEncoding::Cp932)) {
             problem.message += source.badTextHint;
         }
         lines.push_back(locateProblem(source.file, source.sheet, problem, source.rows));
@@ -78,13 +82,18 @@ std::vector<std::string> reportLines(const ReportSource& source, const Problems&
     const std::int64_t moreErrors = problems.errorCount - static_cast<std::int64_t>(problems.errors.size());
     const std::int64_t moreWarnings = problems.warningCount - static_cast<std::int64_t>(problems.warnings.size());
     if (moreErrors > 0 || moreWarnings > 0) {
-        lines.push_back(source.file + ": and " + plural(moreErrors, "more error") + ", " +
-                        plural(moreWarnings, "more warning") + " not listed");
+        lines.push_back(source.file + ": " +
+                        fill(msg("and %1, %2 not listed"),
+                             {counted(moreErrors, msg("%1 more error"), msg("%1 more errors")),
+                              counted(moreWarnings, msg("%1 more warning"), msg("%1 more warnings"))}));
     }
     if (problems.failed() && problems.errorCount + problems.warningCount > 1) {
-        lines.push_back(source.file + ": " + plural(problems.errorCount, "error") +
-                        (problems.warningCount > 0 ? ", " + plural(problems.warningCount, "warning") : std::string()) +
-                        "; nothing written");
+        const std::string errors = counted(problems.errorCount, msg("%1 error"), msg("%1 errors"));
+        lines.push_back(source.file + ": " +
+                        (problems.warningCount > 0
+                             ? fill(msg("%1, %2; nothing written"),
+                                    {errors, counted(problems.warningCount, msg("%1 warning"), msg("%1 warnings"))})
+                             : fill(msg("%1; nothing written"), {errors})));
     }
     return lines;
 }

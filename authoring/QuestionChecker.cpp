@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "authoring/HeaderRow.h"
+#include "authoring/Messages.h"
 #include "encoding/Utf8.h"
 
 namespace pp::kqd {
@@ -13,11 +14,13 @@ constexpr std::array<std::u16string_view, 10> kHeaderWords{
     u"正解", u"正答", u"答え", u"答", u"解答", u"こたえ", u"answer", u"right answer", u"correct answer", u"correct",
 };
 
-const char* columnName(int column) {
+std::string columnName(int column) {
     static constexpr const char* kNames[kSourceColumns] = {
-        "genre", "question", "right answer", "wrong answer 1", "wrong answer 2", "wrong answer 3", "wrong answer 4",
+        untranslated("genre"),          untranslated("question"),       untranslated("right answer"),
+        untranslated("wrong answer 1"), untranslated("wrong answer 2"), untranslated("wrong answer 3"),
+        untranslated("wrong answer 4"),
     };
-    return column >= 1 && column <= kSourceColumns ? kNames[column - 1] : "extra column";
+    return msg(column >= 1 && column <= kSourceColumns ? kNames[column - 1] : untranslated("extra column"));
 }
 
 TextField fieldOfColumn(int column) {
@@ -51,11 +54,18 @@ std::u16string_view trimmedSpaces(std::u16string_view text) {
 
 // What a field holds, counted as a teacher counts: full-width characters of two bytes.
 std::string tooLongMessage(int column, std::size_t bytes, TextField field) {
-    static constexpr const char* kWhat[] = {"a genre name", "a question", "an answer"};
+    static constexpr const char* kPatterns[] = {
+        untranslated("a genre name holds at most %1 full-width characters (%2 half-width); this %3 has %4 "
+                     "full-width (%5 half-width)"),
+        untranslated("a question holds at most %1 full-width characters (%2 half-width); this %3 has %4 "
+                     "full-width (%5 half-width)"),
+        untranslated("an answer holds at most %1 full-width characters (%2 half-width); this %3 has %4 "
+                     "full-width (%5 half-width)"),
+    };
     const std::size_t limit = fieldBytes(field);
-    return std::string(kWhat[static_cast<int>(field)]) + " holds at most " + std::to_string(limit / 2) +
-           " full-width characters (" + std::to_string(limit) + " half-width); this " + columnName(column) +
-           " has " + std::to_string((bytes + 1) / 2) + " full-width (" + std::to_string(bytes) + " half-width)";
+    return fill(msg(kPatterns[static_cast<int>(field)]),
+                {std::to_string(limit / 2), std::to_string(limit), columnName(column), std::to_string((bytes + 1) / 2),
+                 std::to_string(bytes)});
 }
 
 // Undoes the escapes of an escaped cell.
@@ -73,6 +83,10 @@ std::u16string unescape(std::u16string_view cell) {
     return out;
 }
 
+std::string ninthGenre(const std::string& name) {
+    return fill(msg("a ninth genre \"%1\"; a quiz file holds at most 8"), {name});
+}
+
 }  // namespace
 
 // The checker's workings; QuestionChecker hands each call on.
@@ -83,7 +97,7 @@ public:
     void take(SourceRow& row, std::optional<CheckedQuestion>& question, Problems& problems) {
         question.reset();
         if (row.hidden && !options_.includeHidden) {
-            problems.warning({row.line, 0, "note: the row is hidden, so it is left out (--include-hidden keeps it)"});
+            problems.warning({row.line, 0, note(msg("the row is hidden, so it is left out (--include-hidden keeps it)"))});
             return;
         }
         if (row.directive) {
@@ -146,9 +160,9 @@ public:
             if (!extraNoted_) {
                 extraNoted_ = true;
                 problems.warning({row.line, kSourceColumns + 1,
-                                  "note: the columns after " + columnLabel(kSourceColumns) +
-                                      " are no part of a question (genre, question, right answer, four wrong "
-                                      "answers): they are ignored"});
+                                  note(fill(msg("the columns after %1 are no part of a question (genre, question, "
+                                                "right answer, four wrong answers): they are ignored"),
+                                            {columnLabel(kSourceColumns)}))});
             }
             row.cells.resize(static_cast<std::size_t>(kSourceColumns));
         }
@@ -190,7 +204,8 @@ public:
         GenreSlot& slot = genres_[genre];
         if (slot.count == static_cast<std::int64_t>(kMaxGenreQuestions)) {
             problems.error(SourceError{row.line, 1,
-                                       "more than " + std::to_string(kMaxGenreQuestions) + " questions in this genre"});
+                                       fill(msg("more than %1 questions in this genre"),
+                                            {std::to_string(kMaxGenreQuestions)})});
             return;
         }
         ++slot.count;
@@ -221,8 +236,8 @@ private:
         if (trimmed.size() == genre.size() || trimmed.empty()) {
             return;
         }
-        problems.warning({row.line, 1, "warning: the spaces around the genre name \"" + utf8FromUtf16(genre) +
-                                           "\" are left out"});
+        problems.warning({row.line, 1, warning(fill(msg("the spaces around the genre name \"%1\" are left out"),
+                                                    {utf8FromUtf16(genre)}))});
         genre = std::u16string(trimmed);
     }
 
@@ -257,22 +272,22 @@ private:
             return declareGenre(row, escapes_ ? unescape(text) : std::u16string(text));
         }
         return SourceError{row.line, 1,
-                           "unknown directive \"" + utf8 + "\"; kqd knows \"#kqd: escapes\" and \"#kqd: genre NAME\""};
+                           fill(msg("unknown directive \"%1\"; kqd knows \"#kqd: escapes\" and \"#kqd: genre NAME\""),
+                                {utf8})};
     }
 
     std::optional<SourceError> declareGenre(const SourceRow& row, const std::u16string& name) {
         EncodedText text = encodeFieldText(name, TextField::GenreName);
         if (!text.ok()) {
-            return SourceError{row.line, 1, "genre: " + describeTextProblem(text, TextField::GenreName)};
+            return SourceError{row.line, 1, fill(msg("genre: %1"), {describeTextProblem(text, TextField::GenreName)})};
         }
         const auto found = std::find_if(genres_.begin(), genres_.end(),
                                         [&](const GenreSlot& slot) { return slot.name == text.bytes; });
         if (found != genres_.end()) {
-            return SourceError{row.line, 1, "the genre \"" + utf8FromUtf16(name) + "\" already exists"};
+            return SourceError{row.line, 1, fill(msg("the genre \"%1\" already exists"), {utf8FromUtf16(name)})};
         }
         if (genres_.size() == static_cast<std::size_t>(kGenreCount)) {
-            return SourceError{row.line, 1,
-                               "a ninth genre \"" + utf8FromUtf16(name) + "\"; a quiz file holds at most 8"};
+            return SourceError{row.line, 1, ninthGenre(utf8FromUtf16(name))};
         }
         genres_.push_back(GenreSlot{std::move(text.bytes), 0});
         return std::nullopt;
@@ -292,8 +307,8 @@ private:
         }
         for (const int ignored : header->ignored) {
             problems.warning({row.line, ignored + 1,
-                              "note: the column \"" + utf8FromUtf16(row.cells[static_cast<std::size_t>(ignored)]) +
-                                  "\" is no part of a question: it is ignored"});
+                              note(fill(msg("the column \"%1\" is no part of a question: it is ignored"),
+                                        {utf8FromUtf16(row.cells[static_cast<std::size_t>(ignored)])}))});
         }
         header_ = std::move(header);
         return true;
@@ -306,8 +321,9 @@ private:
         const std::u16string third = lowerAscii(row.cells[2]);
         if (std::find(kHeaderWords.begin(), kHeaderWords.end(), third) != kHeaderWords.end()) {
             problems.warning({row.line, 3,
-                          "warning: this first row looks like a header (its right answer is \"" +
-                              utf8FromUtf16(row.cells[2]) + "\"); build with --header to skip it"});
+                              warning(fill(msg("this first row looks like a header (its right answer is \"%1\"); "
+                                               "build with --header to skip it"),
+                                           {utf8FromUtf16(row.cells[2])}))});
         }
     }
 
@@ -321,15 +337,15 @@ private:
             }
         }
         return {row.line, column,
-                std::to_string(count) + " columns, a question takes " + std::to_string(kSourceColumns) +
-                    " (genre, question, right answer, four wrong answers)"};
+                fill(msg("%1 columns, a question takes %2 (genre, question, right answer, four wrong answers)"),
+                     {std::to_string(count), std::to_string(kSourceColumns)})};
     }
 
     // Encodes one cell for its field, or says why it cannot be stored.
     std::optional<SourceError> encodeCell(const SourceRow& row, int column, std::string& bytes, Problems& problems) {
         const std::u16string& cell = row.cells[static_cast<std::size_t>(column - 1)];
         if (cell.empty()) {
-            return SourceError{row.line, column, std::string("the ") + columnName(column) + " is empty"};
+            return SourceError{row.line, column, fill(msg("the %1 is empty"), {columnName(column)})};
         }
         const TextField field = fieldOfColumn(column);
         EncodedText text = encodeFieldText(cell, field);
@@ -338,13 +354,13 @@ private:
         }
         if (!text.ok()) {
             return SourceError{row.line, column,
-                               std::string(columnName(column)) + ": " + describeTextProblem(text, field)};
+                               fill(msg("%1: %2"), {columnName(column), describeTextProblem(text, field)})};
         }
         if (text.cutOnScreen) {
             const std::size_t shown = fieldUnits(field) - 1;
             problems.warning({row.line, column,
-                          "warning: the game shows only the first " + std::to_string(shown) + " characters of this " +
-                              columnName(column)});
+                              warning(fill(msg("the game shows only the first %1 characters of this %2"),
+                                           {std::to_string(shown), columnName(column)}))});
         }
         bytes = std::move(text.bytes);
         return std::nullopt;
@@ -369,14 +385,18 @@ private:
                     continue;
                 }
                 const std::string what =
-                    (earlier == 3 ? std::string("the right answer is repeated as ") + columnName(later)
-                                  : std::string(columnName(earlier)) + " and " + columnName(later) + " are the same") +
-                    " (columns " + columnLabel(earlier) + " and " + columnLabel(later) +
-                    "): a question with two equal choices cannot be answered fairly";
+                    earlier == 3 ? fill(msg("the right answer is repeated as %1 (columns %2 and %3): a question "
+                                            "with two equal choices cannot be answered fairly"),
+                                        {columnName(later), columnLabel(earlier), columnLabel(later)})
+                                 : fill(msg("%1 and %2 are the same (columns %3 and %4): a question with two "
+                                            "equal choices cannot be answered fairly"),
+                                        {columnName(earlier), columnName(later), columnLabel(earlier),
+                                         columnLabel(later)});
                 if (!options_.allowDuplicates) {
-                    return SourceError{row.line, later, what + " (--allow-duplicates lets it through)"};
+                    return SourceError{row.line, later,
+                                       fill(msg("%1 (--allow-duplicates lets it through)"), {what})};
                 }
-                problems.warning({row.line, later, "warning: " + what});
+                problems.warning({row.line, later, warning(what)});
             }
         }
         return std::nullopt;
@@ -392,8 +412,7 @@ private:
             return std::nullopt;
         }
         if (genres_.size() == static_cast<std::size_t>(kGenreCount)) {
-            return SourceError{row.line, 1,
-                               "a ninth genre \"" + utf8FromUtf16(row.cells[0]) + "\"; a quiz file holds at most 8"};
+            return SourceError{row.line, 1, ninthGenre(utf8FromUtf16(row.cells[0]))};
         }
         genres_.push_back(GenreSlot{encodedName, 0});
         genre = genres_.size() - 1;

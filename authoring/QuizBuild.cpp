@@ -4,6 +4,7 @@
 #include <cstring>
 #include <functional>
 
+#include "authoring/Messages.h"
 #include "authoring/QuestionChecker.h"
 #include "encoding/QuizWriter.h"
 
@@ -123,7 +124,7 @@ std::vector<SourceError> Problems::sorted() const {
 
 BuildReport buildQuizStreaming(const RowSource& rows, const BuildOptions& options, Spill& spill,
                                const WriteAt& write) {
-    static const SourceError kWriteFailed{0, 0, "cannot write the quiz file"};
+    const SourceError writeFailed{0, 0, msg("cannot write the quiz file")};
     BuildReport report;
     Problems& problems = report.problems;
     QuestionChecker checker(options);
@@ -136,11 +137,11 @@ BuildReport buildQuizStreaming(const RowSource& rows, const BuildOptions& option
         }
         const std::optional<Record> record = encodeQuestionRecord(question->question);
         if (!record) {
-            return SourceError{row.line, 0, "the question could not be laid out"};
+            return SourceError{row.line, 0, msg("the question could not be laid out")};
         }
         spilled[0] = static_cast<char>(question->genre);
         std::copy(record->begin(), record->end(), spilled.begin() + 1);
-        return spill.append(spilled) ? std::nullopt : std::optional<SourceError>(kWriteFailed);
+        return spill.append(spilled) ? std::nullopt : std::optional<SourceError>(writeFailed);
     });
     if (error) {
         problems.error(std::move(*error));
@@ -149,11 +150,11 @@ BuildReport buildQuizStreaming(const RowSource& rows, const BuildOptions& option
         return report;
     }
     if (checker.questions() == 0) {
-        problems.error(SourceError{0, 0, "the table holds no questions"});
+        problems.error(SourceError{0, 0, msg("the table holds no questions")});
         return report;
     }
     if (!write(0, headerBytes(checker.genres()))) {
-        problems.error(kWriteFailed);
+        problems.error(writeFailed);
         return report;
     }
     RecordPlacer placer(checker.genres(), write);
@@ -185,7 +186,7 @@ BuildReport buildQuizStreaming(const RowSource& rows, const BuildOptions& option
         return true;
     });
     if (!placed || !carried.empty() || !placer.finish()) {
-        problems.error(kWriteFailed);
+        problems.error(writeFailed);
         return report;
     }
     report.genres = static_cast<int>(checker.genres().size());
@@ -215,7 +216,7 @@ std::variant<BuiltQuiz, SourceError> buildQuiz(const SourceTable& table, const B
     BuildReport report = buildQuizStreaming(rows, options, spill, write);
     if (report.problems.failed()) {
         for (SourceError& problem : report.problems.sorted()) {
-            if (!problem.message.starts_with("warning: ") && !problem.message.starts_with("note: ")) {
+            if (!isWarningOrNote(problem.message)) {
                 return problem;
             }
         }

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "authoring/Messages.h"
 #include "authoring/Spreadsheet.h"
 
 namespace pp::kqd::sheet {
@@ -302,7 +303,7 @@ private:
 };
 
 inline std::optional<SourceError> textTooFarRight(LineNumber row, int column) {
-    return SourceError{row, column, "text far to the right of the seven columns of a question"};
+    return SourceError{row, column, msg("text far to the right of the seven columns of a question")};
 }
 
 // The readers of the two formats, on an open archive.
@@ -328,9 +329,11 @@ inline bool isChosen(const SheetChoice& choice, int place, const std::string& na
 }
 
 inline SourceError noSuchSheet(const SheetChoice& choice, int sheets) {
-    return fileError(!choice.name.empty() ? "the spreadsheet has no sheet named " + choice.name
-                                          : "the spreadsheet has " + std::to_string(sheets) + " sheet" +
-                                                (sheets == 1 ? "" : "s") + ", not " + std::to_string(choice.number));
+    return fileError(!choice.name.empty()
+                         ? fill(msg("the spreadsheet has no sheet named %1"), {choice.name})
+                         : fill(sheets == 1 ? msg("the spreadsheet has %1 sheet, not %2")
+                                             : msg("the spreadsheet has %1 sheets, not %2"),
+                                {std::to_string(sheets), std::to_string(choice.number)}));
 }
 
 }  // namespace pp::kqd::sheet

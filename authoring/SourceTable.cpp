@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "authoring/Messages.h"
 #include "record/Cp932.h"
 #include "encoding/Utf8.h"
 
@@ -50,10 +51,6 @@ std::optional<std::u16string> decodeCell(std::string_view bytes, TextEncoding en
     return text;
 }
 
-const char* invalidTextMessage(TextEncoding encoding) {
-    return encoding == TextEncoding::Utf8 ? "the text is not valid UTF-8"
-                                          : "the text is not valid Shift_JIS (code page 932)";
-}
 
 // Splits text into rows a piece at a time: a row that reaches the end of the piece waits for
 // the next one unless the piece ends the table.
@@ -194,7 +191,7 @@ private:
                 return std::nullopt;
             }
             if (pos_ >= text_.size()) {
-                return SourceError{startLine, column, "the quoted cell is never closed"};
+                return SourceError{startLine, column, msg("the quoted cell is never closed")};
             }
             const char c = text_[pos_];
             if (c == '"') {
@@ -225,7 +222,7 @@ private:
         if (next == '\r' && (pos_ + 1 >= text_.size() || text_[pos_ + 1] == '\n')) {
             ++pos_;  // step over a '\r' before the line break
         } else if (next != ',' && next != '\n') {
-            return SourceError{line_, column, "text after the closing quote of the cell"};
+            return SourceError{line_, column, msg("text after the closing quote of the cell")};
         }
         if (pos_ >= text_.size() && !atEnd_) {
             complete = false;  // the record may go on in the next piece
@@ -318,6 +315,11 @@ bool hasLoneCarriageReturn(std::string_view text) {
 
 }  // namespace
 
+std::string invalidTextMessage(TextEncoding encoding) {
+    return encoding == TextEncoding::Utf8 ? msg("the text is not valid UTF-8")
+                                          : msg("the text is not valid Shift_JIS (code page 932)");
+}
+
 std::optional<TableFormat> tableFormatOf(const std::filesystem::path& path) {
     std::string extension = path.extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
@@ -374,7 +376,7 @@ std::optional<SourceError> readSourceTable(std::istream& in, TableFormat format,
         buffer.resize(held + static_cast<std::size_t>(in.gcount()));
         const bool atEnd = !in;
         if (atEnd && in.bad()) {
-            return SourceError{parser.line(), 0, "cannot read the file"};
+            return SourceError{parser.line(), 0, msg("cannot read the file")};
         }
         loneCarriageReturnsToLineFeeds(buffer, held == 0 ? 0 : held - 1, atEnd);
         std::size_t used = 0;
@@ -387,8 +389,8 @@ std::optional<SourceError> readSourceTable(std::istream& in, TableFormat format,
         buffer.erase(0, used);
         if (buffer.size() > kMaxRowBytes) {
             return SourceError{parser.line(), 0,
-                               "the row starting here is longer than 1 MiB, far more than a question takes "
-                               "(a quote that is never closed?)"};
+                               msg("the row starting here is longer than 1 MiB, far more than a question takes "
+                                   "(a quote that is never closed?)")};
         }
     }
 }

@@ -67,6 +67,9 @@ inline constexpr std::size_t kMaxRowBytes = 1 << 20;
 std::optional<SourceError> readSourceTable(std::istream& in, TableFormat format, TextEncoding encoding,
                                            const RowSink& sink);
 
+// The error of a text table's row that is not valid in `encoding`.
+std::string invalidTextMessage(TextEncoding encoding);
+
 // What a text table's bytes are: UTF-8 when they are valid UTF-8, else code page 932 when
 // they decode without an invalid or unmapped sequence, else nothing. Reads `in` to its end.
 // When it is neither, `closest` gets the one whose first bad line comes later, so that the

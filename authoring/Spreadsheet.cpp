@@ -1,5 +1,6 @@
 #include "authoring/Spreadsheet.h"
 
+#include "authoring/Messages.h"
 #include "authoring/SheetXml.h"
 
 namespace pp::kqd {
@@ -18,14 +19,14 @@ std::optional<SourceError> readArchiveInMemory(std::string_view bytes, ArchiveRe
     zip_source_t* source = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
     if (source == nullptr) {
         zip_error_fini(&error);
-        return fileError("cannot read the spreadsheet");
+        return fileError(msg("cannot read the spreadsheet"));
     }
     Archive archive(zip_open_from_source(source, ZIP_RDONLY, &error));
     if (!archive) {
         zip_source_free(source);
         const std::string reason = zip_error_strerror(&error);
         zip_error_fini(&error);
-        return fileError("not a spreadsheet file (" + reason + ")");
+        return fileError(fill(msg("not a spreadsheet file (%1)"), {reason}));
     }
     zip_error_fini(&error);
     return reader(archive.get(), sink, sheetName, maxBytes, {}, nullptr);
@@ -53,8 +54,9 @@ std::optional<SourceError> readSpreadsheetFile(const std::filesystem::path& path
         zip_error_init_with_code(&error, code);
         const std::string reason = zip_error_strerror(&error);
         zip_error_fini(&error);
-        return fileError(code == ZIP_ER_NOENT || code == ZIP_ER_OPEN ? "cannot read the file"
-                                                                      : "not a spreadsheet file (" + reason + ")");
+        return fileError(code == ZIP_ER_NOENT || code == ZIP_ER_OPEN
+                             ? msg("cannot read the file")
+                             : fill(msg("not a spreadsheet file (%1)"), {reason}));
     }
     const ArchiveReader reader = format == TableFormat::Xlsx ? sheet::readXlsxArchive : sheet::readOdsArchive;
     return reader(archive.get(), sink, sheetName, kMaxPartBytes, choice, notes);

@@ -1,6 +1,7 @@
 // Office Open XML workbooks (.xlsx), as Excel saves them: the first sheet, its shared texts.
 #include <array>
 
+#include "authoring/Messages.h"
 #include "authoring/SheetXml.h"
 #include "authoring/XlsxStyles.h"
 
@@ -203,8 +204,8 @@ std::optional<CellValue> xlsxCellText(XmlPart& part, const QString& type, int st
     }
     CellValue cell;
     if (formula && (!hasValue || book.resultsStale)) {
-        cell.refusal = "a formula saved without its result (the program that wrote the file did not calculate it): "
-                       "open the file in a spreadsheet program and save it again, or type the text";
+        cell.refusal = msg("a formula saved without its result (the program that wrote the file did not calculate "
+                           "it): open the file in a spreadsheet program and save it again, or type the text");
         return cell;
     }
     if (type == u"inlineStr") {
@@ -217,8 +218,8 @@ std::optional<CellValue> xlsxCellText(XmlPart& part, const QString& type, int st
     } else if (type == u"b") {
         cell.text = value.trimmed() == u"1" ? u"TRUE" : u"FALSE";
     } else if (type == u"e") {
-        cell.refusal = "the cell shows the error " + value.trimmed().toStdString() +
-                       ": correct the formula, or type the text";
+        cell.refusal = fill(msg("the cell shows the error %1: correct the formula, or type the text"),
+                            {value.trimmed().toStdString()});
     } else if (type == u"str" || type == u"d" || value.isEmpty()) {
         cell.text = storedText(u16(value));
     } else {
@@ -231,8 +232,9 @@ std::optional<CellValue> xlsxCellText(XmlPart& part, const QString& type, int st
         const std::u16string code = book.styles.formatOf(style);
         NumberText shown = formatNumber(number, code, book.dates);
         if (shown.unrenderable) {
-            cell.refusal = "the cell's number format \"" + QString::fromStdU16String(code).toStdString() + "\" shows " +
-                           *shown.unrenderable + ", which kqd cannot show as the sheet does: format the column as text";
+            cell.refusal = fill(msg("the cell's number format \"%1\" shows %2, which kqd cannot show as the sheet "
+                                    "does: format the column as text"),
+                                {QString::fromStdU16String(code).toStdString(), msg(shown.unrenderable->c_str())});
         }
         cell.text = std::move(shown.text);
     }
@@ -386,7 +388,7 @@ std::optional<SourceError> readXlsxSheet(zip_t* archive, const std::string& part
                 return fileError(sheet.error());
             }
             if (cell->badIndex) {
-                return SourceError{rowNumber, column, "the cell names a shared text the workbook does not have"};
+                return SourceError{rowNumber, column, msg("the cell names a shared text the workbook does not have")};
             }
             merged.cell(rowNumber, column, cell->text);
             if (cell->refusal && column <= kMaxReadColumns) {

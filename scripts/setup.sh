@@ -11,7 +11,7 @@ PACKAGES="
   libsdl2-dev
   fonts-vlgothic
   xvfb xdotool x11-utils imagemagick xauth
-  dpkg-dev file lintian debootstrap appstream desktop-file-utils groff man-db
+  dpkg-dev file lintian debootstrap appstream desktop-file-utils groff man-db gettext
   clang-14 libclang-rt-14-dev llvm-14
   emscripten chromium python3-fonttools python3-brotli
   libreoffice-calc-nogui gnumeric python3-xlsxwriter

@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
+#include <QTemporaryDir>
 #include <QUrl>
 
 #include <algorithm>
@@ -42,6 +43,7 @@
 #include "shell/QtSurface.h"
 #include "shell/ReviewDialog.h"
 #include "shell/ScreenView.h"
+#include "shell/SheetOpener.h"
 #include "shell/SoundPlayer.h"
 #include "tools/replay/Recorder.h"
 
@@ -53,7 +55,9 @@ constexpr int kDefaultWindowScale = 2;
 const QString kTitle = QStringLiteral("ポケットペルナ");
 const QString kOpenTitle = QStringLiteral("クイズ問題ファイルを開く");
 // "*" rather than "*.*", which would hide the files whose names have no dot.
-const QString kQuizFilter = QStringLiteral("ペルナ形式(*.kqd);;すべてのファイル (*)");
+// A teacher's question table opens as well as a quiz file.
+const QString kQuizFilter = QStringLiteral(
+    "ペルナ形式と問題の表 (*.kqd *.xlsx *.ods *.csv *.tsv);;ペルナ形式(*.kqd);;すべてのファイル (*)");
 const QString kRecordingTitle = QStringLiteral("この対局を保存");
 const QString kRecordingFilter = QStringLiteral("対局の記録 (*.script);;すべてのファイル (*)");
 const QString kRecordingName = QStringLiteral("対局.script");
@@ -145,6 +149,13 @@ MainWindow::MainWindow(ShellConfig config, QWidget* parent) : QMainWindow(parent
     }
     setWindowTitle(kTitle);
 
+    std::filesystem::path builtFolder = config_.dataFolder / "sheets";
+    if (config_.dataFolder.empty()) {
+        builtForThisRun_ = std::make_unique<QTemporaryDir>();
+        builtFolder = pathOf(builtForThisRun_->path());
+    }
+    sheets_ = new SheetOpener(builtFolder, config_.documentsFolder, this);
+    connect(sheets_, &SheetOpener::reopenRequested, this, &MainWindow::openQuizOrTable);
     buildMenus();
 
     // The window opens at the scale it had, or else the largest whole one, as long as all of it
@@ -182,7 +193,7 @@ MainWindow::MainWindow(ShellConfig config, QWidget* parent) : QMainWindow(parent
     // The picture is painted again, sharp, at whatever whole scale the window shows it.
     connect(view_, &ScreenView::displayScaleChanged, this, &MainWindow::changeScale);
     connect(view_, &ScreenView::tapped, this, [this](QPoint logical) { game_->tap(logical.x(), logical.y()); });
-    connect(view_, &ScreenView::fileDropped, this, [this](const QString& path) { game_->open(pathOf(path)); });
+    connect(view_, &ScreenView::fileDropped, this, [this](const QString& path) { openQuizOrTable(pathOf(path)); });
     // Top-level windows default to two thirds of the screen; the picture wants its own size.
     resize(view_->sizeHint() + QSize(0, menuBar()->sizeHint().height()));
     placeAsRemembered(fittingScale);
@@ -239,6 +250,11 @@ void MainWindow::buildMenus() {
     // Mnemonics in the Japanese way, a letter in brackets, so that Alt reaches every command.
     QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
     addCommand(file, command::kOpen, QStringLiteral("開く(&O)..."), QKeySequence(Qt::CTRL | Qt::Key_O));
+    saveQuiz_ = file->addAction(QStringLiteral("問題集として保存(&K)..."));
+    saveQuiz_->setEnabled(false);
+    connect(saveQuiz_, &QAction::triggered, sheets_, &SheetOpener::saveOpenQuiz);
+    connect(sheets_, &SheetOpener::openTableChanged, this,
+            [this] { saveQuiz_->setEnabled(sheets_->openTable().has_value()); });
     recentMenu_ = file->addMenu(QStringLiteral("最近使ったファイル(&R)"));
     rebuildRecentFiles();
     connect(recentMenu_, &QMenu::aboutToShow, this, &MainWindow::fitRecentFilesBesideMenu);
@@ -309,7 +325,7 @@ void MainWindow::rebuildRecentFiles(int pathWidth) {
         // "&1" to "&8": the digit reaches the item from the keyboard.
         QAction* item = recentMenu_->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(shown));
         item->setToolTip(shownPath(path));
-        connect(item, &QAction::triggered, this, [this, path] { game_->open(path); });
+        connect(item, &QAction::triggered, this, [this, path] { openQuizOrTable(path); });
     }
     recentMenu_->setEnabled(!files.empty());
 }
@@ -369,7 +385,7 @@ void MainWindow::activateFromOtherCopy(const QByteArray& quizPath) {
     raise();
     activateWindow();
     if (!quizPath.isEmpty()) {
-        game_->open(std::filesystem::path(std::string(quizPath.constData(), static_cast<std::size_t>(quizPath.size()))));
+        openQuizOrTable(std::filesystem::path(std::string(quizPath.constData(), static_cast<std::size_t>(quizPath.size()))));
     }
 }
 
@@ -623,7 +639,8 @@ void MainWindow::chooseQuizFile() {
         if (result != QDialog::Accepted || chosen.isEmpty()) {
             game_->cancelFile();  // the running game goes on untouched
         } else {
-            game_->chooseFile(pathOf(chosen.constFirst()));
+            const std::optional<std::filesystem::path> quiz = sheets_->quizFor(pathOf(chosen.constFirst()));
+            quiz ? game_->chooseFile(*quiz) : game_->cancelFile();
         }
     });
 }
@@ -652,10 +669,12 @@ void MainWindow::showMissedQuestions(const std::vector<MissedQuestionRow>& rows)
 
 void MainWindow::quizFileOpened(const std::filesystem::path& path, bool accepted) {
     // A file the game refuses, most often one gone since, has no place among the recent ones.
+    // A quiz built from a table is listed by the table, which is what the teacher edits.
+    sheets_->quizOpened(path, accepted);
     if (accepted) {
-        options_->addRecentFile(path);
+        options_->addRecentFile(sheets_->sourceOf(path));
     } else {
-        options_->removeRecentFile(path);
+        options_->removeRecentFile(sheets_->sourceOf(path));
     }
     rebuildRecentFiles();
     updateCommands();
@@ -703,7 +722,13 @@ std::optional<std::filesystem::path> MainWindow::lastQuizFile() {
     if (files.empty()) {
         return installedSample();
     }
-    return files.front();
+    return sheets_->quizFor(files.front());
+}
+
+void MainWindow::openQuizOrTable(const std::filesystem::path& path) {
+    if (const std::optional<std::filesystem::path> quiz = sheets_->quizFor(path)) {
+        game_->open(*quiz);
+    }
 }
 
 void MainWindow::showAbout() {

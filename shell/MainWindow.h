@@ -21,6 +21,7 @@
 class QAction;
 class QDialog;
 class QMenu;
+class QTemporaryDir;
 
 namespace pp {
 
@@ -32,6 +33,7 @@ class DesktopOptions;
 class GamePad;
 class QtSurface;
 class ScreenView;
+class SheetOpener;
 class SoundPlayer;
 class StatsWindow;
 
@@ -85,6 +87,13 @@ public:
     [[nodiscard]] QMenu* recentFilesMenu() const { return recentMenu_; }
     [[nodiscard]] GamePad* gamePad() const { return pad_.get(); }
     [[nodiscard]] DesktopOptions& desktopOptions() const { return *options_; }
+    [[nodiscard]] SheetOpener& sheets() const { return *sheets_; }
+    // "問題集として保存...": enabled while the quiz under way was built from a table.
+    [[nodiscard]] QAction* saveQuizAction() const { return saveQuiz_; }
+
+    // A quiz file or question table handed over (a drop, the recent files, another copy): a
+    // table is built into a quiz first, and one with errors opens nothing but its report.
+    void openQuizOrTable(const std::filesystem::path& path);
 
     // Shows the window as it was when it last closed: full screen or not.
     void showAsRemembered();
@@ -167,6 +176,9 @@ private:
     ScreenView* view_ = nullptr;
     QMenu* recentMenu_ = nullptr;
     int shownDue_ = -1;  // the due count the menu and title show
+    QAction* saveQuiz_ = nullptr;
+    std::unique_ptr<QTemporaryDir> builtForThisRun_;  // the tables' quizzes without a data folder
+    SheetOpener* sheets_ = nullptr;
     QTimer timer_;
     std::map<int, QAction*> actions_;
     std::deque<std::pair<QString, QString>> messages_;  // caption and text; the first is on show

@@ -275,7 +275,7 @@ int main(int argc, char** argv) {
     // and Qt's shortcuts such as Ctrl+Q work only in the active window.
     window.activateWindow();
     if (!quizPath.empty()) {
-        QTimer::singleShot(0, &window, [&window, quizPath] { window.game().open(quizPath); });
+        QTimer::singleShot(0, &window, [&window, quizPath] { window.openQuizOrTable(quizPath); });
     }
     return QApplication::exec();
 }

@@ -4,6 +4,8 @@
 # the quiz file type, and document every command and option the programs offer.
 # Usage: metadata.sh SOURCE_DIR POCKETPERNA KQD
 set -eu
+# kqd's help is read in English, whatever the caller's language.
+export LANGUAGE= LC_ALL=C.UTF-8
 
 source_dir=$1
 pocketperna=$2
@@ -13,6 +15,7 @@ mime="$source_dir/resources/desktop/pocketperna-quiz.xml"
 metainfo="$source_dir/resources/desktop/org.example.pocketperna.metainfo.xml"
 game_page="$source_dir/docs/man/pocketperna.6"
 kqd_page="$source_dir/docs/man/kqd.1"
+kqd_page_ja="$source_dir/docs/man/ja/kqd.1"
 failures=0
 # The game only prints its help here, but still gets a home of its own.
 work=$(mktemp -d)
@@ -28,7 +31,7 @@ desktop-file-validate "$desktop" || fail "desktop-file-validate rejects $desktop
 appstreamcli validate --no-net "$metainfo" || fail "appstreamcli rejects $metainfo"
 
 # man-db's own warnings, with the options lintian uses; any output on stderr is a fault.
-for page in "$game_page" "$kqd_page"; do
+for page in "$game_page" "$kqd_page" "$kqd_page_ja"; do
     warnings=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 \
         man --warnings -E UTF-8 -l -Tutf8 -Z "$page" 2>&1 >/dev/null) || fail "man cannot render $page"
     [ -z "$warnings" ] || fail "man warns about $page: $warnings"
@@ -55,10 +58,12 @@ options() {
 
 # Every command and option of today's --help texts has its place in the manual pages.
 for command in $("$kqd" --help | sed -n '/^Commands:/,/^$/s/^  \([a-z][a-z]*\) .*/\1/p'); do
-    grep -q "^\.B kqd $command\$" "$kqd_page" || fail "kqd(1) has no synopsis line for \"kqd $command\""
-    for option in $("$kqd" "$command" --help | options); do
-        grep -q -- "$(echo "$option" | sed 's/-/\\\\-/g')" "$kqd_page" ||
-            fail "kqd(1) does not mention $option of \"kqd $command\""
+    for page in "$kqd_page" "$kqd_page_ja"; do
+        grep -q "^\.B kqd $command\$" "$page" || fail "$page has no synopsis line for \"kqd $command\""
+        for option in $("$kqd" "$command" --help | options); do
+            grep -q -- "$(echo "$option" | sed 's/-/\\\\-/g')" "$page" ||
+                fail "$page does not mention $option of \"kqd $command\""
+        done
     done
 done
 for option in $(HOME="$work" XDG_RUNTIME_DIR="$work/run" "$pocketperna" --help | options); do

@@ -103,8 +103,8 @@ TEST_F(ShellTest, MenusCarryTheCommandsWithTheirIds) {
     EXPECT_EQ(menus[2]->text(), QStringLiteral("ツール(&T)"));
     EXPECT_EQ(menuTexts(menus[1]->menu()), QStringList{QStringLiteral("タイトルに戻る(&T)")});
     EXPECT_EQ(menuTexts(menus[0]->menu()),
-              (QStringList{QStringLiteral("開く(&O)..."), QStringLiteral("最近使ったファイル(&R)"), QStringLiteral("-"),
-                           QStringLiteral("終了(&X)")}));
+              (QStringList{QStringLiteral("開く(&O)..."), QStringLiteral("問題集として保存(&K)..."),
+                           QStringLiteral("最近使ったファイル(&R)"), QStringLiteral("-"), QStringLiteral("終了(&X)")}));
     EXPECT_EQ(menuTexts(menus[2]->menu()),
               (QStringList{QStringLiteral("バージョン情報(&A)"), QStringLiteral("設定(&S)..."),
                            QStringLiteral("ランキング表示(&R)..."), QStringLiteral("間違えた問題(&M)..."),
@@ -165,15 +165,18 @@ TEST_F(ShellTest, TheOpenDialogHasAJapaneseTitleAndCanListEveryFile) {
     window->action(command::kOpen)->trigger();
     ASSERT_TRUE(dialogs.answered());
     EXPECT_EQ(title, QStringLiteral("クイズ問題ファイルを開く"));
-    ASSERT_EQ(filters.size(), 2);
+    ASSERT_EQ(filters.size(), 3);
     const auto patterns = [](const QString& filter) {
         const QString inside = QRegularExpression(QStringLiteral("\\(([^)]*)\\)")).match(filter).captured(1);
         return inside.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     };
     EXPECT_TRUE(QDir::match(patterns(filters[0]), QStringLiteral("quiz.kqd")));
     EXPECT_FALSE(QDir::match(patterns(filters[0]), QStringLiteral("README")));
-    EXPECT_TRUE(QDir::match(patterns(filters[1]), QStringLiteral("README")));  // a name without a dot
-    EXPECT_TRUE(filters[1].startsWith(QStringLiteral("すべてのファイル")));
+    for (const char* table : {"quiz.xlsx", "quiz.ods", "quiz.csv", "quiz.tsv"}) {
+        EXPECT_TRUE(QDir::match(patterns(filters[0]), QString::fromLatin1(table))) << table;
+    }
+    EXPECT_TRUE(QDir::match(patterns(filters[2]), QStringLiteral("README")));  // a name without a dot
+    EXPECT_TRUE(filters[2].startsWith(QStringLiteral("すべてのファイル")));
 }
 
 TEST_F(ShellTest, QtsOwnDialogsSpeakJapanese) {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <sstream>
 
+#include "authoring/Messages.h"
 #include "authoring/ProblemReport.h"
 #include "authoring/QuizBuild.h"
 #include "authoring/SheetWriter.h"
@@ -19,7 +20,7 @@
 namespace pp::kqd {
 namespace {
 
-constexpr const char* kMainHelp =
+constexpr const char* kMainHelp = untranslated(
     "Usage: kqd COMMAND ...\n"
     "Builds and inspects quiz files (.kqd) for the five-choice quiz game.\n"
     "\n"
@@ -34,9 +35,9 @@ constexpr const char* kMainHelp =
     "  kqd build quiz.xlsx -o quiz.kqd\n"
     "  kqd dump old.kqd --xlsx quiz.xlsx    then edit quiz.xlsx and   kqd build quiz.xlsx -o new.kqd\n"
     "\n"
-    "Run \"kqd COMMAND --help\" for more about a command.\n";
+    "Run \"kqd COMMAND --help\" for more about a command.\n");
 
-constexpr const char* kBuildHelp =
+constexpr const char* kBuildHelp = untranslated(
     "Usage: kqd build SOURCE -o OUT.kqd [--header] [--allow-duplicates] [--include-hidden] [--sheet NAME|N]\n"
     "                [--encoding utf-8|cp932]\n"
     "Builds a quiz file from a table, one question a row, in seven columns:\n"
@@ -69,9 +70,9 @@ constexpr const char* kBuildHelp =
     "  #kqd: escapes      from here on \\t \\n \\r \\\\ in a cell are a tab, a line break, a carriage\n"
     "                     return and a backslash (and \\ before any other character is that character)\n"
     "  #kqd: genre NAME   opens the next genre, even one without questions\n"
-    "On any error nothing is written. OUT may not be SOURCE itself.\n";
+    "On any error nothing is written. OUT may not be SOURCE itself.\n");
 
-constexpr const char* kDumpHelp =
+constexpr const char* kDumpHelp = untranslated(
     "Usage: kqd dump FILE [--json | --tsv | --xlsx OUT.xlsx | --ods OUT.ods]\n"
     "Prints the genre table and every question with its five stored choices, right answer first,\n"
     "decoded as the game shows them. With --json, prints one JSON object:\n"
@@ -84,17 +85,17 @@ constexpr const char* kDumpHelp =
     "  kqd build quiz.tsv -o new.kqd\n"
     "With --xlsx or --ods, writes the quiz as a spreadsheet instead: a header row naming the columns,\n"
     "the right answer's column marked, every cell stored as text (so 0123 stays 0123), which\n"
-    "\"kqd build\" turns back into the same file.\n";
+    "\"kqd build\" turns back into the same file.\n");
 
-constexpr const char* kTemplateHelp =
+constexpr const char* kTemplateHelp = untranslated(
     "Usage: kqd template -o OUT.xlsx|OUT.ods\n"
     "Writes the spreadsheet a new quiz starts from: the header row, two example questions, and a\n"
     "second sheet on the columns and their limits. It builds as it is:\n"
-    "  kqd template -o quiz.xlsx    then fill it in and    kqd build quiz.xlsx -o quiz.kqd\n";
+    "  kqd template -o quiz.xlsx    then fill it in and    kqd build quiz.xlsx -o quiz.kqd\n");
 
-constexpr const char* kCheckHelp =
+constexpr const char* kCheckHelp = untranslated(
     "Usage: kqd check FILE\n"
-    "Exits 0 when the game accepts the quiz file; otherwise prints why and exits 1.\n";
+    "Exits 0 when the game accepts the quiz file; otherwise prints why and exits 1.\n");
 
 bool wantsHelp(const std::vector<std::string>& args) {
     for (const std::string& arg : args) {
@@ -106,7 +107,7 @@ bool wantsHelp(const std::vector<std::string>& args) {
 }
 
 int usageError(std::ostream& err, const std::string& message, const std::string& command) {
-    err << "kqd: " << message << " (see kqd " << command << (command.empty() ? "" : " ") << "--help)\n";
+    err << "kqd: " << fill(msg("%1 (see kqd %2--help)"), {message, command.empty() ? command : command + " "}) << '\n';
     return kExitUsage;
 }
 
@@ -115,8 +116,9 @@ int failure(std::ostream& err, const std::string& message) {
     return kExitFailure;
 }
 
-std::string plural(std::int64_t count, const char* noun) {
-    return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+// `one` or `many` (each holding %1 for the count) as the count asks.
+std::string counted(std::int64_t count, const std::string& one, const std::string& many) {
+    return fill(count == 1 ? one : many, {std::to_string(count)});
 }
 
 // Why `file` cannot be read as an input, when it is there but not a regular file: a pipe would
@@ -153,7 +155,7 @@ std::variant<BuildArguments, std::string> parseBuildArguments(const std::vector<
             } else if (name == "cp932" || name == "shift_jis" || name == "sjis") {
                 parsed.encoding = TextEncoding::Cp932;
             } else {
-                return "build: --encoding takes utf-8 or cp932, not \"" + name + "\"";
+                return fill(msg("build: --encoding takes utf-8 or cp932, not \"%1\""), {name});
             }
         } else if (arg == "--sheet" && i + 1 < args.size()) {
             const std::string& which = args[++i];
@@ -161,10 +163,10 @@ std::variant<BuildArguments, std::string> parseBuildArguments(const std::vector<
             if (!which.empty() && which.size() <= 4 && std::all_of(which.begin(), which.end(), [](char c) { return c >= '0' && c <= '9'; })) {
                 choice.number = std::stoi(which);
                 if (choice.number < 1) {
-                    return std::string("build: --sheet counts sheets from 1");
+                    return msg("build: --sheet counts sheets from 1");
                 }
             } else if (which.empty()) {
-                return std::string("build: --sheet takes a sheet's name or place");
+                return msg("build: --sheet takes a sheet's name or place");
             } else {
                 choice.name = which;
             }
@@ -176,15 +178,15 @@ std::variant<BuildArguments, std::string> parseBuildArguments(const std::vector<
         } else if (arg == "--include-hidden") {
             parsed.options.includeHidden = true;
         } else if (!arg.empty() && arg[0] == '-') {
-            return "build: unknown option \"" + arg + "\"";
+            return fill(msg("build: unknown option \"%1\""), {arg});
         } else if (!source) {
             source = arg;
         } else {
-            return std::string("build: one SOURCE only");
+            return msg("build: one SOURCE only");
         }
     }
     if (!source || !output) {
-        return std::string("build needs SOURCE and -o OUT.kqd");
+        return msg("build needs SOURCE and -o OUT.kqd");
     }
     parsed.source = *source;
     parsed.output = *output;
@@ -213,32 +215,32 @@ std::optional<std::string> prepareSource(const BuildArguments& build, TableForma
         return std::nullopt;
     }
     if (build.sheet) {
-        return build.source + ": --sheet picks a sheet of an .xlsx or .ods file; a text table has none";
+        return build.source + ": " + msg("--sheet picks a sheet of an .xlsx or .ods file; a text table has none");
     }
     std::ifstream probe(source, std::ios::binary);
     std::error_code ignored;
     if (!probe || std::filesystem::is_directory(source, ignored)) {
-        return build.source + ": cannot read the file";
+        return build.source + ": " + msg("cannot read the file");
     }
     TextEncoding encoding = build.encoding.value_or(TextEncoding::Utf8);
     if (!build.encoding) {
         TextEncoding closest = TextEncoding::Utf8;
         const std::optional<TextEncoding> detected = detectEncoding(probe, &closest);
         if (detected == TextEncoding::Cp932) {
-            err << "kqd: " << build.source << ": not UTF-8; reading it as Shift_JIS (code page 932)\n";
+            err << "kqd: " << build.source << ": " << msg("not UTF-8; reading it as Shift_JIS (code page 932)") << '\n';
             encoding = TextEncoding::Cp932;
         } else if (!detected) {
             // Read in the encoding that goes further, so the error names the row that is wrong.
             encoding = closest;
-            reading.badTextHint = std::string(closest == TextEncoding::Utf8 ? ", nor Shift_JIS (code page 932)"
-                                                                            : ", nor UTF-8") +
-                                  ": save the table as UTF-8 or Shift_JIS CSV";
+            reading.badTextHint = closest == TextEncoding::Utf8
+                                      ? msg(", nor Shift_JIS (code page 932): save the table as UTF-8 or Shift_JIS CSV")
+                                      : msg(", nor UTF-8: save the table as UTF-8 or Shift_JIS CSV");
         }
     }
     reading.rows = [&reading, source, format, encoding](const RowSink& sink) -> std::optional<SourceError> {
         std::ifstream in(source, std::ios::binary);
         if (!in) {
-            return SourceError{0, 0, "cannot read the file"};
+            return SourceError{0, 0, msg("cannot read the file")};
         }
         reading.csvRows = SpreadsheetRows();
         return readSourceTable(in, format, encoding, [&reading, &sink](SourceRow&& row) {
@@ -271,10 +273,10 @@ int runBuild(const std::vector<std::string>& args, std::ostream& out, std::ostre
     BuildArguments& build = std::get<BuildArguments>(parsed);
     const std::optional<TableFormat> format = tableFormatOf(build.source);
     if (!format) {
-        return failure(err, build.source + ": the table must end in .tsv, .csv, .xlsx or .ods");
+        return failure(err, build.source + ": " + msg("the table must end in .tsv, .csv, .xlsx or .ods"));
     }
     if (isSameFile(build.source, build.output)) {
-        return failure(err, build.output + " is the table itself; give the quiz file another name");
+        return failure(err, fill(msg("%1 is the table itself; give the quiz file another name"), {build.output}));
     }
     if (auto problem = notARegularFile(build.source)) {
         return failure(err, build.source + ": " + *problem);
@@ -306,8 +308,10 @@ int runBuild(const std::vector<std::string>& args, std::ostream& out, std::ostre
     if (auto problem = file.commit()) {
         return failure(err, *problem);
     }
-    out << "wrote " << build.output << ": " << plural(report.questions, "question") << " in "
-        << plural(report.genres, "genre") << "\n";
+    out << fill(msg("wrote %1: %2 in %3"),
+                {build.output, counted(report.questions, msg("%1 question"), msg("%1 questions")),
+                 counted(report.genres, msg("%1 genre"), msg("%1 genres"))})
+        << '\n';
     return kExitOk;
 }
 
@@ -377,7 +381,7 @@ int runDump(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     }
     const std::optional<std::string> file = fileArgument(args, true);
     if (!file) {
-        return usageError(err, "dump takes one FILE and optionally --json or --tsv", "dump");
+        return usageError(err, msg("dump takes one FILE and optionally --json or --tsv"), "dump");
     }
     if (auto problem = notARegularFile(*file)) {
         return failure(err, *file + ": " + *problem);
@@ -410,20 +414,21 @@ bool looksLikeTable(const std::string& file) {
 int runCheck(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     const std::optional<std::string> file = fileArgument(args, false);
     if (!file) {
-        return usageError(err, "check takes one FILE", "check");
+        return usageError(err, msg("check takes one FILE"), "check");
     }
     if (auto problem = notARegularFile(*file)) {
-        return failure(err, *file + ": refused: " + *problem);
+        return failure(err, fill(msg("%1: refused: %2"), {*file, *problem}));
     }
     const QuizLayout layout = readQuizLayout(std::filesystem::path(*file));
     if (layout.problem != QuizFileProblem::CannotOpen && looksLikeTable(*file)) {
-        return failure(err, *file + ": this looks like a question table, not a quiz file; build one with: kqd build " +
-                                *file + " -o quiz.kqd");
+        return failure(err, fill(msg("%1: this looks like a question table, not a quiz file; build one with: kqd "
+                                     "build %1 -o quiz.kqd"),
+                                 {*file}));
     }
     if (!layout.accepted()) {
-        return failure(err, *file + ": refused: " + describeLayout(layout));
+        return failure(err, fill(msg("%1: refused: %2"), {*file, describeLayout(layout)}));
     }
-    out << *file << ": accepted, " << describeLayout(layout) << '\n';
+    out << fill(msg("%1: accepted, %2"), {*file, describeLayout(layout)}) << '\n';
     return kExitOk;
 }
 
@@ -446,7 +451,7 @@ int runTemplate(const std::vector<std::string>& args, std::ostream& out, std::os
 int finishOutput(int status, std::ostream& out, std::ostream& err) {
     out.flush();
     if (!out) {
-        err << "kqd: cannot write the output (standard output is full or closed)\n";
+        err << "kqd: " << msg("cannot write the output (standard output is full or closed)") << '\n';
         return status == kExitOk ? kExitFailure : status;
     }
     return status;
@@ -456,12 +461,12 @@ int finishOutput(int status, std::ostream& out, std::ostream& err) {
 
 int runKqd(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     if (args.empty()) {
-        return usageError(err, "no command given", "");
+        return usageError(err, msg("no command given"), "");
     }
     const std::string& command = args.front();
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     if (command == "--help" || command == "-h" || command == "help") {
-        out << kMainHelp;
+        out << msg(kMainHelp);
         return finishOutput(kExitOk, out, err);
     }
     struct Command {
@@ -478,13 +483,13 @@ int runKqd(const std::vector<std::string>& args, std::ostream& out, std::ostream
     for (const Command& candidate : kCommands) {
         if (command == candidate.name) {
             if (wantsHelp(rest)) {
-                out << candidate.help;
+                out << msg(candidate.help);
                 return finishOutput(kExitOk, out, err);
             }
             return finishOutput(candidate.run(rest, out, err), out, err);
         }
     }
-    return usageError(err, "unknown command \"" + command + "\"", "");
+    return usageError(err, fill(msg("unknown command \"%1\""), {command}), "");
 }
 
 }  // namespace pp::kqd
