@@ -355,8 +355,7 @@ int dumpSpreadsheet(const std::string& file, SheetFormat format, const std::stri
         err << "kqd: warning: " << warnings[w] << '\n';
     }
     if (warnings.size() > kShownWarnings) {
-        err << "kqd: warning: and " << plural(static_cast<std::int64_t>(warnings.size() - kShownWarnings), "more")
-            << " like these\n";
+        err << "kqd: warning: and " << warnings.size() - kShownWarnings << " more like these\n";
     }
     if (auto problem = writeFileReplacing(output, bytes)) {
         return failure(err, *problem);
