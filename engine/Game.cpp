@@ -57,6 +57,9 @@ void Game::listen(GameEvents* events) {
     events_ = events;
     if (events_ != nullptr) {
         events_->listening(state_, context_.lastQuizFile);
+        if (!rankingsFile_.empty()) {
+            events_->keepsPlayerRecords();
+        }
     }
 }
 

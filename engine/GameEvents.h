@@ -18,6 +18,9 @@ public:
     // Once, when the listener is attached: the state the game stands in and the quiz file the
     // title would start again on (empty when none).
     virtual void listening(const GameState& state, const std::filesystem::path& lastQuizFile) = 0;
+    // Right after listening, when the game keeps each quiz file's own ranking (a frontend with a
+    // data folder): a replay must keep one too, or the ranking screen takes one tap fewer.
+    virtual void keepsPlayerRecords() {}
     virtual void ticked() = 0;
     virtual void keyPressed(int keyCode) = 0;
     virtual void tapped(int x, int y) = 0;

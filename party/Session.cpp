@@ -57,8 +57,9 @@ JoinResult Session::join(std::string_view pin, std::u16string_view typedName) {
         return {JoinRefusal::Finished};
     }
     // The ranking's own rule, so a name here is one the ranking could keep.
+    // A blank name becomes the ranking's "ななし" there; here each player must have a name to be told apart by.
     const std::u16string name = rankingName(typedName);
-    if (name.find_first_not_of(u' ') == std::u16string::npos) {
+    if (name.find_first_not_of(u' ') == std::u16string::npos || (name == kNamelessName && typedName != kNamelessName)) {
         return {JoinRefusal::BadName};
     }
     const auto active = std::count_if(players_.begin(), players_.end(), [](const Player& p) { return !p.removed; });

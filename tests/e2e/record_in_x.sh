@@ -109,6 +109,8 @@ xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2))
 sleep 1
 xdotool key Return  # the results to the ranking
 sleep 1
+xdotool key Return  # the quiz file's own ranking to the overall one
+sleep 1
 xdotool key Return  # the ranking to the title
 sleep 1
 xdotool key ctrl+q

@@ -51,6 +51,11 @@ void Recorder::listening(const GameState& state, const std::filesystem::path& la
     header_.push_back({"options " + optionWords(state.options), 0});
 }
 
+void Recorder::keepsPlayerRecords() {
+    // Before the options line, among the lines that set the game up.
+    header_.insert(header_.end() - 1, {"records", 0});
+}
+
 void Recorder::add(std::string text) {
     lines_.push_back({std::move(text), 0});
     eventLine_ = lines_.size() - 1;

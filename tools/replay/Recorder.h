@@ -24,6 +24,7 @@ public:
     [[nodiscard]] std::string script() const;
 
     void listening(const GameState& state, const std::filesystem::path& lastQuizFile) override;
+    void keepsPlayerRecords() override;
     void ticked() override;
     void keyPressed(int keyCode) override;
     void tapped(int x, int y) override;

@@ -50,6 +50,10 @@ std::optional<ScriptError> Replayer::setUp(const std::vector<Event>& events) {
                 saved.ranking[rows].name = event.name;
                 ++rows;
                 break;
+            case Event::Kind::Records:
+                // Each quiz file's own ranking, kept beside the settings as the window keeps it.
+                game_.keepPlayerRecordsIn(game_.settingsPath().parent_path());
+                break;
             case Event::Kind::Options:
                 saved.options = chosenOptions(event, saved.options);
                 if (event.noRepeats) {
@@ -112,6 +116,7 @@ std::optional<ScriptError> Replayer::run(const Event& event) {
         case Kind::Seed:
         case Kind::Quiz:
         case Kind::Rank:
+        case Kind::Records:
         case Kind::Options:
             return std::nullopt;  // taken by setUp before the start
         case Kind::Date:

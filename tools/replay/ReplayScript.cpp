@@ -211,7 +211,7 @@ std::optional<int> keyCodeFor(std::string_view word) {
 }
 
 bool setsUp(Event::Kind kind) {
-    return kind == Event::Kind::Seed || kind == Event::Kind::Quiz || kind == Event::Kind::Rank ||
+    return kind == Event::Kind::Seed || kind == Event::Kind::Quiz || kind == Event::Kind::Rank || kind == Event::Kind::Records ||
            kind == Event::Kind::Options;
 }
 
@@ -223,16 +223,16 @@ LineResult parseLine(std::string_view text, int line, const std::filesystem::pat
     const std::string_view verb = takeWord(rest);
     const std::vector<std::string_view> args = words(rest);
     using Kind = Event::Kind;
-    static constexpr std::array<std::pair<std::string_view, Kind>, 13> kVerbs{{
+    static constexpr std::array<std::pair<std::string_view, Kind>, 14> kVerbs{{
         {"open", Kind::Open}, {"tick", Kind::Tick}, {"tap", Kind::Tap}, {"key", Kind::Key},
         {"answer", Kind::Answer}, {"settings", Kind::Settings}, {"name", Kind::Name}, {"command", Kind::Command},
-        {"seed", Kind::Seed}, {"quiz", Kind::Quiz}, {"rank", Kind::Rank}, {"options", Kind::Options},
+        {"seed", Kind::Seed}, {"quiz", Kind::Quiz}, {"rank", Kind::Rank}, {"options", Kind::Options}, {"records", Kind::Records},
         {"date", Kind::Date},
     }};
     const auto found = std::find_if(kVerbs.begin(), kVerbs.end(), [&](const auto& entry) { return entry.first == verb; });
     if (found == kVerbs.end()) {
         return ScriptError{line, "unknown event '" + std::string(verb) +
-                                     "'; expected open, tick, tap, key, answer, settings, name, command, seed, quiz, rank, options or date"};
+                                     "'; expected open, tick, tap, key, answer, settings, name, command, seed, quiz, rank, options, records or date"};
     }
     Event event;
     event.line = line;
@@ -250,6 +250,11 @@ LineResult parseLine(std::string_view text, int line, const std::filesystem::pat
         case Kind::Quiz: return parseOpen(event, rest, scriptFolder);
         case Kind::Rank: return parseRank(event, rest);
         case Kind::Options: return parseSettings(event, args);
+        case Kind::Records:
+            if (!args.empty()) {
+                return ScriptError{event.line, "records takes nothing after it"};
+            }
+            return event;
         case Kind::Date: return parseDate(event, args);
     }
     return std::monostate{};

@@ -14,7 +14,7 @@ namespace pp::replay {
 struct Event {
     // Seed, Quiz, Rank and Options set up the game before it starts: they come before every
     // other line (a recorded game begins with them).
-    enum class Kind { Open, Tick, Tap, Key, Answer, Settings, Name, Command, Seed, Quiz, Rank, Options, Date };
+    enum class Kind { Open, Tick, Tap, Key, Answer, Settings, Name, Command, Seed, Quiz, Rank, Options, Records, Date };
 
     Kind kind = Kind::Tick;
     int line = 0;  // where it stands in the script, for error messages
