@@ -127,12 +127,12 @@ HistoryDb::HistoryDb(const std::filesystem::path& path) {
         std::filesystem::create_directories(path.parent_path(), ignored);
     }
     if (!open(path) && db_ != nullptr) {
-        sqlite3_close(db_);
+        sqlite3_close_v2(db_);
         db_ = nullptr;
     }
 }
 
-HistoryDb::~HistoryDb() { sqlite3_close(db_); }
+HistoryDb::~HistoryDb() { sqlite3_close_v2(db_); }
 
 bool HistoryDb::open(const std::filesystem::path& path) {
     const int code = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
@@ -162,7 +162,7 @@ bool HistoryDb::open(const std::filesystem::path& path) {
 }
 
 bool HistoryDb::openReadOnly(const std::filesystem::path& path) {
-    sqlite3_close(db_);
+    sqlite3_close_v2(db_);
     db_ = nullptr;
     readOnly_ = true;
     problem_ = HistoryProblem::ReadOnly;
@@ -247,8 +247,9 @@ void HistoryDb::fail(int code) {
         problem_ = found;
     }
     if (found == HistoryProblem::Damaged && db_ != nullptr) {
-        // Closed, never repaired or removed: the player may still save the file by hand.
-        sqlite3_close(db_);
+        // Closed, never repaired or removed: the player may still save the file by hand. A
+        // statement may still be open on it, so the connection goes once that is finalized.
+        sqlite3_close_v2(db_);
         db_ = nullptr;
     }
 }

@@ -253,8 +253,13 @@ void MainWindow::buildMenus() {
     saveQuiz_ = file->addAction(QStringLiteral("問題集として保存(&K)..."));
     saveQuiz_->setEnabled(false);
     connect(saveQuiz_, &QAction::triggered, sheets_, &SheetOpener::saveOpenQuiz);
-    connect(sheets_, &SheetOpener::openTableChanged, this,
-            [this] { saveQuiz_->setEnabled(sheets_->openTable().has_value()); });
+    exportTable_ = file->addAction(QStringLiteral("表として書き出す(&E)..."));
+    exportTable_->setEnabled(false);
+    connect(exportTable_, &QAction::triggered, sheets_, &SheetOpener::exportOpenQuiz);
+    connect(sheets_, &SheetOpener::openTableChanged, this, [this] {
+        saveQuiz_->setEnabled(sheets_->openTable().has_value());
+        exportTable_->setEnabled(sheets_->openQuiz().has_value());
+    });
     recentMenu_ = file->addMenu(QStringLiteral("最近使ったファイル(&R)"));
     rebuildRecentFiles();
     connect(recentMenu_, &QMenu::aboutToShow, this, &MainWindow::fitRecentFilesBesideMenu);

@@ -90,6 +90,8 @@ public:
     [[nodiscard]] SheetOpener& sheets() const { return *sheets_; }
     // "問題集として保存...": enabled while the quiz under way was built from a table.
     [[nodiscard]] QAction* saveQuizAction() const { return saveQuiz_; }
+    // "表として書き出す...": enabled once the game has opened a quiz.
+    [[nodiscard]] QAction* exportTableAction() const { return exportTable_; }
 
     // A quiz file or question table handed over (a drop, the recent files, another copy): a
     // table is built into a quiz first, and one with errors opens nothing but its report.
@@ -177,6 +179,7 @@ private:
     QMenu* recentMenu_ = nullptr;
     int shownDue_ = -1;  // the due count the menu and title show
     QAction* saveQuiz_ = nullptr;
+    QAction* exportTable_ = nullptr;
     std::unique_ptr<QTemporaryDir> builtForThisRun_;  // the tables' quizzes without a data folder
     SheetOpener* sheets_ = nullptr;
     QTimer timer_;

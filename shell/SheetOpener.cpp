@@ -9,6 +9,9 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <fstream>
+
+#include "authoring/SheetWriter.h"
 #include "persistence/SafeFile.h"
 
 namespace pp {
@@ -125,6 +128,7 @@ std::filesystem::path SheetOpener::sourceOf(const std::filesystem::path& quiz) c
 void SheetOpener::quizOpened(const std::filesystem::path& quiz, bool accepted) {
     const auto found = tables_.find(quiz);
     if (accepted) {
+        openQuiz_ = quiz;
         openTable_ = found == tables_.end() ? std::nullopt : std::optional(found->second);
         emit openTableChanged();
     }
@@ -151,6 +155,33 @@ void SheetOpener::saveQuizOf(const std::filesystem::path& table) {
         if (isQuestionTable(target) || !quiz.bytes || replaceFileContents(target, *quiz.bytes) != FileStatus::Ok) {
             // Never over a table: the teacher's sheet would be lost to the quiz file's bytes.
             warn(window_, QStringLiteral("問題集を %1 に保存できませんでした。").arg(chosen));
+        }
+    });
+    dialog->open();
+}
+
+void SheetOpener::exportOpenQuiz() {
+    if (!openQuiz_) {
+        return;
+    }
+    const std::filesystem::path quiz = *openQuiz_;
+    auto* dialog = new QFileDialog(window_, QStringLiteral("表として書き出す"),
+                                   qpath(documentsFolder_ / (sourceOf(quiz).stem().string() + ".xlsx")),
+                                   QStringLiteral("Excel ブック (*.xlsx);;OpenDocument 表計算 (*.ods)"));
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setDefaultSuffix(QStringLiteral("xlsx"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QFileDialog::fileSelected, this, [this, quiz](const QString& chosen) {
+        const std::filesystem::path target = pathOf(chosen);
+        const std::optional<kqd::SheetFormat> format = kqd::sheetFormatOf(target);
+        std::ifstream in(quiz, std::ios::binary);
+        std::string bytes;
+        std::vector<std::string> warnings;
+        // Never over the quiz file itself: the table is its copy to edit, not its replacement.
+        if (!format || !in || target == quiz || kqd::quizAsSpreadsheet(in, *format, bytes, warnings) ||
+            replaceFileContents(target, bytes) != FileStatus::Ok) {
+            warn(window_, QStringLiteral("表を %1 に書き出せませんでした。").arg(chosen));
         }
     });
     dialog->open();

@@ -63,6 +63,11 @@ public:
     // "問題集として保存...": asks where, then writes the quiz built from the open table there.
     void saveOpenQuiz();
 
+    // "表として書き出す...": asks where, then writes the quiz the game opened last as a
+    // spreadsheet to edit, every cell as text.
+    void exportOpenQuiz();
+    [[nodiscard]] const std::optional<std::filesystem::path>& openQuiz() const { return openQuiz_; }
+
     // The report on show, if any.
     [[nodiscard]] SheetReportDialog* report() const { return report_; }
 
@@ -81,6 +86,7 @@ private:
     QWidget* window_;
     std::map<std::filesystem::path, std::filesystem::path> tables_;  // built quiz -> its table
     std::optional<std::filesystem::path> openTable_;
+    std::optional<std::filesystem::path> openQuiz_;  // the quiz file the game opened last
     SheetReportDialog* report_ = nullptr;
 };
 

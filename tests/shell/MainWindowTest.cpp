@@ -104,6 +104,7 @@ TEST_F(ShellTest, MenusCarryTheCommandsWithTheirIds) {
     EXPECT_EQ(menuTexts(menus[1]->menu()), QStringList{QStringLiteral("タイトルに戻る(&T)")});
     EXPECT_EQ(menuTexts(menus[0]->menu()),
               (QStringList{QStringLiteral("開く(&O)..."), QStringLiteral("問題集として保存(&K)..."),
+                           QStringLiteral("表として書き出す(&E)..."),
                            QStringLiteral("最近使ったファイル(&R)"), QStringLiteral("-"), QStringLiteral("終了(&X)")}));
     EXPECT_EQ(menuTexts(menus[2]->menu()),
               (QStringList{QStringLiteral("バージョン情報(&A)"), QStringLiteral("設定(&S)..."),
