@@ -27,5 +27,5 @@ perna_layer(pp_engine engine pp_quizdata pp_persistence pp_screens)
 perna_layer(pp_encoding encoding pp_quizdata)
 # The shared game's rules and messages; only the desktop hosts one, so the browser build leaves it out.
 if(NOT EMSCRIPTEN)
-  perna_layer(pp_party party pp_quizdata pp_persistence pp_json)
+  perna_layer(pp_party party pp_quizdata pp_persistence pp_json pp_encoding)
 endif()

@@ -5,7 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "party/Text.h"
+#include "encoding/Utf8.h"
 
 namespace pp::party {
 namespace {

@@ -3,7 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "party/Messages.h"
-#include "party/Text.h"
+#include "encoding/Utf8.h"
 #include "quizdata/QuizFixtures.h"
 
 namespace pp::party {
