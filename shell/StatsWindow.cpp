@@ -40,6 +40,18 @@ QChartView* chartView(QChart* chart) {
     return view;
 }
 
+// The chart with `x` along the bottom and a count from 0 to `most` up the side, both on `series`.
+QChart* withCountAxis(QChart* chart, QAbstractSeries* series, QAbstractAxis* x, int most) {
+    auto* y = new QValueAxis;
+    y->setRange(0, most);
+    y->setLabelFormat(QStringLiteral("%d"));
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    series->attachAxis(x);
+    series->attachAxis(y);
+    return chart;
+}
+
 QChart* scoresChart(const Progress& progress) {
     auto* chart = new QChart;
     chart->setTitle(QStringLiteral("最近のゲームの得点"));
@@ -61,14 +73,7 @@ QChart* scoresChart(const Progress& progress) {
     x->setTickType(QValueAxis::TicksDynamic);
     x->setTickAnchor(1);
     x->setTickInterval(std::max(1, games / 8));
-    auto* y = new QValueAxis;
-    y->setRange(0, most);
-    y->setLabelFormat(QStringLiteral("%d"));
-    chart->addAxis(x, Qt::AlignBottom);
-    chart->addAxis(y, Qt::AlignLeft);
-    series->attachAxis(x);
-    series->attachAxis(y);
-    return chart;
+    return withCountAxis(chart, series, x, most);
 }
 
 QChart* genresChart(const Progress& progress, const std::array<Genre, kGenreCount>& genres) {
@@ -126,14 +131,7 @@ QChart* dueChart(const Progress& progress, std::int32_t today) {
     chart->addSeries(series);
     auto* x = new QBarCategoryAxis;
     x->append(days);
-    auto* y = new QValueAxis;
-    y->setRange(0, most);
-    y->setLabelFormat(QStringLiteral("%d"));
-    chart->addAxis(x, Qt::AlignBottom);
-    chart->addAxis(y, Qt::AlignLeft);
-    series->attachAxis(x);
-    series->attachAxis(y);
-    return chart;
+    return withCountAxis(chart, series, x, most);
 }
 
 QString qtext(const std::u16string& text) {
