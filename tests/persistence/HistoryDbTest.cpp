@@ -10,6 +10,7 @@
 
 #include "Fixtures.h"
 #include "persistence/HistoryDb.h"
+#include "persistence/HistorySummary.h"
 
 namespace pp {
 namespace {
@@ -162,6 +163,44 @@ TEST(HistoryDb, AFullDiskKeepsWhatWasStoredAndSaysSo) {
     db.selectQuiz(kQuiz);
     EXPECT_GE(db.answers().size(), 3u);
     EXPECT_EQ(db.answers().size(), db.cards().size() + 1);  // each answer with its card, or neither
+}
+
+// The page works its summaries out from plain rows: they must be the database's to the number,
+// ties and a genre out of range included.
+TEST(HistoryDb, SummariesFromPlainRowsMatchTheQueries) {
+    TempFolder folder;
+    HistoryDb db(folder.path() / "history.sqlite");
+    db.selectQuiz(kQuiz);
+    std::vector<AnswerRecord> answers;
+    std::uint32_t draw = 12345;
+    const auto next = [&draw](std::uint32_t below) {
+        draw = draw * 1103515245u + 12345u;
+        return static_cast<std::int32_t>((draw >> 8) % below);
+    };
+    for (int i = 0; i < 400; ++i) {
+        AnswerRecord row = answer(next(30), next(3) == 0, 20000 + next(6));
+        row.genre = next(9);  // 8 stands for a genre the quiz does not have
+        answers.push_back(row);
+        db.recordAnswer(row, card(row.question, row.day + 1));
+    }
+    const std::vector<GenreDay> days = db.genreDays();
+    const std::vector<GenreDay> summed = genreDaysOf(answers);
+    ASSERT_EQ(summed.size(), days.size());
+    for (std::size_t i = 0; i < days.size(); ++i) {
+        EXPECT_EQ(summed[i].day, days[i].day);
+        EXPECT_EQ(summed[i].right, days[i].right);
+        EXPECT_EQ(summed[i].answered, days[i].answered);
+    }
+    for (const int count : {10, 0, 100}) {
+        const std::vector<MissCount> missed = db.mostMissed(count);
+        const std::vector<MissCount> counted = mostMissedOf(answers, count);
+        ASSERT_EQ(counted.size(), missed.size()) << count;
+        for (std::size_t i = 0; i < missed.size(); ++i) {
+            EXPECT_EQ(counted[i].question, missed[i].question) << i;
+            EXPECT_EQ(counted[i].misses, missed[i].misses) << i;
+            EXPECT_EQ(counted[i].answers, missed[i].answers) << i;
+        }
+    }
 }
 
 }  // namespace

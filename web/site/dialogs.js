@@ -22,7 +22,9 @@ export function onDialogChange(changed) {
   listeners.push(changed);
 }
 
-function runDialog(dialog, prepare) {
+// Shows `dialog` after the ones before it; `prepare()` fills it and may return { focus, opened,
+// onClose(returnValue) }, `opened` running once it is on the screen and has its size.
+export function runDialog(dialog, prepare) {
   const shown = dialogChain.then(() => new Promise((resolve) => {
     open += 1;
     for (const changed of listeners) changed(true);
@@ -37,6 +39,7 @@ function runDialog(dialog, prepare) {
     dialog.dataset.shownAt = String(performance.now());
     dialog.showModal();
     if (result && result.focus) result.focus.focus();
+    if (result && result.opened) result.opened();
   }));
   dialogChain = shown.catch(() => {});
   return shown;

@@ -12,6 +12,14 @@ import { updatePause } from "./clock.js";
 
 const gameFree = () => game.ready;
 const command = (id) => () => callGame((module) => module._pp_web_command(id));
+// The questions due today, for the menu and the page's title, as the desktop's window shows them.
+let pageTitle = null;
+let due = 0;
+
+// The charts and their library come only when the window is first opened.
+function showProgressWindow() {
+  import("./progress.js").then((progress) => progress.showProgress()).catch((error) => console.error(error));
+}
 
 const MENUS = [
   { id: COMMAND.FILE_MENU, title: "ファイル", items: [
@@ -32,6 +40,10 @@ const MENUS = [
       enabled: () => gameFree() && game.module._pp_web_screen() === SCREEN.TITLE },
     { id: COMMAND.MISSED_QUESTIONS, text: "間違えた問題...", run: command(COMMAND.MISSED_QUESTIONS),
       enabled: () => gameFree() && game.module._pp_web_has_missed() === 1 },
+    { id: COMMAND.REVIEW_DUE, text: "今日の復習 (0問)", label: () => `今日の復習 (${due}問)`,
+      run: command(COMMAND.REVIEW_DUE), enabled: () => due > 0 },
+    { id: "progress", text: "成績...", run: showProgressWindow, enabled: gameFree },
+    null,
     { id: "save-game", text: "この対局を保存...", run: downloadRecording },
   ] },
 ];
@@ -139,7 +151,13 @@ export function runCommand(id) {
 }
 
 export function updateCommands() {
+  due = game.ready ? game.module._pp_web_due_count() : 0;
+  if (pageTitle === null) pageTitle = document.title;
+  const title = due > 0 ? `${pageTitle} - 今日の復習: ${due}問` : pageTitle;
+  if (document.title !== title) document.title = title;
   for (const { item, entry } of commandItems.values()) {
     entry.disabled = item.enabled ? !item.enabled() : false;
+    const text = item.label ? item.label() : null;
+    if (text !== null && entry.firstChild.textContent !== text) entry.firstChild.textContent = text;
   }
 }

@@ -9,6 +9,7 @@ import { askPlayerName, dialogsOpen, onDialogChange, setUpDialogs, showMessage, 
 import { deliverPendingOpens, lastQuizFile, onFilesChanged, openQuizFromUrl, quizFileOpened, requestQuizFile,
   restoreQuizFiles } from "./files.js";
 import { afterEachCall, callGame, game, gameState, loadModule } from "./game.js";
+import { History } from "./history.js";
 import { pressKey, setUpInput } from "./input.js";
 import { Loading } from "./loading.js";
 import { setUpMenuKeys } from "./menukeys.js";
@@ -35,6 +36,7 @@ const page = {
   chooseQuizFile: requestQuizFile,
   lastQuizFile,
   callGame,
+  history: History,
 };
 
 // What tests and the curious may ask of the page.
@@ -49,6 +51,12 @@ const perna = {
   dialogsOpen,
   paused: () => !document.getElementById("pause-veil").hidden,
   clockHeld,
+  // The game's date from now on ("YYYY-MM-DD"), or the browser's again with null.
+  setToday(date) {
+    const day = date === null ? 0 : Date.UTC(...date.split("-").map((part, i) => Number(part) - (i === 1 ? 1 : 0))) / 86400000;
+    callGame((module) => module._pp_web_set_today(date === null ? 0 : 1, day));
+  },
+  historySettled: () => History.settled(),
 };
 window.perna = perna;
 
@@ -92,7 +100,7 @@ perna.ready = (async () => {
   Loading.start(canvas);
   let fontCame = null;
   Loading.track(setUpAudio(new Promise((resolve) => { fontCame = resolve; })));
-  const quizFilesRead = Promise.all([QuizFiles.load(), Loading.track(Sample.load())]);
+  const quizFilesRead = Promise.all([QuizFiles.load(), Loading.track(Sample.load()), History.load()]);
   await Promise.all([Loading.track(loadBitmaps()), Loading.track(loadModule(page))]);
   // The title is bitmaps alone: it shows at once, and the font comes after it, fetched once the
   // page has loaded so that it never holds up the page's own load.

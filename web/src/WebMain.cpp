@@ -16,7 +16,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "WebHistory.h"
 #include "WebSurface.h"
+#include "engine/Calendar.h"
 #include "engine/Game.h"
 #include "persistence/MissedList.h"
 #include "persistence/SettingsFile.h"
@@ -120,6 +122,10 @@ public:
         return std::filesystem::path(path.data());
     }
 
+    // The browser's date, unless a test has set the day.
+    std::int32_t today() override { return day ? *day : localToday(); }
+    std::optional<std::int32_t> day;
+
 private:
     std::unique_ptr<std::array<std::uint8_t, kCharacterCount>> storable_;
 };
@@ -165,6 +171,7 @@ EMSCRIPTEN_KEEPALIVE void pp_web_make(int seeded, std::uint32_t seed) {
     page().game = std::make_unique<pp::Game>(page().host, pp::settingsPathIn(pp::web::kDocumentsFolder),
                                              std::make_unique<pp::MersenneRandom>(page().seed));
     page().game->keepMissedListsIn(std::filesystem::path(pp::web::kDataFolder) / std::string(pp::kMissedListFileName));
+    page().game->keepHistoryIn(std::make_unique<pp::web::WebHistory>());
 }
 
 // Reads the settings file and the quiz file opened last, once; makes the game first if need be.
@@ -266,6 +273,51 @@ EMSCRIPTEN_KEEPALIVE const char* pp_web_state_json() {
                               {"review", state.reviewQuestions.size()},
                               {"ranking", ranking}};
     text = json.dump();
+    return text.c_str();
+}
+
+// Tests live through several days: `set` fixes the game's date at `day` (days since 1970-01-01),
+// otherwise the browser's own date comes back.
+EMSCRIPTEN_KEEPALIVE void pp_web_set_today(int set, int day) {
+    page().host.day = set ? std::optional<std::int32_t>(day) : std::nullopt;
+}
+
+// The questions of the quiz file opened last that are due today.
+EMSCRIPTEN_KEEPALIVE int pp_web_due_count() { return game()->dueCountToday(); }
+
+// What the progress window charts, as JSON; the page reads the quiz file's answers and games
+// first. The text lives until the next call.
+EMSCRIPTEN_KEEPALIVE const char* pp_web_progress_json() {
+    static std::string text;
+    const pp::Progress progress = game()->progress();
+    nlohmann::json genres = nlohmann::json::array();
+    for (const pp::Genre& genre : game()->state().genres) {
+        genres.push_back(pp::utf8FromUtf16(genre.name.view()));
+    }
+    nlohmann::json games = nlohmann::json::array();
+    for (const pp::GameRecord& row : progress.games) {
+        games.push_back({{"day", row.day}, {"mode", row.mode}, {"score", row.score}});
+    }
+    nlohmann::json days = nlohmann::json::array();
+    for (const pp::GenreDay& row : progress.genreDays) {
+        days.push_back({{"day", row.day}, {"right", row.right}, {"answered", row.answered}});
+    }
+    nlohmann::json missed = nlohmann::json::array();
+    for (const pp::OftenMissed& row : progress.mostMissed) {
+        missed.push_back({{"question", row.question + 1}, {"misses", row.misses}, {"answers", row.answers},
+                          {"text", pp::utf8FromUtf16(row.text)}, {"right", pp::utf8FromUtf16(row.right)}});
+    }
+    const nlohmann::json json{{"today", game()->today()}, {"genres", genres}, {"games", games},
+                              {"genreDays", days}, {"due", progress.dueByDay}, {"missed", missed}};
+    // A text the quiz file holds that is not valid Unicode must not end the module.
+    text = json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    return text.c_str();
+}
+
+// "CSVで書き出す...": every answer of the quiz file opened last, as the desktop writes them.
+EMSCRIPTEN_KEEPALIVE const char* pp_web_history_csv() {
+    static std::string text;
+    text = game()->history() ? pp::historyCsv(game()->history()->answers()) : std::string();
     return text.c_str();
 }
 
