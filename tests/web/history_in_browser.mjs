@@ -20,6 +20,7 @@ const FIRST_DAY = "2026-12-01";
 const NEXT_DAY = "2026-12-02";
 const TOOLS_MENU = "40009";
 const REVIEW_DUE = "40016";
+const MISSED_QUESTIONS = "40014";
 const choiceRowMiddle = (row) => ({ x: 123, y: 30 + 35 * row + 15 });
 
 let failures = 0;
@@ -102,7 +103,8 @@ async function playMostlyWrong(page) {
     wrong += question === 1 ? 0 : 1;
   }
   await tickUntil(page, ["GameOver", "Results"]);
-  if (await page.evaluate(() => perna.waiting())) await page.keyboard.press("Enter");
+  if (await page.$eval("#name-dialog", (dialog) => dialog.open)) await page.click("#name-ok");
+  await waitFor("the name dialog to close", () => page.evaluate(() => perna.dialogsOpen() === 0));
   return wrong;
 }
 
@@ -113,6 +115,13 @@ async function sittings(browser) {
   const firstDay = await menuItem(page, REVIEW_DUE);
   check(firstDay.text === "今日の復習 (0問)" && !firstDay.enabled && await page.title() === "ポケットペルナ",
     "nothing is due on the day it was answered");
+  // The game's own list of this game's misses, to hold the progress window's texts against.
+  await page.click(`#command-${TOOLS_MENU}`);
+  await page.click(`#command-${MISSED_QUESTIONS}`);
+  await waitFor("the missed questions", () => page.$eval("#missed-dialog", (dialog) => dialog.open));
+  const pairs = new Set(await page.$$eval("#missed tbody tr", (rows) => rows.map((row) =>
+    `${row.cells[1].textContent}|${row.cells[3].textContent}`)));
+  await page.click("#missed-close");
   await page.evaluate(() => perna.historySettled());
 
   await page.reload();
@@ -142,11 +151,13 @@ async function sittings(browser) {
   const shown = await page.$eval("#progress-dialog", (dialog) => ({
     canvases: dialog.querySelectorAll(".progress-chart canvas").length,
     missed: [...dialog.querySelectorAll("#progress-missed tbody tr")].map((row) => Number.parseInt(row.lastChild.textContent, 10)),
+    texts: [...dialog.querySelectorAll("#progress-missed tbody tr")].map((row) => `${row.cells[0].textContent}|${row.cells[1].textContent}`),
     legend: [...dialog.querySelectorAll("#progress-genres .u-legend .u-label")].map((label) => label.textContent),
   }));
   check(shown.canvases === 3, "成績 draws the scores, the genres and the days ahead");
   check(shown.missed.length === Math.min(missed, 10) && shown.missed.reduce((sum, count) => sum + count, 0) === wrong,
     `成績 lists the questions missed with their counts (${shown.missed.join(", ")})`);
+  check(shown.texts.every((pair) => pairs.has(pair)), "each question missed is shown with its right answer");
   check(shown.legend.length >= 1, `the genre chart names the genres answered (${shown.legend.join(", ")})`);
   await page.screenshot({ path: path.join(outDir, "web-progress.png") });
   await page.click("#progress-close");

@@ -6,11 +6,38 @@ import { describe, test } from "node:test";
 import { pathToFileURL } from "node:url";
 
 const load = (name) => import(pathToFileURL(path.join(process.env.PERNA_SITE, name)).href);
-const { History, PROBLEM, ROWS, answerRow, cardRow, gameRow, problemOf } = await load("history.js");
+const { History, PROBLEM, ROWS, answerRow, cardRow, gameRow, makeHistory, problemOf } = await load("history.js");
 const { chartData, dayLabel } = await load("progress.js");
 
 const card = (question, due) => [question, 2.5, 5, 20000, due, 1, 0];
 const answer = (question, right) => [20000, question, question % 8, right ? 0 : 2, right ? 1 : 0, 120];
+
+// Just enough of IndexedDB for one store of answers: each read sees what was written before it.
+function fakeIndexedDB(answers) {
+  const later = (request, result) => setTimeout(() => { request.result = result; request.onsuccess(); });
+  const store = (name) => ({
+    getAll() { const request = {}; later(request, []); return request; },
+    index: () => ({ getAll(key) { const request = {}; later(request, answers.filter((row) => row.quiz === key)); return request; } }),
+    add(row) { if (name === "answers") answers.push(row); },
+    put() {},
+  });
+  const database = {
+    createObjectStore: () => ({ createIndex() {} }),
+    transaction() {
+      const transaction = { objectStore: store };
+      setTimeout(() => transaction.oncomplete && transaction.oncomplete());
+      return transaction;
+    },
+    close() {},
+  };
+  return {
+    open() {
+      const request = { result: database };
+      setTimeout(() => { request.onupgradeneeded(); request.onsuccess(); });
+      return request;
+    },
+  };
+}
 
 describe("the history store", () => {
   test("without storage it says so once, and keeps the visit's rows per quiz file, the newest card per question", async () => {
@@ -29,6 +56,27 @@ describe("the history store", () => {
     assert.deepEqual(History.rows(ROWS.ANSWERS), [...answer(3, false), ...answer(3, true)]);
     assert.equal(History.rows(ROWS.GAMES).length, 19);
     await History.settled();
+  });
+
+  test("what is recorded while a quiz file's rows are being read is neither lost nor counted twice", async () => {
+    const stored = [];
+    globalThis.indexedDB = fakeIndexedDB(stored);
+    try {
+      const history = makeHistory();
+      await history.load();
+      history.select("a.kqd");
+      history.recordAnswer([...answer(1, true), ...card(1, 20003)]);
+      await history.settled();
+      const reading = history.loadRows();
+      history.recordAnswer([...answer(2, false), ...card(2, 20001)]);
+      await reading;
+      assert.deepEqual(history.rows(ROWS.ANSWERS), [...answer(1, true), ...answer(2, false)]);
+      await history.settled();
+      assert.equal(stored.length, 2);
+      assert.equal(history.takeProblem(), PROBLEM.NONE);
+    } finally {
+      delete globalThis.indexedDB;
+    }
   });
 
   test("a stored row that is not whole is left out, never handed to the game", () => {
