@@ -183,6 +183,11 @@ TEST(HistoryDb, SummariesFromPlainRowsMatchTheQueries) {
         answers.push_back(row);
         db.recordAnswer(row, card(row.question, row.day + 1));
     }
+    // A question never missed is never among the most missed.
+    for (int i = 0; i < 2; ++i) {
+        answers.push_back(answer(99, true));
+        db.recordAnswer(answers.back(), card(99, 20004));
+    }
     const std::vector<GenreDay> days = db.genreDays();
     const std::vector<GenreDay> summed = genreDaysOf(answers);
     ASSERT_EQ(summed.size(), days.size());
