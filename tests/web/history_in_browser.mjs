@@ -145,6 +145,9 @@ async function sittings(browser) {
   const misses = lines.filter((line) => line.startsWith(`${FIRST_DAY},`) && line.includes(",不正解,"));
   check(lines[0].startsWith("\ufeff日付,") && lines.length === 9 && misses.length === wrong,
     `CSVで書き出す... writes each of the 8 answers (${lines.length - 1} rows, ${misses.length} wrong)`);
+  // The first stored choice is the right one: each row's choice agrees with its verdict.
+  check(lines.slice(1).every((line) => (line.split(",")[3] === "1") === line.includes(",正解,") && /^[1-5]$/.test(line.split(",")[3])),
+    "each answer keeps the choice taken");
   // The game may ask a question twice in a game: the schedule counts questions, not answers.
   const missed = new Set(misses.map((line) => line.split(",")[1])).size;
 
