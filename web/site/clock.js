@@ -1,7 +1,6 @@
 // The game's clock and its pause: the clock stops while the page is hidden or in the background
 // and while a menu or dialog of ours is open, with the picture dimmed under "一時停止中" where
 // the clock matters.
-import { glyphsPending } from "./canvas.js";
 import { callGame, game } from "./game.js";
 import { dialogsOpen } from "./dialogs.js";
 import { pausesWhenInactive } from "./storage.js";
@@ -24,8 +23,6 @@ export function tick() {
     updatePause();
     return;
   }
-  // Time spent waiting for a piece of the font is not the player's to lose.
-  if (glyphsPending()) return;
   callGame((module) => module._pp_web_tick());
 }
 

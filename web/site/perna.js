@@ -123,6 +123,7 @@ perna.ready = (async () => {
     const state = gameState();
     return state !== null && state.screen === "Title" && dialogsOpen() === 0;
   }, updateCommands);
-  if (!manualClock) setInterval(tick, TICK_MS);
+  // Time spent waiting for a piece of the font is not the player's to lose.
+  if (!manualClock) setInterval(() => { if (!glyphsPending()) tick(); }, TICK_MS);
   if (params.has("quiz")) openQuizFromUrl(params.get("quiz"));
 })();

@@ -35,8 +35,9 @@ def cp932_characters():
 
 FONT_FAMILY = "VL Gothic Web"
 FONT_STEM = "VL-Gothic-Regular"
-# Kana, Latin letters, digits and punctuation in their half- and full-width forms: every text needs them.
-BASIC_SPANS = [(0x20, 0xFF), (0x2000, 0x206F), (0x3000, 0x30FF), (0xFF00, 0xFFEF)]
+# Kana, Latin letters, digits and punctuation in their half- and full-width forms, arrows and the
+# marks of ○× quizzes: every text needs them.
+BASIC_SPANS = [(0x20, 0xFF), (0x2000, 0x206F), (0x2190, 0x21FF), (0x25A0, 0x26FF), (0x3000, 0x30FF), (0xFF00, 0xFFEF)]
 RARE_PIECES = 3
 
 
@@ -64,7 +65,8 @@ def font_pieces(characters, unihan):
     frequency = unihan_field(os.path.join(unihan, "Unihan_DictionaryLikeData.txt.bz2"), "kFrequency")
     # A variant form's entry names its standard character instead of a year.
     joyo = {point for point, value in joyo.items() if not value.startswith("U+")}
-    ideographs = [c for c in characters if "IDEOGRAPH" in unicodedata.name(chr(c), "")]
+    # Kanji only: the ideographic comma, full stop and iteration mark are punctuation of every text.
+    ideographs = [c for c in characters if unicodedata.name(chr(c), "").startswith(("CJK UNIFIED", "CJK COMPATIBILITY"))]
     ideograph_set = set(ideographs)
     basic = [c for c in characters if c not in ideograph_set and any(a <= c <= b for a, b in BASIC_SPANS)]
     symbols = [c for c in characters if c not in ideograph_set and c not in set(basic)]
