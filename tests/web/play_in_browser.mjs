@@ -749,40 +749,50 @@ const darkPixels = (page) => page.evaluate(() => {
   return dark;
 });
 
-// The pieces of the font with the kanji the title does not need come late: the question's text
-// waits for them without a stand-in font, and is drawn as they arrive, with no tick of the clock.
-async function latePieceOfFont(browser, origin) {
-  // A context of its own, so that no earlier visit's service worker answers for the server.
+// The first question of a fixed game whole, in a context of its own (so that no earlier visit's
+// service worker answers for the server), with the pieces of the font matching `held` kept back
+// until the question is up: the picture while they are awaited and once they have come.
+async function firstQuestionPictures(browser, origin, held) {
   const context = await browser.createBrowserContext();
   const page = await newPage(context, { width: 500, height: 620 });
   let release = null;
-  const held = new Promise((resolve) => { release = resolve; });
+  const released = new Promise((resolve) => { release = resolve; });
   await page.setRequestInterception(true);
   page.on("request", (request) => {
-    if (/\.[2-5]\.woff2$/.test(request.url())) held.then(() => request.continue());
+    if (held.test(request.url())) released.then(() => request.continue());
     else request.continue();
   });
   try {
     await page.goto(`${origin}/index.html?clock=manual&seed=${SEED}&quiz=sample.kqd`, { waitUntil: "domcontentloaded" });
     await page.evaluate(() => perna.ready);
     await waitFor("the quiz from the address", async () => (await state(page))?.screen === "QuestionIntro");
-    // The question and its choices whole, whether earlier visits' settings show it bit by bit or at once.
+    // The question and its choices whole, whether the settings show it bit by bit or at once.
     for (let count = 0; (await state(page)).screen !== "Answering"; ++count) {
       if (count > 100) throw new Error("the first question never came");
       await page.evaluate(() => perna.tick(1));
     }
-    check(await page.evaluate(() => perna.textPending()), "the first question's text waits for a piece of the font");
+    const pending = await page.evaluate(() => perna.textPending());
     const waiting = await darkPixels(page);
     release();
     await waitFor("the late piece", () => page.evaluate(() => !perna.textPending()));
-    const drawn = await darkPixels(page);
-    const stray = [...waiting].filter((pixel, at) => pixel === "1" && drawn[at] === "0").length;
-    const added = [...drawn].filter((pixel, at) => pixel === "1" && waiting[at] === "0").length;
-    check(stray === 0 && added > 0,
-      `the question's text is drawn once its piece arrives (${added} pixels), and nothing before in another font (${stray})`);
+    return { pending, waiting, drawn: await darkPixels(page) };
   } finally {
     await context.close();
   }
+}
+
+// The pieces with the kanji the title does not need come late: the question's text waits for
+// them, never drawn meanwhile in another font, and is drawn as they arrive, without a tick of the
+// clock, as it is when they come at once.
+async function latePieceOfFont(browser, origin) {
+  const late = await firstQuestionPictures(browser, origin, /\.[2-5]\.woff2$/);
+  check(late.pending, "the first question's text waits for a piece of the font");
+  const stray = [...late.waiting].filter((pixel, at) => pixel === "1" && late.drawn[at] === "0").length;
+  check(stray === 0, `nothing is drawn in another font while a piece is awaited (${stray} pixels)`);
+  const prompt = await firstQuestionPictures(browser, origin, /^$/);
+  const differing = [...late.drawn].filter((pixel, at) => pixel !== prompt.drawn[at]).length;
+  check(late.drawn !== late.waiting && differing === 0,
+    `once the late piece arrives the question is drawn as when every piece came at once (${differing} pixels differ)`);
 }
 
 // The page as an app, from a copy of the folder on a server of its own: Chromium finds no
