@@ -793,6 +793,32 @@ async function latePieceOfFont(browser, origin) {
   const differing = [...late.drawn].filter((pixel, at) => pixel !== prompt.drawn[at]).length;
   check(late.drawn !== late.waiting && differing === 0,
     `once the late piece arrives the question is drawn as when every piece came at once (${differing} pixels differ)`);
+
+  // Under the real clock the time to answer stands still while the choices' piece is awaited.
+  const context = await browser.createBrowserContext();
+  const page = await newPage(context, { width: 500, height: 620 });
+  let release = null;
+  const released = new Promise((resolve) => { release = resolve; });
+  await page.setRequestInterception(true);
+  page.on("request", (request) => {
+    if (/\.[2-5]\.woff2$/.test(request.url())) released.then(() => request.continue());
+    else request.continue();
+  });
+  try {
+    await page.goto(`${origin}/index.html?seed=${SEED}&quiz=sample.kqd`, { waitUntil: "domcontentloaded" });
+    await page.evaluate(() => perna.ready);
+    await waitFor("the choices awaiting their piece", () => page.evaluate(() =>
+      perna.state()?.screen === "Answering" && perna.textPending()), 20000);
+    const before = await state(page);
+    await sleep(600);
+    const after = await state(page);
+    release();
+    await waitFor("the clock going again", async () => (await state(page)).timeLeft !== after.timeLeft, 5000);
+    check(after.timeLeft === before.timeLeft && after.screen === "Answering",
+      `the time to answer waits for the piece (${before.timeLeft}, then ${after.timeLeft})`);
+  } finally {
+    await context.close();
+  }
 }
 
 // The page as an app, from a copy of the folder on a server of its own: Chromium finds no

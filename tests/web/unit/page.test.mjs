@@ -210,5 +210,7 @@ print(json.dumps({"characters": characters, "pieces": pieces,
     for (const character of "A9 あン、。々「」ー…→○×ｱＡ") assert.equal(piece(character), 0, character);
     for (const character of "日人年") assert.equal(piece(character), 1, character);
     assert.ok(piece("鰯") > 2);
+    // The commonest kanji come with the first screens, so their piece stays small.
+    assert.ok(split.pieces[1].length < 1000, `${split.pieces[1].length} characters`);
   });
 });
