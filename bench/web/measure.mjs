@@ -1,9 +1,11 @@
 // Measures the browser build as a first visitor meets it, in Debian's headless Chromium with a
 // cold cache each time: the title on localhost and at "Fast 4G" (DevTools' preset: 8.1 Mbit/s
 // down, 165 ms round trip), the first question's card at "Fast 4G" (the quiz opened by
-// ?quiz=sample.kqd, and, where the page offers it, by one tap on the title), the bytes over the
-// wire, Chromium's installability errors and Lighthouse's scores under its mobile emulation.
-// The server compresses as static hosts do and counts every byte it sends.
+// ?quiz=sample.kqd, and, where the page offers it, by one tap on the title) and its question with
+// its text drawn, the bytes over the wire, Chromium's installability errors and Lighthouse's
+// scores under its mobile emulation. The server compresses as static hosts do and counts every
+// byte it sends, and apart the bytes of the files the page itself asked for: the rest is the
+// service worker's copy for offline play of what the first game did not need (font pieces).
 //
 // Usage: node measure.mjs SITE NODE-MODULES-DIR [--no-lighthouse]
 import fs from "node:fs";
@@ -45,6 +47,7 @@ function compressAll(root) {
 }
 
 let sent = 0;
+const sentFor = new Map();  // path: bytes sent for it
 function serve(folder) {
   const root = path.resolve(folder);
   const packed = compressAll(root);
@@ -66,11 +69,13 @@ function serve(folder) {
       response.writeHead(304, headers);
       response.end();
       sent += 200;
+      sentFor.set(name, (sentFor.get(name) || 0) + 200);
       return;
     }
     response.writeHead(200, { ...headers, "Content-Length": body.length });
     response.end(body);
     sent += body.length + 250;  // the body and about the size of its headers
+    sentFor.set(name, (sentFor.get(name) || 0) + body.length + 250);
   });
   return new Promise((resolve) => server.listen(0, "127.0.0.1", () => resolve(server)));
 }
@@ -101,6 +106,10 @@ async function visit(origin, network, address, play) {
     await session.send("Network.enable");
     if (network) await session.send("Network.emulateNetworkConditions", network);
     sent = 0;
+    sentFor.clear();
+    // What the page asked for, from the server or from its service worker.
+    const asked = new Set();
+    page.on("request", (request) => asked.add(decodeURIComponent(new URL(request.url()).pathname)));
     await page.goto(`${origin}/${address}`, { waitUntil: "domcontentloaded" });
     await page.waitForFunction(() => window.perna && window.perna.titleShownAt > 0, { polling: 5, timeout: 60000 });
     const result = { title: await page.evaluate(() => perna.titleShownAt) };
@@ -112,11 +121,14 @@ async function visit(origin, network, address, play) {
       await screenIs(page, ["QuestionIntro"]);
       result.card = await page.evaluate(() => performance.now());
       await screenIs(page, ["RevealQuestion", "Answering"]);
+      // The question is there once its text is drawn, not when the game moved on to it.
+      await page.waitForFunction(() => !(window.perna.textPending && window.perna.textPending()), { polling: 5, timeout: 60000 });
       result.question = await page.evaluate(() => performance.now());
       // Whatever else the visit fetches (sounds, the service worker's copies) before it settles.
       await page.waitForNetworkIdle({ idleTime: 1500, timeout: 60000 }).catch(() => {});
       await new Promise((resolve) => setTimeout(resolve, 1500));
       result.bytes = sent;
+      result.used = [...asked].reduce((sum, name) => sum + (sentFor.get(name === "/" ? "/index.html" : name) || 0), 0);
     }
     return result;
   } finally {
@@ -186,10 +198,12 @@ async function main() {
     const fast = await runs(FAST_4G, "index.html?quiz=sample.kqd", "url");
     console.log(`title, Fast 4G: ${fast("title")} ms`);
     console.log(`first question's card, Fast 4G, ?quiz=sample.kqd: ${fast("card")} ms (its text: ${fast("question")} ms)`);
-    console.log(`bytes over the wire, first game: ${fast("bytes")} (${(fast("bytes") / 1024).toFixed(0)} KiB)`);
+    console.log(`bytes over the wire, first game: ${fast("used")} (${(fast("used") / 1024).toFixed(0)} KiB) for the files it used; ` +
+      `${fast("bytes")} (${(fast("bytes") / 1024).toFixed(0)} KiB) with the service worker's offline copy of the rest`);
     if (offersSample) {
       const tap = await runs(FAST_4G, "index.html", "tap");
       console.log(`first question's card, Fast 4G, one tap on the title as it shows: ${tap("card")} ms (its text: ${tap("question")} ms)`);
+      console.log(`bytes over the wire, first game by one tap: ${tap("used")} for the files it used; ${tap("bytes")} with the offline copy`);
     }
     const install = await installability(origin);
     console.log(`installability: service worker ${install.registered ? "ready" : "absent"}; errors: ${install.errors.length === 0 ? "none" : install.errors.join(", ")}`);

@@ -1,6 +1,8 @@
 // The picture: what the game paints, drawn on the canvas at a whole number of device pixels per
 // game pixel, with the game's font drawn hard-edged and its bitmaps from one packed file. The
-// module calls these with logical coordinates (web/src/WebSurface.cpp).
+// module calls these with logical coordinates (web/src/WebSurface.cpp). The font comes in pieces
+// (the @font-face rules in index.html): text is drawn only once its piece has come, and the
+// picture is painted again when a piece a paint wanted arrives.
 import { SCREEN_HEIGHT, SCREEN_WIDTH } from "./constants.js";
 import { unpackBitmaps } from "./bitmappack.js";
 import { callGame, game } from "./game.js";
@@ -8,7 +10,9 @@ import { applyFit, measureFit } from "./screenfit.js";
 
 const LINE_HEIGHT = 12;
 export const FONT_FAMILY = "VL Gothic Web";
-const FONT_URL = "fonts/VL-Gothic-Regular.woff2";
+const FONT = `12px "${FONT_FAMILY}"`;
+// The line's metrics come from these, so every text waits for their piece too.
+const METRIC_TEXT = " あ";
 // How large the pause's word is, in the picture's pixels, as on the desktop.
 const PAUSE_TEXT_PIXELS = 20;
 const RUN_CACHE_LIMIT = 2000;
@@ -18,8 +22,14 @@ let context = null;
 let measureContext = null;
 let scale = 1;           // device pixels per logical pixel of the canvas
 let cssScale = 1;        // CSS pixels per logical pixel
-let titleUp = false;     // the title is painted, though the game waits for the font
-let fontReady = false;   // until then the title shows its bitmaps alone, never a stand-in font
+let titleUp = false;     // the title is painted, though the game waits for its text's pieces
+let metricsReady = false;
+// Characters whose piece has come, or failed to come (those take the browser's own font).
+const settled = new Set();
+// Characters a paint laid out or drew before their piece came, not yet asked for.
+const wanted = new Set();
+let loadsUnderWay = 0;
+let settling = [];
 let baseline = 10;
 const bitmaps = new Map();
 const runCache = new Map();
@@ -59,9 +69,75 @@ function advance(character) {
   return width;
 }
 
+// True when every character of `text` can be drawn in the game's font; the others are noted to
+// be fetched after the paint, since a finished frame never shows a stand-in font.
+function textReady(text) {
+  if (metricsReady) {
+    let known = true;
+    for (const character of text) {
+      if (!settled.has(character)) { known = false; break; }
+    }
+    if (known) return true;
+    if (document.fonts.check(FONT, text)) {
+      for (const character of text) settled.add(character);
+      return true;
+    }
+  }
+  for (const character of text) if (!settled.has(character)) wanted.add(character);
+  return false;
+}
+
+// Fetches the pieces the last paints wanted; when they come the picture is laid out and painted
+// again.
+export function fetchWantedGlyphs() {
+  if (metricsReady && wanted.size === 0) return;
+  const text = (metricsReady ? "" : METRIC_TEXT) + [...wanted].join("");
+  wanted.clear();
+  loadsUnderWay += 1;
+  const arrived = () => {
+    for (const character of text) settled.add(character);
+    if (!metricsReady && settled.has("あ")) {
+      setUpFontMetrics();
+      metricsReady = true;
+    }
+    loadsUnderWay -= 1;
+    repaintWithNewGlyphs();
+    if (glyphsPending()) return;
+    const waiting = settling;
+    settling = [];
+    for (const resolve of waiting) resolve();
+  };
+  document.fonts.load(FONT, text).then(arrived, arrived);
+}
+
+export const glyphsPending = () => loadsUnderWay > 0 || wanted.size > 0;
+
+// Resolves once the pieces every paint so far wanted have come.
+export function glyphsSettled() {
+  fetchWantedGlyphs();
+  if (!glyphsPending()) return Promise.resolve();
+  return new Promise((resolve) => settling.push(resolve));
+}
+
+function repaintWithNewGlyphs() {
+  // Behind the name dialog the picture before the results stays, as for a new size (fitScale).
+  if (game.ready && game.module._pp_web_name_requested()) {
+    game.module._pp_web_font_changed();
+  } else if (game.ready) {
+    callGame((module) => {
+      module._pp_web_font_changed();
+      module._pp_web_paint();
+    });
+  } else if (titleUp) {
+    game.module._pp_web_font_changed();
+    game.module._pp_web_paint();
+    fetchWantedGlyphs();
+  }
+}
+
 function measureRun(text) {
-  // Before the font has come nothing is drawn, and what is laid out meanwhile is laid out again.
-  if (!fontReady) return 0;
+  // Text whose piece has not come is laid out again once it has.
+  if (!textReady(text)) return 0;
   let width = 0;
   for (const character of text) width += advance(character);
   return width;
@@ -131,7 +207,7 @@ export const surface = {
     context.restore();
   },
   drawRun(text, x, top, packed, squeeze = 1) {
-    if (!fontReady) return;
+    if (!textReady(text)) return;
     const run = renderRun(text, packed, squeeze);
     context.drawImage(run.surface, (x - run.pad) * scale, (top - run.pad) * scale);
   },
@@ -186,19 +262,6 @@ export function fitScale() {
   // A new size is just another paint of the same screen.
   if (game.ready) callGame((module) => module._pp_web_paint());
   else if (titleUp) game.module._pp_web_paint();
-}
-
-export async function loadFont() {
-  const face = new FontFace(FONT_FAMILY, `url(${FONT_URL}) format('woff2')`);
-  try {
-    document.fonts.add(await face.load());
-  } catch (error) {
-    // Without the font the texts take the browser's own, as a page without its web font does.
-  }
-  setUpFontMetrics();
-  advances.clear();
-  runCache.clear();
-  fontReady = true;
 }
 
 export async function loadBitmaps() {

@@ -3,7 +3,8 @@
 // a module of its own; this one wires them together and starts the game and its clock.
 import { TICK_MS } from "./constants.js";
 import { AppInstall } from "./appinstall.js";
-import { fitScale, loadBitmaps, loadFont, markTitleUp, setUpCanvas, surface } from "./canvas.js";
+import { fetchWantedGlyphs, fitScale, glyphsPending, glyphsSettled, loadBitmaps, markTitleUp, setUpCanvas,
+  surface } from "./canvas.js";
 import { clockHeld, setUpPause, tick, updatePause } from "./clock.js";
 import { askPlayerName, dialogsOpen, onDialogChange, setUpDialogs, showMessage, showMissedQuestions } from "./dialogs.js";
 import { deliverPendingOpens, lastQuizFile, onFilesChanged, openQuizFromUrl, quizFileOpened, requestQuizFile,
@@ -57,6 +58,8 @@ const perna = {
     callGame((module) => module._pp_web_set_today(date === null ? 0 : 1, day));
   },
   historySettled: () => History.settled(),
+  // True while the picture waits for a piece of the font its text needs.
+  textPending: glyphsPending,
 };
 window.perna = perna;
 
@@ -75,6 +78,7 @@ afterEachCall(keepMissedLists);
 afterEachCall(updateCommands);
 afterEachCall(updatePause);
 afterEachCall(deliverPendingOpens);
+afterEachCall(fetchWantedGlyphs);
 onDialogChange((opening) => {
   if (opening) closeMenus();
   updatePause();
@@ -98,15 +102,10 @@ perna.ready = (async () => {
   setUpPause();
   restorePauseOption();
   Loading.start(canvas);
-  let fontCame = null;
-  Loading.track(setUpAudio(new Promise((resolve) => { fontCame = resolve; })));
+  let titleTextCame = null;
+  Loading.track(setUpAudio(new Promise((resolve) => { titleTextCame = resolve; })));
   const quizFilesRead = Promise.all([QuizFiles.load(), Loading.track(Sample.load()), History.load()]);
   await Promise.all([Loading.track(loadBitmaps()), Loading.track(loadModule(page))]);
-  // The title is bitmaps alone: it shows at once, and the font comes after it, fetched once the
-  // page has loaded so that it never holds up the page's own load.
-  const pageLoaded = document.readyState === "complete" ? Promise.resolve()
-    : new Promise((resolve) => addEventListener("load", resolve, { once: true }));
-  const fontLoaded = Loading.track(pageLoaded.then(loadFont));
   const module = game.module;
   restoreSettings();
   restoreMissedLists();
@@ -115,14 +114,16 @@ perna.ready = (async () => {
   module._pp_web_paint();
   markTitleUp();
   titleSeen(performance.now());
+  // The title's bitmaps show at once; its text follows with the pieces of the font it needs.
+  const titleText = Loading.track(glyphsSettled());
   // The game starts once it can be told of the quiz file the title starts again on.
   await quizFilesRead;
   restoreQuizFiles();
   buildRecentFiles();
   module._pp_web_start(fixedSeed === null ? 0 : 1, fixedSeed === null ? 0 : fixedSeed);
-  await fontLoaded;
+  await titleText;
   module._pp_web_font_changed();
-  fontCame();
+  titleTextCame();
   game.ready = true;
   callGame((module) => module._pp_web_paint());
   Loading.finish(() => pressKey("Enter"));
@@ -130,6 +131,7 @@ perna.ready = (async () => {
     const state = gameState();
     return state !== null && state.screen === "Title" && dialogsOpen() === 0;
   }, updateCommands);
-  if (!manualClock) setInterval(tick, TICK_MS);
+  // Time spent waiting for a piece of the font is not the player's to lose.
+  if (!manualClock) setInterval(() => { if (!glyphsPending()) tick(); }, TICK_MS);
   if (params.has("quiz")) openQuizFromUrl(params.get("quiz"));
 })();

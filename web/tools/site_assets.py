@@ -1,13 +1,14 @@
 #!/usr/bin/python3
 """Makes the page's derived files at build time.
 
-  font SOURCE.ttf OUT.woff2          the font cut down to what code page 932 holds, as WOFF2
+  fonts SOURCE.ttf FOLDER UNIHAN FACES.css  the font cut down to what code page 932 holds, as a
+                                     few WOFF2 pieces in FOLDER, and their @font-face rules
   bitmaps OUT.pack BMP...            the game's bitmaps in one file, fetched in one request
   worker TEMPLATE OUT SITE FILE...   the service worker, naming the files it keeps and their version
   title STEPS OUT.png BITMAPS CONVERT  the title's picture from the painter's steps, composed
                                      with ImageMagick's convert from the bitmaps folder
-  page TEMPLATE OUT MODULE...        index.html, asking for every module at once instead of one
-                                     level of imports after another
+  page TEMPLATE OUT FACES MODULE...  index.html, asking for every module at once instead of one
+                                     level of imports after another, with the font's rules inline
 """
 import hashlib
 import os
@@ -32,17 +33,84 @@ def cp932_characters():
     return sorted(found)
 
 
-def make_font(source, out):
+FONT_FAMILY = "VL Gothic Web"
+FONT_STEM = "VL-Gothic-Regular"
+# Kana, Latin letters, digits and punctuation in their half- and full-width forms, arrows and the
+# marks of ○× quizzes: every text needs them.
+BASIC_SPANS = [(0x20, 0xFF), (0x2000, 0x206F), (0x2190, 0x21FF), (0x25A0, 0x26FF), (0x3000, 0x30FF), (0xFF00, 0xFFEF)]
+RARE_PIECES = 3
+
+
+def unihan_field(archive, name):
+    """The values of one field of a Unihan file (unicode-data's .txt.bz2), by code point."""
+    import bz2
+
+    values = {}
+    with bz2.open(archive, "rt", encoding="utf-8") as lines:
+        for line in lines:
+            if line.startswith("U+"):
+                point, key, value = line.rstrip("\n").split("\t", 2)
+                if key == name:
+                    values[int(point[2:], 16)] = value
+    return values
+
+
+def font_pieces(characters, unihan):
+    """Code page 932's characters in the order a page needs them: the basics every screen shows,
+    the commonest kanji, the other everyday kanji, the rarer ones in a few pieces by code point,
+    and last the symbols quizzes seldom hold (Greek, Cyrillic, box drawing, circled numbers)."""
+    import unicodedata
+
+    joyo = unihan_field(os.path.join(unihan, "Unihan_OtherMappings.txt.bz2"), "kJoyoKanji")
+    frequency = unihan_field(os.path.join(unihan, "Unihan_DictionaryLikeData.txt.bz2"), "kFrequency")
+    # A variant form's entry names its standard character instead of a year.
+    joyo = {point for point, value in joyo.items() if not value.startswith("U+")}
+    # Kanji only: the ideographic comma, full stop and iteration mark are punctuation of every text.
+    ideographs = [c for c in characters if unicodedata.name(chr(c), "").startswith(("CJK UNIFIED", "CJK COMPATIBILITY"))]
+    ideograph_set = set(ideographs)
+    basic = [c for c in characters if c not in ideograph_set and any(a <= c <= b for a, b in BASIC_SPANS)]
+    symbols = [c for c in characters if c not in ideograph_set and c not in set(basic)]
+    common = [c for c in ideographs if c in joyo and frequency.get(c, "9") <= "3"]
+    everyday = [c for c in ideographs if c in joyo and c not in set(common)]
+    rare = [c for c in ideographs if c not in joyo]
+    size = -(-len(rare) // RARE_PIECES)
+    return [basic, common, everyday] + [rare[i:i + size] for i in range(0, len(rare), size)] + [symbols]
+
+
+def unicode_ranges(piece, characters):
+    """`piece` as CSS unicode-range spans; a span may cover code points no piece holds, never another piece's."""
+    ordered = sorted(characters)
+    place = {c: i for i, c in enumerate(ordered)}
+    spans = []
+    for c in sorted(piece):
+        if spans and place[c] == place[spans[-1][1]] + 1:
+            spans[-1][1] = c
+        else:
+            spans.append([c, c])
+    return ",".join("U+%X" % a if a == b else "U+%X-%X" % (a, b) for a, b in spans)
+
+
+def make_fonts(source, folder, unihan, faces_out):
     from fontTools import subset  # python3-fonttools; WOFF2 needs python3-brotli too
 
-    options = subset.Options()
-    options.flavor = "woff2"
-    font = subset.load_font(source, options)
-    subsetter = subset.Subsetter(options)
-    subsetter.populate(unicodes=cp932_characters())
-    subsetter.subset(font)
-    subset.save_font(font, out + ".part", options)
-    os.replace(out + ".part", out)
+    characters = cp932_characters()
+    rules = []
+    for number, piece in enumerate(font_pieces(characters, unihan)):
+        options = subset.Options()
+        options.flavor = "woff2"
+        font = subset.load_font(source, options)
+        subsetter = subset.Subsetter(options)
+        subsetter.populate(unicodes=piece)
+        subsetter.subset(font)
+        name = "%s.%d.woff2" % (FONT_STEM, number)
+        subset.save_font(font, os.path.join(folder, name + ".part"), options)
+        os.replace(os.path.join(folder, name + ".part"), os.path.join(folder, name))
+        # Swapped in when it comes, so menus and dialogs never wait blank for a piece.
+        rules.append('@font-face{font-family:"%s";src:url(fonts/%s) format("woff2");font-display:swap;'
+                     "unicode-range:%s}" % (FONT_FAMILY, name, unicode_ranges(piece, characters)))
+    with open(faces_out + ".part", "w", encoding="utf-8") as faces:
+        faces.write("\n".join(rules) + "\n")
+    os.replace(faces_out + ".part", faces_out)
 
 
 def make_bitmap_pack(out, files):
@@ -90,27 +158,30 @@ def make_title(steps, out, bitmaps, convert):
     os.replace(out + ".part", out)
 
 
-def make_page(template, out, modules):
+def make_page(template, out, faces, modules):
     with open(template, encoding="utf-8") as source:
         text = source.read()
     hints = "\n".join('<link rel="modulepreload" href="%s">' % name for name in modules)
     text = text.replace("<!-- @MODULES@ -->", hints)
+    # Inline, so the browser knows which piece each character is in without another round trip.
+    with open(faces, encoding="utf-8") as rules:
+        text = text.replace("<!-- @FONTS@ -->", "<style>\n%s</style>" % rules.read())
     with open(out + ".part", "w", encoding="utf-8") as page:
         page.write(text)
     os.replace(out + ".part", out)
 
 
 def main(arguments):
-    if len(arguments) >= 3 and arguments[0] == "font":
-        make_font(arguments[1], arguments[2])
+    if len(arguments) == 5 and arguments[0] == "fonts":
+        make_fonts(*arguments[1:])
     elif len(arguments) >= 2 and arguments[0] == "bitmaps":
         make_bitmap_pack(arguments[1], arguments[2:])
     elif len(arguments) >= 4 and arguments[0] == "worker":
         make_worker(arguments[1], arguments[2], arguments[3], arguments[4:])
     elif len(arguments) == 5 and arguments[0] == "title":
         make_title(*arguments[1:])
-    elif len(arguments) >= 3 and arguments[0] == "page":
-        make_page(arguments[1], arguments[2], arguments[3:])
+    elif len(arguments) >= 4 and arguments[0] == "page":
+        make_page(arguments[1], arguments[2], arguments[3], arguments[4:])
     else:
         sys.stderr.write(__doc__)
         return 2

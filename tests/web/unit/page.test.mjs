@@ -176,3 +176,41 @@ describe("the import check", () => {
     assert.equal(findCycle(new Map([["a.js", ["b.js", "c.js"]], ["b.js", ["c.js"]], ["c.js", []]])), null);
   });
 });
+
+describe("the font's pieces", () => {
+  // The build's own split of code page 932 over the pieces, their unicode-range texts parsed back.
+  const tool = new URL("../../../web/tools/", import.meta.url).pathname;
+  const made = spawnSync("python3", ["-c", `
+import json, sys
+sys.path.insert(0, ${JSON.stringify(tool)})
+import site_assets
+characters = site_assets.cp932_characters()
+pieces = site_assets.font_pieces(characters, "/usr/share/unicode")
+print(json.dumps({"characters": characters, "pieces": pieces,
+                  "ranges": [site_assets.unicode_ranges(piece, characters) for piece in pieces]}))`], { encoding: "utf8" });
+  const split = made.status === 0 ? JSON.parse(made.stdout) : null;
+  const spans = split ? split.ranges.map((text) => text.split(",").map((span) => {
+    const [from, to = from] = span.slice(2).split("-").map((hex) => parseInt(hex, 16));
+    return [from, to];
+  })) : [];
+  const pieceOf = new Map(split ? split.pieces.flatMap((piece, index) => piece.map((point) => [point, index])) : []);
+
+  test("every character is in exactly one piece, and in no other piece's ranges", () => {
+    assert.ok(split, made.stderr);
+    assert.equal(split.pieces.flat().length, split.characters.length);
+    assert.equal(pieceOf.size, split.characters.length);
+    for (const point of split.characters) {
+      const claiming = spans.flatMap((ranges, index) => (ranges.some(([from, to]) => from <= point && point <= to) ? [index] : []));
+      assert.deepEqual(claiming, [pieceOf.get(point)], `U+${point.toString(16)}`);
+    }
+  });
+
+  test("the first piece holds what any sentence needs besides its kanji, the next the commonest kanji", () => {
+    const piece = (character) => pieceOf.get(character.codePointAt(0));
+    for (const character of "A9 あン、。々「」ー…→○×ｱＡ") assert.equal(piece(character), 0, character);
+    for (const character of "日人年") assert.equal(piece(character), 1, character);
+    assert.ok(piece("鰯") > 2);
+    // The commonest kanji come with the first screens, so their piece stays small.
+    assert.ok(split.pieces[1].length < 1000, `${split.pieces[1].length} characters`);
+  });
+});
