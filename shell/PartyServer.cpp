@@ -12,6 +12,7 @@
 #include <algorithm>
 
 #include "party/Messages.h"
+#include "persistence/StoredName.h"
 
 namespace pp {
 namespace {
@@ -100,7 +101,10 @@ protected:
                 if (!resource.open(QIODevice::ReadOnly)) {
                     break;
                 }
-                responder.write(resource.readAll(),
+                // The name's length comes from the ranking's rule, written once in persistence/.
+                QByteArray body = resource.readAll();
+                body.replace("@NAME_CHARS@", QByteArray::number(static_cast<qulonglong>(kNameChars)));
+                responder.write(body,
                                 {{"Content-Type", file.type},
                                  {"Cache-Control", "no-store"},
                                  {"X-Content-Type-Options", "nosniff"},
