@@ -52,8 +52,10 @@ async def files_and_origins(host):
         check(status in ("400", "404") and "root:" not in reply, "path %s gave %s" % (path, status))
     status, _ = http_status(host, "GET / HTTP/1.1\r\nHost: 127.0.0.1:%d\r\n\r\n" % host.port)
     check(status == "200", "the page itself is served")
-    check(re.search(r'id="name" maxlength="[1-9][0-9]*"', page_text(host)) is not None,
-          "the name field has the ranking's length")
+    page = page_text(host)
+    check(re.search(r'id="name" maxlength="[1-9][0-9]*"', page) is not None, "the name field has the ranking's length")
+    check(re.search(r'maxlength="%d" pattern="\[0-9\]\{[1-9],%d\}"' % (len(host.pin), len(host.pin)), page) is not None,
+          "the PIN field takes as many digits as the host's PIN")
     status, _ = http_status(host, "GET / HTTP/1.1\r\nHost: rebound.example:%d\r\n\r\n" % host.port)
     check(status == "403", "a foreign Host name is refused")
     status, _ = http_status(host, "GET / HTTP/1.1\r\nHost: 127.0.0.1:%d\r\nOrigin: http://evil.example\r\n\r\n" % host.port)
