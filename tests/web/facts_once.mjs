@@ -15,7 +15,7 @@ const escape = (text) => text.replace(/[.*+?^${}()|[\]\\]/g, "\\$&");
 
 const rules = [
   ...Object.values(facts.COMMAND).filter((id) => id > 1000).map((id) => [`command id ${id}`, word(id)]),
-  ...facts.SOUND_IDS.map((id) => [`sound id ${id}`, word(id)]),
+  ...facts.SOUND_IDS.map((id) => [`sound id ${id}`, new RegExp(`${word(id).source}|sounds/${id}\\b`)]),
   ...facts.BITMAP_IDS.map((id) => [`bitmap id ${id}`, new RegExp(`bitmaps/${id}\\b|drawBitmap\\(${id}\\b`)]),
   ["the tick's length", new RegExp(`(?:setInterval|setTimeout)\\([^)]*\\b${facts.TICK_MS}\\)|TICK_MS\\s*=`)],
   ["the name's length", new RegExp(`NAME_CHARS\\s*=|maxlength="${facts.NAME_CHARS}"`)],
