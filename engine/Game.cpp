@@ -60,6 +60,16 @@ void Game::listen(GameEvents* events) {
         if (!rankingsFile_.empty()) {
             events_->keepsPlayerRecords();
         }
+        if (history_.inUse()) {
+            toldDay_ = host_.today();
+            events_->keepsHistory(toldDay_);
+        }
+        if (!context_.lastQuizFile.empty()) {
+            tellKept(context_.lastQuizFile);
+        }
+        if (pending_.resume) {
+            events_->runOffered(*pending_.resume);
+        }
     }
 }
 
@@ -72,6 +82,7 @@ void Game::setNoRepeats(bool on) {
 
 void Game::tick() {
     if (events_ != nullptr) {
+        noteDay();
         events_->ticked();
     }
     pp::tick(context_);
@@ -83,6 +94,7 @@ void Game::key(int keyCode) {
         return;  // the name dialog has the keys
     }
     if (events_ != nullptr) {
+        noteDay();
         events_->keyPressed(keyCode);
     }
     onKeyDown(context_, keyCode);
@@ -94,6 +106,7 @@ void Game::tap(int x, int y) {
         return;
     }
     if (events_ != nullptr) {
+        noteDay();
         events_->tapped(x, y);
     }
     onStylusUp(context_, x, y);
@@ -108,6 +121,7 @@ void Game::open(const std::filesystem::path& path) {
         return;
     }
     if (events_ != nullptr) {
+        noteDay();
         events_->opened(path);
     }
     openAsking(path);
@@ -130,6 +144,7 @@ void Game::command(int id) {
         return;
     }
     if (events_ != nullptr) {
+        noteDay();
         events_->commanded(id);
     }
     switch (id) {
@@ -229,6 +244,9 @@ void Game::closeAbout() { pending_.about = false; }
 void Game::answerLeave(bool leave) {
     const std::optional<LeaveReason> reason = std::exchange(pending_.leave, std::nullopt);
     const std::filesystem::path path = std::exchange(leaveFor_, {});
+    if (reason && events_ != nullptr) {
+        events_->leaveAnswered(leave);
+    }
     if (!reason || !leave) {
         return;  // the game goes on as it was
     }
@@ -245,6 +263,9 @@ void Game::answerResume(bool resume) {
     std::optional<ResumePoint> point = std::exchange(pending_.resume, std::nullopt);
     if (!point) {
         return;
+    }
+    if (events_ != nullptr) {
+        events_->resumeAnswered(resume);
     }
     saveResumePoint(resumeFile_, std::nullopt);  // taken up or turned down, it is used once
     if (!resume || state_.screen != Screen::Title) {
@@ -456,6 +477,32 @@ void Game::reviewDue() {
     }
 }
 
+void Game::noteDay() {
+    if (!history_.inUse()) {
+        return;
+    }
+    const std::int32_t day = host_.today();
+    if (day != toldDay_) {
+        toldDay_ = day;
+        events_->dayChanged(day);
+    }
+}
+
+void Game::tellKept(const std::filesystem::path& path) {
+    if (events_ == nullptr) {
+        return;
+    }
+    KeptForQuiz kept;
+    kept.missed = missed_.questionNumbers();
+    if (state_.fileRankingKept) {
+        kept.fileRanking = state_.fileRanking;
+    }
+    if (history_.inUse()) {
+        kept.cards = history_.cards();
+    }
+    events_->keptRead(path, kept);
+}
+
 void Game::tellHistoryStore() {
     const std::optional<HistoryProblem> problem = history_.takeNotice();
     if (!problem) {
@@ -532,6 +579,7 @@ void Game::quizFileOpened(const std::filesystem::path& path, bool accepted) {
         readFileRanking(path);
         history_.quizOpened(path);
         tellHistoryStore();
+        tellKept(path);
     } else if (path == context_.lastQuizFile) {
         // The file to start again on is gone: the title asks for another one next time.
         context_.lastQuizFile.clear();

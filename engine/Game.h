@@ -182,6 +182,10 @@ private:
     void saveFileRanking();
     // Tells the player, once for each cause, that the history could not be kept.
     void tellHistoryStore();
+    // Tells the listener what was read of `path`'s kept state, for a recording to set up.
+    void tellKept(const std::filesystem::path& path);
+    // Tells the listener of a new day before the event that happens on it, when the day counts.
+    void noteDay();
     void reviewDue();
 
     Host& host_;
@@ -200,6 +204,7 @@ private:
     MissedQuestions missed_;
     GameEvents* events_ = nullptr;
     StudyHistory history_;
+    std::int32_t toldDay_ = 0;  // the day the listener last heard of
 };
 
 }  // namespace pp

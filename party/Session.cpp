@@ -33,7 +33,7 @@ Session::Session(std::filesystem::path quiz, RandomSource& questions, RandomSour
 }
 
 bool Session::validPin(std::string_view pin) {
-    return pin.size() >= 4 && pin.size() <= 6 &&
+    return pin.size() >= kShortestPin && pin.size() <= kPinDigits &&
            std::all_of(pin.begin(), pin.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 

@@ -23,6 +23,10 @@ inline constexpr int kMostQuestions = 100;
 inline constexpr std::size_t kMostPlayers = 300;
 inline constexpr int kTopCount = 5;
 inline constexpr std::size_t kTokenChars = 32;
+// The host makes a PIN of kPinDigits digits; a typed one of kShortestPin digits or more is read,
+// and the phones' page takes its field's length and pattern from these.
+inline constexpr std::size_t kShortestPin = 4;
+inline constexpr std::size_t kPinDigits = 6;
 
 using PlayerId = std::uint32_t;
 

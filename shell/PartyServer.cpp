@@ -12,6 +12,7 @@
 #include <algorithm>
 
 #include "party/Messages.h"
+#include "persistence/StoredName.h"
 
 namespace pp {
 namespace {
@@ -100,7 +101,12 @@ protected:
                 if (!resource.open(QIODevice::ReadOnly)) {
                     break;
                 }
-                responder.write(resource.readAll(),
+                // The name's length and the PIN's digits come from the rules, each written once.
+                QByteArray body = resource.readAll();
+                body.replace("@NAME_CHARS@", QByteArray::number(static_cast<qulonglong>(kNameChars)));
+                body.replace("@SHORTEST_PIN@", QByteArray::number(static_cast<qulonglong>(kShortestPin)));
+                body.replace("@PIN_DIGITS@", QByteArray::number(static_cast<qulonglong>(kPinDigits)));
+                responder.write(body,
                                 {{"Content-Type", file.type},
                                  {"Cache-Control", "no-store"},
                                  {"X-Content-Type-Options", "nosniff"},
@@ -123,9 +129,12 @@ private:
 
 PartyServer::PartyServer(std::filesystem::path quiz, int questionCount, QObject* parent)
     : QObject(parent), secrets_(std::make_unique<SystemRandom>()) {
-    const std::uint32_t pinValue = secrets_->next() % 1'000'000;
-    std::string pin = std::to_string(pinValue);
-    pin.insert(0, 6 - pin.size(), '0');
+    std::uint32_t pinValues = 1;
+    for (std::size_t digit = 0; digit < kPinDigits; ++digit) {
+        pinValues *= 10;
+    }
+    std::string pin = std::to_string(secrets_->next() % pinValues);
+    pin.insert(0, kPinDigits - pin.size(), '0');
     session_ = std::make_unique<Session>(std::move(quiz), draws_, *secrets_, pin, questionCount);
     for (int i = 0; i < 4; ++i) {
         hostKey_ += QStringLiteral("%1").arg(secrets_->next(), 8, 16, QLatin1Char('0'));

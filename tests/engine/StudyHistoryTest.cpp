@@ -99,5 +99,36 @@ TEST(StudyHistory, WithoutAHistoryNothingIsDueAndTheReviewCommandDoesNothing) {
     EXPECT_TRUE(driver.game.dueToday().empty());
 }
 
+// A recording names each day once, before the first event on it, so that a replay keeps every
+// answer under the day it was given.
+TEST(StudyHistory, AListenerHearsEachNewDayBeforeItsFirstEvent) {
+    struct Days final : GameEvents {
+        std::vector<std::string> heard;
+        void listening(const GameState&, const std::filesystem::path&) override {}
+        void keepsHistory(std::int32_t day) override { heard.push_back("start " + std::to_string(day)); }
+        void dayChanged(std::int32_t day) override { heard.push_back("day " + std::to_string(day)); }
+        void ticked() override { heard.push_back("tick"); }
+        void keyPressed(int) override {}
+        void tapped(int, int) override {}
+        void opened(const std::filesystem::path&) override {}
+        void commanded(int) override {}
+        void settingsConfirmed(const Options&) override {}
+        void noRepeatsSet(bool) override {}
+        void screenEntered(const GameState&) override {}
+        void nameAsked() override {}
+        void nameEntered(std::u16string_view) override {}
+    } days;
+    GameDriver driver(kStudy, [](GameDriver& d) {
+        d.game.keepHistoryIn(std::make_unique<HistoryDb>(d.folder / std::string(kHistoryFileName)));
+    });
+    driver.host.day = 100;
+    driver.game.listen(&days);
+    driver.tick();
+    driver.host.day = 101;
+    driver.tick(2);
+    driver.game.listen(nullptr);
+    EXPECT_EQ(days.heard, (std::vector<std::string>{"start 100", "tick", "day 101", "tick", "tick"}));
+}
+
 }  // namespace
 }  // namespace pp::test

@@ -4,6 +4,7 @@ with the honest players' scores as the rules give them.
 Usage: hostile_clients.py POCKETPERNA QUIZ"""
 import asyncio
 import json
+import re
 import socket as sockets
 import sys
 
@@ -25,6 +26,19 @@ def http_status(host, request):
     return reply.split(" ", 2)[1], reply
 
 
+def page_text(host):
+    """The whole join page, read until its end."""
+    with sockets.create_connection(("127.0.0.1", host.port), 5) as s:
+        s.sendall(b"GET / HTTP/1.1\r\nHost: 127.0.0.1:%d\r\n\r\n" % host.port)
+        reply = b""
+        while b"</html>" not in reply:
+            part = s.recv(65536)
+            if not part:
+                break
+            reply += part
+    return reply.decode("utf-8", "replace")
+
+
 async def join(host, name, pin=None):
     socket = await host.connect()
     await socket.send(json.dumps({"type": "join", "pin": pin or host.pin, "name": name}))
@@ -38,6 +52,10 @@ async def files_and_origins(host):
         check(status in ("400", "404") and "root:" not in reply, "path %s gave %s" % (path, status))
     status, _ = http_status(host, "GET / HTTP/1.1\r\nHost: 127.0.0.1:%d\r\n\r\n" % host.port)
     check(status == "200", "the page itself is served")
+    page = page_text(host)
+    check(re.search(r'id="name" maxlength="[1-9][0-9]*"', page) is not None, "the name field has the ranking's length")
+    check(re.search(r'maxlength="%d" pattern="\[0-9\]\{[1-9],%d\}"' % (len(host.pin), len(host.pin)), page) is not None,
+          "the PIN field takes as many digits as the host's PIN")
     status, _ = http_status(host, "GET / HTTP/1.1\r\nHost: rebound.example:%d\r\n\r\n" % host.port)
     check(status == "403", "a foreign Host name is refused")
     status, _ = http_status(host, "GET / HTTP/1.1\r\nHost: 127.0.0.1:%d\r\nOrigin: http://evil.example\r\n\r\n" % host.port)

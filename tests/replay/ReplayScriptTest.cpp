@@ -150,11 +150,28 @@ TEST(ReplayScript, SetUpLinesComeFirst) {
     EXPECT_EQ(read[4].noRepeats, std::optional<std::int16_t>(1));
     EXPECT_FALSE(read[4].study.has_value());
 
+    const auto kept = events("kept q.kqd\nmissed 3,1 7\nfilerank 400 先生\nresumable {}\nleave yes\nresume no\n");
+    ASSERT_EQ(kept.size(), 6U);
+    EXPECT_EQ(kept[0].path, std::filesystem::path("/scripts/q.kqd"));
+    EXPECT_EQ(kept[1].questions, (std::vector<std::int32_t>{3, 1, 7}));
+    EXPECT_EQ(kept[2].kind, Kind::FileRank);
+    EXPECT_EQ(kept[2].name, u"先生");
+    EXPECT_EQ(kept[3].json, "{}");
+    EXPECT_TRUE(kept[4].yes);
+    EXPECT_FALSE(kept[5].yes);
+
     const std::pair<const char*, const char*> bad[] = {
         {"tick 1\nseed 3\n", "go before"},       {"name x\noptions sound=1\n", "go before"},
         {"# c\nseed -1\n", "seed needs"},        {"# c\nrank 40000 a\n", "rank needs"},
         {"# c\nrank -1 a\n", "rank needs"},      {"# c\noptions norepeat=2\n", "options takes"},
         {"# c\nquiz\n", "quiz needs"},
+        {"tick 1\nkept q.kqd\n", "go before"},   {"# c\nmissed 3,,4\n", "missed needs"},
+        {"# c\nmissed\n", "missed needs"},      {"# c\nmissed -2\n", "missed needs"},
+        {"# c\ncard 4 2.5 5 2026-04-01 2026-04-03 1\n", "card needs"},
+        {"# c\ncard 4 2,5 5 2026-04-01 2026-04-03 1 0\n", "card needs"},
+        {"# c\ncard 4 2.5 5 2026-04-01 2026-02-30 1 0\n", "card needs"},
+        {"# c\nfilerank x\n", "filerank needs"},  {"# c\nresumable\n", "resumable needs"},
+        {"# c\nleave maybe\n", "leave needs"},  {"# c\nresume\n", "resume needs"},
     };
     for (auto [text, message] : bad) {
         const ScriptError found = error(text);

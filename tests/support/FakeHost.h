@@ -17,12 +17,16 @@ namespace pp::test {
 // frontend does once the game's call has returned.
 class FakeHost final : public Host {
 public:
+    std::optional<std::int32_t> day;
+
     struct Message {
         std::u16string text;
         std::u16string caption;
     };
 
     void requestRepaint() override { ++repaints; }
+    // The player's date, when a test sets one.
+    std::int32_t today() override { return day.value_or(localToday()); }
     void playSound(int id) override { sounds.push_back(id); }
     void showMessage(std::u16string_view text, std::u16string_view caption) override {
         messages.push_back({std::u16string(text), std::u16string(caption)});

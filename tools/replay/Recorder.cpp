@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <limits>
+#include <locale>
+#include <sstream>
 
+#include "engine/Calendar.h"
 #include "engine/Commands.h"
 #include "engine/Keys.h"
 #include "encoding/Utf8.h"
@@ -27,6 +30,21 @@ std::string nameText(std::u16string_view name) {
     return text;
 }
 
+std::string rankLine(std::string_view verb, const RankEntry& row) {
+    const std::string name = nameText(row.name.view());
+    return std::string(verb) + " " + std::to_string(row.score) + (name.empty() ? "" : " " + name);
+}
+
+// A card's figures exactly, with a point for the decimals whatever the program's locale.
+std::string cardLine(const ReviewCard& card) {
+    std::ostringstream line;
+    line.imbue(std::locale::classic());
+    line.precision(17);
+    line << "card " << card.question << ' ' << card.stability << ' ' << card.difficulty << ' '
+         << civilFromDay(card.lastDay) << ' ' << civilFromDay(card.dueDay) << ' ' << card.reps << ' ' << card.lapses;
+    return line.str();
+}
+
 }  // namespace
 
 std::string Recorder::optionWords(const Options& options) const {
@@ -45,8 +63,7 @@ void Recorder::listening(const GameState& state, const std::filesystem::path& la
         header_.push_back({"quiz " + absolutePath(lastQuizFile), 0});
     }
     for (const RankEntry& row : state.ranking) {
-        const std::string name = nameText(row.name.view());
-        header_.push_back({"rank " + std::to_string(row.score) + (name.empty() ? "" : " " + name), 0});
+        header_.push_back({rankLine("rank", row), 0});
     }
     header_.push_back({"options " + optionWords(state.options), 0});
 }
@@ -54,6 +71,51 @@ void Recorder::listening(const GameState& state, const std::filesystem::path& la
 void Recorder::keepsPlayerRecords() {
     // Before the options line, among the lines that set the game up.
     header_.insert(header_.end() - 1, {"records", 0});
+}
+
+void Recorder::keptRead(const std::filesystem::path& quiz, const KeptForQuiz& kept) {
+    if (!keptFiles_.insert(quiz).second) {
+        return;
+    }
+    std::vector<Line> lines;
+    if (!kept.missed.empty()) {
+        std::string numbers;
+        for (const std::int32_t question : kept.missed) {
+            numbers += (numbers.empty() ? "" : ",") + std::to_string(question);
+        }
+        lines.push_back({"missed " + numbers, 0});
+    }
+    if (kept.fileRanking && std::any_of(kept.fileRanking->begin(), kept.fileRanking->end(), [](const RankEntry& row) {
+            return row.score != 0 || !row.name.view().empty();
+        })) {
+        for (const RankEntry& row : *kept.fileRanking) {
+            lines.push_back({rankLine("filerank", row), 0});
+        }
+    }
+    if (kept.cards) {
+        for (const ReviewCard& card : *kept.cards) {
+            lines.push_back({cardLine(card), 0});
+        }
+    }
+    if (!lines.empty()) {
+        header_.push_back({"kept " + absolutePath(quiz), 0});
+        header_.insert(header_.end(), lines.begin(), lines.end());
+    }
+}
+
+void Recorder::keepsHistory(std::int32_t today) {
+    // The first event: the replay keeps a history once a script names its day.
+    lines_.insert(lines_.begin(), Line{"date " + civilFromDay(today), 0});
+}
+
+void Recorder::dayChanged(std::int32_t today) { add("date " + civilFromDay(today)); }
+
+void Recorder::runOffered(const ResumePoint& point) {
+    std::string json = encodeResumePoint(point);
+    while (!json.empty() && (json.back() == '\n' || json.back() == '\r')) {
+        json.pop_back();
+    }
+    header_.push_back({"resumable " + json, 0});
 }
 
 void Recorder::add(std::string text) {

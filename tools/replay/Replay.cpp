@@ -1,9 +1,12 @@
 #include "tools/replay/Replay.h"
 
+#include <algorithm>
 #include <utility>
 
 #include <nlohmann/json.hpp>
 
+#include "persistence/MissedList.h"
+#include "persistence/PlayerRecords.h"
 #include "persistence/SettingsFile.h"
 #include "screens/Layout.h"
 #include "encoding/Utf8.h"
@@ -19,6 +22,51 @@ void print(std::ostream& out, const Line& line) {
     out << line.dump(-1, ' ', false, Line::error_handler_t::replace) << '\n';
 }
 
+// The history of a replay: the database it keeps, with the cards a recording brought from the
+// player's own history standing in for questions the database has none of yet.
+class SeededHistory final : public History {
+public:
+    SeededHistory(std::unique_ptr<History> kept, std::map<std::filesystem::path, std::vector<ReviewCard>> seeded)
+        : kept_(std::move(kept)), seeded_(std::move(seeded)) {}
+
+    void selectQuiz(const QuizFingerprint& quiz) override {
+        quiz_ = std::filesystem::path(quiz.path);
+        kept_->selectQuiz(quiz);
+    }
+    std::vector<ReviewCard> cards() override {
+        std::vector<ReviewCard> cards = kept_->cards();
+        const auto seeded = seeded_.find(quiz_);
+        if (seeded == seeded_.end()) {
+            return cards;
+        }
+        for (const ReviewCard& card : seeded->second) {
+            if (std::none_of(cards.begin(), cards.end(), [&](const ReviewCard& own) { return own.question == card.question; })) {
+                cards.push_back(card);
+            }
+        }
+        return cards;
+    }
+    void recordAnswer(const AnswerRecord& answer, const ReviewCard& card) override { kept_->recordAnswer(answer, card); }
+    void recordGame(const GameRecord& game) override { kept_->recordGame(game); }
+    std::vector<GameRecord> games() override { return kept_->games(); }
+    std::vector<GenreDay> genreDays() override { return kept_->genreDays(); }
+    std::vector<MissCount> mostMissed(int count) override { return kept_->mostMissed(count); }
+    std::vector<AnswerRecord> answers() override { return kept_->answers(); }
+    HistoryProblem takeProblem() override { return kept_->takeProblem(); }
+
+private:
+    std::unique_ptr<History> kept_;
+    std::map<std::filesystem::path, std::vector<ReviewCard>> seeded_;
+    std::filesystem::path quiz_;
+};
+
+// What the set-up lines keep for one quiz file.
+struct KeptLines {
+    std::vector<MissedAnswer> missed;
+    std::optional<std::array<RankEntry, kRankingRows>> ranking;
+    std::size_t rankingRows = 0;
+};
+
 }  // namespace
 
 Replayer::Replayer(std::filesystem::path settingsPath, std::uint32_t seed, FrameSink& frames, std::ostream& out)
@@ -28,6 +76,10 @@ std::optional<ScriptError> Replayer::setUp(const std::vector<Event>& events) {
     GameState saved;
     bool rewrite = false;
     std::size_t rows = 0;
+    std::map<std::filesystem::path, KeptLines> kept;
+    std::optional<std::filesystem::path> keptFor;  // the quiz file of the last kept line
+    const std::filesystem::path folder = game_.settingsPath().parent_path();
+    bool records = false;
     for (const Event& event : events) {
         if (!setsUp(event.kind)) {
             break;
@@ -51,9 +103,55 @@ std::optional<ScriptError> Replayer::setUp(const std::vector<Event>& events) {
                 ++rows;
                 break;
             case Event::Kind::Records:
-                // Each quiz file's own ranking, kept beside the settings as the window keeps it.
-                game_.keepPlayerRecordsIn(game_.settingsPath().parent_path());
+                records = true;
                 break;
+            case Event::Kind::Kept:
+                keptFor = event.path;
+                kept[*keptFor];
+                break;
+            case Event::Kind::Missed:
+            case Event::Kind::FileRank:
+            case Event::Kind::Card: {
+                if (!keptFor) {
+                    return ScriptError{event.line, "missed, filerank and card lines need a 'kept PATH' line before them"};
+                }
+                KeptLines& lines = kept[*keptFor];
+                if (event.kind == Event::Kind::Missed) {
+                    for (const std::int32_t question : event.questions) {
+                        lines.missed.push_back(MissedAnswer{question, kNoChoice});
+                    }
+                } else if (event.kind == Event::Kind::Card) {
+                    cards_[*keptFor].push_back(event.card);
+                } else {
+                    if (!lines.ranking) {
+                        lines.ranking.emplace();
+                    }
+                    if (lines.rankingRows == lines.ranking->size()) {
+                        return ScriptError{event.line, "a quiz file's ranking has only " + std::to_string(kRankingRows) + " rows"};
+                    }
+                    (*lines.ranking)[lines.rankingRows].score = event.score;
+                    (*lines.ranking)[lines.rankingRows].name = event.name;
+                    ++lines.rankingRows;
+                    records = true;  // a quiz file's own ranking is kept only beside the settings
+                }
+                break;
+            }
+            case Event::Kind::Resumable: {
+                std::optional<ResumePoint> point = decodeResumePoint(event.json);
+                if (point && std::filesystem::path(point->quiz.path).is_relative()) {
+                    point->quiz.path = (event.path / point->quiz.path).string();
+                }
+                std::optional<QuizFingerprint> print =
+                    point ? fingerprintQuizFile(point->quiz.path) : std::nullopt;
+                if (!point || !print) {
+                    return ScriptError{event.line, "resumable needs a kept run as JSON whose quiz file is there"};
+                }
+                // The run's file is the same one it was recorded on; only its time and place differ here.
+                point->quiz = std::move(*print);
+                (void)saveResumePoint(folder / std::string(kResumeFileName), point);
+                records = true;
+                break;
+            }
             case Event::Kind::Options:
                 saved.options = chosenOptions(event, saved.options);
                 if (event.noRepeats) {
@@ -69,7 +167,33 @@ std::optional<ScriptError> Replayer::setUp(const std::vector<Event>& events) {
         // starts on it.
         (void)saveSettings(saved, game_.settingsPath());
     }
+    if (records) {
+        // Each quiz file's own ranking and the kept run, beside the settings as the window keeps them.
+        game_.keepPlayerRecordsIn(folder);
+    }
+    const std::filesystem::path missedFile = folder / std::string(kMissedListFileName);
+    bool missedKept = false;
+    for (const auto& [path, lines] : kept) {
+        const std::optional<QuizFingerprint> print = fingerprintQuizFile(path);
+        if (!print) {
+            continue;  // the game finds no file there either, and keeps nothing for it
+        }
+        if (!lines.missed.empty()) {
+            (void)saveMissedList(missedFile, *print, lines.missed);
+            missedKept = true;
+        }
+        if (lines.ranking) {
+            (void)saveFileRanking(folder / std::string(kFileRankingsName), *print, *lines.ranking);
+        }
+    }
+    if (missedKept) {
+        game_.keepMissedListsIn(missedFile);
+    }
     return std::nullopt;
+}
+
+void Replayer::useHistory(std::unique_ptr<History> history) {
+    game_.keepHistoryIn(std::make_unique<SeededHistory>(std::move(history), std::move(cards_)));
 }
 
 std::optional<ScriptError> Replayer::start() {
@@ -113,11 +237,22 @@ std::optional<ScriptError> Replayer::run(const Event& event) {
         case Kind::Command:
             game_.command(event.commandId);
             break;
+        case Kind::Leave:
+            game_.answerLeave(event.yes);
+            break;
+        case Kind::Resume:
+            game_.answerResume(event.yes);
+            break;
         case Kind::Seed:
         case Kind::Quiz:
         case Kind::Rank:
         case Kind::Records:
         case Kind::Options:
+        case Kind::Kept:
+        case Kind::Missed:
+        case Kind::FileRank:
+        case Kind::Card:
+        case Kind::Resumable:
             return std::nullopt;  // taken by setUp before the start
         case Kind::Date:
             today_ = event.day;
@@ -244,6 +379,13 @@ void Replayer::finish() {
               {"missed", game_.missedQuestions()}};
     if (game_.keepsHistory()) {
         end["due"] = game_.dueToday();
+    }
+    if (state.fileRankingKept) {
+        Line rows = Line::array();
+        for (const RankEntry& row : state.fileRanking) {
+            rows.push_back(Line{{"name", utf8FromUtf16(row.name.view())}, {"score", row.score}});
+        }
+        end["fileRanking"] = rows;
     }
     print(out_, end);
     out_.flush();

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <deque>
 #include <filesystem>
+#include <map>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -56,13 +58,16 @@ class Replayer final : private Host {
 public:
     Replayer(std::filesystem::path settingsPath, std::uint32_t seed, FrameSink& frames, std::ostream& out);
 
-    // Sets the game up from the script's leading quiz, rank and options lines (call before
-    // start()): the options and the ranking are written to the settings file, and the quiz file
-    // becomes the one the title starts again on. More than ten rank lines are an error.
+    // Sets the game up from the script's leading set-up lines (call before start()): the options
+    // and the ranking are written to the settings file, the quiz file becomes the one the title
+    // starts again on, and what is kept for quiz files (missed lists, their own rankings, a kept
+    // run) is written to the files beside it, where the game reads it. More than ten rank or
+    // filerank lines are an error, and so is a missed, filerank or card line without its kept line.
     [[nodiscard]] std::optional<ScriptError> setUp(const std::vector<Event>& events);
     // Keeps the answers and games in `history` (call before start()): the script's `date` lines
-    // then set the day they are kept under, and the summary names the questions due.
-    void useHistory(std::unique_ptr<History> history) { game_.keepHistoryIn(std::move(history)); }
+    // then set the day they are kept under, and the summary names the questions due. The cards of
+    // the script's card lines stand in it for questions it has no card of.
+    void useHistory(std::unique_ptr<History> history);
 
     // Reads the settings file, reports the title screen and paints it, as the program's first
     // picture.
@@ -116,6 +121,7 @@ private:
     bool settingsAsked_ = false;
     bool aboutAsked_ = false;
     bool missedAsked_ = false;
+    std::map<std::filesystem::path, std::vector<ReviewCard>> cards_;  // from the card lines, by quiz file
     long long ticks_ = 0;
     bool quitting_ = false;
     std::optional<std::filesystem::path> lastQuizFile_;

@@ -4,6 +4,8 @@
 #include <array>
 #include <charconv>
 #include <limits>
+#include <locale>
+#include <sstream>
 #include <string_view>
 
 #include "engine/Calendar.h"
@@ -57,7 +59,9 @@ using LineResult = std::variant<std::monostate, Event, ScriptError>;
 
 LineResult parseOpen(Event event, std::string_view rest, const std::filesystem::path& scriptFolder) {
     if (rest.empty()) {
-        return ScriptError{event.line, std::string(event.kind == Event::Kind::Quiz ? "quiz" : "open") +
+        return ScriptError{event.line, std::string(event.kind == Event::Kind::Quiz   ? "quiz"
+                                                   : event.kind == Event::Kind::Kept ? "kept"
+                                                                                     : "open") +
                                            " needs the path of a quiz file"};
     }
     const std::filesystem::path path(std::string{rest});
@@ -156,7 +160,7 @@ LineResult parseRank(Event event, std::string_view rest) {
     const auto score = parseNumber<std::int16_t>(scoreWord);
     const std::optional<std::u16string> name = utf16FromUtf8(rest);
     if (!score || *score < 0 || !name) {
-        return ScriptError{event.line, "rank needs a score from 0 to 32767 and a name in UTF-8, e.g. 'rank 5760 山田'"};
+        return ScriptError{event.line, std::string(event.kind == Event::Kind::FileRank ? "filerank" : "rank") + " needs a score from 0 to 32767 and a name in UTF-8, e.g. 'rank 5760 山田'"};
     }
     event.score = *score;
     event.name = *name;
@@ -178,18 +182,88 @@ LineResult parseCommand(Event event, const std::vector<std::string_view>& args) 
     return event;
 }
 
-LineResult parseDate(Event event, const std::vector<std::string_view>& args) {
-    const std::string_view text = args.size() == 1 ? args[0] : std::string_view();
+// A day as YYYY-MM-DD; nothing for anything else. Checked by the way back, so that 2025-02-30 is
+// refused rather than taken as March 2nd.
+std::optional<std::int32_t> parseDay(std::string_view text) {
     const bool shaped = text.size() == 10 && text[4] == '-' && text[7] == '-';
     const auto year = shaped ? parseNumber<int>(text.substr(0, 4)) : std::nullopt;
     const auto month = shaped ? parseNumber<unsigned>(text.substr(5, 2)) : std::nullopt;
     const auto day = shaped ? parseNumber<unsigned>(text.substr(8, 2)) : std::nullopt;
-    // Checked by the way back, so that 2025-02-30 is refused rather than taken as March 2nd.
     if (!year || !month || !day || *month < 1 || *month > 12 || *day < 1 ||
         civilFromDay(dayFromCivil(*year, *month, *day)) != text) {
+        return std::nullopt;
+    }
+    return dayFromCivil(*year, *month, *day);
+}
+
+// A decimal number as the recorder writes it, whatever the program's locale.
+std::optional<double> parseDecimal(std::string_view word) {
+    std::istringstream in{std::string(word)};
+    in.imbue(std::locale::classic());
+    double value = 0;
+    if (word.empty() || !(in >> value) || !in.eof() || !(value >= 0 && value < 1e9)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+LineResult parseMissed(Event event, const std::vector<std::string_view>& args) {
+    // Comma-separated, as the recorder writes them, or one word each.
+    for (std::string_view arg : args) {
+        while (!arg.empty()) {
+            const std::size_t comma = arg.find(',');
+            const auto number = parseNumber<std::int32_t>(arg.substr(0, comma));
+            if (!number || *number < 0) {
+                return ScriptError{event.line, "missed needs question numbers from 0 up, e.g. 'missed 2,5,17'"};
+            }
+            event.questions.push_back(*number);
+            arg = comma == std::string_view::npos ? std::string_view() : arg.substr(comma + 1);
+        }
+    }
+    if (event.questions.empty()) {
+        return ScriptError{event.line, "missed needs question numbers from 0 up, e.g. 'missed 2,5,17'"};
+    }
+    return event;
+}
+
+LineResult parseCard(Event event, const std::vector<std::string_view>& args) {
+    const ScriptError error{event.line, "card needs QUESTION STABILITY DIFFICULTY LAST-DAY DUE-DAY REPS LAPSES,"
+                                        " e.g. 'card 4 2.5 5 2026-04-01 2026-04-03 1 0'"};
+    if (args.size() != 7) {
+        return error;
+    }
+    const auto question = parseNumber<std::int32_t>(args[0]);
+    const auto stability = parseDecimal(args[1]);
+    const auto difficulty = parseDecimal(args[2]);
+    const auto last = parseDay(args[3]);
+    const auto due = parseDay(args[4]);
+    const auto reps = parseNumber<std::int32_t>(args[5]);
+    const auto lapses = parseNumber<std::int32_t>(args[6]);
+    if (!question || !stability || !difficulty || !last || !due || !reps || !lapses) {
+        return error;
+    }
+    if (*question < 0 || *reps < 0 || *lapses < 0) {
+        return error;
+    }
+    event.card = ReviewCard{*question, *stability, *difficulty, *last, *due, *reps, *lapses};
+    return event;
+}
+
+LineResult parseYesNo(Event event, const std::vector<std::string_view>& args, std::string_view verb) {
+    if (args.size() != 1 || (args[0] != "yes" && args[0] != "no")) {
+        return ScriptError{event.line, std::string(verb) + " needs 'yes' or 'no'"};
+    }
+    event.yes = args[0] == "yes";
+    return event;
+}
+
+LineResult parseDate(Event event, const std::vector<std::string_view>& args) {
+    const std::string_view text = args.size() == 1 ? args[0] : std::string_view();
+    const std::optional<std::int32_t> day = parseDay(text);
+    if (!day) {
         return ScriptError{event.line, "date needs one day as YYYY-MM-DD, e.g. 'date 2026-04-01'"};
     }
-    event.day = dayFromCivil(*year, *month, *day);
+    event.day = *day;
     return event;
 }
 
@@ -211,8 +285,22 @@ std::optional<int> keyCodeFor(std::string_view word) {
 }
 
 bool setsUp(Event::Kind kind) {
-    return kind == Event::Kind::Seed || kind == Event::Kind::Quiz || kind == Event::Kind::Rank || kind == Event::Kind::Records ||
-           kind == Event::Kind::Options;
+    using Kind = Event::Kind;
+    switch (kind) {
+        case Kind::Seed:
+        case Kind::Quiz:
+        case Kind::Rank:
+        case Kind::Records:
+        case Kind::Options:
+        case Kind::Kept:
+        case Kind::Missed:
+        case Kind::FileRank:
+        case Kind::Card:
+        case Kind::Resumable:
+            return true;
+        default:
+            return false;
+    }
 }
 
 LineResult parseLine(std::string_view text, int line, const std::filesystem::path& scriptFolder) {
@@ -223,16 +311,18 @@ LineResult parseLine(std::string_view text, int line, const std::filesystem::pat
     const std::string_view verb = takeWord(rest);
     const std::vector<std::string_view> args = words(rest);
     using Kind = Event::Kind;
-    static constexpr std::array<std::pair<std::string_view, Kind>, 14> kVerbs{{
+    static constexpr std::array<std::pair<std::string_view, Kind>, 21> kVerbs{{
         {"open", Kind::Open}, {"tick", Kind::Tick}, {"tap", Kind::Tap}, {"key", Kind::Key},
         {"answer", Kind::Answer}, {"settings", Kind::Settings}, {"name", Kind::Name}, {"command", Kind::Command},
         {"seed", Kind::Seed}, {"quiz", Kind::Quiz}, {"rank", Kind::Rank}, {"options", Kind::Options}, {"records", Kind::Records},
-        {"date", Kind::Date},
+        {"date", Kind::Date}, {"kept", Kind::Kept}, {"missed", Kind::Missed}, {"filerank", Kind::FileRank},
+        {"card", Kind::Card}, {"resumable", Kind::Resumable}, {"leave", Kind::Leave}, {"resume", Kind::Resume},
     }};
     const auto found = std::find_if(kVerbs.begin(), kVerbs.end(), [&](const auto& entry) { return entry.first == verb; });
     if (found == kVerbs.end()) {
         return ScriptError{line, "unknown event '" + std::string(verb) +
-                                     "'; expected open, tick, tap, key, answer, settings, name, command, seed, quiz, rank, options, records or date"};
+                                     "'; expected open, tick, tap, key, answer, settings, name, command, leave, resume, date, seed, quiz,"
+                                     " rank, options, records, kept, missed, filerank, card or resumable"};
     }
     Event event;
     event.line = line;
@@ -256,6 +346,19 @@ LineResult parseLine(std::string_view text, int line, const std::filesystem::pat
             }
             return event;
         case Kind::Date: return parseDate(event, args);
+        case Kind::Kept: return parseOpen(event, rest, scriptFolder);
+        case Kind::Missed: return parseMissed(event, args);
+        case Kind::FileRank: return parseRank(event, rest);
+        case Kind::Card: return parseCard(event, args);
+        case Kind::Resumable:
+            if (rest.empty()) {
+                return ScriptError{event.line, "resumable needs the kept run as JSON"};
+            }
+            event.json = std::string(rest);
+            event.path = scriptFolder;  // a relative quiz path in it is taken from there
+            return event;
+        case Kind::Leave: return parseYesNo(event, args, "leave");
+        case Kind::Resume: return parseYesNo(event, args, "resume");
     }
     return std::monostate{};
 }
@@ -278,7 +381,8 @@ std::variant<std::vector<Event>, ScriptError> parseScript(std::istream& in, cons
         }
         if (auto* event = std::get_if<Event>(&result)) {
             if (setsUp(event->kind) && !events.empty() && !setsUp(events.back().kind)) {
-                return ScriptError{line, "seed, quiz, rank and options lines go before every other line"};
+                return ScriptError{line, "seed, quiz, rank, options, records, kept, missed, filerank, card and resumable"
+                                         " lines go before every other line"};
             }
             events.push_back(std::move(*event));
         }

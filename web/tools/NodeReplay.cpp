@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <variant>
 
@@ -33,7 +34,7 @@ int scriptError(const std::string& script, const pp::replay::ScriptError& error)
 int main(int argc, char** argv) {
     // This C library starts with a umask that would write the settings file without permissions.
     ::umask(022);
-    std::uint32_t seed = 1;
+    std::optional<std::uint32_t> seed;
     std::string documents;
     std::string script;
     for (int i = 1; i < argc; ++i) {
@@ -64,12 +65,27 @@ int main(int argc, char** argv) {
     std::error_code ignored;
     std::filesystem::create_directories(documents, ignored);
 
+    // As the desktop's replay: the script's seed line unless --seed gives another, and its set-up
+    // lines written into the documents folder before the start.
+    const auto& events = std::get<std::vector<pp::replay::Event>>(parsed);
+    std::uint32_t scriptSeed = 1;
+    for (const pp::replay::Event& event : events) {
+        if (!pp::replay::setsUp(event.kind)) {
+            break;
+        }
+        if (event.kind == pp::replay::Event::Kind::Seed) {
+            scriptSeed = event.seed;
+        }
+    }
     pp::replay::NullFrames frames;
-    pp::replay::Replayer replayer(pp::settingsPathIn(documents), seed, frames, std::cout);
+    pp::replay::Replayer replayer(pp::settingsPathIn(documents), seed.value_or(scriptSeed), frames, std::cout);
+    if (auto error = replayer.setUp(events)) {
+        return scriptError(script, *error);
+    }
     if (auto error = replayer.start()) {
         return scriptError(script, *error);
     }
-    for (const pp::replay::Event& event : std::get<std::vector<pp::replay::Event>>(parsed)) {
+    for (const pp::replay::Event& event : events) {
         if (auto error = replayer.run(event)) {
             std::cout.flush();
             return scriptError(script, *error);

@@ -4,14 +4,18 @@
   fonts SOURCE.ttf FOLDER UNIHAN FACES.css  the font cut down to what code page 932 holds, as a
                                      few WOFF2 pieces in FOLDER, and their @font-face rules
   bitmaps OUT.pack BMP...            the game's bitmaps in one file, fetched in one request
-  worker TEMPLATE OUT SITE FILE...   the service worker, naming the files it keeps and their version
+  worker TEMPLATE OUT SITE FILE...   the service worker, naming the files it keeps and their version;
+                                     a FILE such as sounds/{SOUND_IDS}.wav or bitmaps/{BITMAP.BAR}.bmp
+                                     takes its ids from the site's constants.js, one file for each
   title STEPS OUT.png BITMAPS CONVERT  the title's picture from the painter's steps, composed
                                      with ImageMagick's convert from the bitmaps folder
   page TEMPLATE OUT FACES MODULE...  index.html, asking for every module at once instead of one
                                      level of imports after another, with the font's rules inline
 """
 import hashlib
+import json
 import os
+import re
 import struct
 import subprocess
 import sys
@@ -124,8 +128,42 @@ def make_bitmap_pack(out, files):
     os.replace(out + ".part", out)
 
 
+def read_constants(path):
+    """The facts of the generated constants.js, by name: `export const NAME = VALUE;` lines."""
+    facts = {}
+    with open(path, encoding="utf-8") as source:
+        for line in source:
+            found = re.match(r"export const (\w+) = (?:Object\.freeze\((.*)\)|(.*));$", line.strip())
+            if found:
+                facts[found.group(1)] = json.loads(found.group(2) or found.group(3))
+    return facts
+
+
+def expand_names(files, constants):
+    """File names with {FACT} or {FACT.KEY} replaced by the fact's value, or one name for each
+    value of a list, so that the ids are written only in the headers constants.js comes from."""
+    facts = None
+    names = []
+    for name in files:
+        found = re.search(r"\{(\w+)(?:\.(\w+))?\}", name)
+        if not found:
+            names.append(name)
+            continue
+        if facts is None:
+            facts = read_constants(constants)
+        if found.group(1) not in facts:
+            raise SystemExit("worker: %s names no fact of %s" % (name, constants))
+        value = facts[found.group(1)]
+        if found.group(2):
+            value = value[found.group(2)]
+        for item in value if isinstance(value, list) else [value]:
+            names.append(name[:found.start()] + str(item) + name[found.end():])
+    return names
+
+
 def make_worker(template, out, site, files):
     """The version is a digest of every kept file, so any change of them makes a new worker."""
+    files = expand_names(files, os.path.join(site, "constants.js"))
     digest = hashlib.sha256()
     for name in files:
         with open(os.path.join(site, name), "rb") as kept:

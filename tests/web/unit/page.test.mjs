@@ -129,6 +129,11 @@ describe("the service worker's version", () => {
     assert.notEqual(version(folder), first);
     fs.rmSync(folder, { recursive: true, force: true });
   });
+  test("keeps every sound and the about box's bitmaps, named by the headers' ids", () => {
+    const worker = fs.readFileSync(path.join(site, "sw.js"), "utf8");
+    for (const id of constants.SOUND_IDS) assert.ok(worker.includes(`"sounds/${id}.wav"`), `sound ${id}`);
+    for (const id of [constants.BITMAP.BAR, constants.BITMAP.LOGO]) assert.ok(worker.includes(`"bitmaps/${id}.bmp"`), `bitmap ${id}`);
+  });
 });
 
 describe("taps", () => {
