@@ -59,10 +59,12 @@ QChart* scoresChart(const Progress& progress) {
     series->setName(QStringLiteral("得点"));
     series->setPointsVisible(true);
     int most = 100;
+    QList<QPointF> points;
     for (std::size_t i = 0; i < progress.games.size(); ++i) {
-        series->append(static_cast<qreal>(i + 1), progress.games[i].score);
+        points.append(QPointF(static_cast<qreal>(i + 1), progress.games[i].score));
         most = std::max(most, progress.games[i].score);
     }
+    series->replace(points);
     chart->addSeries(series);
     auto* x = new QValueAxis;
     x->setTitleText(QStringLiteral("回"));
@@ -88,17 +90,18 @@ QChart* genresChart(const Progress& progress, const std::array<Genre, kGenreCoun
     chart->addAxis(y, Qt::AlignLeft);
     for (int genre = 0; genre < kGenreCount; ++genre) {
         const auto g = static_cast<std::size_t>(genre);
-        auto* series = new QLineSeries;
-        series->setPointsVisible(true);
+        QList<QPointF> points;
         for (const GenreDay& day : progress.genreDays) {
             if (day.answered[g] > 0) {
-                series->append(static_cast<qreal>(msecsOf(day.day)), 100.0 * day.right[g] / day.answered[g]);
+                points.append(QPointF(static_cast<qreal>(msecsOf(day.day)), 100.0 * day.right[g] / day.answered[g]));
             }
         }
-        if (series->count() == 0) {
-            delete series;  // a genre never answered would only crowd the legend
-            continue;
+        if (points.isEmpty()) {
+            continue;  // a genre never answered would only crowd the legend
         }
+        auto* series = new QLineSeries;
+        series->setPointsVisible(true);
+        series->replace(points);  // at once: each append would lay the chart out again
         const std::u16string_view name = genres[g].name.view();
         series->setName(name.empty() ? QStringLiteral("ジャンル%1").arg(genre + 1)
                                      : QString::fromUtf16(name.data(), static_cast<qsizetype>(name.size())));
@@ -123,15 +126,34 @@ QChart* dueChart(const Progress& progress, std::int32_t today) {
     for (std::size_t i = 0; i < progress.dueByDay.size(); ++i) {
         *set << progress.dueByDay[i];
         most = std::max(most, progress.dueByDay[i]);
-        // The day of the month alone: fourteen dates must fit under the bars.
-        days << dateOf(today + static_cast<std::int32_t>(i)).toString(QStringLiteral("d"));
+        days << dateOf(today + static_cast<std::int32_t>(i)).toString(QStringLiteral("M/d"));
     }
     auto* series = new QBarSeries;
     series->append(set);
     chart->addSeries(series);
     auto* x = new QBarCategoryAxis;
     x->append(days);
+    // Upright, fourteen dates such as 12/28 would each be cut to "..." under their narrow bars.
+    x->setLabelsAngle(-90);
     return withCountAxis(chart, series, x, most);
+}
+
+// The genres chart's legend as a wrapping line of coloured squares and whole names below it:
+// the chart's own legend keeps to one row and cuts the names short once they do not fit.
+QLabel* genresLegend(const QChart* chart) {
+    QStringList items;
+    for (const QAbstractSeries* series : chart->series()) {
+        const auto* line = qobject_cast<const QLineSeries*>(series);
+        if (line != nullptr) {
+            items << QStringLiteral("<span style=\"color:%1\">\u25A0</span>&nbsp;%2")
+                         .arg(line->color().name(), line->name().toHtmlEscaped());
+        }
+    }
+    auto* legend = new QLabel(items.join(QStringLiteral("&nbsp;&nbsp; ")));
+    legend->setTextFormat(Qt::RichText);
+    legend->setWordWrap(true);
+    legend->setAlignment(Qt::AlignHCenter);
+    return legend;
 }
 
 QString qtext(const std::u16string& text) {
@@ -148,6 +170,14 @@ StatsWindow::StatsWindow(const Progress& progress, const std::array<Genre, kGenr
 
     scoresChart = chartView(pp::scoresChart(progress));
     genresChart = chartView(pp::genresChart(progress, genres));
+    genresChart->chart()->legend()->setVisible(false);
+    genresLegend = pp::genresLegend(genresChart->chart());
+    auto* genresBox = new QWidget;
+    auto* genresColumn = new QVBoxLayout(genresBox);
+    genresColumn->setContentsMargins(0, 0, 0, 0);
+    genresColumn->setSpacing(0);
+    genresColumn->addWidget(genresChart, 1);
+    genresColumn->addWidget(genresLegend);
     dueChart = chartView(pp::dueChart(progress, today));
 
     missedTable = new QTableWidget(static_cast<int>(progress.mostMissed.size()), 3);
@@ -170,7 +200,7 @@ StatsWindow::StatsWindow(const Progress& progress, const std::array<Genre, kGenr
 
     auto* grid = new QGridLayout;
     grid->addWidget(scoresChart, 0, 0);
-    grid->addWidget(genresChart, 0, 1);
+    grid->addWidget(genresBox, 0, 1);
     grid->addWidget(dueChart, 1, 0);
     grid->addWidget(missedTable, 1, 1);
 
