@@ -3,6 +3,7 @@
 #include <QtCharts/QBarCategoryAxis>
 #include <QtCharts/QBarSeries>
 #include <QtCharts/QBarSet>
+#include <QtCharts/QCategoryAxis>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
 #include <QtCharts/QDateTimeAxis>
@@ -131,28 +132,38 @@ QChart* dueChart(const Progress& progress, std::int32_t today) {
     auto* series = new QBarSeries;
     series->append(set);
     chart->addSeries(series);
-    auto* x = new QBarCategoryAxis;
-    x->append(days);
-    // Upright, fourteen dates such as 12/28 would each be cut to "..." under their narrow bars.
-    x->setLabelsAngle(-90);
+    // A date under every third bar: fourteen dates side by side would each be cut to "...".
+    auto* x = new QCategoryAxis;
+    x->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    x->setRange(-0.5, static_cast<qreal>(days.size()) - 0.5);
+    for (qsizetype i = 0; i < days.size(); i += 3) {
+        x->append(days[i], static_cast<qreal>(i));
+    }
+    x->setGridLineVisible(false);
     return withCountAxis(chart, series, x, most);
 }
 
-// The genres chart's legend as a wrapping line of coloured squares and whole names below it:
-// the chart's own legend keeps to one row and cuts the names short once they do not fit.
-QLabel* genresLegend(const QChart* chart) {
-    QStringList items;
+// The genres chart's legend, below it: each genre's colour and whole name, three to a row. The
+// chart's own legend keeps to one row and cuts the names short once they do not fit.
+QWidget* genresLegend(const QChart* chart, QLabel*& text) {
+    auto* legend = new QWidget;
+    auto* grid = new QGridLayout(legend);
+    grid->setContentsMargins(4, 2, 4, 2);
+    QStringList names;
+    int column = 0;
     for (const QAbstractSeries* series : chart->series()) {
         const auto* line = qobject_cast<const QLineSeries*>(series);
-        if (line != nullptr) {
-            items << QStringLiteral("<span style=\"color:%1\">\u25A0</span>&nbsp;%2")
-                         .arg(line->color().name(), line->name().toHtmlEscaped());
+        if (line == nullptr) {
+            continue;
         }
+        const QString item = QStringLiteral("<span style=\"color:%1\">\u25A0</span>&nbsp;%2")
+                                 .arg(line->color().name(), line->name().toHtmlEscaped());
+        grid->addWidget(new QLabel(item), column / 3, column % 3);
+        names << item;
+        ++column;
     }
-    auto* legend = new QLabel(items.join(QStringLiteral("&nbsp;&nbsp; ")));
-    legend->setTextFormat(Qt::RichText);
-    legend->setWordWrap(true);
-    legend->setAlignment(Qt::AlignHCenter);
+    text = new QLabel(names.join(QStringLiteral(" ")), legend);
+    text->hide();  // every name together, for tests and screen readers to read
     return legend;
 }
 
@@ -171,13 +182,13 @@ StatsWindow::StatsWindow(const Progress& progress, const std::array<Genre, kGenr
     scoresChart = chartView(pp::scoresChart(progress));
     genresChart = chartView(pp::genresChart(progress, genres));
     genresChart->chart()->legend()->setVisible(false);
-    genresLegend = pp::genresLegend(genresChart->chart());
+    QWidget* legend = pp::genresLegend(genresChart->chart(), genresLegend);
     auto* genresBox = new QWidget;
     auto* genresColumn = new QVBoxLayout(genresBox);
     genresColumn->setContentsMargins(0, 0, 0, 0);
     genresColumn->setSpacing(0);
     genresColumn->addWidget(genresChart, 1);
-    genresColumn->addWidget(genresLegend);
+    genresColumn->addWidget(legend);
     dueChart = chartView(pp::dueChart(progress, today));
 
     missedTable = new QTableWidget(static_cast<int>(progress.mostMissed.size()), 3);
@@ -203,6 +214,8 @@ StatsWindow::StatsWindow(const Progress& progress, const std::array<Genre, kGenr
     grid->addWidget(genresBox, 0, 1);
     grid->addWidget(dueChart, 1, 0);
     grid->addWidget(missedTable, 1, 1);
+    grid->setColumnStretch(0, 1);
+    grid->setColumnStretch(1, 1);
 
     exportButton = new QPushButton(QStringLiteral("CSVで書き出す..."));
     auto* close = new QPushButton(QStringLiteral("閉じる"));
