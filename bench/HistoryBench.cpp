@@ -114,6 +114,10 @@ void FingerprintA10MBQuizFile(benchmark::State& state) {
         }
     }
     for (auto _ : state) {
+        // Setting the time moves the change time too: every round reads the file afresh.
+        state.PauseTiming();
+        std::filesystem::last_write_time(path, std::filesystem::last_write_time(path));
+        state.ResumeTiming();
         benchmark::DoNotOptimize(pp::fingerprintQuizFile(path));
     }
     std::filesystem::remove(path);
