@@ -122,6 +122,7 @@ TEST(StudyHistory, TheTitleTellsOfTheQuestionsDueOnlyOnTheDaysSomeAre) {
         return textsOf(driver.surface);
     };
     EXPECT_EQ(paintedOn(kDay), textsOf(plain));  // nothing due yet: the title as ever
+    EXPECT_EQ(paintedOn(kDay).front(), u"クイズ問題ファイルは");
     const std::vector<std::u16string> due = paintedOn(kDay + 1);
     ASSERT_EQ(due.size(), 3u);
     EXPECT_EQ(due[0], u"今日の復習: 2問");  // the two misses
