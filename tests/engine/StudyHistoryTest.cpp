@@ -163,6 +163,8 @@ TEST(StudyHistory, TakesTheMissedListsOverAndADamagedOneStillReviewsThisSitting)
     playStudyRun(*driver, 4);
     driver->command(command::kReviewMissed);
     EXPECT_EQ(driver->state.reviewQuestions, (std::vector<std::int32_t>{1, 3}));
+    driver->open(quiz);  // the same file again: the sitting's list stays
+    EXPECT_EQ(driver->game.missedQuestions(), (std::vector<std::int32_t>{1, 3}));
     ASSERT_EQ(driver->host.messages.size(), 1u);
     EXPECT_EQ(driver->host.messages[0].text, kHistoryDamagedText);
 }

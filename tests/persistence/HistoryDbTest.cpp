@@ -115,6 +115,11 @@ TEST(HistoryDb, TakesTheOldListFileInOnceAndKeepsEachQuizsListInItsPlace) {
     HistoryDb db(file, oldStore);
     db.selectQuiz(kQuiz);
     EXPECT_EQ(db.missedList(), (std::vector<MissedAnswer>{{4, 2}, {1, kNoChoice}}));
+    // A choice no question has, edited in by hand, reads as a time-out.
+    ASSERT_EQ(sqlite3_open(file.c_str(), &raw), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(raw, "UPDATE missed SET choice=9 WHERE question=4", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(raw);
+    EXPECT_EQ(db.missedList(), (std::vector<MissedAnswer>{{4, kNoChoice}, {1, kNoChoice}}));
 }
 
 TEST(HistoryDb, ADamagedOldListFileIsLeftAsItIsAndTakesNothingIn) {
