@@ -169,6 +169,20 @@ TEST(StudyHistory, TakesTheMissedListsOverAndADamagedOneStillReviewsThisSitting)
     EXPECT_EQ(driver->host.messages[0].text, kHistoryDamagedText);
 }
 
+TEST(StudyHistory, AQuizFileRewrittenUnderItsListsStartsItsScheduleAfresh) {
+    GameDriver driver(kStudy, [](GameDriver& d) { d.game.keepHistoryIn(std::make_unique<HistoryDb>(":memory:")); });
+    const auto quiz = driver.writeQuiz({1, 1, 1, 1});
+    driver.open(quiz);
+    playStudyRun(driver, 4);
+    ASSERT_EQ(driver.game.reviewCards().size(), 4u);
+    auto other = labelledQuiz({1, 1, 1, 1});
+    other[0].questions[0].text = u"別0-0";
+    writeBytes(quiz, quizBytes(other));
+    driver.command(command::kMissedQuestions);
+    EXPECT_EQ(driver.host.messages.back().text, kMissedStaleText);
+    EXPECT_TRUE(driver.game.reviewCards().empty());  // the old cards number other questions now
+}
+
 TEST(StudyHistory, WithoutAHistoryNothingIsDueAndTheReviewCommandDoesNothing) {
     GameDriver driver(kStudy);
     driver.open(driver.writeQuiz({1, 1, 1, 1}));
