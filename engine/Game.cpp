@@ -168,8 +168,7 @@ void Game::command(int id) {
             break;
         case command::kMissedQuestions:
             if (!missed_.stillMatches(context_.lastQuizFile)) {
-                tellMissedStore();
-                showMessage(kMissedStaleText, kMissedStoreCaption);
+                tellMissedStale();
             } else if (const auto rows = missed_.rows(context_.lastQuizFile); !rows.empty()) {
                 showMissedQuestions(rows);
             }
@@ -318,7 +317,11 @@ bool Game::takePaintRequest() {
     return std::exchange(needsPaint_, false);
 }
 
-void Game::paint(Surface& surface) const { paintScreen(state_, surface); }
+void Game::paint(Surface& surface) const {
+    // Only the title tells of the questions due, so no other screen asks the history.
+    const int due = state_.screen == Screen::Title && history_.inUse() ? history_.dueCount(host_.today()) : 0;
+    paintScreen(state_, surface, due);
+}
 
 void Game::settle() {
     runEntryWork();
@@ -396,8 +399,7 @@ void Game::reviewMissed() {
     }
     const std::filesystem::path path = context_.lastQuizFile;
     if (!missed_.stillMatches(path)) {
-        tellMissedStore();
-        showMessage(kMissedStaleText, kMissedStoreCaption);
+        tellMissedStale();
         return;
     }
     if (startReviewRun(context_, path, questions)) {
@@ -504,6 +506,7 @@ void Game::tellKept(const std::filesystem::path& path) {
 }
 
 void Game::tellHistoryStore() {
+    history_.checkStore();
     const std::optional<HistoryProblem> problem = history_.takeNotice();
     if (!problem) {
         return;
@@ -520,15 +523,23 @@ void Game::tellHistoryStore() {
 }
 
 void Game::tellMissedStore() {
-    const std::optional<MissedListNotice> notice = missed_.takeNotice();
-    if (!notice) {
-        return;
-    }
-    if (notice->state == DataFileState::KeptAside) {
+    if (const std::optional<MissedListNotice> notice = missed_.takeNotice(); !notice) {
+        // Nothing about a list file; a history keeping the lists may have a problem to tell.
+    } else if (notice->state == DataFileState::KeptAside) {
         showMessage(std::u16string(kMissedStoreKeptAsideText) + u"\n" + messagePath(notice->keptAs), kMissedStoreCaption);
     } else {
         showMessage(std::u16string(kMissedStoreBlockedText) + u"\n" + messagePath(missed_.storeFile()), kMissedStoreCaption);
     }
+    if (history_.inUse()) {
+        tellHistoryStore();
+    }
+}
+
+void Game::tellMissedStale() {
+    // The file changed under the lists: its review schedule is another file's now too.
+    history_.quizOpened(context_.lastQuizFile);
+    tellMissedStore();
+    showMessage(kMissedStaleText, kMissedStoreCaption);
 }
 
 void Game::requestRepaint() {

@@ -100,7 +100,11 @@ public:
 
     // Keeps every answer and finished game in `history`, with each question's review schedule
     // (call before start()); without it nothing is kept and nothing is ever due.
-    void keepHistoryIn(std::unique_ptr<History> history) { history_.keepIn(std::move(history)); }
+    // A history that keeps missed lists keeps them in place of keepMissedListsIn's file.
+    void keepHistoryIn(std::unique_ptr<History> history) {
+        history_.keepIn(std::move(history));
+        missed_.keepListsIn(history_.store());
+    }
     [[nodiscard]] bool keepsHistory() const { return history_.inUse(); }
     [[nodiscard]] History* history() { return history_.store(); }
     // The questions of the quiz file opened last due on the host's today, hardest first.
@@ -171,6 +175,8 @@ private:
     void reviewMissed();
     // Tells the player, once, that the missed lists' file was kept aside or cannot be written.
     void tellMissedStore();
+    // The quiz file changed since its missed list was kept: the list is dropped, and the player told.
+    void tellMissedStale();
     // Opens `path` now, or first asks whether to end the game under way.
     void openAsking(const std::filesystem::path& path);
     void askLeave(LeaveReason reason);

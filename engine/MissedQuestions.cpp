@@ -16,10 +16,17 @@ void MissedQuestions::quizOpened(const std::filesystem::path& path) {
         quizLost();
         return;
     }
-    if (!storeFile_.empty()) {
+    std::optional<std::vector<MissedAnswer>> stored;
+    if (history_ != nullptr) {
+        history_->selectQuiz(*print);
+        stored = history_->missedList();
+    } else if (!storeFile_.empty()) {
         MissedListNotice notice;
-        kept_ = loadMissedList(storeFile_, *print, &notice);
+        stored = loadMissedList(storeFile_, *print, &notice);
         noteStore(notice);
+    }
+    if (stored) {
+        kept_ = std::move(*stored);
     } else if (!quiz_ || !(*quiz_ == *print)) {
         kept_.clear();  // kept in memory for the same unchanged file only
     }
@@ -56,7 +63,9 @@ void MissedQuestions::gameFinished() {
     kept_ = current_;
     current_.clear();
     keptTimes_ = std::exchange(currentTimes_, {});
-    if (quiz_ && !storeFile_.empty()) {
+    if (quiz_ && history_ != nullptr) {
+        history_->keepMissedList(kept_);  // a list the history cannot keep still lasts this run
+    } else if (quiz_ && !storeFile_.empty()) {
         // A list that cannot be kept is no reason to trouble the player: the game has ended well.
         MissedListNotice notice;
         saveMissedList(storeFile_, *quiz_, kept_, &notice);

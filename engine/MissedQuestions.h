@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/Host.h"
+#include "persistence/History.h"
 #include "persistence/MissedList.h"
 
 namespace pp {
@@ -19,6 +20,9 @@ public:
     // kept for this run only.
     void keepListsIn(std::filesystem::path storeFile) { storeFile_ = std::move(storeFile); }
     [[nodiscard]] const std::filesystem::path& storeFile() const { return storeFile_; }
+    // Keeps the lists in `history` instead, when it keeps missed lists; when it cannot read or
+    // keep them, they last for this run, as without a store.
+    void keepListsIn(History* history) { history_ = history != nullptr && history->keepsMissedLists() ? history : nullptr; }
 
     // A quiz file was opened: its kept list is read (dropped if the file changed since), and the
     // game under way starts with no misses.
@@ -58,6 +62,7 @@ private:
     void noteStore(const MissedListNotice& notice);
 
     std::filesystem::path storeFile_;
+    History* history_ = nullptr;
     std::optional<QuizFingerprint> quiz_;
     std::vector<MissedAnswer> kept_;
     std::vector<MissedAnswer> current_;

@@ -67,6 +67,12 @@ public:
 
     // A problem the player has not been told of yet; each kind is told once in a run.
     std::optional<HistoryProblem> takeNotice();
+    // Looks for a problem the store met in calls made on it from elsewhere (the missed lists).
+    void checkStore() {
+        if (history_) {
+            noteProblem();
+        }
+    }
 
 private:
     void noteProblem();

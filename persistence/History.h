@@ -80,6 +80,15 @@ public:
     virtual std::vector<MissCount> mostMissed(int count) = 0;
     virtual std::vector<AnswerRecord> answers() = 0;
 
+    // Whether this history keeps the missed-question lists too; one that does not leaves them to
+    // the game's own list file.
+    [[nodiscard]] virtual bool keepsMissedLists() const { return false; }
+    // The missed list of the selected quiz's last finished game (empty when it has none), or
+    // nothing when it could not be read.
+    virtual std::optional<std::vector<MissedAnswer>> missedList() { return std::nullopt; }
+    // Keeps `missed` as the selected quiz's list, in place of the one before.
+    virtual void keepMissedList(const std::vector<MissedAnswer>& missed) { (void)missed; }
+
     // The first problem since the last call, if any.
     virtual HistoryProblem takeProblem() = 0;
 };

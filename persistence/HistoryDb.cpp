@@ -33,7 +33,12 @@ constexpr const char* kMigrations[] = {
     // 3: the indexes cover the progress window's sums, so they never sort the whole table.
     "DROP INDEX answer_question; CREATE INDEX answer_question ON answer(quiz, question, correct);"
     "DROP INDEX answer_day; CREATE INDEX answer_day ON answer(quiz, day, genre, correct);",
+    // 4: the missed list of each quiz file's last finished game, in the order asked.
+    "CREATE TABLE missed(quiz INTEGER NOT NULL REFERENCES quiz(id), position INTEGER NOT NULL,"
+    " question INTEGER NOT NULL, choice INTEGER NOT NULL, PRIMARY KEY(quiz, position)) WITHOUT ROWID;",
 };
+// The version whose step brings the old list file's lists in.
+constexpr int kMissedListsVersion = 4;
 static_assert(std::size(kMigrations) == HistoryDb::kSchemaVersion);
 
 // One prepared statement, finalized on every path.
@@ -84,6 +89,12 @@ public:
         }
         return code_;
     }
+    // Ready to be bound and stepped again.
+    void reset() {
+        if (ok()) {
+            sqlite3_reset(statement_);
+        }
+    }
     [[nodiscard]] long long integer(int column) const { return sqlite3_column_int64(statement_, column); }
     [[nodiscard]] double real(int column) const { return sqlite3_column_double(statement_, column); }
     [[nodiscard]] std::string text(int column) const {
@@ -120,7 +131,8 @@ std::array<std::int32_t, kGenreCount> splitCounts(const std::string& text) {
 
 }  // namespace
 
-HistoryDb::HistoryDb(const std::filesystem::path& path) {
+HistoryDb::HistoryDb(const std::filesystem::path& path, std::filesystem::path oldMissedLists)
+    : oldMissedLists_(std::move(oldMissedLists)) {
     if (path != ":memory:" && path.has_parent_path()) {
         // The data folder is made on first use, as the missed lists' save does.
         std::error_code ignored;
@@ -203,8 +215,11 @@ bool HistoryDb::migrate() {
         return false;
     }
     for (int version = foundVersion_; version < kSchemaVersion; ++version) {
-        if (!exec(kMigrations[version])) {
-            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        const bool done = exec(kMigrations[version]) && (version + 1 != kMissedListsVersion || importMissedLists());
+        if (!done) {
+            if (db_ != nullptr) {
+                sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+            }
             return false;
         }
     }
@@ -251,6 +266,104 @@ void HistoryDb::fail(int code) {
         // statement may still be open on it, so the connection goes once that is finalized.
         sqlite3_close_v2(db_);
         db_ = nullptr;
+    }
+}
+
+bool HistoryDb::importMissedLists() {
+    if (oldMissedLists_.empty()) {
+        return true;
+    }
+    for (const MissedListEntry& entry : readMissedLists(oldMissedLists_)) {
+        const long long quiz = quizRow(entry.quiz);
+        if (quiz < 0 || !writeMissedList(quiz, entry.missed)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+long long HistoryDb::quizRow(const QuizFingerprint& quiz) {
+    Statement add(db_, "INSERT OR IGNORE INTO quiz(path, size, modified, hash) VALUES(?1, ?2, ?3, ?4)");
+    add.bind(1, quiz.path)
+        .bind(2, static_cast<long long>(quiz.size))
+        .bind(3, static_cast<long long>(quiz.modified))
+        .bind(4, static_cast<long long>(quiz.hash));
+    if (const int code = add.step(); code != SQLITE_DONE) {
+        fail(code);
+        return -1;
+    }
+    Statement find(db_, "SELECT id FROM quiz WHERE path=?1 AND size=?2 AND modified=?3 AND hash=?4");
+    find.bind(1, quiz.path)
+        .bind(2, static_cast<long long>(quiz.size))
+        .bind(3, static_cast<long long>(quiz.modified))
+        .bind(4, static_cast<long long>(quiz.hash));
+    const int code = find.step();
+    if (code != SQLITE_ROW) {
+        fail(code);
+        return -1;
+    }
+    return find.integer(0);
+}
+
+bool HistoryDb::writeMissedList(long long quiz, const std::vector<MissedAnswer>& missed) {
+    Statement clear(db_, "DELETE FROM missed WHERE quiz=?1");
+    clear.bind(1, quiz);
+    if (const int code = clear.step(); code != SQLITE_DONE) {
+        fail(code);
+        return false;
+    }
+    Statement add(db_, "INSERT INTO missed(quiz, position, question, choice) VALUES(?1, ?2, ?3, ?4)");
+    for (std::size_t i = 0; i < missed.size(); ++i) {
+        add.bind(1, quiz)
+            .bind(2, static_cast<long long>(i))
+            .bind(3, static_cast<long long>(missed[i].question))
+            .bind(4, static_cast<long long>(missed[i].choice));
+        if (const int code = add.step(); code != SQLITE_DONE) {
+            fail(code);
+            return false;
+        }
+        add.reset();
+    }
+    return true;
+}
+
+std::optional<std::vector<MissedAnswer>> HistoryDb::missedList() {
+    if (db_ == nullptr || quizId_ < 0) {
+        return std::nullopt;
+    }
+    Statement query(db_, "SELECT question, choice FROM missed WHERE quiz=?1 ORDER BY position");
+    query.bind(1, quizId_);
+    std::vector<MissedAnswer> missed;
+    int code = SQLITE_DONE;
+    while ((code = query.step()) == SQLITE_ROW) {
+        const long long choice = query.integer(1);
+        // Choice 0 is the right answer and never a miss: anything else out of range reads as a time-out.
+        const bool known = choice >= 1 && choice < kChoiceCount;
+        missed.push_back(MissedAnswer{static_cast<std::int32_t>(query.integer(0)),
+                                      known ? static_cast<std::int16_t>(choice) : kNoChoice});
+    }
+    if (code != SQLITE_DONE) {
+        fail(code);
+        return std::nullopt;
+    }
+    return missed;
+}
+
+void HistoryDb::keepMissedList(const std::vector<MissedAnswer>& missed) {
+    if (db_ == nullptr || quizId_ < 0) {
+        return;
+    }
+    if (readOnly_) {
+        problem_ = problem_ == HistoryProblem::None ? HistoryProblem::ReadOnly : problem_;
+        return;
+    }
+    if (!exec("BEGIN IMMEDIATE")) {
+        return;
+    }
+    if (!writeMissedList(quizId_, missed) || !exec("COMMIT")) {
+        if (db_ != nullptr) {
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        }
     }
 }
 

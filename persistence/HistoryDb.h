@@ -18,14 +18,16 @@ inline constexpr std::string_view kHistoryFileName = "history.sqlite3";
 // why through takeProblem(), and the game plays on.
 class HistoryDb final : public History {
 public:
-    // Opens (creating it when missing) the file at `path`; ":memory:" keeps it in memory.
-    explicit HistoryDb(const std::filesystem::path& path);
+    // Opens (creating it when missing) the file at `path`; ":memory:" keeps it in memory. When
+    // the file first takes the missed lists, those of the older list file `oldMissedLists` are
+    // brought in; that file is only read, and never again once they are in.
+    explicit HistoryDb(const std::filesystem::path& path, std::filesystem::path oldMissedLists = {});
     HistoryDb(const HistoryDb&) = delete;
     HistoryDb& operator=(const HistoryDb&) = delete;
     ~HistoryDb() override;
 
     // The schema version this build writes; a file at a later one is only ever read.
-    static constexpr int kSchemaVersion = 3;
+    static constexpr int kSchemaVersion = 4;
 
     [[nodiscard]] bool usable() const { return db_ != nullptr; }
     // The file's schema version as found (before any migration), 0 for a new file.
@@ -42,16 +44,25 @@ public:
     std::vector<MissCount> mostMissed(int count) override;
     std::vector<AnswerRecord> answers() override;
     HistoryProblem takeProblem() override;
+    [[nodiscard]] bool keepsMissedLists() const override { return true; }
+    std::optional<std::vector<MissedAnswer>> missedList() override;
+    void keepMissedList(const std::vector<MissedAnswer>& missed) override;
 
 private:
     bool open(const std::filesystem::path& path);
     bool openReadOnly(const std::filesystem::path& path);
     bool readVersion();
     bool migrate();
+    // Within the migration's transaction: the lists of the old list file, each under its quiz.
+    bool importMissedLists();
+    // The id of the quiz row of `quiz`, added when missing; -1 when it cannot be.
+    long long quizRow(const QuizFingerprint& quiz);
+    bool writeMissedList(long long quiz, const std::vector<MissedAnswer>& missed);
     bool exec(const char* sql);
     // Notes the problem behind SQLite's result `code`; a damaged file is closed for good.
     void fail(int code);
 
+    std::filesystem::path oldMissedLists_;
     sqlite3* db_ = nullptr;
     bool readOnly_ = false;
     int foundVersion_ = 0;

@@ -8,7 +8,10 @@
 #include <array>
 #include <charconv>
 #include <cstdio>
+#include <fstream>
 #include <limits>
+#include <map>
+#include <mutex>
 #include <system_error>
 
 #include <nlohmann/json.hpp>
@@ -49,11 +52,10 @@ const Json* member(const Json& object, const char* name) {
 }
 
 constexpr std::uint64_t kFnvOffset = 0xcbf29ce484222325ULL;
-// A quiz file up to this size (4,000 questions) is hashed whole; a larger one from its time and
-// samples: the first block, one at every fifth of the file, and the last.
-constexpr std::size_t kWholeHashLimit = 1024 * 1024;
-constexpr std::size_t kFingerprintBlock = 4096;
-constexpr int kFingerprintParts = 5;
+// The whole file is hashed, a block of this size at a time.
+constexpr std::size_t kFingerprintBlock = 256 * 1024;
+// Larger than any quiz file the format can hold: such a file is never read to be fingerprinted.
+constexpr std::int64_t kLargestFingerprinted = std::int64_t{256} * 1024 * 1024;
 constexpr std::uint64_t kFnvPrime = 0x100000001b3ULL;
 
 bool plainPathByte(unsigned char byte) { return byte >= 0x20 && byte < 0x7F && byte != '%' && byte != '"' && byte != '\\'; }
@@ -171,37 +173,70 @@ std::uint64_t fnv(std::uint64_t hash, std::string_view bytes) {
 
 }  // namespace
 
-// Hashes the whole file: a small file, so exactly, whatever its times say.
+// Hashes every byte of the file, in blocks, so that no change of a question escapes the print
+// whatever the file's size and times say.
 bool hashWhole(int fd, QuizFingerprint& print) {
-    std::string bytes(static_cast<std::size_t>(print.size), '\0');
-    std::size_t filled = 0;
-    for (ssize_t got = 1; got > 0 && filled < bytes.size(); filled += static_cast<std::size_t>(got)) {
-        got = ::pread(fd, bytes.data() + filled, bytes.size() - filled, static_cast<off_t>(filled));
+    std::vector<char> block(kFingerprintBlock);
+    std::int64_t filled = 0;
+    while (filled < print.size) {
+        const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(print.size - filled, std::int64_t(block.size())));
+        const ssize_t got = ::pread(fd, block.data(), wanted, static_cast<off_t>(filled));
         if (got < 0) {
             return false;
         }
+        if (got == 0) {
+            break;  // cut short while being read: what is there is what the print covers
+        }
+        print.hash = fnv(print.hash, std::string_view(block.data(), static_cast<std::size_t>(got)));
+        filled += got;
     }
-    print.hash = fnv(print.hash, std::string_view(bytes.data(), filled));
     return true;
 }
 
-// A large file: its time, its headers, a block at every fifth of it and its last block; a
-// rebuilt quiz differs there even when its size does not.
-bool hashSamples(int fd, QuizFingerprint& print, const struct stat& info) {
-    print.modified = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
-    std::array<char, kFingerprintBlock> block{};
-    for (int part = 0; part <= kFingerprintParts; ++part) {
-        const std::int64_t offset = part == kFingerprintParts
-                                        ? std::max<std::int64_t>(0, print.size - std::int64_t{kFingerprintBlock})
-                                        : print.size / kFingerprintParts * part;
-        const ssize_t got = ::pread(fd, block.data(), block.size(), offset);
-        if (got < 0) {
-            return false;
-        }
-        print.hash = fnv(print.hash, std::string_view(block.data(), static_cast<std::size_t>(got)));
+namespace {
+
+// A large quiz is fingerprinted for each of its lists when it is opened; reading it once is
+// enough. A rewrite always moves the file's change time, which no program can set back, so a
+// file whose identity, size and both times match was not written since it was hashed.
+constexpr std::int64_t kSmallestRemembered = 1024 * 1024;
+constexpr std::size_t kRememberedFiles = 8;
+
+struct HashedFile {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    timespec changed{};
+    std::uint64_t hash = 0;
+
+    [[nodiscard]] bool describes(const struct stat& info) const {
+        return device == info.st_dev && inode == info.st_ino && size == info.st_size &&
+               modified.tv_sec == info.st_mtim.tv_sec && modified.tv_nsec == info.st_mtim.tv_nsec &&
+               changed.tv_sec == info.st_ctim.tv_sec && changed.tv_nsec == info.st_ctim.tv_nsec;
     }
-    return true;
+};
+
+std::mutex hashedLock;
+std::map<std::string, HashedFile> hashedFiles;
+
+std::optional<std::uint64_t> rememberedHash(const std::string& path, const struct stat& info) {
+    const std::lock_guard lock(hashedLock);
+    const auto found = hashedFiles.find(path);
+    if (found != hashedFiles.end() && found->second.describes(info)) {
+        return found->second.hash;
+    }
+    return std::nullopt;
 }
+
+void rememberHash(const std::string& path, const struct stat& info, std::uint64_t hash) {
+    const std::lock_guard lock(hashedLock);
+    if (hashedFiles.size() >= kRememberedFiles) {
+        hashedFiles.clear();
+    }
+    hashedFiles[path] = HashedFile{info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim, hash};
+}
+
+}  // namespace
 
 std::optional<QuizFingerprint> fingerprintQuizFile(const std::filesystem::path& path) {
     // Looked at before it is opened: opening a device may already do something.
@@ -218,7 +253,18 @@ std::optional<QuizFingerprint> fingerprintQuizFile(const std::filesystem::path& 
     bool readWell = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     if (readWell) {
         print.size = info.st_size;
-        readWell = print.size <= static_cast<std::int64_t>(kWholeHashLimit) ? hashWhole(fd, print) : hashSamples(fd, print, info);
+        const bool remembered = print.size >= kSmallestRemembered;
+        if (const std::optional<std::uint64_t> known = remembered ? rememberedHash(print.path, info) : std::nullopt) {
+            print.hash = *known;
+        } else {
+            readWell = print.size <= kLargestFingerprinted && hashWhole(fd, print);
+            // Checked again after the read: a file written meanwhile is not remembered.
+            struct stat after {};
+            const HashedFile read{info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim, print.hash};
+            if (readWell && remembered && ::fstat(fd, &after) == 0 && read.describes(after)) {
+                rememberHash(print.path, info, print.hash);
+            }
+        }
     }
     (void)::close(fd);
     return readWell ? std::optional(print) : std::nullopt;
@@ -274,6 +320,19 @@ std::optional<std::vector<MissedListEntry>> decodeMissedLists(std::string_view t
         }
     }
     return entries;
+}
+
+std::vector<MissedListEntry> readMissedLists(const std::filesystem::path& file) {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(file, error);
+    if (error || !std::filesystem::is_regular_file(file, error) || size > kLargestMissedListFile) {
+        return {};
+    }
+    std::ifstream in(file, std::ios::binary);
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+    return decodeMissedLists(bytes).value_or(std::vector<MissedListEntry>{});
 }
 
 std::vector<MissedAnswer> loadMissedList(const std::filesystem::path& file, const QuizFingerprint& quiz,

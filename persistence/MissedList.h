@@ -24,21 +24,20 @@ struct MissedAnswer {
     friend bool operator==(const MissedAnswer&, const MissedAnswer&) = default;
 };
 
-// What identifies a quiz file's content: the path's bytes, the size, the modification time and a
-// hash of the headers and of a few blocks spread over the file. A list kept for a file applies
-// only while all four still match.
+// What identifies a quiz file's content: the path's bytes, the size and a hash of every byte. A
+// list kept for a file applies only while all of them still match.
 struct QuizFingerprint {
     std::string path;  // the path's bytes, as the file system names the file
     std::int64_t size = 0;
-    std::int64_t modified = 0;  // nanoseconds since the epoch
-    std::uint64_t hash = 0;     // FNV-1a over the sampled blocks
+    std::int64_t modified = 0;  // 0: the contents alone decide (earlier prints held a time here)
+    std::uint64_t hash = 0;     // FNV-1a over the whole file
 
     friend bool operator==(const QuizFingerprint&, const QuizFingerprint&) = default;
 };
 
-// Fingerprints the regular file at `path` (absolute or not, it is kept as given) from a few
-// small reads, whatever its size; nothing for anything but a regular file, which is checked
-// before it is opened, so that a pipe or a device never stalls the game.
+// Fingerprints the regular file at `path` (absolute or not, it is kept as given) by reading it
+// whole; nothing for anything but a regular file, which is checked before it is opened, so that
+// a pipe or a device never stalls the game, nor for a file larger than any quiz (256 MiB).
 std::optional<QuizFingerprint> fingerprintQuizFile(const std::filesystem::path& path);
 
 // The missed list of the last finished game on one quiz file.
@@ -69,6 +68,11 @@ std::optional<std::vector<MissedListEntry>> decodeMissedLists(std::string_view t
 
 // The largest `file` read; a larger one is kept aside unread.
 inline constexpr std::size_t kLargestMissedListFile = 4 * 1024 * 1024;
+
+// The lists in `file` as they stand, for bringing them over into the history once: none when it
+// is missing, not a regular file, too large or not a list file of a known version. The file is
+// only read, never renamed or written, whatever it holds.
+std::vector<MissedListEntry> readMissedLists(const std::filesystem::path& file);
 
 // What became of `file` when it could not be used as it was, for the player to be told.
 struct MissedListNotice {

@@ -4,13 +4,13 @@
 
 namespace pp {
 
-void paintScreen(const GameState& state, Surface& surface) {
+void paintScreen(const GameState& state, Surface& surface, int dueToday) {
     erasePicture(surface);
     surface.setTextColour(colour::kBlack);
     surface.setBackgroundMode(BackgroundMode::Opaque);
     switch (state.screen) {
         case Screen::Title:
-            paintTitle(surface);
+            paintTitle(surface, dueToday);
             break;
         case Screen::QuestionIntro:
             paintQuestionIntro(state, surface);

@@ -7,7 +7,8 @@ namespace pp {
 
 // Paints the current screen whole on `surface` from the state: the picture is made white,
 // then the screen's painter draws it. Painting changes nothing, so it can be repeated at any
-// time (an expose, a new scale) and draws the same picture.
-void paintScreen(const GameState& state, Surface& surface);
+// time (an expose, a new scale) and draws the same picture. `dueToday` is how many questions of
+// the open quiz file are due for review, which the title tells of.
+void paintScreen(const GameState& state, Surface& surface, int dueToday = 0);
 
 }  // namespace pp

@@ -20,6 +20,12 @@ constexpr std::array<std::u16string_view, 3> kTitleLines{
     u"「ファイル」→「開く...」で",
     u"開いてください。",
 };
+// While questions of the open quiz file are due, the hint lines say so and how to review them.
+constexpr std::u16string_view kDueFormat = u"今日の復習: %d問";
+constexpr std::array<std::u16string_view, 2> kDueHowTo{
+    u"「ツール」→「今日の復習」で",
+    u"復習できます。",
+};
 constexpr std::u16string_view kIntroFormat = u"問題 %d";
 constexpr std::u16string_view kLastQuestion = u"最終問題";
 constexpr std::u16string_view kQuestionsLeftFormat = u"あと%d問";
@@ -48,16 +54,21 @@ void drawSeparator(Surface& surface, int y) {
     surface.drawPolyline(line, layout::kSeparatorWidth, colour::kBlack);
 }
 
-void paintTitle(Surface& surface) {
+void paintTitle(Surface& surface, int dueToday) {
     drawBitmapAt(surface, bitmap::kLevelIcons[0], layout::kTitleIcon);
     drawBitmapAt(surface, bitmap::kTitleBanner, layout::kTitleBanner);
     drawBitmapAt(surface, bitmap::kBar, layout::kTitleBar);
     surface.setTextColour(colour::kBlack);
     surface.setBackgroundMode(BackgroundMode::Opaque);
     const Rect client = surface.clientRect();
+    const std::u16string dueLine = dueToday > 0 ? formatText(kDueFormat, dueToday) : std::u16string();
     for (std::size_t i = 0; i < kTitleLines.size(); ++i) {
         const Rect line{client.left, layout::kTitleLineEdges[i], client.right, layout::kTitleLineEdges[i + 1]};
-        surface.drawText(kTitleLines[i], line, TextFormat::WrapCentre);
+        if (dueToday <= 0) {
+            surface.drawText(kTitleLines[i], line, TextFormat::WrapCentre);
+        } else {
+            surface.drawText(i == 0 ? std::u16string_view(dueLine) : kDueHowTo[i - 1], line, TextFormat::WrapCentre);
+        }
     }
 }
 

@@ -14,7 +14,8 @@ int levelIcon(const GameState& state);
 // The icon of the current level, whatever the mode.
 int gameLevelIcon(const GameState& state);
 
-void paintTitle(Surface& surface);
+// `dueToday` questions of the open quiz file due for review (none: the plain title).
+void paintTitle(Surface& surface, int dueToday = 0);
 void paintQuestionIntro(const GameState& state, Surface& surface);
 // Shows the question as far as revealCount has got, or whole once revealDone is set.
 void paintRevealQuestion(const GameState& state, Surface& surface);

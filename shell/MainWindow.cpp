@@ -143,9 +143,10 @@ MainWindow::MainWindow(ShellConfig config, QWidget* parent) : QMainWindow(parent
     game_->setNoRepeats(options_->noRepeats());
     game_->setAskBeforeOpening(options_->askBeforeOpening());
     if (!config_.dataFolder.empty()) {
-        game_->keepMissedListsIn(config_.dataFolder / std::string(kMissedListFileName));
         game_->keepPlayerRecordsIn(config_.dataFolder);
-        game_->keepHistoryIn(std::make_unique<HistoryDb>(config_.dataFolder / std::string(kHistoryFileName)));
+        // The history keeps the missed lists now, taking in the old list file's once.
+        game_->keepHistoryIn(std::make_unique<HistoryDb>(config_.dataFolder / std::string(kHistoryFileName),
+                                                         config_.dataFolder / std::string(kMissedListFileName)));
     }
     setWindowTitle(kTitle);
 

@@ -3,6 +3,7 @@
 #include <QtCharts/QBarCategoryAxis>
 #include <QtCharts/QBarSeries>
 #include <QtCharts/QBarSet>
+#include <QtCharts/QCategoryAxis>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
 #include <QtCharts/QDateTimeAxis>
@@ -59,10 +60,12 @@ QChart* scoresChart(const Progress& progress) {
     series->setName(QStringLiteral("得点"));
     series->setPointsVisible(true);
     int most = 100;
+    QList<QPointF> points;
     for (std::size_t i = 0; i < progress.games.size(); ++i) {
-        series->append(static_cast<qreal>(i + 1), progress.games[i].score);
+        points.append(QPointF(static_cast<qreal>(i + 1), progress.games[i].score));
         most = std::max(most, progress.games[i].score);
     }
+    series->replace(points);
     chart->addSeries(series);
     auto* x = new QValueAxis;
     x->setTitleText(QStringLiteral("回"));
@@ -88,17 +91,18 @@ QChart* genresChart(const Progress& progress, const std::array<Genre, kGenreCoun
     chart->addAxis(y, Qt::AlignLeft);
     for (int genre = 0; genre < kGenreCount; ++genre) {
         const auto g = static_cast<std::size_t>(genre);
-        auto* series = new QLineSeries;
-        series->setPointsVisible(true);
+        QList<QPointF> points;
         for (const GenreDay& day : progress.genreDays) {
             if (day.answered[g] > 0) {
-                series->append(static_cast<qreal>(msecsOf(day.day)), 100.0 * day.right[g] / day.answered[g]);
+                points.append(QPointF(static_cast<qreal>(msecsOf(day.day)), 100.0 * day.right[g] / day.answered[g]));
             }
         }
-        if (series->count() == 0) {
-            delete series;  // a genre never answered would only crowd the legend
-            continue;
+        if (points.isEmpty()) {
+            continue;  // a genre never answered would only crowd the legend
         }
+        auto* series = new QLineSeries;
+        series->setPointsVisible(true);
+        series->replace(points);  // at once: each append would lay the chart out again
         const std::u16string_view name = genres[g].name.view();
         series->setName(name.empty() ? QStringLiteral("ジャンル%1").arg(genre + 1)
                                      : QString::fromUtf16(name.data(), static_cast<qsizetype>(name.size())));
@@ -123,15 +127,44 @@ QChart* dueChart(const Progress& progress, std::int32_t today) {
     for (std::size_t i = 0; i < progress.dueByDay.size(); ++i) {
         *set << progress.dueByDay[i];
         most = std::max(most, progress.dueByDay[i]);
-        // The day of the month alone: fourteen dates must fit under the bars.
-        days << dateOf(today + static_cast<std::int32_t>(i)).toString(QStringLiteral("d"));
+        days << dateOf(today + static_cast<std::int32_t>(i)).toString(QStringLiteral("M/d"));
     }
     auto* series = new QBarSeries;
     series->append(set);
     chart->addSeries(series);
-    auto* x = new QBarCategoryAxis;
-    x->append(days);
+    // A date under every third bar: fourteen dates side by side would each be cut to "...".
+    auto* x = new QCategoryAxis;
+    x->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    x->setRange(-0.5, static_cast<qreal>(days.size()) - 0.5);
+    for (qsizetype i = 0; i < days.size(); i += 3) {
+        x->append(days[i], static_cast<qreal>(i));
+    }
+    x->setGridLineVisible(false);
     return withCountAxis(chart, series, x, most);
+}
+
+// The genres chart's legend, below it: each genre's colour and whole name, three to a row. The
+// chart's own legend keeps to one row and cuts the names short once they do not fit.
+QWidget* genresLegend(const QChart* chart, QLabel*& text) {
+    auto* legend = new QWidget;
+    auto* grid = new QGridLayout(legend);
+    grid->setContentsMargins(4, 2, 4, 2);
+    QStringList names;
+    int column = 0;
+    for (const QAbstractSeries* series : chart->series()) {
+        const auto* line = qobject_cast<const QLineSeries*>(series);
+        if (line == nullptr) {
+            continue;
+        }
+        const QString item = QStringLiteral("<span style=\"color:%1\">\u25A0</span>&nbsp;%2")
+                                 .arg(line->color().name(), line->name().toHtmlEscaped());
+        grid->addWidget(new QLabel(item), column / 3, column % 3);
+        names << item;
+        ++column;
+    }
+    text = new QLabel(names.join(QStringLiteral(" ")), legend);
+    text->hide();  // every name together, for tests and screen readers to read
+    return legend;
 }
 
 QString qtext(const std::u16string& text) {
@@ -148,6 +181,14 @@ StatsWindow::StatsWindow(const Progress& progress, const std::array<Genre, kGenr
 
     scoresChart = chartView(pp::scoresChart(progress));
     genresChart = chartView(pp::genresChart(progress, genres));
+    genresChart->chart()->legend()->setVisible(false);
+    QWidget* legend = pp::genresLegend(genresChart->chart(), genresLegend);
+    auto* genresBox = new QWidget;
+    auto* genresColumn = new QVBoxLayout(genresBox);
+    genresColumn->setContentsMargins(0, 0, 0, 0);
+    genresColumn->setSpacing(0);
+    genresColumn->addWidget(genresChart, 1);
+    genresColumn->addWidget(legend);
     dueChart = chartView(pp::dueChart(progress, today));
 
     missedTable = new QTableWidget(static_cast<int>(progress.mostMissed.size()), 3);
@@ -170,9 +211,11 @@ StatsWindow::StatsWindow(const Progress& progress, const std::array<Genre, kGenr
 
     auto* grid = new QGridLayout;
     grid->addWidget(scoresChart, 0, 0);
-    grid->addWidget(genresChart, 0, 1);
+    grid->addWidget(genresBox, 0, 1);
     grid->addWidget(dueChart, 1, 0);
     grid->addWidget(missedTable, 1, 1);
+    grid->setColumnStretch(0, 1);
+    grid->setColumnStretch(1, 1);
 
     exportButton = new QPushButton(QStringLiteral("CSVで書き出す..."));
     auto* close = new QPushButton(QStringLiteral("閉じる"));

@@ -9,6 +9,7 @@
 #include "engine/StudyHistory.h"
 #include "record/GameState.h"
 
+class QLabel;
 class QPushButton;
 class QTableWidget;
 class QChartView;
@@ -29,6 +30,7 @@ public:
     QChartView* scoresChart = nullptr;
     QChartView* genresChart = nullptr;
     QChartView* dueChart = nullptr;
+    QLabel* genresLegend = nullptr;  // every genre charted, by its colour and whole name
     QTableWidget* missedTable = nullptr;
     QPushButton* exportButton = nullptr;
 

@@ -5,9 +5,11 @@
 
 #include "engine/Commands.h"
 #include "engine/GameDriver.h"
+#include "engine/Keys.h"
 #include "engine/Messages.h"
 #include "engine/ReviewSchedule.h"
 #include "persistence/HistoryDb.h"
+#include "screens/Painter.h"
 
 namespace pp::test {
 namespace {
@@ -88,6 +90,97 @@ TEST(StudyHistory, AFullDiskIsToldOfOnceHoweverManyAnswersItLoses) {
     EXPECT_EQ(driver.host.messages[0].text, kHistoryFullText);
     EXPECT_EQ(driver.game.dueToday().size(), 0u);
     EXPECT_EQ(dueQuestions(driver.game.reviewCards(), localToday() + 1).size(), 2u);  // the schedule goes on
+}
+
+std::vector<std::u16string> textsOf(const RecordingSurface& surface) {
+    std::vector<std::u16string> texts;
+    for (const RecordingSurface::Call& call : surface.of(RecordingSurface::Kind::Text)) {
+        texts.push_back(call.text);
+    }
+    return texts;
+}
+
+TEST(StudyHistory, TheTitleTellsOfTheQuestionsDueOnlyOnTheDaysSomeAre) {
+    static constexpr std::int32_t kDay = 20000;
+    GameDriver driver(kStudy, [](GameDriver& d) {
+        d.host.day = kDay;
+        d.game.keepHistoryIn(std::make_unique<HistoryDb>(":memory:"));
+    });
+    driver.open(driver.writeQuiz({1, 1, 1, 1}));
+    playStudyRun(driver, 4);
+    driver.key(key::kReturn);
+    driver.tick();
+    driver.key(key::kReturn);
+    driver.tick();
+    ASSERT_EQ(driver.state.screen, Screen::Title);
+    RecordingSurface plain;
+    paintScreen(driver.state, plain);
+    const auto paintedOn = [&](std::int32_t day) {
+        driver.host.day = day;
+        driver.surface.clear();
+        driver.game.paint(driver.surface);
+        return textsOf(driver.surface);
+    };
+    EXPECT_EQ(paintedOn(kDay), textsOf(plain));  // nothing due yet: the title as ever
+    EXPECT_EQ(paintedOn(kDay).front(), u"クイズ問題ファイルは");
+    const std::vector<std::u16string> due = paintedOn(kDay + 1);
+    ASSERT_EQ(due.size(), 3u);
+    EXPECT_EQ(due[0], u"今日の復習: 2問");  // the two misses
+    EXPECT_EQ(paintedOn(kDay + 365).front(), u"今日の復習: 4問");
+}
+
+// With a history the missed lists live in its file: the old list file is taken in once and left
+// as it was, and a history that cannot be read still lists and reviews this sitting's misses.
+TEST(StudyHistory, TakesTheMissedListsOverAndADamagedOneStillReviewsThisSitting) {
+    TempDir data;
+    const auto oldStore = data / std::string(kMissedListFileName);
+    const auto historyFile = data / std::string(kHistoryFileName);
+    const auto quiz = data / "quiz.kqd";
+    writeBytes(quiz, quizBytes(labelledQuiz({1, 1, 1, 1})));
+    saveMissedList(oldStore, fingerprintQuizFile(quiz).value(), {MissedAnswer{2, kNoChoice}});
+    const std::string oldBytes = bytesOf(oldStore);
+    auto sitting = [&] {
+        return std::make_unique<GameDriver>(kStudy, [&](GameDriver& d) {
+            d.host.rememberedQuizFile = quiz;
+            d.game.keepHistoryIn(std::make_unique<HistoryDb>(historyFile, oldStore));
+        });
+    };
+    {
+        auto driver = sitting();
+        EXPECT_EQ(driver->game.missedQuestions(), (std::vector<std::int32_t>{2}));  // taken in
+        driver->key(key::kReturn);
+        playStudyRun(*driver, 4);
+    }
+    EXPECT_EQ(bytesOf(oldStore), oldBytes);
+    EXPECT_EQ(sitting()->game.missedQuestions(), (std::vector<std::int32_t>{1, 3}));
+
+    std::filesystem::remove(historyFile.string() + "-wal");
+    std::filesystem::remove(historyFile.string() + "-shm");
+    writeBytes(historyFile, std::string(8192, 'x'));
+    auto driver = sitting();
+    EXPECT_TRUE(driver->game.missedQuestions().empty());  // the old list file is not read again
+    driver->key(key::kReturn);
+    playStudyRun(*driver, 4);
+    driver->command(command::kReviewMissed);
+    EXPECT_EQ(driver->state.reviewQuestions, (std::vector<std::int32_t>{1, 3}));
+    driver->open(quiz);  // the same file again: the sitting's list stays
+    EXPECT_EQ(driver->game.missedQuestions(), (std::vector<std::int32_t>{1, 3}));
+    ASSERT_EQ(driver->host.messages.size(), 1u);
+    EXPECT_EQ(driver->host.messages[0].text, kHistoryDamagedText);
+}
+
+TEST(StudyHistory, AQuizFileRewrittenUnderItsListsStartsItsScheduleAfresh) {
+    GameDriver driver(kStudy, [](GameDriver& d) { d.game.keepHistoryIn(std::make_unique<HistoryDb>(":memory:")); });
+    const auto quiz = driver.writeQuiz({1, 1, 1, 1});
+    driver.open(quiz);
+    playStudyRun(driver, 4);
+    ASSERT_EQ(driver.game.reviewCards().size(), 4u);
+    auto other = labelledQuiz({1, 1, 1, 1});
+    other[0].questions[0].text = u"別0-0";
+    writeBytes(quiz, quizBytes(other));
+    driver.command(command::kMissedQuestions);
+    EXPECT_EQ(driver.host.messages.back().text, kMissedStaleText);
+    EXPECT_TRUE(driver.game.reviewCards().empty());  // the old cards number other questions now
 }
 
 TEST(StudyHistory, WithoutAHistoryNothingIsDueAndTheReviewCommandDoesNothing) {

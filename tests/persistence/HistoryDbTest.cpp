@@ -75,7 +75,7 @@ TEST(HistoryDb, AFileOfTheFirstSchemaIsMigratedWithItsAnswers) {
     fill(file);
     sqlite3* raw = nullptr;
     ASSERT_EQ(sqlite3_open(file.c_str(), &raw), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(raw, "DROP INDEX answer_day; PRAGMA user_version=1", nullptr, nullptr, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(raw, "DROP INDEX answer_day; DROP TABLE missed; PRAGMA user_version=1", nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(raw);
 
     HistoryDb db(file);
@@ -84,6 +84,57 @@ TEST(HistoryDb, AFileOfTheFirstSchemaIsMigratedWithItsAnswers) {
     EXPECT_EQ(db.answers().size(), 3u);
     HistoryDb again(file);
     EXPECT_EQ(again.foundVersion(), HistoryDb::kSchemaVersion);
+}
+
+TEST(HistoryDb, TakesTheOldListFileInOnceAndKeepsEachQuizsListInItsPlace) {
+    TempFolder folder;
+    const auto file = folder.path() / "history.sqlite3";
+    const auto oldStore = folder.path() / "missed.json";
+    const QuizFingerprint other{"/home/a/other.kqd", 99, 0, 7};
+    saveMissedList(oldStore, other, {MissedAnswer{9, 1}});
+    saveMissedList(oldStore, kQuiz, {MissedAnswer{4, 2}, MissedAnswer{1, kNoChoice}});
+    fill(file);  // a history of the schema before the lists moved in
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &raw), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(raw, "DROP TABLE missed; PRAGMA user_version=3", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(raw);
+    const std::string oldBytes = bytesOf(oldStore);
+    {
+        HistoryDb db(file, oldStore);
+        EXPECT_EQ(db.foundVersion(), 3);
+        db.selectQuiz(kQuiz);
+        EXPECT_EQ(db.answers().size(), 3u);
+        EXPECT_EQ(db.missedList(), (std::vector<MissedAnswer>{{4, 2}, {1, kNoChoice}}));
+        db.selectQuiz(other);
+        EXPECT_EQ(db.missedList(), (std::vector<MissedAnswer>{{9, 1}}));
+        db.keepMissedList({});  // a game without a miss replaces the list
+        EXPECT_EQ(db.missedList(), std::vector<MissedAnswer>{});
+        EXPECT_EQ(db.takeProblem(), HistoryProblem::None);
+    }
+    EXPECT_EQ(bytesOf(oldStore), oldBytes);
+    saveMissedList(oldStore, kQuiz, {MissedAnswer{0, 3}});  // an older build still writing it
+    HistoryDb db(file, oldStore);
+    db.selectQuiz(kQuiz);
+    EXPECT_EQ(db.missedList(), (std::vector<MissedAnswer>{{4, 2}, {1, kNoChoice}}));
+    // A choice no question has, edited in by hand, reads as a time-out.
+    ASSERT_EQ(sqlite3_open(file.c_str(), &raw), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(raw, "UPDATE missed SET choice=9 WHERE question=4", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(raw);
+    EXPECT_EQ(db.missedList(), (std::vector<MissedAnswer>{{4, kNoChoice}, {1, kNoChoice}}));
+}
+
+TEST(HistoryDb, ADamagedOldListFileIsLeftAsItIsAndTakesNothingIn) {
+    TempFolder folder;
+    const auto oldStore = folder.path() / "missed.json";
+    std::ofstream(oldStore, std::ios::binary) << "{\"version\":2,\"quizzes\":[";
+    HistoryDb db(folder.path() / "history.sqlite3", oldStore);
+    EXPECT_EQ(db.takeProblem(), HistoryProblem::None);
+    db.selectQuiz(kQuiz);
+    EXPECT_EQ(db.missedList(), std::vector<MissedAnswer>{});
+    EXPECT_EQ(bytesOf(oldStore), "{\"version\":2,\"quizzes\":[");
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
+        EXPECT_FALSE(entry.path().filename().string().starts_with("missed.json.")) << "kept aside";
+    }
 }
 
 TEST(HistoryDb, ADamagedFileIsToldOfAndNeverTouched) {

@@ -1,5 +1,6 @@
 #include <QAction>
 #include <QImage>
+#include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTableWidget>
@@ -62,6 +63,12 @@ TEST_F(StatsTest, AGamesAnswersReachTheProgressWindowAndItsCsv) {
     }
     EXPECT_GT(scheduled, 0);  // the misses come back within the fortnight
     EXPECT_EQ(due->barSets().at(0)->at(0), 0);  // nothing is due on the day it was answered
+    // Every genre charted is named whole below the chart, not cut short in a one-row legend.
+    const QList<QAbstractSeries*> genres = stats->genresChart->chart()->series();
+    ASSERT_FALSE(genres.isEmpty());
+    for (const QAbstractSeries* genre : genres) {
+        EXPECT_TRUE(stats->genresLegend->text().contains(genre->name().toHtmlEscaped())) << genre->name().toStdString();
+    }
     EXPECT_EQ(stats->missedTable->rowCount(), kQuestionsPerLevel - 1);
     EXPECT_FALSE(stats->missedTable->item(0, 1)->text().isEmpty());  // the right answer
 

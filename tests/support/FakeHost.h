@@ -57,6 +57,7 @@ public:
         openedFiles.emplace_back(path, accepted);
     }
     std::optional<std::filesystem::path> lastQuizFile() override { return rememberedQuizFile; }
+    std::int32_t today() override { return day.value_or(localToday()); }
     void confirmLeave(LeaveReason reason) override {
         leaveQuestions.push_back(reason);
         leaveOpen = true;
@@ -85,6 +86,7 @@ public:
     bool leaveChosen = false;  // what the confirmation answers
     int resumeOffers = 0;
     bool resumeChosen = false;  // what the resume offer answers
+    std::optional<std::int32_t> day;  // the game's today, when a test moves the calendar
 
     // The dialogs shown and not answered yet.
     int messagesOpen = 0;
