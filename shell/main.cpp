@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <string>
 
+#include "party/Session.h"
 #include "persistence/MissedList.h"
 #include "persistence/PlayerRecords.h"
 #include "persistence/SafeFile.h"
@@ -26,8 +27,7 @@
 #include "shell/FirstFrame.h"
 #include "shell/GamePad.h"
 #include "shell/MainWindow.h"
-#include "shell/PartyServer.h"
-#include "shell/PartyWindow.h"
+#include "shell/LazyParts.h"
 #include "shell/QtSurface.h"
 #include "shell/ScreenView.h"
 #include "shell/SingleInstance.h"
@@ -119,14 +119,13 @@ int runHost(const Arguments& arguments) {
         return 2;
     }
     QString error;
-    pp::PartyWindow* window = pp::PartyWindow::open(options, error);
+    QString details;
+    pp::PartyWindow* window = pp::openPartyWindow(options, error, nullptr, &details);
     if (window == nullptr) {
         std::fprintf(stderr, "pocketperna: %s\n", error.toLocal8Bit().constData());
         return 1;
     }
-    const QStringList urls = window->server().joinUrls();
-    std::printf("address %s\npin %s\nhost key %s\n", urls.front().toUtf8().constData(),
-                window->server().session().pin().c_str(), window->server().hostKey().toUtf8().constData());
+    std::fputs(details.toUtf8().constData(), stdout);
     std::fflush(stdout);
     window->show();
     return QApplication::exec();
