@@ -85,10 +85,9 @@ StatsWindow* openProgressWindow(const Progress& progress, const std::array<Genre
     return open != nullptr ? open(progress, genres, today, std::move(csv), parent) : nullptr;
 }
 
-PartyWindow* openPartyWindow(const PartyWindow::Options& options, QString& error, QWidget* parent,
-                             QString* hostDetails) {
+QWidget* openPartyWindow(const PartyRequest& request, QString& error, QWidget* parent, QString* hostDetails) {
     auto* open = reinterpret_cast<lazy::PartyWindowEntry*>(lazy::resolve(lazy::kPartyModule, lazy::kPartyEntry, error));
-    return open != nullptr ? open(options, error, parent, hostDetails) : nullptr;
+    return open != nullptr ? open(request, error, parent, hostDetails) : nullptr;
 }
 
 }  // namespace pp

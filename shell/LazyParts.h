@@ -5,12 +5,12 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <string>
 
 #include "engine/StudyHistory.h"
 #include "record/GameState.h"
-#include "shell/PartyWindow.h"
 
 class QDialog;
 class QWidget;
@@ -18,6 +18,15 @@ class QWidget;
 namespace pp {
 
 class StatsWindow;
+
+// A shared game to host. Plain values: the program itself does not link Qt Network, which only
+// the shared game's module needs.
+struct PartyRequest {
+    std::filesystem::path quiz;
+    QString bind;        // an IP address to listen on; empty: every private address of the machine
+    std::uint16_t port = 0;  // 0: a free one
+    int questions = 10;
+};
 
 // The progress window and the shared game's host pull in Qt Charts, Qt HTTP Server, Qt
 // WebSockets and libqrencode, which a start never uses: each lives in a module of its own, loaded
@@ -28,7 +37,7 @@ namespace lazy {
 using ProgressWindowEntry = StatsWindow*(const Progress& progress, const std::array<Genre, kGenreCount>& genres,
                                          std::int32_t today, std::function<std::string()> csv, QWidget* parent);
 // `hostDetails`, when given, receives the lines a headless host prints: address, PIN, host key.
-using PartyWindowEntry = PartyWindow*(const PartyWindow::Options& options, QString& error, QWidget* parent,
+using PartyWindowEntry = QWidget*(const PartyRequest& request, QString& error, QWidget* parent,
                                       QString* hostDetails);
 
 inline constexpr const char* kProgressModule = "pocketperna-progress";
@@ -55,7 +64,7 @@ StatsWindow* openProgressWindow(const Progress& progress, const std::array<Genre
                                 QString& error);
 
 // A shared game's host window, from its module; null with the reason in `error`.
-PartyWindow* openPartyWindow(const PartyWindow::Options& options, QString& error, QWidget* parent = nullptr,
+QWidget* openPartyWindow(const PartyRequest& request, QString& error, QWidget* parent = nullptr,
                              QString* hostDetails = nullptr);
 
 }  // namespace pp

@@ -298,11 +298,11 @@ void MainWindow::buildMenus() {
 void MainWindow::hostSharedGame() {
     const std::filesystem::path& quiz = game_->state().quizPath;
     QString error = QStringLiteral("クイズファイルを開いてから選んでください。");
-    PartyWindow* party = nullptr;
+    QWidget* party = nullptr;
     if (!quiz.empty()) {
-        PartyWindow::Options options;
-        options.quiz = quiz;
-        party = openPartyWindow(options, error, this);
+        PartyRequest request;
+        request.quiz = quiz;
+        party = openPartyWindow(request, error, this);
     }
     if (party == nullptr) {
         auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("みんなで遊ぶ"), error, QMessageBox::Ok, this);

@@ -6,9 +6,21 @@
 #include "party/Session.h"
 #include "shell/LazyParts.h"
 #include "shell/PartyServer.h"
+#include "shell/PartyWindow.h"
 
-extern "C" Q_DECL_EXPORT pp::PartyWindow* pp_party_window(const pp::PartyWindow::Options& options, QString& error,
-                                                           QWidget* parent, QString* hostDetails) {
+extern "C" Q_DECL_EXPORT QWidget* pp_party_window(const pp::PartyRequest& request, QString& error,
+                                            QWidget* parent, QString* hostDetails) {
+    pp::PartyWindow::Options options;
+    options.quiz = request.quiz;
+    options.port = request.port;
+    options.questions = request.questions;
+    if (!request.bind.isEmpty()) {
+        options.bind = QHostAddress(request.bind);
+        if (options.bind->isNull()) {
+            error = QStringLiteral("%1 はIPアドレスではありません。").arg(request.bind);
+            return nullptr;
+        }
+    }
     pp::PartyWindow* window = pp::PartyWindow::open(options, error, parent);
     if (window != nullptr && hostDetails != nullptr) {
         pp::PartyServer& server = window->server();
