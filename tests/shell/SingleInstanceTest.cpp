@@ -179,5 +179,21 @@ TEST(SingleInstance, ASocketLeftByACrashedCopyDoesNotBlockTheNextStart) {
     EXPECT_TRUE(next.listen());
 }
 
+// Only the player's own account may ask the running copy to open files, and a copy that ends
+// normally takes its socket with it.
+TEST(SingleInstance, OnlyItsUserReachesTheSocketWhichGoesWithTheCopy) {
+    const QString key = uniqueKey();
+    const QByteArray file = QFile::encodeName(QDir::tempPath() + QLatin1Char('/') + key);
+    {
+        SingleInstance copy(key);
+        ASSERT_TRUE(copy.listen());
+        struct stat info {};
+        ASSERT_EQ(::lstat(file.constData(), &info), 0);
+        EXPECT_TRUE(S_ISSOCK(info.st_mode));
+        EXPECT_EQ(info.st_mode & 077, 0u);
+    }
+    EXPECT_FALSE(QFile::exists(QFile::decodeName(file)));
+}
+
 }  // namespace
 }  // namespace pp::test
