@@ -1,5 +1,5 @@
 #include "shell/MainWindow.h"
-#include "shell/PartyWindow.h"
+#include "shell/LazyParts.h"
 
 #include <QAction>
 #include <QApplication>
@@ -299,11 +299,11 @@ void MainWindow::buildMenus() {
 void MainWindow::hostSharedGame() {
     const std::filesystem::path& quiz = game_->state().quizPath;
     QString error = QStringLiteral("クイズファイルを開いてから選んでください。");
-    PartyWindow* party = nullptr;
+    QWidget* party = nullptr;
     if (!quiz.empty()) {
-        PartyWindow::Options options;
-        options.quiz = quiz;
-        party = PartyWindow::open(options, error, this);
+        PartyRequest request;
+        request.quiz = quiz;
+        party = openPartyWindow(request, error, this);
     }
     if (party == nullptr) {
         auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("みんなで遊ぶ"), error, QMessageBox::Ok, this);
@@ -365,9 +365,16 @@ void MainWindow::updateCommands() {
 
 StatsWindow* MainWindow::showProgress() {
     const std::array<Genre, kGenreCount> genres = game_->state().genres;
-    auto* window = new StatsWindow(game_->progress(), genres, game_->today(),
-                                   [this] { return game_->history() ? historyCsv(game_->history()->answers()) : std::string(); },
-                                   this);
+    QString error;
+    StatsWindow* window = openProgressWindow(
+        game_->progress(), genres, game_->today(),
+        [this] { return game_->history() ? historyCsv(game_->history()->answers()) : std::string(); }, this, error);
+    if (window == nullptr) {
+        auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("成績"), error, QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+        return nullptr;
+    }
     window->show();
     return window;
 }

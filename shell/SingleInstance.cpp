@@ -5,14 +5,19 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocalServer>
-#include <QLocalSocket>
+#include <QSocketNotifier>
 #include <QThread>
 #include <QtEndian>
 
 #include "persistence/SafeFile.h"
 #include "persistence/SettingsFile.h"
 
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -49,11 +54,56 @@ QString privateTemporaryFolder() {
     return folder;
 }
 
+// The address of the socket file `path`; false when the path does not fit.
+bool addressOf(const QByteArray& path, sockaddr_un& address) {
+    std::memset(&address, 0, sizeof address);
+    address.sun_family = AF_UNIX;
+    if (path.isEmpty() || path.size() > kLongestSocketPath) {
+        return false;
+    }
+    std::memcpy(address.sun_path, path.constData(), static_cast<std::size_t>(path.size()));
+    return true;
+}
+
+// Waits up to `timeoutMs` for `events` on `fd`.
+bool waitFor(int fd, short events, int timeoutMs) {
+    pollfd watched{fd, events, 0};
+    int ready = 0;
+    do {
+        ready = ::poll(&watched, 1, timeoutMs);
+    } while (ready < 0 && errno == EINTR);
+    return ready == 1 && (watched.revents & events) != 0;
+}
+
+// Closes a descriptor when it goes out of scope.
+struct Descriptor {
+    int fd;
+    ~Descriptor() {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+};
+
 }  // namespace
 
 SingleInstance::SingleInstance(QString socket, QObject* parent) : QObject(parent), socket_(std::move(socket)) {}
 
-SingleInstance::~SingleInstance() = default;
+SingleInstance::~SingleInstance() {
+    for (auto& [fd, connection] : connections_) {
+        ::close(fd);
+    }
+    if (listening_ >= 0) {
+        accepting_.reset();
+        ::close(listening_);
+        // The next copy finds no stale socket.
+        ::unlink(socketFile().constData());
+    }
+}
+
+QByteArray SingleInstance::socketFile() const {
+    return QFile::encodeName(socket_.startsWith(QLatin1Char('/')) ? socket_ : QDir::tempPath() + QLatin1Char('/') + socket_);
+}
 
 QString SingleInstance::socketPathFor(const std::filesystem::path& documentsFolder) {
     std::error_code error;
@@ -78,23 +128,46 @@ QString SingleInstance::socketPathFor(const std::filesystem::path& documentsFold
 }
 
 bool SingleInstance::handOffToRunningCopy(const QByteArray& quizPath) const {
-    QLocalSocket socket;
-    socket.connectToServer(socket_);
-    if (!socket.waitForConnected(kConnectTimeoutMs)) {
+    sockaddr_un address{};
+    if (!addressOf(socketFile(), address)) {
         return false;
+    }
+    const Descriptor socket{::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0)};
+    if (socket.fd < 0) {
+        return false;
+    }
+    if (::connect(socket.fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        // A listener whose queue is full: wait a little for room, as for any slow connection.
+        if ((errno != EAGAIN && errno != EINPROGRESS) || !waitFor(socket.fd, POLLOUT, kConnectTimeoutMs)) {
+            return false;
+        }
+        int failure = 0;
+        socklen_t size = sizeof failure;
+        if (::getsockopt(socket.fd, SOL_SOCKET, SO_ERROR, &failure, &size) != 0 || failure != 0) {
+            return false;
+        }
     }
     QByteArray request(kLengthBytes, '\0');
     qToBigEndian(static_cast<quint32>(quizPath.size()), request.data());
     request.append(quizPath);
-    socket.write(request);
-    if (!socket.waitForBytesWritten(kIoTimeoutMs)) {
-        return false;
+    qsizetype sent = 0;
+    while (sent < request.size()) {
+        const ssize_t written = ::send(socket.fd, request.constData() + sent, static_cast<std::size_t>(request.size() - sent),
+                                       MSG_NOSIGNAL);
+        if (written > 0) {
+            sent += written;
+        } else if (written < 0 && errno != EAGAIN && errno != EINTR) {
+            return false;
+        } else if (!waitFor(socket.fd, POLLOUT, kIoTimeoutMs)) {
+            return false;
+        }
     }
     // A copy that hangs or is shutting down does not answer: start normally instead.
-    if (!socket.waitForReadyRead(kIoTimeoutMs)) {
+    if (!waitFor(socket.fd, POLLIN, kIoTimeoutMs)) {
         return false;
     }
-    return socket.read(1) == QByteArray(1, kAcknowledgement);
+    char answer = 0;
+    return ::recv(socket.fd, &answer, 1, 0) == 1 && answer == kAcknowledgement;
 }
 
 SingleInstance::Role SingleInstance::claim(const std::filesystem::path& documentsFolder, const QByteArray& quizPath,
@@ -127,46 +200,94 @@ SingleInstance::Role SingleInstance::claim(const std::filesystem::path& document
 }
 
 bool SingleInstance::listen() {
-    server_ = new QLocalServer(this);
-    server_->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!server_->listen(socket_)) {
+    sockaddr_un address{};
+    const QByteArray file = socketFile();
+    if (listening_ >= 0 || !addressOf(file, address)) {
+        return false;
+    }
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) {
+        return false;
+    }
+    // Only this user may connect: the socket file is made without rights for anyone else.
+    const mode_t mask = ::umask(077);
+    bool bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    if (!bound && errno == EADDRINUSE) {
         // Only the holder of the folder's lock (or, where none can be had, a copy that nobody
         // answered) listens, so a socket already there is a stale one.
-        QLocalServer::removeServer(socket_);
-        if (!server_->listen(socket_)) {
-            return false;
-        }
+        ::unlink(file.constData());
+        bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
     }
-    connect(server_, &QLocalServer::newConnection, this, &SingleInstance::readRequest);
+    ::umask(mask);
+    if (!bound || ::listen(fd, SOMAXCONN) != 0) {
+        ::close(fd);
+        return false;
+    }
+    listening_ = fd;
+    accepting_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+    connect(accepting_.get(), &QSocketNotifier::activated, this, &SingleInstance::acceptRequests);
     return true;
 }
 
-void SingleInstance::readRequest() {
-    while (QLocalSocket* socket = server_->nextPendingConnection()) {
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        auto answer = [this, socket] {
-            if (socket->bytesAvailable() < kLengthBytes) {
-                return;
-            }
-            const quint32 length = qFromBigEndian<quint32>(socket->peek(kLengthBytes).constData());
-            if (length > kLongestPath) {
-                socket->abort();  // not a copy of this game
-                return;
-            }
-            if (socket->bytesAvailable() < kLengthBytes + static_cast<qint64>(length)) {
-                return;
-            }
-            socket->skip(kLengthBytes);
-            const QByteArray path = socket->read(length);
-            socket->write(QByteArray(1, kAcknowledgement));
-            socket->flush();
-            socket->disconnectFromServer();
-            emit activationRequested(path);
-        };
-        connect(socket, &QLocalSocket::readyRead, this, answer);
-        // The request may have arrived before the connection above was made.
-        answer();
+void SingleInstance::acceptRequests() {
+    int fd = -1;
+    while ((fd = ::accept4(listening_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK)) >= 0) {
+        Connection& connection = connections_[fd];
+        connection.readable = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+        connect(connection.readable.get(), &QSocketNotifier::activated, this, [this, fd] { readRequest(fd); });
+        // The request may have arrived with the connection.
+        readRequest(fd);
     }
+}
+
+void SingleInstance::readRequest(int fd) {
+    const auto found = connections_.find(fd);
+    if (found == connections_.end()) {
+        return;
+    }
+    QByteArray& received = found->second.received;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t count = ::recv(fd, buffer, sizeof buffer, 0);
+        if (count > 0) {
+            received.append(buffer, count);
+            continue;
+        }
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count == 0 || errno != EAGAIN) {
+            dropConnection(fd);  // closed before a whole request, or broken
+            return;
+        }
+        break;
+    }
+    if (received.size() < kLengthBytes) {
+        return;
+    }
+    const quint32 length = qFromBigEndian<quint32>(received.constData());
+    if (length > kLongestPath) {
+        dropConnection(fd);  // not a copy of this game
+        return;
+    }
+    if (received.size() < kLengthBytes + static_cast<qint64>(length)) {
+        return;
+    }
+    const QByteArray path = received.mid(kLengthBytes, length);
+    (void)::send(fd, &kAcknowledgement, 1, MSG_NOSIGNAL);
+    dropConnection(fd);
+    emit activationRequested(path);
+}
+
+void SingleInstance::dropConnection(int fd) {
+    const auto found = connections_.find(fd);
+    if (found != connections_.end()) {
+        // Its notifier may be the one whose signal is being handled.
+        found->second.readable->setEnabled(false);
+        found->second.readable.release()->deleteLater();
+        connections_.erase(found);
+    }
+    ::close(fd);
 }
 
 }  // namespace pp

@@ -6,11 +6,12 @@
 
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <memory>
 
 #include "persistence/FolderLock.h"
 
-class QLocalServer;
+class QSocketNotifier;
 
 namespace pp {
 
@@ -66,10 +67,22 @@ signals:
     void activationRequested(const QByteArray& quizPath);
 
 private:
-    void readRequest();
+    void acceptRequests();
+    void readRequest(int connection);
+    void dropConnection(int connection);
+    // The socket's path in the file system: a bare name is placed in the temporary folder.
+    [[nodiscard]] QByteArray socketFile() const;
 
+    // A plain Unix socket rather than Qt Network's, whose library (with Kerberos and proxy
+    // support behind it) would cost every start more than the rest of the window.
     QString socket_;
-    QLocalServer* server_ = nullptr;
+    int listening_ = -1;
+    std::unique_ptr<QSocketNotifier> accepting_;
+    struct Connection {
+        std::unique_ptr<QSocketNotifier> readable;
+        QByteArray received;
+    };
+    std::map<int, Connection> connections_;
     std::unique_ptr<FolderLock> lock_;
 };
 

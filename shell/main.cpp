@@ -16,6 +16,10 @@
 #include <filesystem>
 #include <string>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+
+#include "party/Session.h"
 #include "persistence/MissedList.h"
 #include "persistence/PlayerRecords.h"
 #include "persistence/SafeFile.h"
@@ -26,8 +30,7 @@
 #include "shell/FirstFrame.h"
 #include "shell/GamePad.h"
 #include "shell/MainWindow.h"
-#include "shell/PartyServer.h"
-#include "shell/PartyWindow.h"
+#include "shell/LazyParts.h"
 #include "shell/QtSurface.h"
 #include "shell/ScreenView.h"
 #include "shell/SingleInstance.h"
@@ -95,23 +98,32 @@ std::string* hostOption(Arguments& arguments, const char* argument) {
     return nullptr;
 }
 
+// An IPv4 or IPv6 address, the latter maybe with its interface ("fe80::1%eth0"), checked without
+// Qt Network, which only the shared game's module loads.
+bool isIpAddress(const std::string& text) {
+    in6_addr address{};
+    const std::string bare = text.substr(0, text.find('%'));
+    return ::inet_pton(AF_INET, text.c_str(), &address) == 1 ||
+           (::inet_pton(AF_INET6, bare.c_str(), &address) == 1 && (bare.size() == text.size() || bare.size() + 1 < text.size()));
+}
+
 // Hosts a shared game without the game's own window; a bad option or quiz ends with a message.
 int runHost(const Arguments& arguments) {
-    pp::PartyWindow::Options options;
-    options.quiz = arguments.quizPath;
+    pp::PartyRequest request;
+    request.quiz = arguments.quizPath;
     bool ok = true;
     if (!arguments.port.empty()) {
         const int port = QString::fromStdString(arguments.port).toInt(&ok);
         ok = ok && port >= 0 && port <= 65535;
-        options.port = static_cast<quint16>(port);
+        request.port = static_cast<std::uint16_t>(port);
     }
     if (ok && !arguments.questions.empty()) {
-        options.questions = QString::fromStdString(arguments.questions).toInt(&ok);
-        ok = ok && options.questions >= 1 && options.questions <= pp::party::kMostQuestions;
+        request.questions = QString::fromStdString(arguments.questions).toInt(&ok);
+        ok = ok && request.questions >= 1 && request.questions <= pp::party::kMostQuestions;
     }
     if (ok && !arguments.bind.empty()) {
-        options.bind = QHostAddress(QString::fromStdString(arguments.bind));
-        ok = !options.bind->isNull();
+        request.bind = QString::fromStdString(arguments.bind);
+        ok = isIpAddress(arguments.bind);
     }
     if (!ok || arguments.quizPath.empty()) {
         std::fputs("pocketperna: --host needs a quiz file; --port 0..65535, --questions 1..100, --bind an IP address\n",
@@ -119,14 +131,13 @@ int runHost(const Arguments& arguments) {
         return 2;
     }
     QString error;
-    pp::PartyWindow* window = pp::PartyWindow::open(options, error);
+    QString details;
+    QWidget* window = pp::openPartyWindow(request, error, nullptr, &details);
     if (window == nullptr) {
         std::fprintf(stderr, "pocketperna: %s\n", error.toLocal8Bit().constData());
         return 1;
     }
-    const QStringList urls = window->server().joinUrls();
-    std::printf("address %s\npin %s\nhost key %s\n", urls.front().toUtf8().constData(),
-                window->server().session().pin().c_str(), window->server().hostKey().toUtf8().constData());
+    std::fputs(details.toUtf8().constData(), stdout);
     std::fflush(stdout);
     window->show();
     return QApplication::exec();

@@ -179,5 +179,45 @@ TEST(SingleInstance, ASocketLeftByACrashedCopyDoesNotBlockTheNextStart) {
     EXPECT_TRUE(next.listen());
 }
 
+// Only the player's own account may ask the running copy to open files, and a copy that ends
+// normally takes its socket with it.
+TEST(SingleInstance, OnlyItsUserReachesTheSocketWhichGoesWithTheCopy) {
+    const QString key = uniqueKey();
+    const QByteArray file = QFile::encodeName(QDir::tempPath() + QLatin1Char('/') + key);
+    {
+        SingleInstance copy(key);
+        ASSERT_TRUE(copy.listen());
+        struct stat info {};
+        ASSERT_EQ(::lstat(file.constData(), &info), 0);
+        EXPECT_TRUE(S_ISSOCK(info.st_mode));
+        EXPECT_EQ(info.st_mode & 077, 0u);
+    }
+    EXPECT_FALSE(QFile::exists(QFile::decodeName(file)));
+}
+
+// A request that arrives in pieces is read whole before the running copy acts on it.
+TEST(SingleInstance, ARequestInPiecesOpensTheWholePathOnce) {
+    const QString key = uniqueKey();
+    SingleInstance first(key);
+    ASSERT_TRUE(first.listen());
+    QSignalSpy spy(&first, &SingleInstance::activationRequested);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray encoded = QFile::encodeName(QDir::tempPath() + QLatin1Char('/') + key);
+    std::strncpy(address.sun_path, encoded.constData(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const QByteArray path("/home/player/Documents/quiz.kqd");
+    const char length[4] = {0, 0, 0, static_cast<char>(path.size())};
+    ASSERT_EQ(::write(fd, length, 4), 4);
+    ASSERT_EQ(::write(fd, path.constData(), 10), 10);
+    EXPECT_FALSE(waitFor([&] { return spy.count() > 0; }, 200));
+    ASSERT_EQ(::write(fd, path.constData() + 10, static_cast<std::size_t>(path.size() - 10)), path.size() - 10);
+    ASSERT_TRUE(waitFor([&] { return spy.count() == 1; }));
+    EXPECT_EQ(spy.at(0).at(0).toByteArray(), path);
+    ::close(fd);
+}
+
 }  // namespace
 }  // namespace pp::test
