@@ -1,5 +1,8 @@
 #pragma once
 
+#include <span>
+#include <string_view>
+
 #include "record/GameState.h"
 #include "screens/Surface.h"
 
@@ -9,5 +12,9 @@ namespace pp {
 // then the screen's painter draws it. Painting changes nothing, so it can be repeated at any
 // time (an expose, a new scale) and draws the same picture.
 void paintScreen(const GameState& state, Surface& surface);
+
+// The title's picture with up to three lines of `lines` in place of its words, for a screen
+// that is not the game's title (a shared game's lobby), painted whole as paintScreen does.
+void paintTitleWith(std::span<const std::u16string_view> lines, Surface& surface);
 
 }  // namespace pp

@@ -48,16 +48,18 @@ void drawSeparator(Surface& surface, int y) {
     surface.drawPolyline(line, layout::kSeparatorWidth, colour::kBlack);
 }
 
-void paintTitle(Surface& surface) {
+void paintTitle(Surface& surface) { paintTitleLines(kTitleLines, surface); }
+
+void paintTitleLines(std::span<const std::u16string_view> lines, Surface& surface) {
     drawBitmapAt(surface, bitmap::kLevelIcons[0], layout::kTitleIcon);
     drawBitmapAt(surface, bitmap::kTitleBanner, layout::kTitleBanner);
     drawBitmapAt(surface, bitmap::kBar, layout::kTitleBar);
     surface.setTextColour(colour::kBlack);
     surface.setBackgroundMode(BackgroundMode::Opaque);
     const Rect client = surface.clientRect();
-    for (std::size_t i = 0; i < kTitleLines.size(); ++i) {
+    for (std::size_t i = 0; i < lines.size() && i + 1 < layout::kTitleLineEdges.size(); ++i) {
         const Rect line{client.left, layout::kTitleLineEdges[i], client.right, layout::kTitleLineEdges[i + 1]};
-        surface.drawText(kTitleLines[i], line, TextFormat::WrapCentre);
+        surface.drawText(lines[i], line, TextFormat::WrapCentre);
     }
 }
 

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <span>
+#include <string_view>
+
 #include "record/GameState.h"
 #include "screens/Surface.h"
 
@@ -15,6 +18,7 @@ int levelIcon(const GameState& state);
 int gameLevelIcon(const GameState& state);
 
 void paintTitle(Surface& surface);
+void paintTitleLines(std::span<const std::u16string_view> lines, Surface& surface);
 void paintQuestionIntro(const GameState& state, Surface& surface);
 // Shows the question as far as revealCount has got, or whole once revealDone is set.
 void paintRevealQuestion(const GameState& state, Surface& surface);

@@ -10,6 +10,7 @@ import { deliverPendingOpens, lastQuizFile, onFilesChanged, openQuizFromUrl, qui
   restoreQuizFiles } from "./files.js";
 import { afterEachCall, callGame, game, gameState, loadModule } from "./game.js";
 import { pressKey, setUpInput } from "./input.js";
+import { joinParty } from "./party.js";
 import { Loading } from "./loading.js";
 import { setUpMenuKeys } from "./menukeys.js";
 import { buildMenus, buildRecentFiles, closeMenus, updateCommands } from "./menus.js";
@@ -82,7 +83,8 @@ setUpCanvas(canvas);
 // The picture's final size before anything is drawn on it.
 fitScale();
 
-perna.ready = (async () => {
+// Opened from a shared game's host, the page is a player's and the game itself never starts.
+perna.ready = params.has("party") ? joinParty(page) : (async () => {
   setUpDialogs();
   buildMenus();
   setUpMenuKeys();
