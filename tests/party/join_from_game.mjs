@@ -138,6 +138,7 @@ async function main() {
     await player.screenshot({ path: path.join(outDir, "game-result.png") });
 
     await hostPage.bringToFront();
+    await hostPage.screenshot({ path: path.join(outDir, "host-result.png") });
     await hostPage.click('[data-action="next"]');
     await player.bringToFront();
     await player.waitForFunction(() => !document.querySelector("#party-standings").hidden, { timeout: 15000, polling: 100 });
