@@ -2,7 +2,6 @@
 
 #include <QAbstractHttpServer>
 #include <QBuffer>
-#include <QImage>
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
@@ -10,6 +9,7 @@
 #include <QFileInfo>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
+#include <QImage>
 #include <QNetworkInterface>
 #include <QRandomGenerator>
 #include <QTcpSocket>
