@@ -322,16 +322,15 @@ void PartyServer::serveGame(const QString& folder) {
         return;
     }
     // The list is made once: a request names one of these paths exactly or gets nothing, so no
-    // path it spells can reach outside the folder, a hidden file or a link.
+    // path it spells can reach outside the folder. Without QDir::Hidden the walk passes over
+    // hidden files and folders, and with NoSymLinks over links.
     QDirIterator files(root.path(), QDir::Files | QDir::NoSymLinks, QDirIterator::Subdirectories);
     while (files.hasNext()) {
         const QString file = files.next();
         const QString relative = root.relativeFilePath(file);
-        if (relative.startsWith(QLatin1Char('.')) || relative.contains(QLatin1String("/.")) ||
-            gameFileType(relative) == nullptr || QFileInfo(file).isSymLink()) {
-            continue;
+        if (gameFileType(relative) != nullptr) {
+            gameFiles_.insert(QLatin1String(kGamePrefix) + relative, file);
         }
-        gameFiles_.insert(QLatin1String(kGamePrefix) + relative, file);
     }
     gameFiles_.insert(QLatin1String(kGamePrefix), root.filePath(QStringLiteral("index.html")));
 }

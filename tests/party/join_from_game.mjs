@@ -69,10 +69,20 @@ async function files(host) {
   check(qr.status === 200 && qr.type === "image/svg+xml" && qr.body.includes("<svg"), "the host serves the QR code");
 }
 
-// Shares of the canvas in the verdict's blue (the game's circle for a right answer) and red (its
-// cross, and the countdown's few pixels).
-function markShares(page) {
-  return page.$eval("#screen", (canvas) => {
+// Shares of a picture in the verdict's blue (the game's circle for a right answer) and red (its
+// cross, and the countdown's few pixels): the player's canvas, or the host's picture fetched anew.
+function markShares(page, selector) {
+  return page.$eval(selector, async (element) => {
+    let canvas = element;
+    if (element.tagName === "IMG") {
+      const image = new Image();
+      image.src = `/picture.png?at=${Date.now()}`;
+      await image.decode();
+      canvas = document.createElement("canvas");
+      canvas.width = image.width;
+      canvas.height = image.height;
+      canvas.getContext("2d").drawImage(image, 0, 0);
+    }
     const { data } = canvas.getContext("2d").getImageData(0, 0, canvas.width, canvas.height);
     let blue = 0;
     let red = 0;
@@ -126,7 +136,7 @@ async function main() {
     const shown = await player.$$eval("#party-choices button", (buttons) => buttons.map((b) => b.textContent.replace(/^\d\. /, "")));
     check(JSON.stringify(shown) === JSON.stringify(question.choices), "the buttons are the host's choices in its order");
     await player.screenshot({ path: path.join(outDir, "game-question.png") });
-    const open = await markShares(player);
+    const open = await markShares(player, "#screen");
     check(open.blue === 0 && open.red < 0.01, `no verdict is drawn while the question is open: ${JSON.stringify(open)}`);
     await player.click(`#party-choices button[data-choice="${shown.indexOf(want) + 1}"]`);
     await player.waitForFunction(() => document.querySelector("#party-verdict").textContent !== "", { timeout: 15000, polling: 100 });
@@ -134,8 +144,14 @@ async function main() {
     const points = Number(verdict.match(/\+(\d+)点/)?.[1] ?? 0);
     check(verdict.startsWith("○ 正解") && points > 0 && points <= 100 && points % 10 === 0, `the verdict: ${verdict}`);
     check(verdict.includes(`得点 ${points}点`) && verdict.includes("1位 / 1人"), `the score and place: ${verdict}`);
-    check((await markShares(player)).blue > 0.01, "the game's blue circle marks the right answer");
+    check((await markShares(player, "#screen")).blue > 0.01, "the game's blue circle marks the right answer");
     await player.screenshot({ path: path.join(outDir, "game-result.png") });
+    check((await markShares(hostPage, "#picture")).blue > 0.01, "the host's picture marks the right answer with the game's circle");
+    // A reload comes back as the same player with the same score.
+    await player.reload();
+    await player.waitForFunction((p) => document.querySelector("#party-verdict").textContent.includes(`得点 ${p}点`),
+      { timeout: 30000, polling: 100 }, points);
+    check(await player.$eval("#party-me", (m) => m.textContent) === "みどり さん", "the reloaded page is the same player");
 
     await hostPage.bringToFront();
     await hostPage.screenshot({ path: path.join(outDir, "host-result.png") });

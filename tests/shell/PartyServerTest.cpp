@@ -1,7 +1,13 @@
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTcpSocket>
 #include <QUrl>
+
+#include <set>
+#include <utility>
+
+#include <qrencode.h>
 
 #include "ShellFixture.h"
 #include "shell/PartyServer.h"
@@ -63,6 +69,38 @@ TEST(PartyGameFiles, OnlyThePagesOwnKindsOfFileAreServed) {
     }
     server.serveGame(QString::fromStdString((folder.path() / "nowhere").string()));
     EXPECT_FALSE(server.servesGame());
+}
+
+// The host page's QR code draws each dark module of the join address's code where it lies,
+// inside the quiet zone a phone's camera needs.
+TEST(PartyQrCode, TheSvgHasTheAddressesModulesInPlace) {
+    TempDir folder;
+    const std::filesystem::path quiz = folder.path() / "quiz.kqd";
+    writeBytes(quiz, quizBytes(labelledQuiz({4, 4, 4, 4, 4, 4, 4, 4})));
+    PartyServer server(quiz, 3);
+    ASSERT_EQ(server.listen(QHostAddress(QHostAddress::LocalHost), 0), QString());
+    const QByteArray address = server.joinUrls().front().toUtf8();
+    QRcode* code = QRcode_encodeString(address.constData(), 0, QR_ECLEVEL_M, QR_MODE_8, 1);
+    ASSERT_NE(code, nullptr);
+    std::set<std::pair<int, int>> expected;
+    for (int y = 0; y < code->width; ++y) {
+        for (int x = 0; x < code->width; ++x) {
+            if ((code->data[y * code->width + x] & 1) != 0) {
+                expected.emplace(x + 4, y + 4);
+            }
+        }
+    }
+    const int side = code->width + 8;
+    QRcode_free(code);
+    const QString svg = QString::fromUtf8(server.qrSvg());
+    EXPECT_TRUE(svg.contains(QStringLiteral("viewBox=\"0 0 %1 %1\"").arg(side))) << svg.left(200).toStdString();
+    std::set<std::pair<int, int>> drawn;
+    const QRegularExpression module(QStringLiteral("M(\\d+) (\\d+)h1v1h-1z"));
+    for (auto match = module.globalMatch(svg); match.hasNext();) {
+        const QRegularExpressionMatch found = match.next();
+        drawn.emplace(found.captured(1).toInt(), found.captured(2).toInt());
+    }
+    EXPECT_EQ(drawn, expected);
 }
 
 }  // namespace
