@@ -245,6 +245,10 @@ std::string finalMessage(const Session& session, const Player* player) {
 
 std::string removedMessage() { return json{{"type", "removed"}}.dump(); }
 
+std::string hostWelcomeMessage(std::string_view pin, std::string_view joinUrl) {
+    return json{{"type", "welcome"}, {"pin", pin}, {"address", joinUrl}}.dump();
+}
+
 std::string_view joinRefusalName(JoinRefusal refusal) {
     switch (refusal) {
         case JoinRefusal::None: return "none";

@@ -54,6 +54,8 @@ std::string pausedMessage(const Session& session, std::int64_t nowMs);
 std::string resultMessage(const Session& session, const Player* player);
 std::string finalMessage(const Session& session, const Player* player);
 std::string removedMessage();
+// For the host page alone, once its key is checked: what the lobby shows to let players in.
+std::string hostWelcomeMessage(std::string_view pin, std::string_view joinUrl);
 
 std::string_view joinRefusalName(JoinRefusal refusal);
 std::string_view answerRefusalName(AnswerRefusal refusal);

@@ -42,4 +42,9 @@ void paintScreen(const GameState& state, Surface& surface, int dueToday) {
     }
 }
 
+void paintTitleWith(std::span<const std::u16string_view> lines, Surface& surface) {
+    erasePicture(surface);
+    paintTitleLines(lines, surface);
+}
+
 }  // namespace pp

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <span>
+#include <string_view>
+
 #include "record/GameState.h"
 #include "screens/Surface.h"
 
@@ -10,5 +13,9 @@ namespace pp {
 // time (an expose, a new scale) and draws the same picture. `dueToday` is how many questions of
 // the open quiz file are due for review, which the title tells of.
 void paintScreen(const GameState& state, Surface& surface, int dueToday = 0);
+
+// The title's picture with up to three lines of `lines` in place of its words, for a screen
+// that is not the game's title (a shared game's lobby), painted whole as paintScreen does.
+void paintTitleWith(std::span<const std::u16string_view> lines, Surface& surface);
 
 }  // namespace pp

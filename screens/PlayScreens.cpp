@@ -55,20 +55,25 @@ void drawSeparator(Surface& surface, int y) {
 }
 
 void paintTitle(Surface& surface, int dueToday) {
+    if (dueToday <= 0) {
+        paintTitleLines(kTitleLines, surface);
+        return;
+    }
+    const std::u16string dueLine = formatText(kDueFormat, dueToday);
+    const std::array<std::u16string_view, 3> lines{dueLine, kDueHowTo[0], kDueHowTo[1]};
+    paintTitleLines(lines, surface);
+}
+
+void paintTitleLines(std::span<const std::u16string_view> lines, Surface& surface) {
     drawBitmapAt(surface, bitmap::kLevelIcons[0], layout::kTitleIcon);
     drawBitmapAt(surface, bitmap::kTitleBanner, layout::kTitleBanner);
     drawBitmapAt(surface, bitmap::kBar, layout::kTitleBar);
     surface.setTextColour(colour::kBlack);
     surface.setBackgroundMode(BackgroundMode::Opaque);
     const Rect client = surface.clientRect();
-    const std::u16string dueLine = dueToday > 0 ? formatText(kDueFormat, dueToday) : std::u16string();
-    for (std::size_t i = 0; i < kTitleLines.size(); ++i) {
+    for (std::size_t i = 0; i < lines.size() && i + 1 < layout::kTitleLineEdges.size(); ++i) {
         const Rect line{client.left, layout::kTitleLineEdges[i], client.right, layout::kTitleLineEdges[i + 1]};
-        if (dueToday <= 0) {
-            surface.drawText(kTitleLines[i], line, TextFormat::WrapCentre);
-        } else {
-            surface.drawText(i == 0 ? std::u16string_view(dueLine) : kDueHowTo[i - 1], line, TextFormat::WrapCentre);
-        }
+        surface.drawText(lines[i], line, TextFormat::WrapCentre);
     }
 }
 

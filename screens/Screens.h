@@ -1,5 +1,8 @@
 #pragma once
 
+#include <span>
+#include <string_view>
+
 #include "record/GameState.h"
 #include "screens/Surface.h"
 
@@ -16,6 +19,7 @@ int gameLevelIcon(const GameState& state);
 
 // `dueToday` questions of the open quiz file due for review (none: the plain title).
 void paintTitle(Surface& surface, int dueToday = 0);
+void paintTitleLines(std::span<const std::u16string_view> lines, Surface& surface);
 void paintQuestionIntro(const GameState& state, Surface& surface);
 // Shows the question as far as revealCount has got, or whole once revealDone is set.
 void paintRevealQuestion(const GameState& state, Surface& surface);

@@ -1,9 +1,15 @@
 #include "shell/PartyServer.h"
 
 #include <QAbstractHttpServer>
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
+#include <QImage>
 #include <QNetworkInterface>
 #include <QRandomGenerator>
 #include <QTcpSocket>
@@ -11,8 +17,12 @@
 
 #include <algorithm>
 
+#include <qrencode.h>
+
 #include "party/Messages.h"
 #include "persistence/StoredName.h"
+#include "screens/Painter.h"
+#include "shell/QtSurface.h"
 
 namespace pp {
 namespace {
@@ -32,6 +42,37 @@ constexpr PageFile kPageFiles[] = {
     {"/host", ":/party/host.html", "text/html; charset=utf-8"},
     {"/host.js", ":/party/host.js", "text/javascript; charset=utf-8"},
 };
+constexpr int kTicksPerSecondShown = 20;
+constexpr int kQuietZoneModules = 4;
+
+// The browser build's files by their ending; one of any other kind is not served.
+struct GameFileType {
+    const char* suffix;
+    const char* type;
+};
+constexpr GameFileType kGameFileTypes[] = {
+    {".html", "text/html; charset=utf-8"},    {".js", "text/javascript; charset=utf-8"},
+    {".css", "text/css; charset=utf-8"},      {".wasm", "application/wasm"},
+    {".png", "image/png"},                    {".svg", "image/svg+xml"},
+    {".webmanifest", "application/manifest+json"}, {".json", "application/json"},
+    {".woff2", "font/woff2"},                 {".pack", "application/octet-stream"},
+    {".kqd", "application/octet-stream"},     {".wav", "audio/wav"},
+    {".txt", "text/plain; charset=utf-8"},
+};
+constexpr const char* kGamePrefix = "/game/";
+// The game's module is compiled in the browser, which a page may do only when allowed to.
+constexpr const char* kGamePolicy =
+    "default-src 'self'; script-src 'self' 'wasm-unsafe-eval'; style-src 'self' 'unsafe-inline'; "
+    "img-src 'self' data: blob:; media-src 'self' data: blob:";
+
+const char* gameFileType(const QString& name) {
+    for (const GameFileType& type : kGameFileTypes) {
+        if (name.endsWith(QLatin1String(type.suffix))) {
+            return type.type;
+        }
+    }
+    return nullptr;
+}
 
 // Unpredictable tokens and PIN: a guessed token would let anyone play as someone else.
 class SystemRandom final : public RandomSource {
@@ -95,6 +136,35 @@ protected:
             return true;
         }
         const QString path = request.url().path();
+        const auto game = owner_.gameFiles_.constFind(path);
+        if (game != owner_.gameFiles_.constEnd()) {
+            QFile file(game.value());
+            if (file.open(QIODevice::ReadOnly)) {
+                responder.write(file.readAll(),
+                                {{"Content-Type", gameFileType(game.value())},
+                                 {"Cache-Control", "no-cache"},
+                                 {"X-Content-Type-Options", "nosniff"},
+                                 {"Content-Security-Policy", kGamePolicy}},
+                                QHttpServerResponder::StatusCode::Ok);
+                return true;
+            }
+        }
+        // The host page's pictures, made afresh: they change with the game, never with the path.
+        if (path == QLatin1String("/qr.svg") || path == QLatin1String("/picture.png")) {
+            QByteArray body;
+            QByteArray type = "image/svg+xml";
+            if (path == QLatin1String("/qr.svg")) {
+                body = owner_.qrSvg();
+            } else {
+                QBuffer buffer(&body);
+                buffer.open(QIODevice::WriteOnly);
+                owner_.picture().save(&buffer, "PNG");
+                type = "image/png";
+            }
+            responder.write(body, {{"Content-Type", type}, {"Cache-Control", "no-store"}, {"X-Content-Type-Options", "nosniff"}},
+                            QHttpServerResponder::StatusCode::Ok);
+            return true;
+        }
         for (const PageFile& file : kPageFiles) {
             if (path == QLatin1String(file.path)) {
                 QFile resource(QLatin1String(file.resource));
@@ -150,6 +220,65 @@ PartyServer::PartyServer(std::filesystem::path quiz, int questionCount, QObject*
     connect(&lobbyTimer_, &QTimer::timeout, this, &PartyServer::sendLobby);
 }
 
+QImage PartyServer::picture() const {
+    const Session& session = *session_;
+    GameState state = session.gameState();
+    if (surface_ == nullptr) {
+        surface_ = std::make_unique<QtSurface>(2);
+    }
+    QtSurface& surface = *surface_;
+    surface.beginPaint();
+    if (session.phase() == Phase::Lobby || session.questionNumber() == 0) {
+        // A lobby is no title screen: no word of opening a quiz file, only who is in.
+        const std::u16string count = QStringLiteral("参加者 %1 人").arg(session.players().size()).toStdU16String();
+        const std::array<std::u16string_view, 2> lines{u"みんなで遊ぶ", count};
+        paintTitleWith(lines, surface);
+    } else {
+        if (session.phase() == Phase::Open) {
+            pp::setScreen(state, Screen::Answering);
+            state.timeLeftTicks = static_cast<std::int32_t>(session.timeLeftMs(nowMs()) * kTicksPerSecondShown / 1000);
+        } else {
+            // The verdict's picture with the right choice lit: the answer everyone was waiting for.
+            pp::setScreen(state, Screen::Judging);
+            state.selection = state.correctPosition + 1;
+        }
+        state.revealDone = 1;
+        // A shared game has no levels: the progress row shows its slots open, neither right nor wrong.
+        state.levelCorrect = 0;
+        state.slotsLeft = kQuestionsPerLevel;
+        paintScreen(state, surface);
+    }
+    surface.endPaint();
+    return surface.image();
+}
+
+QByteArray PartyServer::qrSvg() const {
+    const QStringList urls = joinUrls();
+    if (urls.isEmpty()) {
+        return {};
+    }
+    const QByteArray text = urls.front().toUtf8();
+    QRcode* code = QRcode_encodeString(text.constData(), 0, QR_ECLEVEL_M, QR_MODE_8, 1);
+    if (code == nullptr) {
+        return {};
+    }
+    const int side = code->width + 2 * kQuietZoneModules;
+    QByteArray svg = QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 %1 %1\" shape-rendering=\"crispEdges\">"
+                                    "<rect width=\"%1\" height=\"%1\" fill=\"#fff\"/><path fill=\"#000\" d=\"")
+                         .arg(side)
+                         .toUtf8();
+    for (int y = 0; y < code->width; ++y) {
+        for (int x = 0; x < code->width; ++x) {
+            if ((code->data[y * code->width + x] & 1) != 0) {
+                svg += QStringLiteral("M%1 %2h1v1h-1z").arg(x + kQuietZoneModules).arg(y + kQuietZoneModules).toUtf8();
+            }
+        }
+    }
+    svg += "\"/></svg>";
+    QRcode_free(code);
+    return svg;
+}
+
 PartyServer::~PartyServer() {
     for (auto& connection : connections_) {
         connection->socket->disconnect(this);
@@ -192,6 +321,37 @@ QString PartyServer::listen(std::optional<QHostAddress> bind, quint16 port) {
         return QStringLiteral("待ち受けできるアドレスがありません。");
     }
     connect(http_.get(), &QAbstractHttpServer::newWebSocketConnection, this, &PartyServer::acceptSockets);
+    return {};
+}
+
+void PartyServer::serveGame(const QString& folder) {
+    gameFiles_.clear();
+    const QDir root(folder);
+    if (folder.isEmpty() || !root.exists(QStringLiteral("index.html"))) {
+        return;
+    }
+    // The list is made once: a request names one of these paths exactly or gets nothing, so no
+    // path it spells can reach outside the folder. Without QDir::Hidden the walk passes over
+    // hidden files and folders, and with NoSymLinks over links.
+    QDirIterator files(root.path(), QDir::Files | QDir::NoSymLinks, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        const QString file = files.next();
+        const QString relative = root.relativeFilePath(file);
+        if (gameFileType(relative) != nullptr) {
+            gameFiles_.insert(QLatin1String(kGamePrefix) + relative, file);
+        }
+    }
+    gameFiles_.insert(QLatin1String(kGamePrefix), root.filePath(QStringLiteral("index.html")));
+}
+
+QString PartyServer::gameFolder() {
+    const QDir programFolder(QCoreApplication::applicationDirPath());
+    for (const QString& relative : {QStringLiteral("../web/site"), QStringLiteral("../share/pocketperna/web")}) {
+        const QFileInfo index(programFolder.filePath(relative + QStringLiteral("/index.html")));
+        if (index.isFile()) {
+            return index.absolutePath();
+        }
+    }
     return {};
 }
 
@@ -369,6 +529,8 @@ void PartyServer::handle(Connection& connection, const HostMessage& message) {
     }
     if (!connection.host) {
         connection.host = true;
+        const QStringList urls = joinUrls();
+        send(connection, hostWelcomeMessage(session_->pin(), urls.isEmpty() ? std::string() : urls.front().toStdString()));
         sendState(connection);
     }
     switch (message.action) {

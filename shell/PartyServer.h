@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
@@ -15,11 +16,13 @@
 
 #include "party/Messages.h"
 
+class QImage;
 class QWebSocket;
 
 namespace pp {
 
 class PartyHttpServer;
+class QtSurface;
 
 // True for an address a shared game may listen on: loopback and the private ranges of IPv4
 // and IPv6 (10/8, 172.16/12, 192.168/16, fc00::/7), never one the internet can reach.
@@ -50,6 +53,21 @@ public:
     [[nodiscard]] const QString& hostKey() const { return hostKey_; }
     [[nodiscard]] qint64 nowMs() const { return clock_.elapsed(); }
     [[nodiscard]] int connectionCount() const { return static_cast<int>(connections_.size()); }
+
+    // The browser build of the game, served under /game/ for players who join from it: the
+    // files of `folder` (the build's web/site, or the installed copy) as they are now. Without
+    // it, or with an empty folder, players have the plain page alone.
+    void serveGame(const QString& folder);
+    [[nodiscard]] bool servesGame() const { return !gameFiles_.isEmpty(); }
+    // Where the browser build lies beside this program: in the build folder, or installed; empty
+    // when there is none.
+    static QString gameFolder();
+
+    // What the host's screen shows, in the game's own pictures: the lobby's title picture, the
+    // open question with its countdown, then the right answer lit.
+    [[nodiscard]] QImage picture() const;
+    // The join address's QR code as an SVG image, for the host page; empty when there is none.
+    [[nodiscard]] QByteArray qrSvg() const;
 
     // The host's controls, from the window or the host page.
     void start();
@@ -91,9 +109,11 @@ private:
     QTimer judgeTimer_;
     QTimer lobbyTimer_;
     std::unique_ptr<PartyHttpServer> http_;
+    mutable std::unique_ptr<QtSurface> surface_;  // made on the first picture: tests run without one
     QList<QHostAddress> addresses_;
     quint16 port_ = 0;
     std::vector<std::unique_ptr<Connection>> connections_;
+    QHash<QString, QString> gameFiles_;  // the path asked for -> the file served
 
     friend class PartyHttpServer;
 };

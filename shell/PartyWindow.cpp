@@ -13,16 +13,13 @@
 #include <qrencode.h>
 
 #include "party/Session.h"
-#include "screens/Painter.h"
 #include "shell/PartyServer.h"
-#include "shell/QtSurface.h"
 
 namespace pp {
 namespace {
 
 using namespace party;
 
-constexpr int kTicksPerSecondShown = 20;
 constexpr int kQuietZoneModules = 4;
 
 QString qstring(std::u16string_view text) {
@@ -64,6 +61,7 @@ QImage PartyWindow::qrCode(const QString& text, int scale) {
 
 PartyWindow* PartyWindow::open(const Options& options, QString& error, QWidget* parent) {
     auto server = std::make_unique<PartyServer>(options.quiz, options.questions);
+    server->serveGame(PartyServer::gameFolder());
     error = server->listen(options.bind, options.port);
     if (!error.isEmpty()) {
         return nullptr;
@@ -78,7 +76,7 @@ PartyWindow* PartyWindow::open(const Options& options, QString& error, QWidget* 
 }
 
 PartyWindow::PartyWindow(PartyServer& server, QWidget* parent)
-    : QWidget(parent), server_(server), surface_(std::make_unique<QtSurface>(2)) {
+    : QWidget(parent), server_(server) {
     setWindowTitle(QStringLiteral("みんなで遊ぶ - ポケットペルナ"));
     auto* layout = new QHBoxLayout(this);
 
@@ -100,7 +98,7 @@ PartyWindow::PartyWindow(PartyServer& server, QWidget* parent)
     status_ = bigLabel(14, this);
     middle->addWidget(status_);
     picture_ = new QLabel(this);
-    picture_->setFixedSize(surface_->image().size());
+    picture_->setFixedSize(server_.picture().size());
     middle->addWidget(picture_);
     auto* buttons = new QGridLayout;
     start_ = new QPushButton(QStringLiteral("開始"), this);
@@ -181,17 +179,12 @@ void PartyWindow::refresh() {
 
 void PartyWindow::refreshPicture() {
     const Session& session = server_.session();
-    GameState state = session.gameState();
     switch (session.phase()) {
         case Phase::Lobby:
-            pp::setScreen(state, Screen::Title);
             status_->setText(QStringLiteral("参加者 %1 人").arg(session.players().size()));
             break;
         case Phase::Open: {
-            pp::setScreen(state, Screen::Answering);
-            state.revealDone = 1;
             const qint64 left = session.timeLeftMs(server_.nowMs());
-            state.timeLeftTicks = static_cast<std::int32_t>(left * kTicksPerSecondShown / 1000);
             int answered = 0;
             for (const Player* player : session.players()) {
                 answered += player->answer != 0 ? 1 : 0;
@@ -206,23 +199,11 @@ void PartyWindow::refreshPicture() {
         }
         case Phase::Judged:
         case Phase::Finished:
-            if (session.questionNumber() == 0) {
-                pp::setScreen(state, Screen::Title);
-            } else {
-                // The verdict's picture with the right choice lit: the answer everyone was waiting for.
-                pp::setScreen(state, Screen::Judging);
-                state.revealDone = 1;
-                state.selection = state.correctPosition + 1;
-            }
             status_->setText(session.phase() == Phase::Finished ? QStringLiteral("結果発表")
                                                                  : QStringLiteral("第%1問の正解").arg(session.questionNumber()));
             break;
     }
-    surface_->beginPaint();
-    surface_->eraseRect(surface_->clientRect());
-    paintScreen(state, *surface_);
-    surface_->endPaint();
-    picture_->setPixmap(QPixmap::fromImage(surface_->image()));
+    picture_->setPixmap(QPixmap::fromImage(server_.picture()));
 }
 
 void PartyWindow::refreshStandings() {

@@ -15,7 +15,6 @@ class QTimer;
 namespace pp {
 
 class PartyServer;
-class QtSurface;
 
 // The host's screen of a shared game, made for a projector: the lobby with the join address,
 // its QR code, the PIN and who has joined; then each question in the game's own pictures, the
@@ -51,7 +50,6 @@ private:
     void refreshButtons();
 
     PartyServer& server_;
-    std::unique_ptr<QtSurface> surface_;
     QLabel* address_ = nullptr;
     QLabel* qr_ = nullptr;
     QLabel* pin_ = nullptr;

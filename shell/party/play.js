@@ -155,4 +155,7 @@ $('join-form').addEventListener('submit', (event) => {
   socket.send(JSON.stringify({ type: 'join', pin: $('pin').value.trim(), name: $('name').value }));
 });
 
+// The host serves the game's own page too when it has it: offer it beside this one.
+fetch('/game/').then((response) => { if (response.ok) show('game-link', true); }, () => {});
+
 connect();

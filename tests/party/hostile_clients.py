@@ -8,6 +8,8 @@ import re
 import socket as sockets
 import sys
 
+import websockets
+
 from partyhost import Host, closed, receive, refused
 
 failures = []
@@ -62,6 +64,29 @@ async def files_and_origins(host):
     check(status == "403", "a foreign Origin on the page is refused")
     check(await refused(host, origin="http://evil.example"), "a socket from a foreign Origin is closed")
     check(await refused(host, path="/other"), "a socket on another path is closed")
+
+
+async def host_page(host):
+    """Only the host key brings the PIN; a forged key is cut off with nothing in hand."""
+    forger = await host.connect()
+    await forger.send(json.dumps({"type": "host", "key": "0" * 32, "action": "watch"}))
+    heard = []
+    try:
+        while True:
+            heard.append(await asyncio.wait_for(forger.recv(), 5))
+    except (websockets.ConnectionClosed, asyncio.TimeoutError):
+        pass
+    check(not any(host.pin in text for text in heard), "a forged host key hears no PIN")
+    check(forger.closed, "a forged host key closes the connection")
+    owner = await host.connect()
+    await owner.send(json.dumps({"type": "host", "key": host.key, "action": "watch"}))
+    check((await receive(owner, "welcome"))["pin"] == host.pin, "the host page is told the PIN")
+    await owner.close()
+    player, _ = await join(host, "twofaced")
+    await player.send(json.dumps({"type": "host", "key": host.key, "action": "watch"}))
+    check(await closed(player), "a player's connection cannot become the host's")
+    status, _ = http_status(host, "GET /qr.svg HTTP/1.1\r\nHost: rebound.example:%d\r\n\r\n" % host.port)
+    check(status == "403", "the QR code goes to no foreign Host name")
 
 
 async def bad_messages(host):
@@ -126,13 +151,15 @@ async def game(host):
     check(alice_result["score"] == (alice_result["points"] if alice_result["correct"] else 0), "alice's score is one answer's")
     await host.control("end")
     final = await receive(bob, "final")
-    check([row["name"] for row in final["standings"]] in (["alice", "bob"], ["bob", "alice"]), "both stay in the standings")
+    names = [row["name"] for row in final["standings"] if row["name"] != "twofaced"]
+    check(names in (["alice", "bob"], ["bob", "alice"]), "both stay in the standings")
 
 
 async def main(program, quiz):
     host = Host(program, quiz, 2)
     try:
         await files_and_origins(host)
+        await host_page(host)
         await bad_messages(host)
         await flood(host)
         await game(host)

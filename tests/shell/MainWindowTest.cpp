@@ -608,5 +608,45 @@ TEST_F(ShellTest, TheOpenDialogShowsNamesAndSizesWhole) {
     EXPECT_TRUE(checked);
 }
 
+// The shared game from the window's own menu: the lobby shows the PIN and a join address, and
+// its 終了 ends the game. Found by title and texts, however the lobby's code is loaded.
+TEST_F(ShellTest, TheToolsMenuOpensASharedGameThatTheHostEnds) {
+    openQuiz();
+    QAction* item = menuItem(*window, QStringLiteral("みんなで遊ぶ..."));
+    ASSERT_NE(item, nullptr);
+    item->trigger();
+    QWidget* lobby = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (widget->isVisible() && widget->windowTitle() == QStringLiteral("みんなで遊ぶ - ポケットペルナ")) {
+                lobby = widget;
+            }
+        }
+        return lobby != nullptr;
+    }));
+    QStringList texts;
+    for (QLabel* label : lobby->findChildren<QLabel*>()) {
+        texts << label->text();
+    }
+    EXPECT_EQ(texts.filter(QRegularExpression(QStringLiteral("^PIN \\d{6}$"))).size(), 1) << texts.join(u'|').toStdString();
+    EXPECT_EQ(texts.filter(QRegularExpression(QStringLiteral("^http://[^/]+:\\d+/$"))).size(), 1) << texts.join(u'|').toStdString();
+    QPushButton* start = nullptr;
+    QPushButton* end = nullptr;
+    for (QPushButton* button : lobby->findChildren<QPushButton*>()) {
+        if (button->text() == QStringLiteral("開始")) {
+            start = button;
+        } else if (button->text() == QStringLiteral("終了")) {
+            end = button;
+        }
+    }
+    ASSERT_TRUE(start != nullptr && end != nullptr);
+    EXPECT_TRUE(texts.contains(QStringLiteral("参加者 0 人")));
+    EXPECT_TRUE(start->isEnabled());
+    end->click();
+    ASSERT_TRUE(waitFor([&] { return !end->isEnabled(); }));
+    EXPECT_FALSE(start->isEnabled());
+    lobby->close();
+}
+
 }  // namespace
 }  // namespace pp::test

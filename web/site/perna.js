@@ -12,6 +12,7 @@ import { deliverPendingOpens, lastQuizFile, onFilesChanged, openQuizFromUrl, qui
 import { afterEachCall, callGame, game, gameState, loadModule } from "./game.js";
 import { History } from "./history.js";
 import { pressKey, setUpInput } from "./input.js";
+import { joinParty } from "./party.js";
 import { Loading } from "./loading.js";
 import { setUpMenuKeys } from "./menukeys.js";
 import { buildMenus, buildRecentFiles, closeMenus, updateCommands } from "./menus.js";
@@ -94,7 +95,8 @@ setUpCanvas(canvas);
 // The picture's final size before anything is drawn on it.
 fitScale();
 
-perna.ready = (async () => {
+// Opened from a shared game's host, the page is a player's and the game itself never starts.
+perna.ready = params.has("party") ? joinParty(page) : (async () => {
   setUpDialogs();
   buildMenus();
   setUpMenuKeys();

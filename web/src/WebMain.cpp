@@ -5,6 +5,7 @@
 #include <emscripten.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -24,6 +25,7 @@
 #include "persistence/SettingsFile.h"
 #include "persistence/StoredName.h"
 #include "quizdata/QuizFile.h"
+#include "screens/Painter.h"
 #include "encoding/Utf8.h"
 #include "tools/replay/Recorder.h"
 
@@ -146,6 +148,56 @@ Page& page() {
 
 Game* game() { return page().game.get(); }
 
+// A text field of the shared game's question as the host sent it, or an empty text when it is
+// missing or not UTF-8 text: the picture shows what it can rather than nothing.
+std::u16string partyText(const nlohmann::json& object, const char* key) {
+    const auto found = object.find(key);
+    if (found == object.end() || !found->is_string()) {
+        return {};
+    }
+    return utf16FromUtf8(found->get_ref<const std::string&>()).value_or(std::u16string());
+}
+
+int partyNumber(const nlohmann::json& object, const char* key, int low, int high) {
+    const auto found = object.find(key);
+    if (found == object.end() || !found->is_number_integer()) {
+        return low;
+    }
+    return static_cast<int>(std::clamp<std::int64_t>(found->get<std::int64_t>(), low, high));
+}
+
+// The game's own question screen for a player of a shared game: the question and its five
+// choices in the host's order, the seconds left and the player's score while it is open; once
+// judged, the verdict's mark for the player's choice with the right one known.
+GameState partyPicture(const nlohmann::json& view) {
+    GameState state;
+    state.options = kDefaultOptions;
+    state.options.timeLimit = 1;
+    state.genres[0].name = partyText(view, "genre");
+    state.questionText = partyText(view, "text");
+    state.revealDone = 1;
+    state.revealCount = static_cast<std::int32_t>(state.questionText.view().size());
+    const auto choices = view.find("choices");
+    for (int i = 0; i < kChoiceCount; ++i) {
+        state.choiceOrder[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(i);
+        if (choices != view.end() && choices->is_array() && static_cast<std::size_t>(i) < choices->size() &&
+            (*choices)[static_cast<std::size_t>(i)].is_string()) {
+            state.choices[static_cast<std::size_t>(i)] =
+                utf16FromUtf8((*choices)[static_cast<std::size_t>(i)].get_ref<const std::string&>()).value_or(u"");
+        }
+    }
+    constexpr int kTicksPerSecond = 20;
+    state.timeLeftTicks = partyNumber(view, "timeLeftMs", 0, 600'000) * kTicksPerSecond / 1000;
+    // A shared game has no levels: the progress row shows its slots open, neither right nor wrong.
+    state.slotsLeft = kQuestionsPerLevel;
+    state.score = static_cast<std::int16_t>(partyNumber(view, "score", 0, 32'767));
+    state.selection = partyNumber(view, "selection", 0, kChoiceCount);
+    const int right = partyNumber(view, "right", 0, kChoiceCount);
+    state.correctPosition = static_cast<std::int16_t>(right - 1);
+    setScreen(state, right == 0 ? Screen::Answering : Screen::Judging);
+    return state;
+}
+
 std::int16_t flag(int value) { return value != 0 ? 1 : 0; }
 
 }  // namespace
@@ -230,6 +282,27 @@ EMSCRIPTEN_KEEPALIVE int pp_web_take_paint_request() { return game()->takePaintR
 EMSCRIPTEN_KEEPALIVE void pp_web_paint() {
     page().surface.beginPaint();
     game()->paint(page().surface);
+}
+
+// Paints a shared game's question (a JSON object: genre, text, choices, timeLeftMs, score,
+// selection, right; or lines for the title's picture) in the game's own picture. A player's
+// page calls it; the game itself never does.
+EMSCRIPTEN_KEEPALIVE void pp_web_party_paint(const char* viewJson) {
+    const nlohmann::json parsed = nlohmann::json::parse(viewJson, nullptr, false);
+    const nlohmann::json view = parsed.is_object() ? parsed : nlohmann::json::object();
+    page().surface.beginPaint();
+    // Before the first question and after the last: the title's picture with the page's own lines.
+    const auto lines = view.find("lines");
+    if (lines != view.end() && lines->is_array()) {
+        std::vector<std::u16string> texts;
+        for (const nlohmann::json& line : *lines) {
+            texts.push_back(line.is_string() ? pp::utf16FromUtf8(line.get_ref<const std::string&>()).value_or(u"") : u"");
+        }
+        const std::vector<std::u16string_view> views(texts.begin(), texts.end());
+        pp::paintTitleWith(views, page().surface);
+        return;
+    }
+    pp::paintScreen(pp::web::partyPicture(view), page().surface);
 }
 
 // True when the quiz file at `path` passes the game's check, so that the page can keep a
