@@ -93,6 +93,9 @@ async function main() {
   fs.mkdirSync(file("lf"));
   execFileSync("/usr/bin/python3", [makeSheets, file("lf"), "lf"]);
   execFileSync("ssconvert", [file("lf/shown.xlsx"), file("gnumeric.ods")], { stdio: "ignore" });
+  execFileSync("/usr/bin/python3", [path.join(path.dirname(makeSheets), "../web/doctor_sheets.py"), file("shown.xlsx"),
+    file("gnumeric.ods"), file("doctored.xlsx"), file("doctored.ods")]);
+  for (const name of ["doctored.xlsx", "doctored.ods"]) execFileSync(kqd, ["build", file(name), "-o", file(`${name}.kqd`)]);
   const server = await serve(site);
   const origin = `http://127.0.0.1:${server.address().port}`;
   const profile = fs.mkdtempSync(path.join(outDir, "profile-"));
@@ -127,8 +130,8 @@ async function main() {
     check(summary.includes("「間違いだらけ.csv」には誤りが 5 件"), `the summary counts the mistakes (${summary})`);
     check(await page.$("#sheet-report-again") !== null && await page.$("#sheet-report-save") === null,
       "a table with mistakes offers 開き直す, not 問題集として保存...");
-    check(await page.evaluate(() => perna.dialogsOpen() === 0 && !perna.clockHeld()),
-      "the game runs on while the report is shown");
+    check(await page.evaluate(() => perna.dialogsOpen() === 0 && !perna.clockHeld() &&
+      !document.getElementById("sheet-report").matches(":modal")), "the game runs on, and takes taps, while the report is shown");
     check((await page.evaluate(() => perna.state())).screen === "Title", "a table with mistakes is not played");
     await (await page.$("#sheet-report")).screenshot({ path: path.join(outDir, "sheet-report-phone.png") });
 
@@ -140,7 +143,8 @@ async function main() {
     }, name, [...fs.readFileSync(file(name))]);
     const same = (report, kqdFile) => report.built && Buffer.compare(Buffer.from(report.quiz), fs.readFileSync(file(kqdFile))) === 0;
     for (const [name, kqdFile] of [["shown.xlsx", "expected.kqd"], ["sheets.xlsx", "expected.kqd"],
-      ["gnumeric.ods", "expected.kqd"], ["問題集テンプレート.ods", "template.kqd"]]) {
+      ["gnumeric.ods", "expected.kqd"], ["問題集テンプレート.ods", "template.kqd"], ["doctored.xlsx", "expected.kqd"],
+      ["doctored.ods", "expected.kqd"]]) {
       const report = await build(name);
       if (!check(same(report, kqdFile), `${name} builds in the page into kqd's quiz (${JSON.stringify(report.problems)})`)) {
         if (report.quiz) fs.writeFileSync(file(`${name}.page.kqd`), Buffer.from(report.quiz));
