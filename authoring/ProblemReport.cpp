@@ -16,6 +16,23 @@ std::string counted(std::int64_t count, const std::string& one, const std::strin
 
 }  // namespace
 
+std::string spreadsheetPlace(const SourceError& problem, const std::optional<std::string>& sheet) {
+    if (problem.line <= 0) {
+        return {};
+    }
+    if (problem.column <= 0) {
+        return (sheet ? *sheet + " " : std::string()) + std::to_string(problem.line) + "行目";
+    }
+    if (sheet) {
+        return cellName(*sheet, problem.line, problem.column);
+    }
+    std::string letters;
+    for (int c = problem.column; c > 0; c = (c - 1) / 26) {
+        letters.insert(letters.begin(), static_cast<char>('A' + (c - 1) % 26));
+    }
+    return letters + std::to_string(problem.line);
+}
+
 std::string cellName(std::string_view sheet, LineNumber row, int column) {
     std::string letters;
     for (int c = column; c > 0; c = (c - 1) / 26) {

@@ -31,6 +31,11 @@ private:
     std::vector<Record> records_;
 };
 
+// Where a problem is, as a spreadsheet program names it, for a report beside the sheet:
+// "Sheet1!C5" in a spreadsheet; "C5" or "5行目" in a text table, which a spreadsheet program
+// opens with its lines as rows and its fields as lettered columns; empty for the file as a whole.
+std::string spreadsheetPlace(const SourceError& problem, const std::optional<std::string>& sheet);
+
 // Where a problem is, as the user reads the source, followed by its message: "FILE:LINE:COLUMN"
 // in a text table, "FILE: Sheet1!C5" in a spreadsheet; it leaves out what the problem does not
 // name. In a CSV table whose cells hold line breaks, the row a spreadsheet shows follows the line.

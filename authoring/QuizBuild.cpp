@@ -194,6 +194,20 @@ BuildReport buildQuizStreaming(const RowSource& rows, const BuildOptions& option
     return report;
 }
 
+BuildReport buildQuizInMemory(const RowSource& rows, const BuildOptions& options, std::string& quiz) {
+    MemorySpill spill;
+    quiz.clear();
+    const WriteAt write = [&quiz](std::int64_t offset, std::string_view bytes) {
+        const auto end = static_cast<std::size_t>(offset) + bytes.size();
+        if (quiz.size() < end) {
+            quiz.resize(end);
+        }
+        std::memcpy(quiz.data() + offset, bytes.data(), bytes.size());
+        return true;
+    };
+    return buildQuizStreaming(rows, options, spill, write);
+}
+
 std::variant<BuiltQuiz, SourceError> buildQuiz(const SourceTable& table, const BuildOptions& options) {
     const RowSource rows = [&](const RowSink& sink) -> std::optional<SourceError> {
         for (const SourceRow& row : table) {
@@ -204,16 +218,7 @@ std::variant<BuiltQuiz, SourceError> buildQuiz(const SourceTable& table, const B
         return std::nullopt;
     };
     std::string file;
-    const WriteAt write = [&](std::int64_t offset, std::string_view bytes) {
-        const auto end = static_cast<std::size_t>(offset) + bytes.size();
-        if (file.size() < end) {
-            file.resize(end);
-        }
-        std::memcpy(file.data() + offset, bytes.data(), bytes.size());
-        return true;
-    };
-    MemorySpill spill;
-    BuildReport report = buildQuizStreaming(rows, options, spill, write);
+    BuildReport report = buildQuizInMemory(rows, options, file);
     if (report.problems.failed()) {
         for (SourceError& problem : report.problems.sorted()) {
             if (!isWarningOrNote(problem.message)) {

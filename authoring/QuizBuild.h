@@ -89,4 +89,8 @@ struct BuildReport {
 BuildReport buildQuizStreaming(const RowSource& rows, const BuildOptions& options,
                                                           Spill& spill, const WriteAt& write);
 
+// The same for a table small enough to hold whole, as the game and the page open: `quiz` gets the
+// quiz file's bytes, complete only when the report has no error.
+BuildReport buildQuizInMemory(const RowSource& rows, const BuildOptions& options, std::string& quiz);
+
 }  // namespace pp::kqd

@@ -1,7 +1,6 @@
 #pragma once
 
-// What the readers of .xlsx and .ods files share: a zip part read as an XML stream, and the
-// gathering of a sheet's row into dense cells.
+// What the desktop's readers of .xlsx and .ods files share: a zip part read as an XML stream.
 #include <zip.h>
 
 #include <QByteArray>
@@ -15,22 +14,13 @@
 #include <vector>
 
 #include "authoring/Messages.h"
+#include "authoring/SheetRows.h"
 #include "authoring/Spreadsheet.h"
 
 namespace pp::kqd::sheet {
 
 inline constexpr std::size_t kReadPiece = 1 << 16;
 
-// A cell's text is kept up to this many units: far more than any field holds, so a longer one
-// is still refused as too long, while a cell of a billion repeated spaces cannot fill memory.
-inline constexpr std::size_t kMaxCellUnits = 1 << 16;
-
-// Sheets end at row 1,048,576, as in Excel.
-inline constexpr LineNumber kMaxSheetRows = 1 << 20;
-
-inline void appendCapped(std::u16string& text, std::u16string_view more) {
-    text.append(more.substr(0, kMaxCellUnits - std::min(kMaxCellUnits, text.size())));
-}
 
 struct ArchiveCloser {
     void operator()(zip_t* archive) const { zip_discard(archive); }
@@ -42,7 +32,6 @@ struct EntryCloser {
 };
 using Entry = std::unique_ptr<zip_file_t, EntryCloser>;
 
-inline SourceError fileError(std::string message) { return SourceError{0, 0, std::move(message)}; }
 
 inline std::u16string u16(const QString& text) {
     return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size()));
@@ -57,9 +46,6 @@ inline constexpr std::uint64_t kMaxTokenBytes = 1 << 20;
 inline constexpr qsizetype kMaxTextUnits = 1 << 20;
 // Elements inside elements: sheets nest a dozen deep.
 inline constexpr int kMaxDepth = 256;
-// Shared texts: a quiz of 8 genres of 32,767 questions has at most 1,572,824 different texts
-// (8 genre names, and a question and five choices each).
-inline constexpr std::size_t kMaxSharedStrings = 1'600'000;
 
 // One XML part of the archive, fed to the XML reader a piece at a time as it asks for more, and
 // read to its end (so its CRC-32 is checked) once the reader is done with it.
@@ -230,81 +216,6 @@ inline QString attribute(XmlPart& part, QStringView name) {
     return {};
 }
 
-// Gathers the cells of one row and hands it on, skipping blank and comment rows.
-class RowBuilder {
-public:
-    explicit RowBuilder(const RowSink& sink) : sink_(sink) {}
-
-    // Sets cell `column` (from 1) of the current row; false for text past kMaxReadColumns.
-    bool set(int column, std::u16string text) {
-        if (text.empty()) {
-            return true;
-        }
-        if (column < 1 || column > kMaxReadColumns) {
-            return false;
-        }
-        if (cells_.size() < static_cast<std::size_t>(column)) {
-            cells_.resize(static_cast<std::size_t>(column));
-        }
-        cells_[static_cast<std::size_t>(column - 1)] = std::move(text);
-        return true;
-    }
-
-    // Refuses cell `column` of the current row, saying why; the row is handed on all the same.
-    void refuse(int column, std::string why) {
-        if (cells_.size() < static_cast<std::size_t>(column)) {
-            cells_.resize(static_cast<std::size_t>(column));
-        }
-        problems_.push_back(SourceError{0, column, std::move(why)});
-    }
-
-    // Marks the current row as hidden in the sheet.
-    void hide() { hidden_ = true; }
-
-    [[nodiscard]] bool empty() const { return cells_.empty(); }
-
-    // Hands on the row as rows `first` .. `first + repeats - 1`; a blank row needs no copies.
-    std::optional<SourceError> finish(LineNumber first, int repeats = 1) {
-        std::vector<std::u16string> cells = std::move(cells_);
-        std::vector<SourceError> problems = std::move(problems_);
-        const bool hidden = hidden_;
-        cells_.clear();
-        problems_.clear();
-        hidden_ = false;
-        if (cells.empty()) {
-            return std::nullopt;
-        }
-        constexpr std::u16string_view kPrefix = u"#kqd:";
-        const bool directive = cells[0].starts_with(kPrefix);
-        if (directive) {
-            cells = {cells[0].substr(kPrefix.size())};
-            repeats = 1;
-        } else if (cells[0].starts_with(u'#')) {
-            return std::nullopt;
-        }
-        for (int r = 0; r < repeats; ++r) {
-            SourceRow row{first + r, r + 1 < repeats ? cells : std::move(cells), directive, problems};
-            for (SourceError& problem : row.problems) {
-                problem.line = first + r;
-            }
-            row.hidden = hidden;
-            if (auto error = sink_(std::move(row))) {
-                return error;
-            }
-        }
-        return std::nullopt;
-    }
-
-private:
-    const RowSink& sink_;
-    std::vector<std::u16string> cells_;
-    std::vector<SourceError> problems_;
-    bool hidden_ = false;
-};
-
-inline std::optional<SourceError> textTooFarRight(LineNumber row, int column) {
-    return SourceError{row, column, msg("text far to the right of the seven columns of a question")};
-}
 
 // The readers of the two formats, on an open archive.
 std::optional<SourceError> readXlsxArchive(zip_t* archive, const RowSink& sink, std::string* sheetName,
@@ -314,26 +225,5 @@ std::optional<SourceError> readOdsArchive(zip_t* archive, const RowSink& sink, s
                                           std::uint64_t maxBytes, const SheetChoice& choice = {},
                                           std::vector<SourceError>* notes = nullptr);
 
-// The notes of a sheet passed over by default, and of the sheet read in its stead.
-inline SourceError hiddenSheetNote(const std::string& name) {
-    return SourceError{0, 0, "note: the sheet " + name + " is hidden and left out (--include-hidden reads it)"};
-}
-inline SourceError sheetReadNote(const std::string& name) {
-    return SourceError{0, 0, "note: the questions are read from the sheet " + name +
-                                 ", the first visible sheet that holds data"};
-}
-
-// Whether the sheet at `place` (from 1) named `name` is the one `choice` asks for.
-inline bool isChosen(const SheetChoice& choice, int place, const std::string& name) {
-    return !choice.name.empty() ? name == choice.name : place == choice.number;
-}
-
-inline SourceError noSuchSheet(const SheetChoice& choice, int sheets) {
-    return fileError(!choice.name.empty()
-                         ? fill(msg("the spreadsheet has no sheet named %1"), {choice.name})
-                         : fill(sheets == 1 ? msg("the spreadsheet has %1 sheet, not %2")
-                                             : msg("the spreadsheet has %1 sheets, not %2"),
-                                {std::to_string(sheets), std::to_string(choice.number)}));
-}
 
 }  // namespace pp::kqd::sheet

@@ -3,26 +3,11 @@
 
 #include "authoring/Messages.h"
 #include "authoring/SheetXml.h"
+#include "authoring/SheetCells.h"
 #include "authoring/XlsxStyles.h"
 
 namespace pp::kqd::sheet {
 namespace {
-
-// "C5" -> 3; 0 when the reference names no column.
-int columnOfReference(const QString& reference) {
-    int column = 0;
-    for (const QChar c : reference) {
-        if (c >= u'A' && c <= u'Z') {
-            column = column * 26 + (c.unicode() - u'A' + 1);
-            if (column > kMaxReadColumns) {
-                return kMaxReadColumns + 1;  // any column this far right is refused alike
-            }
-        } else {
-            break;
-        }
-    }
-    return column;
-}
 
 // The text of the element just started (a shared string or an inline string): its <t> runs,
 // without the phonetic guides (<rPh>) that Japanese Excel stores beside the text.
@@ -66,12 +51,7 @@ struct Workbook {
     };
     std::vector<Sheet> sheets;
     std::vector<SourceError> notes;  // the hidden sheets left out
-    std::vector<std::u16string> sharedStrings;
-    XlsxStyles styles;
-    DateSystem dates = DateSystem::From1900;
-    // The workbook asks to be calculated afresh when opened, as files written by scripts do:
-    // the results stored beside its formulas are placeholders, not what the sheet shows.
-    bool resultsStale = false;
+    XlsxBook book;
 };
 
 bool isTrue(const QString& value) { return value == u"1" || value == u"true"; }
@@ -88,7 +68,7 @@ std::optional<SourceError> readWorkbook(zip_t* archive, std::uint64_t maxBytes, 
             return fileError(workbook.error());
         }
         if (isStart(workbook, token, u"workbookPr") && isTrue(attribute(workbook, u"date1904"))) {
-            book.dates = DateSystem::From1904;
+            book.book.dates = DateSystem::From1904;
         } else if (isStart(workbook, token, u"sheet")) {
             const std::string name = attribute(workbook, u"name").toStdString();
             const bool hidden = !attribute(workbook, u"state").isEmpty() && attribute(workbook, u"state") != u"visible";
@@ -100,7 +80,7 @@ std::optional<SourceError> readWorkbook(zip_t* archive, std::uint64_t maxBytes, 
                 book.notes.push_back(hiddenSheetNote(name));
             }
         } else if (isStart(workbook, token, u"calcPr") && isTrue(attribute(workbook, u"fullCalcOnLoad"))) {
-            book.resultsStale = true;
+            book.book.resultsStale = true;
         }
     }
     if (sheets == 0) {
@@ -139,45 +119,27 @@ std::optional<SourceError> readWorkbook(zip_t* archive, std::uint64_t maxBytes, 
             if (!text) {
                 return fileError(shared.error());
             }
-            if (book.sharedStrings.size() == kMaxSharedStrings) {
+            if (book.book.sharedStrings.size() == kMaxSharedStrings) {
                 return fileError(tooManySharedStrings());
             }
-            book.sharedStrings.push_back(std::move(*text));
+            book.book.sharedStrings.push_back(std::move(*text));
         }
     }
-    return book.styles.read(archive, maxBytes);
+    return readXlsxStyles(archive, maxBytes, book.book.formats);
 }
 
-// What a cell shows, or why it is refused.
-struct CellValue {
-    std::u16string text;
-    std::optional<std::string> refusal;
-    bool badIndex = false;  // a shared text the workbook does not have
-};
-
-// A text as Excel stores it: "_x000D_" escapes, and line breaks typed as "\r\n".
-std::u16string storedText(std::u16string_view text) {
-    std::u16string decoded = decodeOoxmlEscapes(text);
-    std::u16string out;
-    out.reserve(decoded.size());
-    for (std::size_t i = 0; i < decoded.size(); ++i) {
-        if (decoded[i] == u'\r') {
-            out += u'\n';
-            i += i + 1 < decoded.size() && decoded[i + 1] == u'\n' ? 1 : 0;
-        } else {
-            out += decoded[i];
-        }
+// One <c> element of a sheet, its parts taken out for the rules of what it shows.
+std::optional<XlsxCell> xlsxCell(XmlPart& part) {
+    XlsxCell cell;
+    cell.reference = u16(attribute(part, u"r"));
+    cell.type = u16(attribute(part, u"t"));
+    bool styled = false;
+    const int style = attribute(part, u"s").toInt(&styled);
+    if (styled) {
+        cell.style = style;
     }
-    return out;
-}
-
-// One <c> element of a sheet: the text it shows by its type and number format.
-std::optional<CellValue> xlsxCellText(XmlPart& part, const QString& type, int style, const Workbook& book) {
     QString value;
-    std::optional<std::u16string> inline_;
     bool inValue = false;
-    bool hasValue = false;
-    bool formula = false;
     for (;;) {
         const auto token = part.next();
         if (token == QXmlStreamReader::Invalid || token == QXmlStreamReader::EndDocument) {
@@ -187,144 +149,24 @@ std::optional<CellValue> xlsxCellText(XmlPart& part, const QString& type, int st
             break;
         }
         if (isStart(part, token, u"is")) {
-            inline_ = richText(part, u"is");
-            if (!inline_) {
+            cell.inlineText = richText(part, u"is");
+            if (!cell.inlineText) {
                 return std::nullopt;
             }
         } else if (isStart(part, token, u"f")) {
-            formula = true;
+            cell.formula = true;
         } else if (isStart(part, token, u"v")) {
             inValue = true;
-            hasValue = true;
+            cell.hasValue = true;
         } else if (isEnd(part, token, u"v")) {
             inValue = false;
         } else if (token == QXmlStreamReader::Characters && inValue) {
             value += part.xml().text();
         }
     }
-    CellValue cell;
-    if (formula && (!hasValue || book.resultsStale)) {
-        cell.refusal = msg("a formula saved without its result (the program that wrote the file did not calculate "
-                           "it): open the file in a spreadsheet program and save it again, or type the text");
-        return cell;
-    }
-    if (type == u"inlineStr") {
-        cell.text = storedText(inline_.value_or(std::u16string()));
-    } else if (type == u"s") {
-        bool ok = false;
-        const qulonglong index = value.trimmed().toULongLong(&ok);
-        cell.badIndex = !ok || index >= book.sharedStrings.size();
-        cell.text = cell.badIndex ? std::u16string() : storedText(book.sharedStrings[index]);
-    } else if (type == u"b") {
-        cell.text = value.trimmed() == u"1" ? u"TRUE" : u"FALSE";
-    } else if (type == u"e") {
-        cell.refusal = fill(msg("the cell shows the error %1: correct the formula, or type the text"),
-                            {value.trimmed().toStdString()});
-    } else if (type == u"str" || type == u"d" || value.isEmpty()) {
-        cell.text = storedText(u16(value));
-    } else {
-        bool ok = false;
-        const double number = value.trimmed().toDouble(&ok);
-        if (!ok) {
-            cell.text = u16(value);
-            return cell;
-        }
-        const std::u16string code = book.styles.formatOf(style);
-        NumberText shown = formatNumber(number, code, book.dates);
-        if (shown.unrenderable) {
-            cell.refusal = fill(msg("the cell's number format \"%1\" shows %2, which kqd cannot show as the sheet "
-                                    "does: format the column as text"),
-                                {QString::fromStdU16String(code).toStdString(), msg(shown.unrenderable->c_str())});
-        }
-        cell.text = std::move(shown.text);
-    }
+    cell.value = u16(value);
     return cell;
 }
-
-// "B12" -> row 12, column 2.
-std::pair<LineNumber, int> cellOfReference(const QString& reference) {
-    qsizetype digits = 0;
-    while (digits < reference.size() && !reference[digits].isDigit()) {
-        ++digits;
-    }
-    return {reference.mid(digits).toLongLong(), columnOfReference(reference)};
-}
-
-// The cells merged into one (listed after the sheet's rows, so read first in a pass of their
-// own): each cell they cover shows the first cell's text, so a genre merged over several rows
-// is the genre of each. One merge at a time covers a column.
-class MergedCells {
-public:
-    std::optional<SourceError> read(zip_t* archive, const std::string& sheetPart, std::uint64_t maxBytes) {
-        XmlPart sheet(archive, sheetPart, maxBytes);
-        for (auto token = sheet.next(); token != QXmlStreamReader::EndDocument; token = sheet.next()) {
-            if (token == QXmlStreamReader::Invalid) {
-                return fileError(sheet.error());
-            }
-            if (isStart(sheet, token, u"mergeCell") && merges_.size() < kMaxMerges) {
-                const QStringList corners = attribute(sheet, u"ref").split(u':');
-                if (corners.size() == 2) {
-                    const auto [top, left] = cellOfReference(corners[0]);
-                    const auto [bottom, right] = cellOfReference(corners[1]);
-                    if (top > 0 && left > 0 && bottom >= top && right >= left) {
-                        merges_.push_back({top, left, bottom, std::min(right, kMaxReadColumns)});
-                    }
-                }
-            }
-        }
-        std::sort(merges_.begin(), merges_.end(), [](const Merge& a, const Merge& b) {
-            return a.top != b.top ? a.top < b.top : a.left < b.left;
-        });
-        return std::nullopt;
-    }
-
-    // Notes the text of the cell at `row`, `column`, if a merge starts there.
-    void cell(LineNumber row, int column, const std::u16string& text) {
-        if (merges_.empty() || text.empty()) {
-            return;
-        }
-        const auto starts = std::equal_range(merges_.begin(), merges_.end(), Merge{row, column, 0, 0},
-                                             [](const Merge& a, const Merge& b) {
-                                                 return a.top != b.top ? a.top < b.top : a.left < b.left;
-                                             });
-        for (auto merge = starts.first; merge != starts.second; ++merge) {
-            for (int c = merge->left; c <= merge->right; ++c) {
-                covers_[static_cast<std::size_t>(c)] = Cover{row, column, merge->bottom, text};
-            }
-        }
-    }
-
-    // Gives each covered cell of row `row` its merge's text.
-    void fill(LineNumber row, RowBuilder& builder) const {
-        for (int c = 1; c <= kMaxReadColumns; ++c) {
-            const Cover& cover = covers_[static_cast<std::size_t>(c)];
-            if (cover.lastRow >= row && (row != cover.row || c != cover.column)) {
-                builder.set(c, cover.text);
-            }
-        }
-    }
-
-private:
-    static constexpr std::size_t kMaxMerges = 4096;  // far more than a sheet of questions has
-    struct Merge {
-        LineNumber top;
-        int left;
-        LineNumber bottom;
-        int right;
-    };
-    struct Cover {
-        LineNumber row = 0;
-        int column = 0;
-        LineNumber lastRow = 0;
-        std::u16string text;
-    };
-    std::vector<Merge> merges_;
-    std::array<Cover, kMaxReadColumns + 1> covers_{};
-};
-
-}  // namespace
-
-namespace {
 
 // The rows of the sheet in `part`.
 std::optional<SourceError> readXlsxSheet(zip_t* archive, const std::string& part, const Workbook& book,
@@ -333,69 +175,40 @@ std::optional<SourceError> readXlsxSheet(zip_t* archive, const std::string& part
     if (!sheet.exists()) {
         return fileError("the workbook's first sheet " + part + " is missing");
     }
-    MergedCells merged;
-    if (auto error = merged.read(archive, part, maxBytes)) {
-        return error;
+    XlsxSheetRows rows(book.book, sink);
+    // The merged cells are listed after the sheet's rows, so read first in a pass of their own.
+    {
+        XmlPart merges(archive, part, maxBytes);
+        for (auto token = merges.next(); token != QXmlStreamReader::EndDocument; token = merges.next()) {
+            if (token == QXmlStreamReader::Invalid) {
+                return fileError(merges.error());
+            }
+            if (isStart(merges, token, u"mergeCell")) {
+                rows.merge(u16(attribute(merges, u"ref")));
+            }
+        }
     }
-    RowBuilder row(sink);
-    LineNumber rowNumber = 0;
-    int column = 0;
-    // Cells count only inside a row: a cell outside one, or a row's end without its start (which
-    // a damaged cell's text swallowed), would put cells in the wrong row or in a row 0.
-    bool inRow = false;
     for (auto token = sheet.next(); token != QXmlStreamReader::EndDocument; token = sheet.next()) {
         if (token == QXmlStreamReader::Invalid) {
             return fileError(sheet.error());
         }
+        std::optional<SourceError> error;
         if (isStart(sheet, token, u"row")) {
             bool ok = false;
             const LineNumber given = attribute(sheet, u"r").toLongLong(&ok);
-            const LineNumber next = ok && given > 0 ? given : rowNumber + 1;
-            // Excel writes rows in ascending order and refuses a file that does not: a row number
-            // going back, or past the last row, would make messages name the wrong rows.
-            if (next <= rowNumber) {
-                return SourceError{next, 0, "row " + std::to_string(next) + " comes after row " +
-                                                std::to_string(rowNumber) + ": the sheet's rows are out of order"};
-            }
-            if (next > kMaxSheetRows) {
-                return SourceError{rowNumber + 1, 0, "the sheet has more rows than a spreadsheet can"};
-            }
-            rowNumber = next;
-            column = 0;
-            inRow = true;
-            if (isTrue(attribute(sheet, u"hidden"))) {
-                row.hide();
-            }
+            error = rows.startRow(ok ? std::optional<LineNumber>(given) : std::nullopt,
+                                  isTrue(attribute(sheet, u"hidden")));
         } else if (isEnd(sheet, token, u"row")) {
-            if (!inRow) {
-                return fileError("the sheet is damaged: a row ends that never started");
-            }
-            inRow = false;
-            merged.fill(rowNumber, row);
-            if (auto error = row.finish(rowNumber)) {
-                return error;
-            }
+            error = rows.endRow();
         } else if (isStart(sheet, token, u"c")) {
-            if (!inRow) {
-                return fileError("the sheet is damaged: a cell outside any row");
-            }
-            const int given = columnOfReference(attribute(sheet, u"r"));
-            column = given > 0 ? given : column + 1;
-            bool styled = false;
-            const int style = attribute(sheet, u"s").toInt(&styled);
-            std::optional<CellValue> cell = xlsxCellText(sheet, attribute(sheet, u"t"), styled ? style : 0, book);
+            const std::optional<XlsxCell> cell = xlsxCell(sheet);
             if (!cell) {
                 return fileError(sheet.error());
             }
-            if (cell->badIndex) {
-                return SourceError{rowNumber, column, msg("the cell names a shared text the workbook does not have")};
-            }
-            merged.cell(rowNumber, column, cell->text);
-            if (cell->refusal && column <= kMaxReadColumns) {
-                row.refuse(column, std::move(*cell->refusal));
-            } else if (!row.set(column, std::move(cell->text))) {
-                return textTooFarRight(rowNumber, column);
-            }
+            error = rows.cell(*cell);
+        }
+        if (error) {
+            return error;
         }
     }
     return std::nullopt;

@@ -2,7 +2,7 @@
 
 namespace pp::kqd::sheet {
 
-std::optional<SourceError> XlsxStyles::read(zip_t* archive, std::uint64_t maxBytes) {
+std::optional<SourceError> readXlsxStyles(zip_t* archive, std::uint64_t maxBytes, XlsxFormats& formats) {
     XmlPart part(archive, "xl/styles.xml", maxBytes);
     if (!part.exists()) {
         return std::nullopt;
@@ -17,7 +17,7 @@ std::optional<SourceError> XlsxStyles::read(zip_t* archive, std::uint64_t maxByt
             bool ok = false;
             const int id = attribute(part, u"numFmtId").toInt(&ok);
             if (ok) {
-                custom_.emplace_back(id, u16(attribute(part, u"formatCode")));
+                formats.addCustom(id, u16(attribute(part, u"formatCode")));
             }
         } else if (isStart(part, token, u"cellXfs")) {
             inCellStyles = true;
@@ -26,23 +26,10 @@ std::optional<SourceError> XlsxStyles::read(zip_t* archive, std::uint64_t maxByt
         } else if (inCellStyles && isStart(part, token, u"xf")) {
             bool ok = false;
             const int id = attribute(part, u"numFmtId").toInt(&ok);
-            cellFormats_.push_back(ok ? id : 0);
+            formats.addCellStyle(ok ? id : 0);
         }
     }
     return std::nullopt;
-}
-
-std::u16string XlsxStyles::formatOf(int style) const {
-    if (style < 0 || static_cast<std::size_t>(style) >= cellFormats_.size()) {
-        return u"General";
-    }
-    const int id = cellFormats_[static_cast<std::size_t>(style)];
-    for (const auto& [custom, code] : custom_) {
-        if (custom == id) {
-            return code;
-        }
-    }
-    return std::u16string(builtinNumberFormat(id).value_or(u"General"));
 }
 
 }  // namespace pp::kqd::sheet

@@ -33,41 +33,6 @@ void speakJapanese() {
     });
 }
 
-// Checked questions wait here until the whole table has been read: a table a teacher opens in
-// the game is small enough to hold.
-class MemorySpill final : public kqd::Spill {
-public:
-    bool append(std::string_view bytes) override {
-        held_.append(bytes);
-        return true;
-    }
-    bool replay(const std::function<bool(std::string_view)>& piece) override { return piece(held_); }
-
-private:
-    std::string held_;
-};
-
-std::string columnLetters(int column) {
-    std::string letters;
-    for (int c = column; c > 0; c = (c - 1) / 26) {
-        letters.insert(letters.begin(), static_cast<char>('A' + (c - 1) % 26));
-    }
-    return letters;
-}
-
-// Where a problem is, as a spreadsheet names it: a text table opened in one shows its lines as
-// rows and its fields as lettered columns.
-std::string placeOf(const kqd::SourceError& problem, const std::optional<std::string>& sheet) {
-    if (problem.line <= 0) {
-        return {};
-    }
-    if (problem.column <= 0) {
-        return (sheet ? *sheet + " " : std::string()) + std::to_string(problem.line) + "行目";
-    }
-    return sheet ? kqd::cellName(*sheet, problem.line, problem.column)
-                 : columnLetters(problem.column) + std::to_string(problem.line);
-}
-
 // A table past this size is no class's quiz: the game would hold it all while building it.
 constexpr std::uintmax_t kMaxTableBytes = std::uintmax_t{64} << 20;
 
@@ -107,20 +72,12 @@ SheetBuild buildSheetQuiz(const std::filesystem::path& path) {
     }
     kqd::BuildOptions options;
     options.columnLetters = true;  // the dialog names columns as a spreadsheet does
-    MemorySpill spill;
     std::string quiz;
-    const kqd::WriteAt write = [&quiz](std::int64_t offset, std::string_view bytes) {
-        const auto end = static_cast<std::size_t>(offset) + bytes.size();
-        if (quiz.size() < end) {
-            quiz.resize(end);
-        }
-        quiz.replace(static_cast<std::size_t>(offset), bytes.size(), bytes);
-        return true;
-    };
-    const kqd::BuildReport report = kqd::buildQuizStreaming(rows, options, spill, write);
+    const kqd::BuildReport report = kqd::buildQuizInMemory(rows, options, quiz);
     const kqd::Problems& problems = report.problems;
     for (const kqd::SourceError& problem : problems.sorted()) {
-        result.problems.push_back({placeOf(problem, sheetName), problem.message, !kqd::isWarningOrNote(problem.message)});
+        result.problems.push_back(
+            {kqd::spreadsheetPlace(problem, sheetName), problem.message, !kqd::isWarningOrNote(problem.message)});
     }
     result.unlisted = problems.errorCount + problems.warningCount -
                       static_cast<std::int64_t>(problems.errors.size() + problems.warnings.size());

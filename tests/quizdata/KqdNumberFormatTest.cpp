@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "authoring/NumberFormat.h"
+#include "authoring/SheetCells.h"
 #include "encoding/Utf8.h"
 
 namespace pp::kqd {
@@ -70,6 +71,20 @@ TEST(NumberFormat, BuiltInFormatsAreJapaneseExcels) {
     EXPECT_EQ(utf8FromUtf16(formatNumber(0.5, *builtinNumberFormat(32)).text), "12時00分");
     EXPECT_EQ(utf8FromUtf16(formatNumber(1234.5, *builtinNumberFormat(4)).text), "1,234.50");
     EXPECT_FALSE(builtinNumberFormat(163));
+}
+
+// A cell's style picks its workbook's own code before a built-in one; a style the workbook does
+// not list, one past its last included, shows General as Excel does.
+TEST(NumberFormat, CellStylesFindTheirCodes) {
+    sheet::XlsxFormats formats;
+    formats.addCellStyle(0);
+    formats.addCellStyle(14);
+    formats.addCellStyle(164);
+    formats.addCustom(164, u"0000");
+    EXPECT_EQ(formats.formatOf(1), u"yyyy/m/d");
+    EXPECT_EQ(formats.formatOf(2), u"0000");
+    EXPECT_EQ(formats.formatOf(3), u"General");
+    EXPECT_EQ(formats.formatOf(-1), u"General");
 }
 
 TEST(NumberFormat, RefusesWhatItCannotShowFaithfully) {

@@ -1,6 +1,7 @@
 // Quiz files into the game: the picker, the kept recent files, the sample and ?quiz= addresses
 // are placed in the module's file system and handed to the game, and what the game accepts is
 // kept as the newest of the last files (quizfiles.js).
+import { showMessage } from "./dialogs.js";
 import { callGame, game } from "./game.js";
 import { QuizFiles } from "./quizfiles.js";
 import { Sample } from "./sample.js";
@@ -117,8 +118,29 @@ export function openRecentFile(index) {
   if (file) openQuizBytes(file.name, file.bytes);
 }
 
+// A question table a teacher keeps, which the page builds into a quiz (sheets.js, fetched only
+// when one is opened) rather than handing it to the game.
+export const isQuestionTable = (name) => /\.(xlsx|ods|csv|tsv)$/i.test(name);
+
 export async function openQuizFile(file, chosen = false) {
-  openQuizBytes(file.name, new Uint8Array(await file.arrayBuffer()), chosen);
+  const bytes = new Uint8Array(await file.arrayBuffer());
+  if (!isQuestionTable(file.name)) {
+    openQuizBytes(file.name, bytes, chosen);
+    return;
+  }
+  const { openTable } = await import("./sheets.js");
+  // The quiz keeps the table's name, so the last files list the table the teacher opened.
+  const report = await openTable(file.name, bytes, (name, quiz) => openQuizBytes(name, quiz, chosen), chooseQuizFile);
+  // A table with errors answers the game's open dialog as a cancel: the report says why.
+  if (!report.built && chosen) callGame((module) => module._pp_web_cancel_file());
+}
+
+// "表として書き出す...": the quiz the game opened last, as a spreadsheet to edit.
+export async function exportOpenQuiz() {
+  const newest = QuizFiles.list()[0];
+  const { exportQuiz } = await import("./sheets.js");
+  const problem = await exportQuiz(newest ? newest.name : Sample.NAME, newest ? newest.bytes : Sample.bytes());
+  if (problem) showMessage(problem, "ポケットペルナ");
 }
 
 export function openSample() {

@@ -3,7 +3,7 @@
 import { COMMAND, SCREEN } from "./constants.js";
 import { AppInstall } from "./appinstall.js";
 import { showAbout, showSettings } from "./dialogs.js";
-import { chooseQuizFile, openRecentFile, openSample } from "./files.js";
+import { chooseQuizFile, exportOpenQuiz, openRecentFile, openSample } from "./files.js";
 import { callGame, game } from "./game.js";
 import { QuizFiles } from "./quizfiles.js";
 import { Sample } from "./sample.js";
@@ -26,6 +26,7 @@ const MENUS = [
     { id: COMMAND.OPEN, text: "開く...", keys: "Ctrl+O", run: chooseQuizFile },
     { id: "sample", text: "サンプル問題で遊ぶ", run: openSample },
     { id: "recent", text: "最近使ったファイル", submenu: true, enabled: () => QuizFiles.list().length > 0 },
+    { id: "export-sheet", text: "表として書き出す...", run: exportOpenQuiz },
     null,
     { id: "save-settings", text: "設定ファイルをダウンロード...", run: downloadSettings },
     { id: "load-settings", text: "設定ファイルを読み込む...",
