@@ -17,8 +17,6 @@ namespace pp::test {
 // frontend does once the game's call has returned.
 class FakeHost final : public Host {
 public:
-    std::optional<std::int32_t> day;
-
     struct Message {
         std::u16string text;
         std::u16string caption;
@@ -57,7 +55,6 @@ public:
         openedFiles.emplace_back(path, accepted);
     }
     std::optional<std::filesystem::path> lastQuizFile() override { return rememberedQuizFile; }
-    std::int32_t today() override { return day.value_or(localToday()); }
     void confirmLeave(LeaveReason reason) override {
         leaveQuestions.push_back(reason);
         leaveOpen = true;
