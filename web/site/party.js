@@ -3,7 +3,7 @@
 // takes the answer from five big buttons under the picture and shows the verdict, the points and
 // the place. The token stays in this tab, as on the host's plain page, so a reload or a lost
 // network comes back as the same player with the same score.
-import { fitScale, loadBitmaps, loadFont } from "./canvas.js";
+import { fitScale, glyphsPending, glyphsSettled, loadBitmaps } from "./canvas.js";
 import { game, loadModule } from "./game.js";
 
 const TOKEN = "pocketperna-party-token";
@@ -89,6 +89,13 @@ function paint() {
     selection: party.answered, right: party.right,
   };
   game.module.ccall("pp_web_party_paint", null, ["string"], [JSON.stringify(view)]);
+  // Text whose piece of the font has not come is left out; the picture is painted again with it.
+  if (glyphsPending()) {
+    glyphsSettled().then(() => {
+      game.module._pp_web_font_changed();
+      paint();
+    });
+  }
 }
 
 function showTitle(lines) {
@@ -220,7 +227,7 @@ function connect() {
 export async function joinParty(page) {
   buildPanel();
   await Promise.all([loadBitmaps(), loadModule(page)]);
-  await loadFont();
+  await glyphsSettled();
   $("loading").hidden = true;
   fitScale();
   paint();
