@@ -19,8 +19,10 @@ QStringList& addedFolders() {
 }
 
 // Each module is loaded once and stays for the life of the program: its windows' code is in it.
-std::map<std::string, QLibrary*>& loaded() {
-    static std::map<std::string, QLibrary*> modules;
+// A module stays loaded for the program's life (its windows may outlive any one call); deleting
+// its QLibrary at exit does not unload it.
+std::map<std::string, std::unique_ptr<QLibrary>>& loaded() {
+    static std::map<std::string, std::unique_ptr<QLibrary>> modules;
     return modules;
 }
 
@@ -37,7 +39,7 @@ QStringList searchFolders() {
 }
 
 void* resolve(const char* module, const char* entry, QString& error) {
-    QLibrary*& library = loaded()[module];
+    std::unique_ptr<QLibrary>& library = loaded()[module];
     if (library == nullptr) {
         const QString file = QString::fromLatin1(module) + QStringLiteral(".so");
         const QStringList folders = searchFolders();
@@ -63,7 +65,7 @@ void* resolve(const char* module, const char* entry, QString& error) {
             loaded().erase(module);
             return nullptr;
         }
-        library = candidate.release();
+        library = std::move(candidate);
     }
     QFunctionPointer function = library->resolve(entry);
     if (function == nullptr) {
