@@ -4,30 +4,16 @@
 // Usage: node play_together.mjs POCKETPERNA QUIZ SAMPLE-TABLE NPM-DIR OUT-DIR
 import { spawn } from "node:child_process";
 import fs from "node:fs";
-import { createRequire } from "node:module";
 import os from "node:os";
 import path from "node:path";
 import readline from "node:readline";
 
+import { check, failureCount, launchChromium, rightAnswersOf } from "../web/harness.mjs";
+
 const [program, quiz, table, modulesDir, outDir] = process.argv.slice(2);
-const require = createRequire(path.join(path.resolve(modulesDir), "package.json"));
-const puppeteer = require("puppeteer-core");
 fs.mkdirSync(outDir, { recursive: true });
 
-let failures = 0;
-function check(ok, what) {
-  if (!ok) {
-    failures += 1;
-    console.log(`FAIL: ${what}`);
-  }
-}
-
-// The right answer of each question of the sample table: its third column.
-const rightAnswers = new Map();
-for (const line of fs.readFileSync(table, "utf8").split("\n")) {
-  const cells = line.split("\t");
-  if (cells.length >= 7 && !line.startsWith("#")) rightAnswers.set(cells[1], cells[2]);
-}
+const rightAnswers = rightAnswersOf(table);
 
 async function startHost() {
   const host = spawn(program, ["--host", quiz, "--bind", "127.0.0.1", "--questions", "3"],
@@ -100,12 +86,7 @@ async function picture(page, name) {
 async function main() {
   const host = await startHost();
   const profile = fs.mkdtempSync(path.join(os.tmpdir(), "perna-party-"));
-  const browser = await puppeteer.launch({
-    executablePath: "/usr/bin/chromium",
-    headless: true,
-    args: ["--headless", "--no-sandbox", "--disable-gpu", "--no-first-run", "--disable-background-networking",
-      "--disable-component-update", "--disable-sync", `--user-data-dir=${profile}`],
-  });
+  const browser = await launchChromium(modulesDir, profile);
   const totals = { あおい: 0, ゆうと: 0, はな: 0 };
   try {
     const hostPage = await browser.newPage();
@@ -168,8 +149,8 @@ async function main() {
     host.process.kill("SIGTERM");
     fs.rmSync(profile, { recursive: true, force: true });
   }
-  console.log(`totals ${JSON.stringify(totals)}; ${failures} failures`);
-  process.exit(failures ? 1 : 0);
+  console.log(`totals ${JSON.stringify(totals)}; ${failureCount()} failures`);
+  process.exit(failureCount() ? 1 : 0);
 }
 
 main().catch((error) => {

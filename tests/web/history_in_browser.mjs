@@ -6,14 +6,12 @@
 //
 // Usage: node history_in_browser.mjs SITE NODE-MODULES-DIR OUTPUT-DIR
 import fs from "node:fs";
-import http from "node:http";
-import { createRequire } from "node:module";
 import os from "node:os";
 import path from "node:path";
 
+import { check, finish, launchChromium, serve, waitFor } from "./harness.mjs";
+
 const [site, modulesDir, outDir] = process.argv.slice(2);
-const require = createRequire(path.join(path.resolve(modulesDir), "package.json"));
-const puppeteer = require("puppeteer-core");
 
 const SEED = 7;
 const FIRST_DAY = "2026-12-01";
@@ -23,45 +21,8 @@ const REVIEW_DUE = "40016";
 const MISSED_QUESTIONS = "40014";
 const choiceRowMiddle = (row) => ({ x: 123, y: 30 + 35 * row + 15 });
 
-let failures = 0;
 let origin = "";
-function check(ok, what) {
-  console.log(`${ok ? "ok" : "FAIL"}: ${what}`);
-  if (!ok) failures += 1;
-  return ok;
-}
-
-function serve(folder) {
-  const root = path.resolve(folder);
-  const types = { ".html": "text/html; charset=utf-8", ".js": "text/javascript", ".wasm": "application/wasm",
-    ".css": "text/css", ".woff2": "font/woff2", ".png": "image/png" };
-  const server = http.createServer((request, response) => {
-    const name = decodeURIComponent(new URL(request.url, "http://127.0.0.1").pathname);
-    const file = path.join(root, path.normalize(name === "/" ? "/index.html" : name));
-    fs.readFile(file, (error, data) => {
-      if (error || !file.startsWith(root + path.sep)) {
-        response.writeHead(404);
-        response.end();
-        return;
-      }
-      response.writeHead(200, { "Content-Type": types[path.extname(file)] || "application/octet-stream" });
-      response.end(data);
-    });
-  });
-  return new Promise((resolve) => server.listen(0, "127.0.0.1", () => resolve(server)));
-}
-
 const state = (page) => page.evaluate(() => perna.state());
-
-async function waitFor(what, probe, timeoutMs = 10000) {
-  const end = Date.now() + timeoutMs;
-  for (;;) {
-    const value = await probe();
-    if (value) return value;
-    if (Date.now() > end) throw new Error(`timed out waiting for ${what}`);
-    await new Promise((resolve) => setTimeout(resolve, 20));
-  }
-}
 
 async function tickUntil(page, screens, limit = 400) {
   for (let count = 0; !screens.includes((await state(page)).screen); ++count) {
@@ -219,12 +180,7 @@ async function main() {
   const server = await serve(site);
   origin = `http://127.0.0.1:${server.address().port}`;
   const profile = fs.mkdtempSync(path.join(os.tmpdir(), "perna-chromium-"));
-  const browser = await puppeteer.launch({
-    executablePath: "/usr/bin/chromium",
-    headless: true,
-    args: ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-      "--disable-background-networking", "--disable-component-update", "--disable-sync", `--user-data-dir=${profile}`],
-  });
+  const browser = await launchChromium(modulesDir, profile);
   try {
     await sittings(browser);
     await storageRefused(browser, "a browser without IndexedDB", () => {
@@ -238,8 +194,7 @@ async function main() {
     server.close();
     fs.rmSync(profile, { recursive: true, force: true });
   }
-  console.log(`${failures === 0 ? "passed" : `${failures} checks failed`}`);
-  process.exit(failures === 0 ? 0 : 1);
+  finish();
 }
 
 main().catch((error) => {

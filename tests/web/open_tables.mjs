@@ -8,52 +8,11 @@
 // Usage: node open_tables.mjs SITE KQD MAKE-SHEETS NODE-MODULES-DIR OUTPUT-DIR
 import { execFileSync } from "node:child_process";
 import fs from "node:fs";
-import http from "node:http";
-import { createRequire } from "node:module";
 import path from "node:path";
 
+import { check, finish, launchChromium, serve, sleep, waitFor } from "./harness.mjs";
+
 const [site, kqd, makeSheets, modulesDir, outDir] = process.argv.slice(2);
-const require = createRequire(path.join(path.resolve(modulesDir), "package.json"));
-const puppeteer = require("puppeteer-core");
-
-let failures = 0;
-function check(ok, what) {
-  console.log(`${ok ? "ok" : "FAIL"}: ${what}`);
-  if (!ok) failures += 1;
-  return ok;
-}
-
-function serve(folder) {
-  const root = path.resolve(folder);
-  const types = { ".html": "text/html; charset=utf-8", ".js": "text/javascript", ".wasm": "application/wasm",
-    ".css": "text/css" };
-  const server = http.createServer((request, response) => {
-    const name = decodeURIComponent(new URL(request.url, "http://127.0.0.1").pathname);
-    const file = path.join(root, path.normalize(name === "/" ? "/index.html" : name));
-    fs.readFile(file, (error, data) => {
-      if (error || !file.startsWith(root + path.sep)) {
-        response.writeHead(404);
-        response.end();
-        return;
-      }
-      response.writeHead(200, { "Content-Type": types[path.extname(file)] || "application/octet-stream" });
-      response.end(data);
-    });
-  });
-  return new Promise((resolve) => server.listen(0, "127.0.0.1", () => resolve(server)));
-}
-
-const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
-
-async function waitFor(what, probe, timeoutMs = 10000) {
-  const end = Date.now() + timeoutMs;
-  for (;;) {
-    const value = await probe();
-    if (value) return value;
-    if (Date.now() > end) throw new Error(`timed out waiting for ${what}`);
-    await sleep(20);
-  }
-}
 
 // Drops a file of `name` holding `bytes` on the page, as a file dragged from the desktop.
 async function drop(page, name, bytes) {
@@ -99,12 +58,7 @@ async function main() {
   const server = await serve(site);
   const origin = `http://127.0.0.1:${server.address().port}`;
   const profile = fs.mkdtempSync(path.join(outDir, "profile-"));
-  const browser = await puppeteer.launch({
-    executablePath: "/usr/bin/chromium",
-    headless: true,
-    args: ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-      "--disable-background-networking", "--disable-component-update", "--disable-sync", `--user-data-dir=${profile}`],
-  });
+  const browser = await launchChromium(modulesDir, profile);
   try {
     const page = await browser.newPage();
     page.on("pageerror", (error) => check(false, `the page throws no error (${error.message})`));
@@ -181,8 +135,7 @@ async function main() {
     server.close();
     fs.rmSync(profile, { recursive: true, force: true });
   }
-  console.log(`${failures === 0 ? "passed" : `${failures} checks failed`}`);
-  process.exit(failures === 0 ? 0 : 1);
+  finish();
 }
 
 main().catch((error) => {

@@ -9,15 +9,13 @@
 // Usage: node play_in_browser.mjs SITE QUIZ-REPLAY NODE-MODULES-DIR OUTPUT-DIR
 import { spawnSync } from "node:child_process";
 import fs from "node:fs";
-import http from "node:http";
-import { createRequire } from "node:module";
 import os from "node:os";
 import path from "node:path";
 import zlib from "node:zlib";
 
+import { check, finish, launchChromium, serve, sleep, waitFor } from "./harness.mjs";
+
 const [site, quizReplay, modulesDir, outDir] = process.argv.slice(2);
-const require = createRequire(path.join(path.resolve(modulesDir), "package.json"));
-const puppeteer = require("puppeteer-core");
 
 const SIZE_BUDGET = 1024 * 1024;
 const SEED = 7;
@@ -25,50 +23,6 @@ const PLAYER_TYPED = "テスト😀花子ABCDEFGH";  // an emoji the file cannot
 const PLAYER_KEPT = "テスト花子ABCDE";
 const RIGHT_COLOUR = [50, 150, 255];
 const choiceRowMiddle = (row) => ({ x: 123, y: 30 + 35 * row + 15 });
-
-let failures = 0;
-function check(ok, what) {
-  console.log(`${ok ? "ok" : "FAIL"}: ${what}`);
-  if (!ok) failures += 1;
-  return ok;
-}
-
-function serve(folder) {
-  return serveOn(folder, 0);
-}
-
-function serveOn(folder, port) {
-  const root = path.resolve(folder);
-  const types = { ".html": "text/html; charset=utf-8", ".js": "text/javascript", ".wasm": "application/wasm",
-    ".css": "text/css", ".woff2": "font/woff2", ".bmp": "image/bmp", ".wav": "audio/wav", ".png": "image/png",
-    ".webmanifest": "application/manifest+json" };
-  const server = http.createServer((request, response) => {
-    const name = decodeURIComponent(new URL(request.url, "http://127.0.0.1").pathname);
-    const file = path.join(root, path.normalize(name === "/" ? "/index.html" : name));
-    fs.readFile(file, (error, data) => {
-      if (error || !file.startsWith(root + path.sep)) {
-        response.writeHead(404);
-        response.end();
-        return;
-      }
-      response.writeHead(200, { "Content-Type": types[path.extname(file)] || "application/octet-stream" });
-      response.end(data);
-    });
-  });
-  return new Promise((resolve) => server.listen(port, "127.0.0.1", () => resolve(server)));
-}
-
-const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
-
-async function waitFor(what, probe, timeoutMs = 10000) {
-  const end = Date.now() + timeoutMs;
-  for (;;) {
-    const value = await probe();
-    if (value) return value;
-    if (Date.now() > end) throw new Error(`timed out waiting for ${what}`);
-    await sleep(20);
-  }
-}
 
 // The logical picture as the canvas holds it: a pixel's colour at (x, y) of the 240 x 268 picture.
 async function pixels(page, points) {
@@ -166,13 +120,7 @@ async function main() {
   const server = await serve(site);
   const origin = `http://127.0.0.1:${server.address().port}`;
   const profile = fs.mkdtempSync(path.join(os.tmpdir(), "perna-chromium-"));
-  const browser = await puppeteer.launch({
-    executablePath: "/usr/bin/chromium",
-    headless: true,
-    args: ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-      "--disable-background-networking", "--disable-component-update", "--disable-sync",
-      `--user-data-dir=${profile}`],
-  });
+  const browser = await launchChromium(modulesDir, profile);
   try {
     await firstVisit(browser, origin);
     const player = await wholeGame(browser, origin);
@@ -187,8 +135,7 @@ async function main() {
     server.close();
     fs.rmSync(profile, { recursive: true, force: true });
   }
-  console.log(`${failures === 0 ? "passed" : `${failures} checks failed`}`);
-  process.exit(failures === 0 ? 0 : 1);
+  finish();
 }
 
 // The title under the real clock, then a quiz chosen with the file picker, played by the clock.
@@ -859,7 +806,7 @@ async function asApp(browser) {
     fs.writeFileSync(path.join(copy, "index.html"),
       fs.readFileSync(path.join(copy, "index.html"), "utf8").replace("<head>", '<head>\n<meta name="build" content="next">'));
     fs.writeFileSync(path.join(copy, "sw.js"), fs.readFileSync(path.join(copy, "sw.js"), "utf8").replace(/const VERSION = "/, 'const VERSION = "next-'));
-    server = await serveOn(copy, port);
+    server = await serve(copy, port);
     await page.goto(`${origin}/index.html?clock=manual&seed=${SEED}`);
     await page.evaluate(() => perna.ready);
     await waitFor("the new version", () => page.evaluate(() => document.querySelector('meta[name="build"]') !== null).catch(() => false), 30000);
