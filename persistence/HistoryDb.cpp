@@ -349,15 +349,20 @@ std::optional<std::vector<MissedAnswer>> HistoryDb::missedList() {
     return missed;
 }
 
-void HistoryDb::keepMissedList(const std::vector<MissedAnswer>& missed) {
+// True when a row of the open quiz file may be written; a read-only file is told once.
+bool HistoryDb::writable() {
     if (db_ == nullptr || quizId_ < 0) {
-        return;
+        return false;
     }
     if (readOnly_) {
         problem_ = problem_ == HistoryProblem::None ? HistoryProblem::ReadOnly : problem_;
-        return;
+        return false;
     }
-    if (!exec("BEGIN IMMEDIATE")) {
+    return true;
+}
+
+void HistoryDb::keepMissedList(const std::vector<MissedAnswer>& missed) {
+    if (!writable() || !exec("BEGIN IMMEDIATE")) {
         return;
     }
     if (!writeMissedList(quizId_, missed) || !exec("COMMIT")) {
@@ -431,14 +436,7 @@ std::vector<ReviewCard> HistoryDb::cards() {
 }
 
 void HistoryDb::recordAnswer(const AnswerRecord& answer, const ReviewCard& card) {
-    if (db_ == nullptr || quizId_ < 0) {
-        return;
-    }
-    if (readOnly_) {
-        problem_ = problem_ == HistoryProblem::None ? HistoryProblem::ReadOnly : problem_;
-        return;
-    }
-    if (!exec("BEGIN IMMEDIATE")) {
+    if (!writable() || !exec("BEGIN IMMEDIATE")) {
         return;
     }
     Statement add(db_, "INSERT INTO answer(quiz, day, question, genre, choice, correct, time_left)"
@@ -477,11 +475,7 @@ void HistoryDb::recordAnswer(const AnswerRecord& answer, const ReviewCard& card)
 }
 
 void HistoryDb::recordGame(const GameRecord& game) {
-    if (db_ == nullptr || quizId_ < 0) {
-        return;
-    }
-    if (readOnly_) {
-        problem_ = problem_ == HistoryProblem::None ? HistoryProblem::ReadOnly : problem_;
+    if (!writable()) {
         return;
     }
     Statement add(db_, "INSERT INTO game(quiz, day, mode, score, genre_correct, genre_answered)"

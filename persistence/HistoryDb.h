@@ -58,6 +58,7 @@ private:
     // The id of the quiz row of `quiz`, added when missing; -1 when it cannot be.
     long long quizRow(const QuizFingerprint& quiz);
     bool writeMissedList(long long quiz, const std::vector<MissedAnswer>& missed);
+    bool writable();
     bool exec(const char* sql);
     // Notes the problem behind SQLite's result `code`; a damaged file is closed for good.
     void fail(int code);
