@@ -132,16 +132,41 @@ std::array<std::int32_t, kGenreCount> splitCounts(const std::string& text) {
 }  // namespace
 
 HistoryDb::HistoryDb(const std::filesystem::path& path, std::filesystem::path oldMissedLists)
-    : oldMissedLists_(std::move(oldMissedLists)) {
-    if (path != ":memory:" && path.has_parent_path()) {
+    : path_(path), oldMissedLists_(std::move(oldMissedLists)) {
+    std::error_code ignored;
+    // With no file and no old lists to take in, there is nothing to read yet.
+    unmade_ = path != ":memory:" && !std::filesystem::exists(path, ignored) &&
+              (oldMissedLists_.empty() || !std::filesystem::exists(oldMissedLists_, ignored));
+    if (!unmade_) {
+        openOrCreate();
+    }
+}
+
+void HistoryDb::openOrCreate() {
+    if (path_ != ":memory:" && path_.has_parent_path()) {
         // The data folder is made on first use, as the missed lists' save does.
         std::error_code ignored;
-        std::filesystem::create_directories(path.parent_path(), ignored);
+        std::filesystem::create_directories(path_.parent_path(), ignored);
     }
-    if (!open(path) && db_ != nullptr) {
+    if (!open(path_) && db_ != nullptr) {
         sqlite3_close_v2(db_);
         db_ = nullptr;
     }
+}
+
+bool HistoryDb::openWhenMade(bool forWrite) {
+    if (unmade_) {
+        std::error_code ignored;
+        if (!forWrite && !std::filesystem::exists(path_, ignored)) {
+            return false;
+        }
+        unmade_ = false;
+        openOrCreate();
+        if (selected_) {
+            selectQuiz(*selected_);
+        }
+    }
+    return db_ != nullptr;
 }
 
 HistoryDb::~HistoryDb() { sqlite3_close_v2(db_); }
@@ -328,6 +353,9 @@ bool HistoryDb::writeMissedList(long long quiz, const std::vector<MissedAnswer>&
 }
 
 std::optional<std::vector<MissedAnswer>> HistoryDb::missedList() {
+    if (!openWhenMade(false) && unmade_) {
+        return std::vector<MissedAnswer>{};  // no file yet, so no list kept
+    }
     if (db_ == nullptr || quizId_ < 0) {
         return std::nullopt;
     }
@@ -351,7 +379,7 @@ std::optional<std::vector<MissedAnswer>> HistoryDb::missedList() {
 
 // True when a row of the open quiz file may be written; a read-only file is told once.
 bool HistoryDb::writable() {
-    if (db_ == nullptr || quizId_ < 0) {
+    if (!openWhenMade(true) || quizId_ < 0) {
         return false;
     }
     if (readOnly_) {
@@ -373,6 +401,7 @@ void HistoryDb::keepMissedList(const std::vector<MissedAnswer>& missed) {
 }
 
 void HistoryDb::limitPages(int pages) {
+    openWhenMade(true);
     const std::string sql = "PRAGMA max_page_count=" + std::to_string(pages);
     Statement limit(db_, sql.c_str());
     limit.step();
@@ -380,7 +409,8 @@ void HistoryDb::limitPages(int pages) {
 
 void HistoryDb::selectQuiz(const QuizFingerprint& quiz) {
     quizId_ = -1;
-    if (db_ == nullptr) {
+    selected_ = quiz;
+    if (!openWhenMade(false)) {
         return;
     }
     const auto bindPrint = [&](Statement& statement) {
@@ -413,6 +443,7 @@ void HistoryDb::selectQuiz(const QuizFingerprint& quiz) {
 }
 
 std::vector<ReviewCard> HistoryDb::cards() {
+    openWhenMade(false);
     std::vector<ReviewCard> cards;
     Statement query(db_, "SELECT question, stability, difficulty, last_day, due_day, reps, lapses FROM card"
                          " WHERE quiz=?1 ORDER BY question");
@@ -492,6 +523,7 @@ void HistoryDb::recordGame(const GameRecord& game) {
 }
 
 std::vector<GameRecord> HistoryDb::games() {
+    openWhenMade(false);
     std::vector<GameRecord> games;
     Statement query(db_, "SELECT day, mode, score, genre_correct, genre_answered FROM game WHERE quiz=?1 ORDER BY id");
     query.bind(1, quizId_);
@@ -508,6 +540,7 @@ std::vector<GameRecord> HistoryDb::games() {
 }
 
 std::vector<GenreDay> HistoryDb::genreDays() {
+    openWhenMade(false);
     std::vector<GenreDay> days;
     Statement query(db_, "SELECT day, genre, SUM(correct), COUNT(*) FROM answer WHERE quiz=?1"
                          " GROUP BY day, genre ORDER BY day, genre");
@@ -527,6 +560,7 @@ std::vector<GenreDay> HistoryDb::genreDays() {
 }
 
 std::vector<MissCount> HistoryDb::mostMissed(int count) {
+    openWhenMade(false);
     std::vector<MissCount> missed;
     Statement query(db_, "SELECT question, COUNT(*) - SUM(correct) AS misses, COUNT(*) FROM answer WHERE quiz=?1"
                          " GROUP BY question HAVING misses > 0 ORDER BY misses DESC, question LIMIT ?2");
@@ -540,6 +574,7 @@ std::vector<MissCount> HistoryDb::mostMissed(int count) {
 }
 
 std::vector<AnswerRecord> HistoryDb::answers() {
+    openWhenMade(false);
     std::vector<AnswerRecord> answers;
     Statement query(db_, "SELECT day, question, genre, choice, correct, time_left FROM answer WHERE quiz=?1 ORDER BY id");
     query.bind(1, quizId_);

@@ -18,9 +18,10 @@ inline constexpr std::string_view kHistoryFileName = "history.sqlite3";
 // why through takeProblem(), and the game plays on.
 class HistoryDb final : public History {
 public:
-    // Opens (creating it when missing) the file at `path`; ":memory:" keeps it in memory. When
-    // the file first takes the missed lists, those of the older list file `oldMissedLists` are
-    // brought in; that file is only read, and never again once they are in.
+    // Opens the file at `path`; ":memory:" keeps it in memory. A missing file is made by the first
+    // write, so a start that records nothing leaves no file behind. When the file first takes the
+    // missed lists, those of the older list file `oldMissedLists` are brought in; that file is only
+    // read, and never again once they are in.
     explicit HistoryDb(const std::filesystem::path& path, std::filesystem::path oldMissedLists = {});
     HistoryDb(const HistoryDb&) = delete;
     HistoryDb& operator=(const HistoryDb&) = delete;
@@ -29,7 +30,7 @@ public:
     // The schema version this build writes; a file at a later one is only ever read.
     static constexpr int kSchemaVersion = 4;
 
-    [[nodiscard]] bool usable() const { return db_ != nullptr; }
+    [[nodiscard]] bool usable() const { return db_ != nullptr || unmade_; }
     // The file's schema version as found (before any migration), 0 for a new file.
     [[nodiscard]] int foundVersion() const { return foundVersion_; }
     // Caps the file at `pages` pages of its page size, so tests can fill the disk.
@@ -49,6 +50,10 @@ public:
     void keepMissedList(const std::vector<MissedAnswer>& missed) override;
 
 private:
+    // Opens a file left unmade at construction once it is needed: for a write, or for a read once
+    // another copy has made it. False while there is nothing open.
+    bool openWhenMade(bool forWrite);
+    void openOrCreate();
     bool open(const std::filesystem::path& path);
     bool openReadOnly(const std::filesystem::path& path);
     bool readVersion();
@@ -63,8 +68,11 @@ private:
     // Notes the problem behind SQLite's result `code`; a damaged file is closed for good.
     void fail(int code);
 
+    std::filesystem::path path_;
     std::filesystem::path oldMissedLists_;
     sqlite3* db_ = nullptr;
+    bool unmade_ = false;
+    std::optional<QuizFingerprint> selected_;
     bool readOnly_ = false;
     int foundVersion_ = 0;
     long long quizId_ = -1;

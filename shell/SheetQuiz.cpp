@@ -12,25 +12,32 @@
 #include "authoring/ProblemReport.h"
 #include "authoring/QuizBuild.h"
 #include "authoring/SourceTable.h"
-#include "authoring/Spreadsheet.h"
 #include "persistence/SafeFile.h"
+#include "shell/LazyParts.h"
+#include "shell/SheetReading.h"
 
 namespace pp {
 namespace {
 
 // The quiz makers' messages come in English from the readers; the game speaks Japanese whatever
 // the desktop's language, through the catalogue kqd uses, compiled for Qt into the program.
+const kqd::MessageCatalogue& japanese() {
+    static const kqd::MessageCatalogue catalogue = [] {
+        static QTranslator translator;
+        if (!translator.load(QStringLiteral(":/i18n/kqd_ja.qm"))) {
+            return kqd::MessageCatalogue([](const char* english) { return std::string(english); });
+        }
+        return kqd::MessageCatalogue([](const char* english) {
+            const QString text = translator.translate("", english);
+            return text.isEmpty() ? std::string(english) : text.toStdString();
+        });
+    }();
+    return catalogue;
+}
+
 void speakJapanese() {
     static std::once_flag once;
-    std::call_once(once, [] {
-        static QTranslator catalogue;
-        if (catalogue.load(QStringLiteral(":/i18n/kqd_ja.qm"))) {
-            kqd::setMessageCatalogue([](const char* english) {
-                const QString japanese = catalogue.translate("", english);
-                return japanese.isEmpty() ? std::string(english) : japanese.toStdString();
-            });
-        }
-    });
+    std::call_once(once, [] { kqd::setMessageCatalogue(japanese()); });
 }
 
 // A table past this size is no class's quiz: the game would hold it all while building it.
@@ -56,8 +63,14 @@ SheetBuild buildSheetQuiz(const std::filesystem::path& path) {
     std::optional<std::string> sheetName;
     kqd::RowSource rows;
     if (sheet) {
+        QString error;
+        auto* read = reinterpret_cast<lazy::SheetReaderEntry*>(lazy::resolve(lazy::kSheetModule, lazy::kSheetEntry, error));
+        if (read == nullptr) {
+            result.problems.push_back({{}, error.toStdString(), true});
+            return result;
+        }
         sheetName.emplace();
-        rows = [&](const kqd::RowSink& sink) { return kqd::readSpreadsheetFile(path, *format, sink, &*sheetName); };
+        rows = [&, read](const kqd::RowSink& sink) { return read(path, *format, sink, &*sheetName, japanese()); };
     } else {
         // As kqd does: UTF-8, or else Shift_JIS as Japanese spreadsheet programs save CSV.
         std::ifstream probe(path, std::ios::binary);

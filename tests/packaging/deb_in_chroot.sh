@@ -65,7 +65,7 @@ dpkg-deb -f "$deb" Section | grep -qx games || fail "the package is not in secti
 dpkg-deb -f "$deb" Depends | grep -q libqt6widgets6 || fail "the dependencies were not computed from the binaries"
 dpkg-deb -f "$deb" Depends | grep -q libsdl2-2.0-0 || fail "the package does not depend on SDL2, which the game loads itself"
 # The parts the game loads on first use, and the libraries only they link.
-for module in pocketperna-progress pocketperna-party; do
+for module in pocketperna-progress pocketperna-party pocketperna-sheets; do
     dpkg-deb -c "$deb" | grep -q "/pocketperna/$module.so\$" || fail "the package lacks $module.so"
 done
 dpkg-deb -f "$deb" Depends | grep -q libqt6charts6 || fail "the package does not depend on Qt Charts, which a module links"

@@ -1,7 +1,7 @@
 #!/bin/sh
-# The game installed into a fresh prefix loads its modules from there: a shared game's host,
-# which opens the party module, prints its address; with that module gone, it says which file is
-# missing and ends. A few seconds.
+# The game installed into a fresh prefix loads its modules from there, and links none of their
+# libraries itself: a shared game's host, which opens the party module, prints its address; with
+# that module gone, it says which file is missing and ends. A few seconds.
 # Usage: modules_installed.sh BUILD_DIR
 set -eu
 build=$1
@@ -33,7 +33,14 @@ grep -q '^address http://127\.0\.0\.1:' "$work/out" ||
 
 module=$(find "$work/usr" -name pocketperna-party.so)
 [ -n "$module" ] || { echo "FAIL: pocketperna-party.so was not installed" >&2; exit 1; }
-[ -n "$(find "$work/usr" -name pocketperna-progress.so)" ] || { echo "FAIL: pocketperna-progress.so was not installed" >&2; exit 1; }
+for other in pocketperna-progress pocketperna-sheets; do
+    [ -n "$(find "$work/usr" -name "$other.so")" ] || { echo "FAIL: $other.so was not installed" >&2; exit 1; }
+done
+# What only the modules use must not be mapped by every start.
+if readelf -d "$work/usr/bin/pocketperna" | grep -E 'NEEDED.*(libzip|Qt6Network|Qt6Charts|Qt6HttpServer|Qt6WebSockets|qrencode)'; then
+    echo "FAIL: the program itself links a library that only its modules need" >&2
+    exit 1
+fi
 rm "$module"
 run_host
 [ "$status" -eq 1 ] && grep -q 'pocketperna-party\.so' "$work/err" ||

@@ -69,6 +69,30 @@ TEST(HistoryDb, KeepsAnswersCardsAndGamesPerQuizAcrossRuns) {
     EXPECT_TRUE(db.cards().empty());
 }
 
+TEST(HistoryDb, IsMadeByItsFirstWriteAndReadsAFileAnotherCopyMadeMeanwhile) {
+    TempFolder folder;
+    const auto file = folder.path() / "data" / "history.sqlite3";
+    HistoryDb db(file);
+    db.selectQuiz(kQuiz);
+    EXPECT_TRUE(db.cards().empty());
+    EXPECT_EQ(db.missedList(), std::vector<MissedAnswer>{});
+    EXPECT_TRUE(db.usable());
+    EXPECT_FALSE(std::filesystem::exists(file.parent_path()));  // a start that records nothing makes nothing
+
+    HistoryDb other(file);
+    other.selectQuiz(kQuiz);
+    other.keepMissedList({{4, 2}});
+    EXPECT_EQ(db.missedList(), (std::vector<MissedAnswer>{{4, 2}}));  // found, and its quiz row with it
+
+    HistoryDb late(folder.path() / "late.sqlite3");
+    late.selectQuiz(kQuiz);
+    late.recordAnswer(answer(3, false), card(3, 20001));
+    EXPECT_EQ(late.takeProblem(), HistoryProblem::None);
+    HistoryDb again(folder.path() / "late.sqlite3");
+    again.selectQuiz(kQuiz);
+    EXPECT_EQ(again.answers().size(), 1u);  // written under the quiz selected before the file was made
+}
+
 TEST(HistoryDb, AFileOfTheFirstSchemaIsMigratedWithItsAnswers) {
     TempFolder folder;
     const auto file = folder.path() / "history.sqlite3";
