@@ -47,7 +47,7 @@ constexpr std::uintmax_t kMaxTableBytes = std::uintmax_t{64} << 20;
 
 bool isQuestionTable(const std::filesystem::path& path) { return kqd::tableFormatOf(path).has_value(); }
 
-SheetBuild buildSheetQuiz(const std::filesystem::path& path) {
+SheetBuild buildSheetQuiz(const std::filesystem::path& path, const char* readerModule) {
     speakJapanese();
     SheetBuild result;
     const std::optional<kqd::TableFormat> format = kqd::tableFormatOf(path);
@@ -64,7 +64,7 @@ SheetBuild buildSheetQuiz(const std::filesystem::path& path) {
     kqd::RowSource rows;
     if (sheet) {
         QString error;
-        auto* read = reinterpret_cast<lazy::SheetReaderEntry*>(lazy::resolve(lazy::kSheetModule, lazy::kSheetEntry, error));
+        auto* read = reinterpret_cast<lazy::SheetReaderEntry*>(lazy::resolve(readerModule != nullptr ? readerModule : lazy::kSheetModule, lazy::kSheetEntry, error));
         if (read == nullptr) {
             result.problems.push_back({{}, error.toStdString(), true});
             return result;

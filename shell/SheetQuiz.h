@@ -30,8 +30,9 @@ struct SheetBuild {
     int genres = 0;
 };
 
-// Reads the table at `path` and builds its quiz, finding every problem in one pass.
-SheetBuild buildSheetQuiz(const std::filesystem::path& path);
+// Reads the table at `path` and builds its quiz, finding every problem in one pass. A spreadsheet
+// is read by the module named `readerModule` (the game's own unless a test names another).
+SheetBuild buildSheetQuiz(const std::filesystem::path& path, const char* readerModule = nullptr);
 
 // Where the quiz built from the table at `source` is kept for the game to read, in `folder`: one
 // file a table, named after it, so that the missed questions kept for it find it again.
