@@ -19,7 +19,8 @@ inline constexpr std::string_view kHistoryFileName = "history.sqlite3";
 class HistoryDb final : public History {
 public:
     // Opens the file at `path`; ":memory:" keeps it in memory. A missing file is made by the first
-    // write, so a start that records nothing leaves no file behind. When the file first takes the
+    // write, so a start that records nothing leaves no file behind; one that another copy made
+    // meanwhile is opened when a quiz is next selected. When the file first takes the
     // missed lists, those of the older list file `oldMissedLists` are brought in; that file is only
     // read, and never again once they are in.
     explicit HistoryDb(const std::filesystem::path& path, std::filesystem::path oldMissedLists = {});
@@ -50,8 +51,8 @@ public:
     void keepMissedList(const std::vector<MissedAnswer>& missed) override;
 
 private:
-    // Opens a file left unmade at construction once it is needed: for a write, or for a read once
-    // another copy has made it. False while there is nothing open.
+    // Opens a file left unmade at construction once it is needed: for a write, or for a quiz's
+    // selection once another copy has made it. False while there is nothing open.
     bool openWhenMade(bool forWrite);
     void openOrCreate();
     bool open(const std::filesystem::path& path);

@@ -82,7 +82,8 @@ TEST(HistoryDb, IsMadeByItsFirstWriteAndReadsAFileAnotherCopyMadeMeanwhile) {
     HistoryDb other(file);
     other.selectQuiz(kQuiz);
     other.keepMissedList({{4, 2}});
-    EXPECT_EQ(db.missedList(), (std::vector<MissedAnswer>{{4, 2}}));  // found, and its quiz row with it
+    db.selectQuiz(kQuiz);
+    EXPECT_EQ(db.missedList(), (std::vector<MissedAnswer>{{4, 2}}));  // found at the quiz's next opening
 
     HistoryDb late(folder.path() / "late.sqlite3");
     late.selectQuiz(kQuiz);
@@ -91,6 +92,13 @@ TEST(HistoryDb, IsMadeByItsFirstWriteAndReadsAFileAnotherCopyMadeMeanwhile) {
     HistoryDb again(folder.path() / "late.sqlite3");
     again.selectQuiz(kQuiz);
     EXPECT_EQ(again.answers().size(), 1u);  // written under the quiz selected before the file was made
+
+    // An older build's list file is taken in at once, though nothing was written yet.
+    const auto oldStore = folder.path() / "missed.json";
+    saveMissedList(oldStore, kQuiz, {MissedAnswer{7, 1}});
+    HistoryDb upgraded(folder.path() / "upgraded.sqlite3", oldStore);
+    upgraded.selectQuiz(kQuiz);
+    EXPECT_EQ(upgraded.missedList(), (std::vector<MissedAnswer>{{7, 1}}));
 }
 
 TEST(HistoryDb, AFileOfTheFirstSchemaIsMigratedWithItsAnswers) {
