@@ -353,7 +353,7 @@ bool HistoryDb::writeMissedList(long long quiz, const std::vector<MissedAnswer>&
 }
 
 std::optional<std::vector<MissedAnswer>> HistoryDb::missedList() {
-    if (!openWhenMade(false) && unmade_) {
+    if (unmade_) {
         return std::vector<MissedAnswer>{};  // no file yet, so no list kept
     }
     if (db_ == nullptr || quizId_ < 0) {
@@ -443,7 +443,6 @@ void HistoryDb::selectQuiz(const QuizFingerprint& quiz) {
 }
 
 std::vector<ReviewCard> HistoryDb::cards() {
-    openWhenMade(false);
     std::vector<ReviewCard> cards;
     Statement query(db_, "SELECT question, stability, difficulty, last_day, due_day, reps, lapses FROM card"
                          " WHERE quiz=?1 ORDER BY question");
@@ -523,7 +522,6 @@ void HistoryDb::recordGame(const GameRecord& game) {
 }
 
 std::vector<GameRecord> HistoryDb::games() {
-    openWhenMade(false);
     std::vector<GameRecord> games;
     Statement query(db_, "SELECT day, mode, score, genre_correct, genre_answered FROM game WHERE quiz=?1 ORDER BY id");
     query.bind(1, quizId_);
@@ -540,7 +538,6 @@ std::vector<GameRecord> HistoryDb::games() {
 }
 
 std::vector<GenreDay> HistoryDb::genreDays() {
-    openWhenMade(false);
     std::vector<GenreDay> days;
     Statement query(db_, "SELECT day, genre, SUM(correct), COUNT(*) FROM answer WHERE quiz=?1"
                          " GROUP BY day, genre ORDER BY day, genre");
@@ -560,7 +557,6 @@ std::vector<GenreDay> HistoryDb::genreDays() {
 }
 
 std::vector<MissCount> HistoryDb::mostMissed(int count) {
-    openWhenMade(false);
     std::vector<MissCount> missed;
     Statement query(db_, "SELECT question, COUNT(*) - SUM(correct) AS misses, COUNT(*) FROM answer WHERE quiz=?1"
                          " GROUP BY question HAVING misses > 0 ORDER BY misses DESC, question LIMIT ?2");
@@ -574,7 +570,6 @@ std::vector<MissCount> HistoryDb::mostMissed(int count) {
 }
 
 std::vector<AnswerRecord> HistoryDb::answers() {
-    openWhenMade(false);
     std::vector<AnswerRecord> answers;
     Statement query(db_, "SELECT day, question, genre, choice, correct, time_left FROM answer WHERE quiz=?1 ORDER BY id");
     query.bind(1, quizId_);
