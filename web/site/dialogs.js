@@ -4,7 +4,7 @@
 // holds, the picture fits the window again).
 import { BITMAP, COMMAND, NAME_CHARS, VERSION } from "./constants.js";
 import { callGame, game } from "./game.js";
-import { pausesWhenInactive, setPauseWhenInactive } from "./storage.js";
+import { drawsNoRepeats, pausesWhenInactive, setDrawsNoRepeats, setPauseWhenInactive } from "./storage.js";
 
 // How long after the name dialog shows a Return alone may confirm it, as on the desktop.
 export const NAME_GUARD_MS = 400;
@@ -73,13 +73,18 @@ export function showSettings() {
     document.getElementById("settings-1005").checked = (bits & STUDY_BIT) === 0;
     document.getElementById("settings-1006").checked = (bits & STUDY_BIT) !== 0;
     document.getElementById("settings-pause").checked = pausesWhenInactive();
+    document.getElementById("settings-norepeat").checked = drawsNoRepeats();
     return { focus: document.getElementById("settings-ok") };
   }).then((answer) => {
     if (answer !== "ok") return;
     setPauseWhenInactive(document.getElementById("settings-pause").checked);
+    setDrawsNoRepeats(document.getElementById("settings-norepeat").checked);
     const values = SETTINGS_CONTROLS.map((id) => (document.getElementById(id).checked ? 1 : 0));
     const study = document.getElementById("settings-1006").checked ? 1 : 0;
-    callGame((module) => module._pp_web_confirm_settings(...values, study));
+    callGame((module) => {
+      module._pp_web_set_no_repeats(drawsNoRepeats() ? 1 : 0);
+      module._pp_web_confirm_settings(...values, study);
+    });
   });
 }
 

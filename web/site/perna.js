@@ -19,7 +19,7 @@ import { buildMenus, buildRecentFiles, closeMenus, updateCommands } from "./menu
 import { QuizFiles } from "./quizfiles.js";
 import { Sample } from "./sample.js";
 import { playSound, setUpAudio } from "./sound.js";
-import { keepMissedLists, keepSettings, restoreMissedLists, restorePauseOption, restoreSettings,
+import { drawsNoRepeats, keepMissedLists, keepSettings, restoreMissedLists, restorePauseOption, restoreSettings,
   setUpStorage } from "./storage.js";
 
 const params = new URLSearchParams(location.search);
@@ -113,6 +113,7 @@ perna.ready = params.has("party") ? joinParty(page) : (async () => {
   restoreMissedLists();
   fitScale();
   module._pp_web_make(fixedSeed === null ? 0 : 1, fixedSeed === null ? 0 : fixedSeed);
+  module._pp_web_set_no_repeats(drawsNoRepeats() ? 1 : 0);
   module._pp_web_paint();
   markTitleUp();
   titleSeen(performance.now());

@@ -14,11 +14,14 @@ const MISSED_PATH = "/data/missed.json";
 const MISSED_KEY = "pocketperna.missed";
 // "ウィンドウが非アクティブのときは一時停止する": the page's own option, never in the settings file.
 const PAUSE_KEY = "pocketperna.pauseWhenInactive";
+// "同じ問題を出さない", on unless turned off: the page's own option too.
+const NO_REPEATS_KEY = "pocketperna.noRepeats";
 
 let storedSettings = null;
 let storedMissed = null;
 let refusalTold = false;
 let pauseWhenInactive = true;
+let noRepeats = true;
 let tell = () => {};
 
 // `message(text, caption)` tells the player of storage that refuses the settings.
@@ -136,8 +139,10 @@ export function keepMissedLists() {
 export function restorePauseOption() {
   try {
     pauseWhenInactive = localStorage.getItem(PAUSE_KEY) !== "0";
+    noRepeats = localStorage.getItem(NO_REPEATS_KEY) !== "0";
   } catch (error) {
     pauseWhenInactive = true;
+    noRepeats = true;
   }
 }
 
@@ -146,4 +151,11 @@ export const pausesWhenInactive = () => pauseWhenInactive;
 export function setPauseWhenInactive(on) {
   pauseWhenInactive = on;
   try { localStorage.setItem(PAUSE_KEY, on ? "1" : "0"); } catch (error) { /* for this visit */ }
+}
+
+export const drawsNoRepeats = () => noRepeats;
+
+export function setDrawsNoRepeats(on) {
+  noRepeats = on;
+  try { localStorage.setItem(NO_REPEATS_KEY, on ? "1" : "0"); } catch (error) { /* for this visit */ }
 }

@@ -273,6 +273,9 @@ EMSCRIPTEN_KEEPALIVE void pp_web_confirm_settings(int sound, int correct, int li
     game()->confirmSettings(chosen);
 }
 
+// "同じ問題を出さない": the page's own option, as the desktop's, never in the settings file.
+EMSCRIPTEN_KEEPALIVE void pp_web_set_no_repeats(int on) { game()->setNoRepeats(on != 0); }
+
 // The title shows before the page's font has come; once it has, the widths measured meanwhile go.
 EMSCRIPTEN_KEEPALIVE void pp_web_font_changed() { page().surface.forgetTextWidths(); }
 
