@@ -406,6 +406,7 @@ async function afterReload(browser, origin, player) {
   console.log(`after the reload: ${JSON.stringify(now.ranking[0])}`);
   check(now.ranking[0].name === PLAYER_KEPT && now.ranking[0].score === player.finalScore,
     "after a reload the ranking row is still there");
+  check(now.noRepeats === false, "同じ問題を出さない stays off after a reload");
   check(await page.$eval("#command-40013", (item) => !item.disabled), "ランキング表示... is offered on the title");
   await menu(page, 40009, 40013);
   check((await state(page)).screen === "Ranking", "ランキング表示... shows the ranking");
@@ -429,10 +430,13 @@ async function afterReload(browser, origin, player) {
   await waitFor("the dialog to close", () => page.evaluate(() => perna.dialogsOpen() === 0));
   await menusByKeyboard(page);
 
-  // The page's own option: off, it stays off, and the settings file below must not change for it.
+  // The page's own options: off, they stay off, and the settings file below must not change for them.
+  check((await state(page)).noRepeats === true, "同じ問題を出さない is on at first");
   await menu(page, 40009, 40012);
   await page.click("#settings-pause");
+  await page.click("#settings-norepeat");
   await page.click("#settings-ok");
+  check((await state(page)).noRepeats === false, "同じ問題を出さない turned off reaches the game");
 
   const downloads = fs.mkdtempSync(path.join(os.tmpdir(), "perna-downloads-"));
   const session = await page.createCDPSession();

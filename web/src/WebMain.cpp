@@ -347,6 +347,7 @@ EMSCRIPTEN_KEEPALIVE const char* pp_web_state_json() {
                               {"tickCount", state.tickCount},
                               {"timeLeft", state.timeLeftTicks},
                               {"review", state.reviewQuestions.size()},
+                              {"noRepeats", state.noRepeats},
                               {"ranking", ranking}};
     text = json.dump();
     return text.c_str();
