@@ -57,8 +57,26 @@ QPixmap bitmapPixmap(int id, int scale) {
 
 // Qt's styles keep the shortcut column free on every menu row when they draw it, but not when
 // they measure it: a long item without a shortcut, beside one with, would be cut short.
+// Fusion also measures a row with a fixed check column yet draws one that grows with the row's
+// height, and cuts the label to its room with the mnemonic's "&" counted: with the menus' font at
+// twice the usual size or more, a label that has no longer neighbour ("タイトルに戻る") lost its
+// middle. Rows are measured with both allowed for.
 class MenuStyle final : public QProxyStyle {
 public:
+    QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& contents,
+                           const QWidget* widget) const override {
+        QSize size = QProxyStyle::sizeFromContents(type, option, contents, widget);
+        const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
+        if (type == CT_MenuItem && item != nullptr && item->menuItemType != QStyleOptionMenuItem::Separator) {
+            // A square check column, the most a row's height draws, and the marker's width.
+            size.rwidth() += size.height();
+            if (item->text.contains(QLatin1Char('&'))) {
+                size.rwidth() += item->fontMetrics.horizontalAdvance(QLatin1Char('&'));
+            }
+        }
+        return size;
+    }
+
     void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
                      const QWidget* widget) const override {
         const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
