@@ -172,6 +172,14 @@ void applyInterfaceFont(QMenuBar& menuBar, int scale) {
     }
 }
 
+void fitIndicatorsToText(QWidget& dialog) {
+    for (QAbstractButton* box : dialog.findChildren<QAbstractButton*>()) {
+        if (qobject_cast<QCheckBox*>(box) != nullptr || qobject_cast<QRadioButton*>(box) != nullptr) {
+            box->setStyle(indicatorStyle());
+        }
+    }
+}
+
 SettingsDialog::SettingsDialog(const Options& current, QWidget* parent, bool pauseWhenInactive) : QDialog(parent) {
     setWindowTitle(QStringLiteral("設定"));
     setModal(true);
@@ -213,11 +221,7 @@ SettingsDialog::SettingsDialog(const Options& current, QWidget* parent, bool pau
     desktopLayout->addWidget(noRepeats);
     layout->addWidget(desktop);
 
-    for (QAbstractButton* box : findChildren<QAbstractButton*>()) {
-        if (qobject_cast<QCheckBox*>(box) != nullptr || qobject_cast<QRadioButton*>(box) != nullptr) {
-            box->setStyle(indicatorStyle());
-        }
-    }
+    fitIndicatorsToText(*this);
 
     // Escape and the close button reject the dialog like キャンセル.
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
