@@ -60,7 +60,7 @@ QPixmap bitmapPixmap(int id, int scale) {
 // Fusion also measures a row with a fixed check column yet draws one that grows with the row's
 // height, and cuts the label to its room with the mnemonic's "&" counted: with the menus' font at
 // twice the usual size or more, a label that has no longer neighbour ("タイトルに戻る") lost its
-// middle. Rows are measured with both allowed for.
+// middle. Rows are measured with a check column as wide as they are tall, which covers both.
 class MenuStyle final : public QProxyStyle {
 public:
     QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& contents,
@@ -68,11 +68,7 @@ public:
         QSize size = QProxyStyle::sizeFromContents(type, option, contents, widget);
         const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
         if (type == CT_MenuItem && item != nullptr && item->menuItemType != QStyleOptionMenuItem::Separator) {
-            // A square check column, the most a row's height draws, and the marker's width.
             size.rwidth() += size.height();
-            if (item->text.contains(QLatin1Char('&'))) {
-                size.rwidth() += item->fontMetrics.horizontalAdvance(QLatin1Char('&'));
-            }
         }
         return size;
     }
