@@ -57,8 +57,22 @@ QPixmap bitmapPixmap(int id, int scale) {
 
 // Qt's styles keep the shortcut column free on every menu row when they draw it, but not when
 // they measure it: a long item without a shortcut, beside one with, would be cut short.
+// Fusion also measures a row with a fixed check column yet draws one that grows with the row's
+// height, and cuts the label to its room with the mnemonic's "&" counted: with the menus' font at
+// twice the usual size or more, a label that has no longer neighbour ("タイトルに戻る") lost its
+// middle. Rows are measured with a check column as wide as they are tall, which covers both.
 class MenuStyle final : public QProxyStyle {
 public:
+    QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& contents,
+                           const QWidget* widget) const override {
+        QSize size = QProxyStyle::sizeFromContents(type, option, contents, widget);
+        const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
+        if (type == CT_MenuItem && item != nullptr && item->menuItemType != QStyleOptionMenuItem::Separator) {
+            size.rwidth() += size.height();
+        }
+        return size;
+    }
+
     void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
                      const QWidget* widget) const override {
         const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
@@ -154,6 +168,14 @@ void applyInterfaceFont(QMenuBar& menuBar, int scale) {
     }
 }
 
+void fitIndicatorsToText(QWidget& dialog) {
+    for (QAbstractButton* box : dialog.findChildren<QAbstractButton*>()) {
+        if (qobject_cast<QCheckBox*>(box) != nullptr || qobject_cast<QRadioButton*>(box) != nullptr) {
+            box->setStyle(indicatorStyle());
+        }
+    }
+}
+
 SettingsDialog::SettingsDialog(const Options& current, QWidget* parent, bool pauseWhenInactive) : QDialog(parent) {
     setWindowTitle(QStringLiteral("設定"));
     setModal(true);
@@ -195,11 +217,7 @@ SettingsDialog::SettingsDialog(const Options& current, QWidget* parent, bool pau
     desktopLayout->addWidget(noRepeats);
     layout->addWidget(desktop);
 
-    for (QAbstractButton* box : findChildren<QAbstractButton*>()) {
-        if (qobject_cast<QCheckBox*>(box) != nullptr || qobject_cast<QRadioButton*>(box) != nullptr) {
-            box->setStyle(indicatorStyle());
-        }
-    }
+    fitIndicatorsToText(*this);
 
     // Escape and the close button reject the dialog like キャンセル.
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);

@@ -44,6 +44,9 @@ QFont interfaceFont(int scale);
 // Gives the menus of `menuBar`, and every dialog made from now on, the font of `scale`.
 void applyInterfaceFont(QMenuBar& menuBar, int scale);
 
+// Draws the check boxes and radio buttons inside `dialog` with marks as large as their text.
+void fitIndicatorsToText(QWidget& dialog);
+
 // "設定": the four options and the purpose of the quiz, then the desktop's own options. Only OK
 // applies them; キャンセル, Escape and the window's close button change nothing.
 class SettingsDialog final : public QDialog {

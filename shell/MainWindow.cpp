@@ -702,6 +702,7 @@ void MainWindow::confirmLeave(LeaveReason reason) {
     box->setDefaultButton(QMessageBox::No);
     if (opening) {
         box->setCheckBox(new QCheckBox(QStringLiteral("今後は確認しない"), box));
+        fitIndicatorsToText(*box);
     }
     openDialog(box, [this, box, opening](int result) {
         const bool leave = result == QMessageBox::Yes;

@@ -1,8 +1,9 @@
 #!/bin/sh
 # Makes the README's pictures: the contact sheet of every screen (screens.png), painted by
 # quiz-replay from the committed golden scripts, then screenshots of the real game window on a
-# private X server: the title, a question, the settings dialog, a results screen, the ranking
-# and the missed-questions dialog. Usage, after a build:
+# private X server at scale 2: the title, the ゲーム menu, the resume offer, the question before
+# opening another file, a question, the settings dialog, a results screen, the quiz file's and
+# the overall ranking and the missed-questions dialog. Usage, after a build:
 #   tools/screenshots.sh [BUILD_DIR] [OUT_DIR]
 set -eu
 
@@ -70,7 +71,12 @@ awk -F '\t' '!/^#/ && NF == 7 && !seen[$1]++' samples/sample.tsv >"$work/short.t
 # Study mode, no time limit, gradual reveal on.
 settings="$HOME/Documents/ポケットペルナ.txt"
 printf '1,1,0,1,1\r\n' >"$settings"
-for _ in 1 2 3 4 5 6 7 8 9 10; do printf ',0\r\n' >>"$settings"; done
+# An overall ranking from earlier games, so that it differs from the new quiz file's own.
+printf 'Taro,360\r\nYuki,90\r\nKen,10\r\n' >>"$settings"
+for _ in 1 2 3 4 5 6 7; do printf ',0\r\n' >>"$settings"; done
+# Scale 2 keeps the pictures small; the window would otherwise take the largest that fits.
+mkdir -p "$XDG_CONFIG_HOME/pocketperna"
+printf '[window]\nscale=2\n' >"$XDG_CONFIG_HOME/pocketperna/pocketperna.ini"
 
 find_window() {
     for _ in $(seq 1 100); do
@@ -82,20 +88,81 @@ find_window() {
     return 1
 }
 shoot() { import -window "$1" "$out/$2"; }
+# The game window with whatever menu or dialog of the game stands over it, as a player sees it:
+# every window the game shows, on a plain ground where none of them is.
+shoot_over() {
+    left=100000 top_edge=100000 right=0 bottom=0 pieces=""
+    for id in $(xdotool search --onlyvisible --pid "$game_pid" 2>/dev/null); do
+        eval "$(xdotool getwindowgeometry --shell "$id" | sed 's/^/AT_/')"
+        [ "$AT_WIDTH" -gt 1 ] || continue
+        pieces="$pieces $AT_X,$AT_Y,$AT_WIDTH,$AT_HEIGHT"
+        [ "$AT_X" -lt "$left" ] && left=$AT_X
+        [ "$AT_Y" -lt "$top_edge" ] && top_edge=$AT_Y
+        [ $((AT_X + AT_WIDTH)) -gt "$right" ] && right=$((AT_X + AT_WIDTH))
+        [ $((AT_Y + AT_HEIGHT)) -gt "$bottom" ] && bottom=$((AT_Y + AT_HEIGHT))
+    done
+    import -window root "$work/screen.png"
+    set -- "$out/$1" -size $((right - left))x$((bottom - top_edge)) xc:'#d8d8d8'
+    for piece in $pieces; do
+        IFS=, read -r px py pw ph <<EOF_PIECE
+$piece
+EOF_PIECE
+        set -- "$@" '(' "$work/screen.png" -crop "${pw}x${ph}+$px+$py" +repage ')' \
+            -geometry "+$((px - left))+$((py - top_edge))" -composite
+    done
+    picture=$1
+    shift
+    convert "$@" "$picture"
+}
+# Keys go to the window under the pointer: there is no window manager to give focus.
+point_at() {
+    eval "$(xdotool getwindowgeometry --shell "$1" | sed 's/^/AT_/')"
+    xdotool mousemove $((AT_X + AT_WIDTH / 2)) $((AT_Y + AT_HEIGHT / 2))
+}
+# Starts the game and finds its window, where the picture lies in it and its scale.
+start_game() {
+    SDL_AUDIODRIVER=dummy "$program" --seed 7 "$@" >/dev/null 2>&1 &
+    game_pid=$!
+    window=$(find_window '^ポケットペルナ$')
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    scale=$((WIDTH / 240))
+    top=$((HEIGHT - 268 * scale))
+}
+tap() { xdotool mousemove $((X + $1 * scale)) $((Y + top + $2 * scale)) click 1; }
 
-SDL_AUDIODRIVER=dummy "$program" >/dev/null 2>&1 &
-game_pid=$!
-window=$(find_window '^ポケットペルナ$')
+# A first start: the title, with the bundled sample ready to start.
+start_game
 sleep 1
 shoot "$window" window-title.png
 
-eval "$(xdotool getwindowgeometry --shell "$window")"
-scale=$((WIDTH / 240))
-top=$((HEIGHT - 268 * scale))
-tap() { xdotool mousemove $((X + $1 * scale)) $((Y + top + $2 * scale)) click 1; }
+# Return starts the sample as a study run; its ゲーム menu leads back to the title.
+point_at "$window"
+xdotool key Return
+sleep 3
+xdotool key alt+g
+sleep 0.5
+shoot_over window-game-menu.png
+xdotool key Escape
+sleep 0.3
 
-# A second start hands the quiz to the running copy, which opens it.
+# Quitting keeps the study run's place, and the next start offers to go on from it.
+xdotool key ctrl+q
+wait "$game_pid" || true
+start_game
+dialog=$(find_window '^続きから$')
+sleep 0.5
+shoot_over window-resume.png
+point_at "$dialog"
+xdotool key Return
+sleep 2
+
+# A second start hands the quiz to the running copy, which asks before leaving the run.
 SDL_AUDIODRIVER=dummy "$program" "$HOME/Documents/short.kqd" >/dev/null 2>&1
+dialog=$(find_window '^確認$')
+sleep 0.5
+shoot_over window-confirm.png
+point_at "$dialog"
+xdotool key alt+y
 sleep 4
 tap 120 150
 sleep 0.5
@@ -149,6 +216,10 @@ if name=$(find_window '^名前の入力$'); then
 fi
 sleep 1
 shoot "$window" window-results.png
+# The quiz file's own ranking comes first, then the overall one.
+tap 120 150
+sleep 0.5
+shoot "$window" window-file-ranking.png
 tap 120 150
 sleep 0.5
 shoot "$window" window-ranking.png
@@ -165,3 +236,9 @@ shoot "$review" window-review.png
 xdotool key Escape
 sleep 0.3
 xdotool mousemove $((X + 120 * scale)) $((Y + top + 100 * scale)) key ctrl+q
+
+# Smaller files, the pixels unchanged: only this script's pictures, the others are made elsewhere.
+for picture in screens window-title window-game-menu window-resume window-confirm window-question \
+    window-settings window-name window-results window-file-ranking window-ranking window-review; do
+    convert "$out/$picture.png" -strip -define png:compression-level=9 "$out/$picture.png"
+done

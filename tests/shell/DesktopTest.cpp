@@ -8,6 +8,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPaintEngine>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QRadioButton>
@@ -509,6 +510,66 @@ TEST_F(DesktopTest, MenusAndDialogsTakeAFontOfThePicturesScale) {
         // The check boxes' and radio buttons' marks grow with their text.
         for (QWidget* box : {static_cast<QWidget*>(dialog.soundEffects), static_cast<QWidget*>(dialog.gameMode)}) {
             EXPECT_GE(box->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, box), pixels * 2 / 3) << scale;
+        }
+    }
+}
+
+// A paint device that keeps the text drawn on it, so that a test sees what a style really drew
+// rather than what the widget measured.
+class TextRecorder final : public QPaintDevice {
+public:
+    explicit TextRecorder(QSize size) : size_(size) {}
+    QPaintEngine* paintEngine() const override { return &engine_; }
+    [[nodiscard]] const QString& text() const { return engine_.text; }
+
+protected:
+    int metric(PaintDeviceMetric metric) const override {
+        switch (metric) {
+            case PdmWidth: return size_.width();
+            case PdmHeight: return size_.height();
+            case PdmDepth: return 32;
+            case PdmDpiX: case PdmDpiY: case PdmPhysicalDpiX: case PdmPhysicalDpiY: return 96;
+            case PdmDevicePixelRatio: return 1;
+            case PdmDevicePixelRatioScaled: return static_cast<int>(devicePixelRatioFScale());
+            default: return 0;
+        }
+    }
+
+private:
+    struct Engine final : QPaintEngine {
+        bool begin(QPaintDevice*) override { return true; }
+        bool end() override { return true; }
+        void updateState(const QPaintEngineState&) override {}
+        void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+        void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
+        void drawTextItem(const QPointF&, const QTextItem& item) override { text += item.text(); }
+        Type type() const override { return User; }
+        QString text;
+    };
+    QSize size_;
+    mutable Engine engine_;
+};
+
+TEST_F(DesktopTest, EveryMenuItemAndItsShortcutAreDrawnWholeAtEveryScale) {
+    window->game().open(writeQuiz({4, 4, 4, 4, 4, 4, 4, 4}));  // an entry in the recent files
+    for (int scale = 1; scale <= 5; ++scale) {
+        ShellConfig config = testConfig();
+        config.windowScale = scale;
+        window = makeWindow(config);
+        for (QMenu* menu : window->menuBar()->findChildren<QMenu*>()) {
+            menu->resize(menu->sizeHint());  // as a popup opens, unbounded by the test's small screen
+            TextRecorder drawn(menu->size());
+            menu->render(&drawn);
+            for (const QAction* item : menu->actions()) {
+                if (item->isSeparator()) {
+                    continue;
+                }
+                const QString text = QString(item->text()).remove(QLatin1Char('&'));
+                const QString keys = item->shortcut().toString(QKeySequence::NativeText);
+                EXPECT_TRUE(drawn.text().contains(text)) << "scale " << scale << ": " << text.toStdString() << " in "
+                                                         << drawn.text().toStdString();
+                EXPECT_TRUE(drawn.text().contains(keys)) << "scale " << scale << ": " << keys.toStdString();
+            }
         }
     }
 }

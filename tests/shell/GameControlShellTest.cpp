@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QStyle>
 #include <QTest>
 #include <QUrl>
 
@@ -69,6 +70,9 @@ TEST_F(GameControlShellTest, ADroppedFileDuringAGameAsksUntilTheBoxIsTicked) {
         asked = box.text();
         ASSERT_NE(box.checkBox(), nullptr);
         EXPECT_EQ(box.checkBox()->text(), QStringLiteral("今後は確認しない"));
+        // Its mark grows with its text, as the settings dialog's do.
+        const QCheckBox* tick = box.checkBox();
+        EXPECT_GE(tick->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, tick), tick->font().pixelSize() * 2 / 3);
         box.checkBox()->setChecked(true);
         box.button(QMessageBox::Yes)->click();
     });
