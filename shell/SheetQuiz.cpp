@@ -70,7 +70,11 @@ SheetBuild buildSheetQuiz(const std::filesystem::path& path, const char* readerM
             return result;
         }
         sheetName.emplace();
-        rows = [&, read](const kqd::RowSink& sink) { return read(path, *format, sink, &*sheetName, japanese()); };
+        rows = [&, read](const kqd::RowSink& sink) {
+            std::optional<kqd::SourceError> problem;
+            read(path, *format, sink, &*sheetName, japanese(), problem);
+            return problem;
+        };
     } else {
         // As kqd does: UTF-8, or else Shift_JIS as Japanese spreadsheet programs save CSV.
         std::ifstream probe(path, std::ios::binary);
