@@ -3,12 +3,13 @@
 // each piece is held back as it is asked for. Once the late pieces have come the two pictures
 // must be the same pixel for pixel (text laid out before its piece came is laid out again), and
 // the title, painted before any piece, must keep no width measured in the browser's stand-in
-// font. About 12 s.
+// font. The service worker's copying meanwhile waits until the choices are drawn. About 15 s.
 //
 // Usage: node late_font.mjs SITE NODE-MODULES-DIR OUTPUT-DIR
 import fs from "node:fs";
 import os from "node:os";
 import path from "node:path";
+import { pathToFileURL } from "node:url";
 
 import { check, finish, launchChromium, serve, sleep, waitFor } from "./harness.mjs";
 
@@ -17,6 +18,8 @@ const [site, modulesDir, outDir] = process.argv.slice(2);
 // Its first question wraps at a kanji of a piece the title does not need.
 const SEED = 18;
 const HOLD_MS = 1500;
+// How long the page must have waited on nothing before its service worker starts.
+const { QUIET_MS } = await import(pathToFileURL(path.join(site, "appinstall.js")).href);
 
 const picture = (page) => page.$eval("#screen", (canvas) => canvas.toDataURL("image/png"));
 
@@ -67,9 +70,16 @@ async function firstQuestion(browser, origin, late) {
       await page.evaluate(() => perna.tick(1));
     }
     const waited = await page.evaluate(() => perna.textPending());
+    // The service worker's copying waits while the choices wait for their piece, and starts after.
+    let workerWaited = true;
+    if (late) {
+      await sleep(QUIET_MS + 500);
+      workerWaited = await page.evaluate(async () => (await navigator.serviceWorker.getRegistration()) === undefined);
+    }
     release();
     await waitFor("the pieces of the font", () => page.evaluate(() => !perna.textPending()), 15000);
-    return { waited, title, titleLine, question: await picture(page) };
+    if (late) await waitFor("the service worker", () => page.evaluate(async () => (await navigator.serviceWorker.getRegistration()) !== undefined), 10000);
+    return { waited, workerWaited, title, titleLine, question: await picture(page) };
   } finally {
     release();
     await context.close();
@@ -86,6 +96,7 @@ async function main() {
     const prompt = await firstQuestion(browser, origin, false);
     const late = await firstQuestion(browser, origin, true);
     check(late.waited, "with the font held back, the first question waits for its pieces");
+    check(late.workerWaited, "the service worker is not registered while the choices wait for the font");
     // The title is first painted before any piece has come: nothing measured then may stay.
     const { ink, advances } = late.titleLine;
     check(ink <= advances && ink >= advances - 4, `the title's line is as wide as the font's advances (${ink} of ${advances} px)`);
