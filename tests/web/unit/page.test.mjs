@@ -17,7 +17,7 @@ const { stepTo } = await load("menukeys.js");
 const { keepStorable } = await load("dialogs.js");
 const { baseName, quizPath } = await load("files.js");
 const { fromBase64, keepSettings, setUpStorage, toBase64 } = await load("storage.js");
-const { requestQuizFile, takeFileRequest } = await load("files.js");
+const { readQuizFromUrl, requestQuizFile, takeFileRequest } = await load("files.js");
 const { afterEachCall, callGame, game } = await load("game.js");
 const { keyName, pixelAt } = await load("input.js");
 const constants = await load("constants.js");
@@ -154,7 +154,8 @@ describe("the site's files", () => {
     const asked = [];
     globalThis.fetch = async (address) => {
       asked.push(address);
-      if (address.endsWith("gone.kqd")) return { ok: false };
+      // A missing file's answer still has a body (the server's error page), which is no quiz.
+      if (address.endsWith("gone.kqd")) return { ok: false, arrayBuffer: async () => new Uint8Array([60]).buffer };
       if (address.endsWith("down.kqd")) throw new TypeError("offline");
       return { ok: true, arrayBuffer: async () => new Uint8Array([1, 2]).buffer };
     };
@@ -165,6 +166,18 @@ describe("the site's files", () => {
     assert.equal(await fetchSiteFile(new URL("http://site/gone.kqd")), null);
     assert.equal(await fetchSiteFile(new URL("http://site/down.kqd")), null);
     assert.deepEqual(asked, ["http://site/sample.kqd", "http://site/gone.kqd", "http://site/down.kqd"]);
+  });
+  test("a ?quiz= address is fetched only from the page's own site, under its decoded name", async () => {
+    globalThis.location = new URL("http://site/index.html?quiz=x");
+    let fetches = 0;
+    globalThis.fetch = async () => {
+      fetches += 1;
+      return { ok: true, arrayBuffer: async () => new Uint8Array([7]).buffer };
+    };
+    const own = await readQuizFromUrl("quizzes/%E5%9C%B0%E7%90%86.kqd");
+    assert.deepEqual([own.name, [...own.bytes]], ["地理.kqd", [7]]);
+    const foreign = await readQuizFromUrl("http://elsewhere/quiz.kqd");
+    assert.deepEqual([foreign.name, foreign.bytes.length, fetches], ["quiz.kqd", 0, 1]);
   });
 });
 
