@@ -219,9 +219,12 @@ async function firstVisit(browser, origin) {
 async function wholeGame(browser, origin) {
   const page = await newPage(browser, { width: 360, height: 720, deviceScaleFactor: 2 });
   const player = new Player(page);
+  let sampleFetches = 0;
+  page.on("request", (request) => { if (new URL(request.url()).pathname.endsWith("/sample.kqd")) sampleFetches += 1; });
   await page.goto(`${origin}/index.html?seed=${SEED}&clock=manual&quiz=sample.kqd`);
   await page.evaluate(() => perna.ready);
   await waitFor("the quiz from ?quiz=", async () => (await state(page)).screen === "QuestionIntro");
+  check(sampleFetches === 1, `?quiz=sample.kqd and the title's sample share one fetch (${sampleFetches})`);
   player.script.push(`name ${PLAYER_KEPT}`, "open sample.kqd");
   check(await page.evaluate(() => document.getElementById("screen").style.width) === "240px",
     "a phone-wide page shows the picture at scale 1");

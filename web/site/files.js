@@ -4,7 +4,7 @@
 import { showMessage } from "./dialogs.js";
 import { callGame, game } from "./game.js";
 import { QuizFiles } from "./quizfiles.js";
-import { Sample } from "./sample.js";
+import { Sample, fetchSiteFile } from "./sample.js";
 
 // A quiz file lives at a path made of its name alone, so that opening the same file again finds
 // its missed list; a file is placed there only once the game's check accepts it, so a refused
@@ -147,20 +147,18 @@ export function openSample() {
   openQuizBytes(Sample.NAME, Sample.bytes());
 }
 
-// ?quiz=URL: a quiz file of the same site. Anything that cannot be fetched opens as an empty
-// file, so the game refuses it with its own message.
-export async function openQuizFromUrl(address) {
-  let bytes = new Uint8Array(0);
+// ?quiz=URL: a quiz file of the same site, fetched as soon as the page starts (sharing the
+// sample's fetch when it names the sample) and opened once the game can take it. Anything that
+// cannot be fetched opens as an empty file, so the game refuses it with its own message.
+export async function readQuizFromUrl(address) {
+  let bytes = null;
   let name = "quiz.kqd";
   try {
     const url = new URL(address, location.href);
     name = decodeURIComponent(url.pathname.split("/").pop() || name);
-    if (url.origin === location.origin) {
-      const response = await fetch(url);
-      if (response.ok) bytes = new Uint8Array(await response.arrayBuffer());
-    }
+    if (url.origin === location.origin) bytes = await fetchSiteFile(url);
   } catch (error) {
-    // A malformed address or a failed fetch: the empty file stands for it.
+    // A malformed address: the empty file stands for it.
   }
-  openQuizBytes(name, bytes);
+  return { name, bytes: bytes || new Uint8Array(0) };
 }

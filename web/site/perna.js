@@ -7,8 +7,8 @@ import { fetchWantedGlyphs, fitScale, glyphsPending, glyphsSettled, loadBitmaps,
   surface } from "./canvas.js";
 import { clockHeld, setUpPause, tick, updatePause } from "./clock.js";
 import { askPlayerName, dialogsOpen, onDialogChange, setUpDialogs, showMessage, showMissedQuestions } from "./dialogs.js";
-import { deliverPendingOpens, lastQuizFile, onFilesChanged, openQuizFromUrl, quizFileOpened, requestQuizFile,
-  restoreQuizFiles } from "./files.js";
+import { deliverPendingOpens, lastQuizFile, onFilesChanged, openQuizBytes, quizFileOpened, readQuizFromUrl,
+  requestQuizFile, restoreQuizFiles } from "./files.js";
 import { afterEachCall, callGame, game, gameState, loadModule } from "./game.js";
 import { History } from "./history.js";
 import { pressKey, setUpInput } from "./input.js";
@@ -106,6 +106,8 @@ perna.ready = params.has("party") ? joinParty(page) : (async () => {
   Loading.start(canvas);
   let titleTextCame = null;
   Loading.track(setUpAudio(new Promise((resolve) => { titleTextCame = resolve; })));
+  // A quiz named by the address comes alongside the module rather than after it.
+  const quizFromUrl = params.has("quiz") ? Loading.track(readQuizFromUrl(params.get("quiz"))) : null;
   const quizFilesRead = Promise.all([QuizFiles.load(), Loading.track(Sample.load()), History.load()]);
   await Promise.all([Loading.track(loadBitmaps()), Loading.track(loadModule(page))]);
   const module = game.module;
@@ -133,8 +135,14 @@ perna.ready = params.has("party") ? joinParty(page) : (async () => {
   AppInstall.start(() => {
     const state = gameState();
     return state !== null && state.screen === "Title" && dialogsOpen() === 0;
-  }, updateCommands);
+  }, updateCommands, () => {
+    // The worker's copying waits while the player waits: on the title, or on a question whose
+    // choices are all drawn, with nothing still loading.
+    const state = gameState();
+    return state !== null && (state.screen === "Title" || state.screen === "Answering") && !glyphsPending() &&
+      !Loading.loading();
+  });
   // Time spent waiting for a piece of the font is not the player's to lose.
   if (!manualClock) setInterval(() => { if (!glyphsPending()) tick(); }, TICK_MS);
-  if (params.has("quiz")) openQuizFromUrl(params.get("quiz"));
+  if (quizFromUrl) quizFromUrl.then(({ name, bytes }) => openQuizBytes(name, bytes));
 })();

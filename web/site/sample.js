@@ -1,6 +1,25 @@
 // The bundled sample quiz, so that a first visit has something to play: the title starts it when
 // no quiz file has been opened yet, and "サンプル問題で遊ぶ" opens it at any time. Also the hint
 // under the picture, which tells a visitor how to open a file of their own.
+
+// Files of the site fetched once per visit, by address: the title's sample and a ?quiz= address
+// naming the same file share one download, which the first game would otherwise wait for twice.
+const fetched = new Map();
+
+// The bytes at `url` (a URL of this site), or null when they cannot be had.
+export function fetchSiteFile(url) {
+  const address = new URL(url);
+  address.hash = "";
+  let bytes = fetched.get(address.href);
+  if (!bytes) {
+    bytes = fetch(address.href)
+      .then(async (response) => (response.ok ? new Uint8Array(await response.arrayBuffer()) : null))
+      .catch(() => null);
+    fetched.set(address.href, bytes);
+  }
+  return bytes;
+}
+
 export const Sample = (() => {
   const NAME = "sample.kqd";
   let bytes = null;
@@ -10,12 +29,7 @@ export const Sample = (() => {
 
     // Fetches the sample; without it the title falls back to the file picker.
     async load() {
-      try {
-        const response = await fetch(NAME);
-        if (response.ok) bytes = new Uint8Array(await response.arrayBuffer());
-      } catch (error) {
-        bytes = null;
-      }
+      bytes = await fetchSiteFile(new URL(NAME, location.href));
     },
 
     // The sample's bytes, or an empty file the game refuses with its own message.

@@ -17,10 +17,12 @@ const { stepTo } = await load("menukeys.js");
 const { keepStorable } = await load("dialogs.js");
 const { baseName, quizPath } = await load("files.js");
 const { fromBase64, keepSettings, setUpStorage, toBase64 } = await load("storage.js");
-const { requestQuizFile, takeFileRequest } = await load("files.js");
+const { readQuizFromUrl, requestQuizFile, takeFileRequest } = await load("files.js");
 const { afterEachCall, callGame, game } = await load("game.js");
 const { keyName, pixelAt } = await load("input.js");
 const constants = await load("constants.js");
+const { QUIET_MS, quietWatch } = await load("appinstall.js");
+const { fetchSiteFile } = await load("sample.js");
 
 describe("the picture's fit", () => {
   test("a phone of 390x844 CSS px at 3 device pixels gets 4 device pixels per game pixel", () => {
@@ -133,6 +135,49 @@ describe("the service worker's version", () => {
     const worker = fs.readFileSync(path.join(site, "sw.js"), "utf8");
     for (const id of constants.SOUND_IDS) assert.ok(worker.includes(`"sounds/${id}.wav"`), `sound ${id}`);
     for (const id of [constants.BITMAP.BAR, constants.BITMAP.LOGO]) assert.ok(worker.includes(`"bitmaps/${id}.bmp"`), `bitmap ${id}`);
+  });
+});
+
+describe("the service worker's start", () => {
+  test("waits for an unbroken quiet spell, and not at all once the page is hidden", () => {
+    const ready = quietWatch();
+    assert.equal(ready(0, true, false), false);
+    assert.equal(ready(QUIET_MS - 1, false, false), false);  // something loaded: the spell starts again
+    assert.equal(ready(QUIET_MS + 1, true, false), false);
+    assert.equal(ready(2 * QUIET_MS + 1, true, false), true);
+    assert.equal(quietWatch()(0, false, true), true);
+  });
+});
+
+describe("the site's files", () => {
+  test("are fetched once per address, whatever its fragment, and one that fails gives null", async () => {
+    const asked = [];
+    globalThis.fetch = async (address) => {
+      asked.push(address);
+      // A missing file's answer still has a body (the server's error page), which is no quiz.
+      if (address.endsWith("gone.kqd")) return { ok: false, arrayBuffer: async () => new Uint8Array([60]).buffer };
+      if (address.endsWith("down.kqd")) throw new TypeError("offline");
+      return { ok: true, arrayBuffer: async () => new Uint8Array([1, 2]).buffer };
+    };
+    const [first, second] = await Promise.all([fetchSiteFile(new URL("http://site/sample.kqd")),
+      fetchSiteFile(new URL("http://site/sample.kqd#again"))]);
+    assert.deepEqual([...first], [1, 2]);
+    assert.equal(second, first);
+    assert.equal(await fetchSiteFile(new URL("http://site/gone.kqd")), null);
+    assert.equal(await fetchSiteFile(new URL("http://site/down.kqd")), null);
+    assert.deepEqual(asked, ["http://site/sample.kqd", "http://site/gone.kqd", "http://site/down.kqd"]);
+  });
+  test("a ?quiz= address is fetched only from the page's own site, under its decoded name", async () => {
+    globalThis.location = new URL("http://site/index.html?quiz=x");
+    let fetches = 0;
+    globalThis.fetch = async () => {
+      fetches += 1;
+      return { ok: true, arrayBuffer: async () => new Uint8Array([7]).buffer };
+    };
+    const own = await readQuizFromUrl("quizzes/%E5%9C%B0%E7%90%86.kqd");
+    assert.deepEqual([own.name, [...own.bytes]], ["地理.kqd", [7]]);
+    const foreign = await readQuizFromUrl("http://elsewhere/quiz.kqd");
+    assert.deepEqual([foreign.name, foreign.bytes.length, fetches], ["quiz.kqd", 0, 1]);
   });
 });
 
