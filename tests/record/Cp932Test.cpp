@@ -41,6 +41,7 @@ TEST(Cp932, RefusesCharactersWithoutAForm) {
     EXPECT_FALSE(encodeCp932(u"a\U0001F600").has_value());  // emoji
     EXPECT_FALSE(encodeCp932(u"x\u00ADy").has_value());      // soft hyphen
     EXPECT_FALSE(encodeCp932(u"한").has_value());
+    EXPECT_FALSE(encodeCp932(u"\uF86F").has_value());       // ICU writes it as the bytes of "№"
     EXPECT_EQ(encodeCp932Lossy(u"a\U0001F600b"), "a?b");
 }
 

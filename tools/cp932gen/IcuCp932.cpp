@@ -94,6 +94,11 @@ std::optional<std::string> icuEncodeCharacter(std::u16string_view character) {
     if (bytes.find('\0') != std::string::npos) {
         return std::nullopt;
     }
+    // ICU's windows-31j writes U+F86F as the bytes of "№" even without fallbacks; a name or quiz
+    // text written that way would read back as another character, so it has no form here.
+    if (icuDecode(bytes) != character) {
+        return std::nullopt;
+    }
     return bytes;
 }
 

@@ -14,8 +14,8 @@ namespace pp::cp932gen {
 std::u16string icuDecode(std::string_view bytes);
 
 // The bytes of one character (one code unit, or a surrogate pair) on the strict path, without
-// ICU's look-alike fallbacks; nothing when ICU has no form for it, maps it to nothing, or
-// maps it to a zero byte.
+// ICU's look-alike fallbacks; nothing when ICU has no form for it, maps it to nothing, maps it
+// to a zero byte, or maps it to bytes that read back as another character.
 std::optional<std::string> icuEncodeCharacter(std::u16string_view character);
 
 }  // namespace pp::cp932gen
