@@ -1,9 +1,10 @@
 // What the browser tests share: checks that count their failures, a static server on loopback,
-// a poll with a deadline, Debian's Chromium started headless with a profile of its own, and the
-// right answers of a question table.
+// a poll with a deadline, Debian's Chromium started headless with a profile of its own, the run of
+// a test in both, and the right answers of a question table.
 import fs from "node:fs";
 import http from "node:http";
 import { createRequire } from "node:module";
+import os from "node:os";
 import path from "node:path";
 
 let failures = 0;
@@ -70,6 +71,28 @@ export function launchChromium(modulesDir, profile, extraArgs = []) {
       "--disable-background-networking", "--disable-component-update", "--disable-sync",
       `--user-data-dir=${profile}`, ...extraArgs],
   });
+}
+
+// Serves `site` on loopback, starts Chromium with a profile of its own and runs
+// `body(browser, origin)`; then closes both and ends the test with the count of failed checks.
+// An error thrown fails the test.
+export async function runInBrowser(site, modulesDir, body) {
+  try {
+    const server = await serve(site);
+    const profile = fs.mkdtempSync(path.join(os.tmpdir(), "perna-chromium-"));
+    const browser = await launchChromium(modulesDir, profile);
+    try {
+      await body(browser, `http://127.0.0.1:${server.address().port}`);
+    } finally {
+      await browser.close();
+      server.close();
+      fs.rmSync(profile, { recursive: true, force: true });
+    }
+  } catch (error) {
+    console.error(`FAIL: ${error.stack || error}`);
+    process.exit(1);
+  }
+  finish();
 }
 
 // The right answer of each question of a question table (TSV): its third column, by its text.

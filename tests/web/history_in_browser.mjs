@@ -6,10 +6,9 @@
 //
 // Usage: node history_in_browser.mjs SITE NODE-MODULES-DIR OUTPUT-DIR
 import fs from "node:fs";
-import os from "node:os";
 import path from "node:path";
 
-import { check, finish, launchChromium, serve, waitFor } from "./harness.mjs";
+import { check, runInBrowser, waitFor } from "./harness.mjs";
 
 const [site, modulesDir, outDir] = process.argv.slice(2);
 
@@ -175,29 +174,14 @@ async function storageRefused(browser, why, refuse, cause) {
   await page.close();
 }
 
-async function main() {
-  fs.mkdirSync(outDir, { recursive: true });
-  const server = await serve(site);
-  origin = `http://127.0.0.1:${server.address().port}`;
-  const profile = fs.mkdtempSync(path.join(os.tmpdir(), "perna-chromium-"));
-  const browser = await launchChromium(modulesDir, profile);
-  try {
-    await sittings(browser);
-    await storageRefused(browser, "a browser without IndexedDB", () => {
-      Object.defineProperty(window, "indexedDB", { value: { open: () => { throw new DOMException("no", "SecurityError"); } } });
-    }, "開けない");
-    await storageRefused(browser, "a full store", () => {
-      IDBObjectStore.prototype.add = () => { throw new DOMException("full", "QuotaExceededError"); };
-    }, "空き容量");
-  } finally {
-    await browser.close();
-    server.close();
-    fs.rmSync(profile, { recursive: true, force: true });
-  }
-  finish();
-}
-
-main().catch((error) => {
-  console.error(error);
-  process.exit(1);
+fs.mkdirSync(outDir, { recursive: true });
+runInBrowser(site, modulesDir, async (browser, served) => {
+  origin = served;
+  await sittings(browser);
+  await storageRefused(browser, "a browser without IndexedDB", () => {
+    Object.defineProperty(window, "indexedDB", { value: { open: () => { throw new DOMException("no", "SecurityError"); } } });
+  }, "開けない");
+  await storageRefused(browser, "a full store", () => {
+    IDBObjectStore.prototype.add = () => { throw new DOMException("full", "QuotaExceededError"); };
+  }, "空き容量");
 });

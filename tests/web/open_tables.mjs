@@ -10,7 +10,7 @@ import { execFileSync } from "node:child_process";
 import fs from "node:fs";
 import path from "node:path";
 
-import { check, finish, launchChromium, serve, sleep, waitFor } from "./harness.mjs";
+import { check, runInBrowser, sleep, waitFor } from "./harness.mjs";
 
 const [site, kqd, makeSheets, modulesDir, outDir] = process.argv.slice(2);
 
@@ -55,11 +55,7 @@ async function main() {
   execFileSync("/usr/bin/python3", [path.join(path.dirname(makeSheets), "../web/doctor_sheets.py"), file("shown.xlsx"),
     file("gnumeric.ods"), file("doctored.xlsx"), file("doctored.ods")]);
   for (const name of ["doctored.xlsx", "doctored.ods"]) execFileSync(kqd, ["build", file(name), "-o", file(`${name}.kqd`)]);
-  const server = await serve(site);
-  const origin = `http://127.0.0.1:${server.address().port}`;
-  const profile = fs.mkdtempSync(path.join(outDir, "profile-"));
-  const browser = await launchChromium(modulesDir, profile);
-  try {
+  await runInBrowser(site, modulesDir, async (browser, origin) => {
     const page = await browser.newPage();
     page.on("pageerror", (error) => check(false, `the page throws no error (${error.message})`));
     await page.setViewport({ width: 390, height: 844, deviceScaleFactor: 1, isMobile: true, hasTouch: true });
@@ -130,12 +126,7 @@ async function main() {
     execFileSync(kqd, ["build", exported, "-o", file("exported.kqd")]);
     check(Buffer.compare(fs.readFileSync(file("template.kqd")), fs.readFileSync(file("exported.kqd"))) === 0,
       "表として書き出す... downloads an .xlsx that builds into the same quiz");
-  } finally {
-    await browser.close();
-    server.close();
-    fs.rmSync(profile, { recursive: true, force: true });
-  }
-  finish();
+  });
 }
 
 main().catch((error) => {
