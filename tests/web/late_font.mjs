@@ -3,8 +3,7 @@
 // each piece is held back as it is asked for. Once the late pieces have come the two pictures
 // must be the same pixel for pixel (text laid out before its piece came is laid out again), and
 // the title, painted before any piece, must keep no width measured in the browser's stand-in
-// font; nothing is drawn in another font meanwhile. The service worker's copying waits until the
-// choices are drawn, and under the real clock the time to answer waits for them. About 20 s.
+// font. The service worker's copying meanwhile waits until the choices are drawn. About 15 s.
 //
 // Usage: node late_font.mjs SITE NODE-MODULES-DIR OUTPUT-DIR
 import fs from "node:fs";
@@ -17,28 +16,11 @@ const [site, modulesDir, outDir] = process.argv.slice(2);
 
 // Its first question wraps at a kanji of a piece the title does not need.
 const SEED = 18;
-// Under the real clock, a game whose first choices wait for such a piece.
-const CLOCK_SEED = 7;
 const HOLD_MS = 1500;
 // How long the page must have waited on nothing before its service worker starts.
 const { QUIET_MS } = await import(pathToFileURL(path.join(site, "appinstall.js")).href);
 
 const picture = (page) => page.$eval("#screen", (canvas) => canvas.toDataURL("image/png"));
-
-// The logical pixels the picture has dark, as a string of 0 and 1.
-const darkPixels = (page) => page.evaluate(() => {
-  const canvas = document.getElementById("screen");
-  const scale = canvas.width / 240;
-  const data = canvas.getContext("2d").getImageData(0, 0, canvas.width, canvas.height).data;
-  let dark = "";
-  for (let y = 0; y < 268; ++y) {
-    for (let x = 0; x < 240; ++x) {
-      const at = ((y * scale + (scale >> 1)) * canvas.width + x * scale + (scale >> 1)) * 4;
-      dark += data[at] + data[at + 1] + data[at + 2] < 300 ? "1" : "0";
-    }
-  }
-  return dark;
-});
 
 // The title's first line: how wide its ink is in the picture's pixels, and how wide the font
 // itself makes it (each character's advance rounded, as the page lays text out).
@@ -87,7 +69,6 @@ async function firstQuestion(browser, origin, late) {
       await page.evaluate(() => perna.tick(1));
     }
     const waited = await page.evaluate(() => perna.textPending());
-    const waiting = await darkPixels(page);
     // The service worker's copying waits while the choices wait for their piece, and starts after.
     let workerWaited = true;
     if (late) {
@@ -97,37 +78,7 @@ async function firstQuestion(browser, origin, late) {
     release();
     await waitFor("the pieces of the font", () => page.evaluate(() => !perna.textPending()), 15000);
     if (late) await waitFor("the service worker", () => page.evaluate(async () => (await navigator.serviceWorker.getRegistration()) !== undefined), 10000);
-    return { waited, workerWaited, title, titleLine, waiting, drawn: await darkPixels(page), question: await picture(page) };
-  } finally {
-    release();
-    await context.close();
-  }
-}
-
-// Under the real clock the time to answer stands still while the choices' piece is awaited.
-async function clockWaits(browser, origin) {
-  const context = await browser.createBrowserContext();
-  let release = null;
-  const released = new Promise((resolve) => { release = resolve; });
-  try {
-    const page = await context.newPage();
-    await page.setViewport({ width: 500, height: 620 });
-    await page.setRequestInterception(true);
-    page.on("request", (request) => {
-      if (/\.[2-5]\.woff2$/.test(request.url())) released.then(() => request.continue());
-      else request.continue();
-    });
-    await page.goto(`${origin}/index.html?seed=${CLOCK_SEED}&quiz=sample.kqd`, { waitUntil: "domcontentloaded" });
-    await page.evaluate(() => perna.ready);
-    await waitFor("the choices awaiting their piece", () => page.evaluate(() =>
-      perna.state()?.screen === "Answering" && perna.textPending()), 20000);
-    const before = await page.evaluate(() => perna.state());
-    await sleep(600);
-    const after = await page.evaluate(() => perna.state());
-    release();
-    await waitFor("the clock going again", () => page.evaluate((left) => perna.state().timeLeft !== left, after.timeLeft), 5000);
-    check(after.timeLeft === before.timeLeft && after.screen === "Answering",
-      `the time to answer waits for the piece (${before.timeLeft}, then ${after.timeLeft})`);
+    return { waited, workerWaited, title, titleLine, question: await picture(page) };
   } finally {
     release();
     await context.close();
@@ -140,9 +91,6 @@ async function main() {
     const prompt = await firstQuestion(browser, origin, false);
     const late = await firstQuestion(browser, origin, true);
     check(late.waited, "with the font held back, the first question waits for its pieces");
-    const stray = [...late.waiting].filter((pixel, at) => pixel === "1" && late.drawn[at] === "0").length;
-    check(stray === 0, `nothing is drawn in another font while a piece is awaited (${stray} pixels)`);
-    check(late.drawn !== late.waiting, "the question is drawn as its late pieces arrive, without a tick of the clock");
     check(late.workerWaited, "the service worker is not registered while the choices wait for the font");
     // The title is first painted before any piece has come: nothing measured then may stay.
     const { ink, advances } = late.titleLine;
@@ -156,7 +104,6 @@ async function main() {
       }
       check(same, `${what} with the font late is the picture it is with the font at once (see ${outDir} if not)`);
     }
-    await clockWaits(browser, origin);
   });
 }
 

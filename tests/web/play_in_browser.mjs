@@ -124,6 +124,7 @@ async function main() {
     await withGamePad(browser, origin);
     await onPhone(browser, origin);
     await onLargeScreen(browser, origin);
+    await latePieceOfFont(browser, origin);
     await asApp(browser);
   });
 }
@@ -676,6 +677,91 @@ async function onLargeScreen(browser, origin) {
   await player.tap(choiceRowMiddle(4).x, choiceRowMiddle(4).y);
   check((await state(page)).selection === 4, "a tap at scale 5 highlights the row under it");
   await page.close();
+}
+
+// The logical pixels the picture has dark, as a string of 0 and 1.
+const darkPixels = (page) => page.evaluate(() => {
+  const canvas = document.getElementById("screen");
+  const scale = canvas.width / 240;
+  const data = canvas.getContext("2d").getImageData(0, 0, canvas.width, canvas.height).data;
+  let dark = "";
+  for (let y = 0; y < 268; ++y) {
+    for (let x = 0; x < 240; ++x) {
+      const at = ((y * scale + (scale >> 1)) * canvas.width + x * scale + (scale >> 1)) * 4;
+      dark += data[at] + data[at + 1] + data[at + 2] < 300 ? "1" : "0";
+    }
+  }
+  return dark;
+});
+
+// A page in a context of its own (so that no earlier visit's service worker answers for the
+// server) whose requests matching `held` wait until `release` is called.
+async function pageWithFontHeld(browser, held) {
+  const context = await browser.createBrowserContext();
+  const page = await newPage(context, { width: 500, height: 620 });
+  let release = null;
+  const released = new Promise((resolve) => { release = resolve; });
+  await page.setRequestInterception(true);
+  page.on("request", (request) => {
+    if (held.test(request.url())) released.then(() => request.continue());
+    else request.continue();
+  });
+  return { context, page, release };
+}
+
+// The first question of a fixed game whole, with the pieces of the font matching `held` kept
+// back until the question is up: the picture while they are awaited and once they have come.
+async function firstQuestionPictures(browser, origin, held) {
+  const { context, page, release } = await pageWithFontHeld(browser, held);
+  try {
+    await page.goto(`${origin}/index.html?clock=manual&seed=${SEED}&quiz=sample.kqd`, { waitUntil: "domcontentloaded" });
+    await page.evaluate(() => perna.ready);
+    await waitFor("the quiz from the address", async () => (await state(page))?.screen === "QuestionIntro");
+    // The question and its choices whole, whether the settings show it bit by bit or at once.
+    for (let count = 0; (await state(page)).screen !== "Answering"; ++count) {
+      if (count > 100) throw new Error("the first question never came");
+      await page.evaluate(() => perna.tick(1));
+    }
+    const pending = await page.evaluate(() => perna.textPending());
+    const waiting = await darkPixels(page);
+    release();
+    await waitFor("the late piece", () => page.evaluate(() => !perna.textPending()));
+    return { pending, waiting, drawn: await darkPixels(page) };
+  } finally {
+    await context.close();
+  }
+}
+
+// The pieces with the kanji the title does not need come late: the question's text waits for
+// them, never drawn meanwhile in another font, and is drawn as they arrive, without a tick of the
+// clock, as it is when they come at once.
+async function latePieceOfFont(browser, origin) {
+  const late = await firstQuestionPictures(browser, origin, /\.[2-5]\.woff2$/);
+  check(late.pending, "the first question's text waits for a piece of the font");
+  const stray = [...late.waiting].filter((pixel, at) => pixel === "1" && late.drawn[at] === "0").length;
+  check(stray === 0, `nothing is drawn in another font while a piece is awaited (${stray} pixels)`);
+  const prompt = await firstQuestionPictures(browser, origin, /^$/);
+  const differing = [...late.drawn].filter((pixel, at) => pixel !== prompt.drawn[at]).length;
+  check(late.drawn !== late.waiting && differing === 0,
+    `once the late piece arrives the question is drawn as when every piece came at once (${differing} pixels differ)`);
+
+  // Under the real clock the time to answer stands still while the choices' piece is awaited.
+  const { context, page, release } = await pageWithFontHeld(browser, /\.[2-5]\.woff2$/);
+  try {
+    await page.goto(`${origin}/index.html?seed=${SEED}&quiz=sample.kqd`, { waitUntil: "domcontentloaded" });
+    await page.evaluate(() => perna.ready);
+    await waitFor("the choices awaiting their piece", () => page.evaluate(() =>
+      perna.state()?.screen === "Answering" && perna.textPending()), 20000);
+    const before = await state(page);
+    await sleep(600);
+    const after = await state(page);
+    release();
+    await waitFor("the clock going again", async () => (await state(page)).timeLeft !== after.timeLeft, 5000);
+    check(after.timeLeft === before.timeLeft && after.screen === "Answering",
+      `the time to answer waits for the piece (${before.timeLeft}, then ${after.timeLeft})`);
+  } finally {
+    await context.close();
+  }
 }
 
 // The page as an app, from a copy of the folder on a server of its own: Chromium finds no
