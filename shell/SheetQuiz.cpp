@@ -64,7 +64,8 @@ SheetBuild buildSheetQuiz(const std::filesystem::path& path, const char* readerM
     kqd::RowSource rows;
     if (sheet) {
         QString error;
-        auto* read = reinterpret_cast<lazy::SheetReaderEntry*>(lazy::resolve(readerModule != nullptr ? readerModule : lazy::kSheetModule, lazy::kSheetEntry, error));
+        const char* module = readerModule != nullptr ? readerModule : lazy::kSheetModule;
+        auto* read = reinterpret_cast<lazy::SheetReaderEntry*>(lazy::resolve(module, lazy::kSheetEntry, error));
         if (read == nullptr) {
             result.problems.push_back({{}, error.toStdString(), true});
             return result;
