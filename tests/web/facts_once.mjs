@@ -3,13 +3,13 @@
 // page may spell a command id, sound or bitmap id, the tick, a key code, a message of the game or
 // the version itself. The further files and folders (the web build's CMakeLists.txt, the shared
 // game's pages) are held to the same rules.
-// Usage: node facts_once.mjs PAGE-SOURCES BUILT-SITE [FILE-OR-FOLDER...]
+// Usage: node facts_once.mjs PAGE-SOURCES BUILT-MODULES [FILE-OR-FOLDER...]   (BUILT-MODULES holds constants.js)
 import fs from "node:fs";
 import path from "node:path";
 import { pathToFileURL } from "node:url";
 
-const [sources, site, ...more] = process.argv.slice(2);
-const facts = await import(pathToFileURL(path.join(site, "constants.js")).href);
+const [sources, modules, ...more] = process.argv.slice(2);
+const facts = await import(pathToFileURL(path.join(modules, "constants.js")).href);
 const word = (value) => new RegExp(`(?<![\\w.])${value}(?![\\w.])`);
 const escape = (text) => text.replace(/[.*+?^${}()|[\]\\]/g, "\\$&");
 

@@ -1,6 +1,6 @@
 // Checks the page's modules: every relative import names a file of the folder, and the imports
 // form no cycle (a cycle lets a module run before what it uses is defined).
-// Usage: node import_graph.mjs SITE-FOLDER
+// Usage: node import_graph.mjs MODULES-FOLDER   (the modules as written, before they are bundled)
 import fs from "node:fs";
 import path from "node:path";
 

@@ -18,7 +18,8 @@ const [site, modulesDir, outDir] = process.argv.slice(2);
 const SEED = 18;
 const HOLD_MS = 1500;
 // How long the page must have waited on nothing before its service worker starts.
-const { QUIET_MS } = await import(pathToFileURL(path.join(site, "appinstall.js")).href);
+// The modules as written lie beside the built site.
+const { QUIET_MS } = await import(pathToFileURL(path.join(site, "..", "modules", "appinstall.js")).href);
 
 const picture = (page) => page.$eval("#screen", (canvas) => canvas.toDataURL("image/png"));
 

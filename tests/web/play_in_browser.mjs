@@ -150,7 +150,7 @@ async function firstVisit(browser, origin) {
   // The picture shown before the module came is the one the game paints over it.
   const differing = await page.evaluate(async () => {
     const image = new Image();
-    image.src = "title.png";
+    image.src = document.getElementById("title-picture").src;
     await image.decode();
     const flat = document.createElement("canvas");
     flat.width = 240;

@@ -4,18 +4,26 @@
   fonts SOURCE.ttf FOLDER UNIHAN FACES.css  the font cut down to what code page 932 holds, as a
                                      few WOFF2 pieces in FOLDER, and their @font-face rules
   bitmaps OUT.pack BMP...            the game's bitmaps in one file, fetched in one request
-  worker TEMPLATE OUT SITE FILE...   the service worker, naming the files it keeps and their version;
-                                     a FILE such as sounds/{SOUND_IDS}.wav or bitmaps/{BITMAP.BAR}.bmp
-                                     takes its ids from the site's constants.js, one file for each
+  worker TEMPLATE OUT SITE CONSTANTS FILE...  the service worker, naming the files it keeps and
+                                     their version; a FILE such as sounds/{SOUND_IDS}.wav or
+                                     bitmaps/{BITMAP.BAR}.bmp takes its ids from CONSTANTS (the
+                                     generated constants.js), one file for each; @LIST the bundle's
   title STEPS OUT.png BITMAPS CONVERT  the title's picture from the painter's steps, composed
                                      with ImageMagick's convert from the bitmaps folder
-  page TEMPLATE OUT FACES MODULE...  index.html, asking for every module at once instead of one
-                                     level of imports after another, with the font's rules inline
+  bundle ESBUILD MODULES LIST ENTRY... [--external NAME]...
+                                     the page's modules in MODULES bundled by esbuild, one script
+                                     for each ENTRY and the chunks they share; LIST names them and
+                                     which of them the first entry needs before it runs
+  page TEMPLATE OUT FACES STYLE TITLE LIST  index.html with the font's rules, the style and the
+                                     title's picture inline and the first entry's scripts preloaded,
+                                     and the bundle's scripts beside it
 """
+import base64
 import hashlib
 import json
 import os
 import re
+import shutil
 import struct
 import subprocess
 import sys
@@ -161,9 +169,11 @@ def expand_names(files, constants):
     return names
 
 
-def make_worker(template, out, site, files):
-    """The version is a digest of every kept file, so any change of them makes a new worker."""
-    files = expand_names(files, os.path.join(site, "constants.js"))
+def make_worker(template, out, site, constants, files):
+    """The version is a digest of every kept file, so any change of them makes a new worker.
+    A FILE of @LIST stands for the scripts the bundle wrote."""
+    files = [name for entry in files for name in (bundle_names(entry[1:], "scripts") if entry.startswith("@") else [entry])]
+    files = expand_names(files, constants)
     digest = hashlib.sha256()
     for name in files:
         with open(os.path.join(site, name), "rb") as kept:
@@ -196,14 +206,84 @@ def make_title(steps, out, bitmaps, convert):
     os.replace(out + ".part", out)
 
 
-def make_page(template, out, faces, modules):
+def make_bundle(esbuild, modules, listing, arguments):
+    """A page of a few files rather than one request per module: over HTTP/1.1 a phone would
+    wait for its six connections to fetch twenty modules one level of imports after another."""
+    entries = [name for i, name in enumerate(arguments) if name != "--external" and arguments[i - 1 : i] != ["--external"]]
+    externals = [arguments[i + 1] for i, name in enumerate(arguments[:-1]) if name == "--external"]
+    out = listing + ".d"
+    if os.path.isdir(out):
+        for name in os.listdir(out):
+            os.remove(os.path.join(out, name))
+    meta = listing + ".meta.json"
+    command = [esbuild, *entries, "--bundle", "--splitting", "--format=esm", "--minify", "--sourcemap",
+               "--log-level=warning", "--outdir=" + out, "--entry-names=[name]", "--chunk-names=chunk-[hash]",
+               "--metafile=" + meta] + ["--external:" + name for name in externals]
+    subprocess.run(command, check=True, cwd=modules)
+    with open(meta, encoding="utf-8") as source:
+        outputs = json.load(source)["outputs"]
+    base = os.path.relpath(out, modules)
+    name_of = lambda output: os.path.relpath(os.path.join(modules, output), out)
+    # What the first entry imports before it runs, chunk after chunk, to be asked for at once.
+    needed, queue = [], [entries[0]]
+    while queue:
+        name = queue.pop(0)
+        if name in needed:
+            continue
+        needed.append(name)
+        queue += [name_of(item["path"]) for item in outputs[os.path.join(base, name)]["imports"]
+                  if item["kind"] == "import-statement"]
+    written = sorted(name_of(output) for output in outputs)
+    with open(listing + ".part", "w", encoding="utf-8") as target:
+        json.dump({"folder": out, "written": written, "scripts": [name for name in written if name.endswith(".js")],
+                   "preload": needed}, target, indent=1)
+    os.replace(listing + ".part", listing)
+
+
+def place_bundle(listing, site):
+    """The bundle's files into the site, and those of an earlier bundle out of it, so that a
+    chunk renamed by a change of the code is not left behind for the worker to keep."""
+    with open(listing, encoding="utf-8") as source:
+        bundle = json.load(source)
+    placed = listing + ".placed"
+    if os.path.exists(placed):
+        with open(placed, encoding="utf-8") as source:
+            for name in set(json.load(source)) - set(bundle["written"]):
+                if os.path.exists(os.path.join(site, name)):
+                    os.remove(os.path.join(site, name))
+    for name in bundle["written"]:
+        shutil.copyfile(os.path.join(bundle["folder"], name), os.path.join(site, name))
+    with open(placed, "w", encoding="utf-8") as target:
+        json.dump(bundle["written"], target)
+
+
+def bundle_names(listing, key):
+    with open(listing, encoding="utf-8") as source:
+        return json.load(source)[key]
+
+
+def put(text, mark, value):
+    """The template's mark replaced, or the build stopped: a renamed mark must not go unnoticed."""
+    if mark not in text:
+        raise SystemExit("page: the template has no %s" % mark)
+    return text.replace(mark, value)
+
+
+def make_page(template, out, faces, style, title, listing):
     with open(template, encoding="utf-8") as source:
         text = source.read()
-    hints = "\n".join('<link rel="modulepreload" href="%s">' % name for name in modules)
-    text = text.replace("<!-- @MODULES@ -->", hints)
+    hints = "\n".join('<link rel="modulepreload" href="%s">' % name for name in bundle_names(listing, "preload"))
+    text = put(text, "<!-- @MODULES@ -->", hints)
     # Inline, so the browser knows which piece each character is in without another round trip.
     with open(faces, encoding="utf-8") as rules:
-        text = text.replace("<!-- @FONTS@ -->", "<style>\n%s</style>" % rules.read())
+        text = put(text, "<!-- @FONTS@ -->", "<style>\n%s</style>" % rules.read())
+    # The style and the title's picture inline: the title is drawn with the page itself, its
+    # first paint waiting on no request queued behind the scripts and the game's module.
+    with open(style, encoding="utf-8") as rules:
+        text = put(text, '<link rel="stylesheet" href="perna.css">', "<style>\n%s\n</style>" % rules.read().strip())
+    with open(title, "rb") as picture:
+        text = put(text, 'src="title.png"', 'src="data:image/png;base64,%s"' % base64.b64encode(picture.read()).decode())
+    place_bundle(listing, os.path.dirname(out))
     with open(out + ".part", "w", encoding="utf-8") as page:
         page.write(text)
     os.replace(out + ".part", out)
@@ -214,12 +294,14 @@ def main(arguments):
         make_fonts(*arguments[1:])
     elif len(arguments) >= 2 and arguments[0] == "bitmaps":
         make_bitmap_pack(arguments[1], arguments[2:])
-    elif len(arguments) >= 4 and arguments[0] == "worker":
-        make_worker(arguments[1], arguments[2], arguments[3], arguments[4:])
+    elif len(arguments) >= 5 and arguments[0] == "worker":
+        make_worker(arguments[1], arguments[2], arguments[3], arguments[4], arguments[5:])
+    elif len(arguments) >= 5 and arguments[0] == "bundle":
+        make_bundle(arguments[1], arguments[2], arguments[3], arguments[4:])
     elif len(arguments) == 5 and arguments[0] == "title":
         make_title(*arguments[1:])
-    elif len(arguments) >= 4 and arguments[0] == "page":
-        make_page(arguments[1], arguments[2], arguments[3], arguments[4:])
+    elif len(arguments) == 7 and arguments[0] == "page":
+        make_page(*arguments[1:])
     else:
         sys.stderr.write(__doc__)
         return 2

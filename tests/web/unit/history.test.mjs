@@ -5,7 +5,7 @@ import path from "node:path";
 import { describe, test } from "node:test";
 import { pathToFileURL } from "node:url";
 
-const load = (name) => import(pathToFileURL(path.join(process.env.PERNA_SITE, name)).href);
+const load = (name) => import(pathToFileURL(path.join(process.env.PERNA_MODULES, name)).href);
 const { History, PROBLEM, ROWS, answerRow, cardRow, gameRow, makeHistory, problemOf } = await load("history.js");
 const { chartData, dayLabel } = await load("progress.js");
 

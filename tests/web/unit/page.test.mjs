@@ -1,5 +1,5 @@
-// The page's pure modules under node's test runner, loaded from the built folder (PERNA_SITE),
-// since constants.js is made there from the C++ headers.
+// The page's pure modules under node's test runner, loaded as written from the build's folder of
+// them (PERNA_MODULES), where constants.js is made from the C++ headers; the built site is PERNA_SITE.
 import assert from "node:assert/strict";
 import { spawnSync } from "node:child_process";
 import fs from "node:fs";
@@ -10,7 +10,7 @@ import { pathToFileURL } from "node:url";
 import { findCycle } from "../import_graph.mjs";
 
 const site = process.env.PERNA_SITE;
-const load = (name) => import(pathToFileURL(path.join(site, name)).href);
+const load = (name) => import(pathToFileURL(path.join(process.env.PERNA_MODULES, name)).href);
 const { fitFor, textSize } = await load("screenfit.js");
 const { unpackBitmaps } = await load("bitmappack.js");
 const { stepTo } = await load("menukeys.js");
@@ -118,7 +118,7 @@ describe("the service worker's version", () => {
   const template = new URL("../../../web/site/sw.js.in", import.meta.url).pathname;
   const version = (folder) => {
     const out = path.join(folder, "sw.js");
-    const made = spawnSync("python3", [tool, "worker", template, out, folder, "a.js"], { encoding: "utf8" });
+    const made = spawnSync("python3", [tool, "worker", template, out, folder, path.join(folder, "constants.js"), "a.js"], { encoding: "utf8" });
     assert.equal(made.status, 0, made.stderr);
     return /const VERSION = "([^"]+)"/.exec(fs.readFileSync(out, "utf8"))[1];
   };
