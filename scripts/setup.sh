@@ -13,7 +13,7 @@ PACKAGES="
   xvfb xdotool x11-utils imagemagick xauth
   dpkg-dev file lintian debootstrap appstream desktop-file-utils groff man-db gettext
   clang-14 libclang-rt-14-dev llvm-14
-  emscripten chromium python3-fonttools python3-brotli unicode-data
+  emscripten esbuild chromium python3-fonttools python3-brotli unicode-data
   libreoffice-calc-nogui gnumeric python3-xlsxwriter
   qt6-httpserver-dev qt6-websockets-dev libqrencode-dev python3-websockets
 "

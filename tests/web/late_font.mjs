@@ -3,7 +3,8 @@
 // each piece is held back as it is asked for. Once the late pieces have come the two pictures
 // must be the same pixel for pixel (text laid out before its piece came is laid out again), and
 // the title, painted before any piece, must keep no width measured in the browser's stand-in
-// font. The service worker's copying meanwhile waits until the choices are drawn. About 15 s.
+// font. The service worker's copying meanwhile waits until the choices are drawn. And with every
+// file but the page itself held back, the title's picture is still painted. About 15 s.
 //
 // Usage: node late_font.mjs SITE NODE-MODULES-DIR OUTPUT-DIR
 import fs from "node:fs";
@@ -86,9 +87,35 @@ async function firstQuestion(browser, origin, late) {
   }
 }
 
+// Whether the title's picture is painted while every request but the page's own waits: nothing
+// the first paint needs may come in a file of its own.
+async function titleFromThePageAlone(browser, origin) {
+  const context = await browser.createBrowserContext();
+  try {
+    const page = await context.newPage();
+    await page.setRequestInterception(true);
+    const held = [];
+    page.on("request", (request) => (request.isNavigationRequest() ? request.continue() : held.push(request)));
+    // Its loading never ends: the scripts it waits for are held.
+    page.goto(`${origin}/index.html`).catch(() => {});
+    return await page.waitForFunction(() => {
+      if (!window.titleSeen) {
+        window.titleSeen = { painted: false };
+        new PerformanceObserver((list) => {
+          if (list.getEntries().some((entry) => entry.identifier === "title" && entry.renderTime > 0)) window.titleSeen.painted = true;
+        }).observe({ type: "element", buffered: true });
+      }
+      return window.titleSeen.painted;
+    }, { polling: 50, timeout: 5000 }).then(() => true, () => false);
+  } finally {
+    await context.close();
+  }
+}
+
 async function main() {
   fs.mkdirSync(outDir, { recursive: true });
   await runInBrowser(site, modulesDir, async (browser, origin) => {
+    check(await titleFromThePageAlone(browser, origin), "the title's picture is painted with every file but the page held back");
     const prompt = await firstQuestion(browser, origin, false);
     const late = await firstQuestion(browser, origin, true);
     check(late.waited, "with the font held back, the first question waits for its pieces");

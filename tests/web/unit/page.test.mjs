@@ -136,6 +136,12 @@ describe("the service worker's version", () => {
     for (const id of constants.SOUND_IDS) assert.ok(worker.includes(`"sounds/${id}.wav"`), `sound ${id}`);
     for (const id of [constants.BITMAP.BAR, constants.BITMAP.LOGO]) assert.ok(worker.includes(`"bitmaps/${id}.bmp"`), `bitmap ${id}`);
   });
+  test("keeps every script of the site, the bundle's chunks and lazy entries too", () => {
+    const worker = fs.readFileSync(path.join(site, "sw.js"), "utf8");
+    const scripts = fs.readdirSync(site).filter((name) => name.endsWith(".js") && name !== "sw.js");
+    assert.ok(scripts.some((name) => name.startsWith("chunk-")), scripts.join(" "));
+    for (const name of scripts) assert.ok(worker.includes(`"${name}"`), name);
+  });
 });
 
 describe("the service worker's start", () => {
@@ -150,6 +156,17 @@ describe("the service worker's start", () => {
 });
 
 describe("the site's files", () => {
+  test("the page asks at once for every script its first script imports, chunk after chunk", () => {
+    const html = fs.readFileSync(path.join(site, "index.html"), "utf8");
+    const preloaded = new Set([...html.matchAll(/<link rel="modulepreload" href="([^"]+)">/g)].map((match) => match[1]));
+    const needed = new Set(["perna.js"]);
+    for (const name of needed) {
+      const text = fs.readFileSync(path.join(site, name), "utf8");
+      for (const match of text.matchAll(/\bfrom\s*"\.\/([^"]+)"|\bimport\s*"\.\/([^"]+)"/g)) needed.add(match[1] || match[2]);
+    }
+    assert.ok(needed.size > 1);
+    assert.deepEqual([...needed].filter((name) => !preloaded.has(name)), []);
+  });
   test("are fetched once per address, whatever its fragment, and one that fails gives null", async () => {
     const asked = [];
     globalThis.fetch = async (address) => {
