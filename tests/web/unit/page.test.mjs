@@ -144,6 +144,44 @@ describe("the service worker's version", () => {
   });
 });
 
+describe("the bundle", () => {
+  const tool = new URL("../../../web/tools/site_assets.py", import.meta.url).pathname;
+  const run = (...args) => {
+    const made = spawnSync("python3", [tool, ...args], { encoding: "utf8" });
+    assert.equal(made.status, 0, made.stderr);
+  };
+  test("preloads what the first entry imports and takes an earlier bundle's chunks out of the site", () => {
+    const folder = fs.mkdtempSync(path.join(os.tmpdir(), "perna-bundle-"));
+    const [modules, site] = ["modules", "site"].map((name) => path.join(folder, name));
+    fs.mkdirSync(modules);
+    fs.mkdirSync(site);
+    const file = (name, text) => fs.writeFileSync(path.join(folder, name), text);
+    file("page.html", '<!-- @MODULES@ --><!-- @FONTS@ --><link rel="stylesheet" href="perna.css"><img src="title.png">');
+    file("faces.css", "");
+    file("style.css", "body{margin:0}");
+    file("title.png", "PNG");
+    const listing = path.join(folder, "bundle.json");
+    const bundle = (modulesText) => {
+      for (const [name, text] of Object.entries(modulesText)) fs.writeFileSync(path.join(modules, name), text);
+      run("bundle", "esbuild", modules, listing, "main.js", "lazy.js", "--external", "./far.js");
+      run("page", path.join(folder, "page.html"), path.join(site, "index.html"), path.join(folder, "faces.css"),
+        path.join(folder, "style.css"), path.join(folder, "title.png"), listing);
+      return fs.readFileSync(path.join(site, "index.html"), "utf8");
+    };
+    const shared = 'export const shared = () => "shared";';
+    const first = bundle({ "shared.js": shared, "main.js": 'import { shared } from "./shared.js"; shared(); import("./lazy.js");',
+      "lazy.js": 'import { shared } from "./shared.js"; shared(); import("./far.js");' });
+    const chunks = () => fs.readdirSync(site).filter((name) => /^chunk-.*\.js$/.test(name));
+    const [chunk] = chunks();
+    assert.ok(chunk && first.includes(`href="main.js"`) && first.includes(`href="${chunk}"`) && !first.includes(`href="lazy.js"`), first);
+    assert.ok(first.includes("<style>\nbody{margin:0}\n</style>") && first.includes(`src="data:image/png;base64,${btoa("PNG")}"`));
+    bundle({ "shared.js": shared.replace('"shared"', '"changed"') });
+    assert.equal(chunks().length, 1);
+    assert.notEqual(chunks()[0], chunk);
+    fs.rmSync(folder, { recursive: true, force: true });
+  });
+});
+
 describe("the service worker's start", () => {
   test("waits for an unbroken quiet spell, and not at all once the page is hidden", () => {
     const ready = quietWatch();
