@@ -10,7 +10,7 @@
                                      generated constants.js), one file for each; @LIST the bundle's
   title STEPS OUT.png BITMAPS CONVERT  the title's picture from the painter's steps, composed
                                      with ImageMagick's convert from the bitmaps folder
-  bundle ESBUILD MODULES LIST ENTRY... [--external NAME]...
+  bundle ESBUILD MODULES LIST ENTRY... [--external:NAME]...
                                      the page's modules in MODULES bundled by esbuild, one script
                                      for each ENTRY and the chunks they share; LIST names them and
                                      which of them the first entry needs before it runs
@@ -171,8 +171,9 @@ def expand_names(files, constants):
 
 def make_worker(template, out, site, constants, files):
     """The version is a digest of every kept file, so any change of them makes a new worker.
-    A FILE of @LIST stands for the scripts the bundle wrote."""
-    files = [name for entry in files for name in (bundle_names(entry[1:], "scripts") if entry.startswith("@") else [entry])]
+    A FILE of @LIST stands for the scripts the bundle wrote (not their source maps)."""
+    scripts = lambda listing: [name for name in bundle_names(listing, "written") if name.endswith(".js")]
+    files = [name for entry in files for name in (scripts(entry[1:]) if entry.startswith("@") else [entry])]
     files = expand_names(files, constants)
     digest = hashlib.sha256()
     for name in files:
@@ -209,8 +210,8 @@ def make_title(steps, out, bitmaps, convert):
 def make_bundle(esbuild, modules, listing, arguments):
     """A page of a few files rather than one request per module: over HTTP/1.1 a phone would
     wait for its six connections to fetch twenty modules one level of imports after another."""
-    entries = [name for i, name in enumerate(arguments) if name != "--external" and arguments[i - 1 : i] != ["--external"]]
-    externals = [arguments[i + 1] for i, name in enumerate(arguments[:-1]) if name == "--external"]
+    entries = [name for name in arguments if not name.startswith("--")]
+    externals = [name for name in arguments if name.startswith("--external:")]
     out = listing + ".d"
     if os.path.isdir(out):
         for name in os.listdir(out):
@@ -218,7 +219,7 @@ def make_bundle(esbuild, modules, listing, arguments):
     meta = listing + ".meta.json"
     command = [esbuild, *entries, "--bundle", "--splitting", "--format=esm", "--minify", "--sourcemap",
                "--log-level=warning", "--outdir=" + out, "--entry-names=[name]", "--chunk-names=chunk-[hash]",
-               "--metafile=" + meta] + ["--external:" + name for name in externals]
+               "--metafile=" + meta] + externals
     subprocess.run(command, check=True, cwd=modules)
     with open(meta, encoding="utf-8") as source:
         outputs = json.load(source)["outputs"]
@@ -235,8 +236,7 @@ def make_bundle(esbuild, modules, listing, arguments):
                   if item["kind"] == "import-statement"]
     written = sorted(name_of(output) for output in outputs)
     with open(listing + ".part", "w", encoding="utf-8") as target:
-        json.dump({"folder": out, "written": written, "scripts": [name for name in written if name.endswith(".js")],
-                   "preload": needed}, target, indent=1)
+        json.dump({"folder": out, "written": written, "preload": needed}, target, indent=1)
     os.replace(listing + ".part", listing)
 
 

@@ -24,6 +24,19 @@ const constants = await load("constants.js");
 const { QUIET_MS, quietWatch } = await load("appinstall.js");
 const { fetchSiteFile } = await load("sample.js");
 
+// The built site's scripts that perna.js reaches through its imports, and with `later` through
+// its dynamic import() calls too.
+function builtImports(later) {
+  const pattern = later ? /\bfrom\s*"\.\/([^"]+)"|\bimport\s*\(?\s*"\.\/([^"]+)"/g : /\bfrom\s*"\.\/([^"]+)"|\bimport\s*"\.\/([^"]+)"/g;
+  const reached = new Set(["perna.js"]);
+  for (const name of reached) {
+    for (const match of fs.readFileSync(path.join(site, name), "utf8").matchAll(pattern)) {
+      reached.add(path.posix.join(path.posix.dirname(name), match[1] || match[2]));
+    }
+  }
+  return reached;
+}
+
 describe("the picture's fit", () => {
   test("a phone of 390x844 CSS px at 3 device pixels gets 4 device pixels per game pixel", () => {
     assert.deepEqual(fitFor(390, 844, 3), { device: 4, css: 4 / 3 });
@@ -138,13 +151,7 @@ describe("the service worker's version", () => {
   });
   test("keeps every script the page's scripts can import, at once or later", () => {
     const worker = fs.readFileSync(path.join(site, "sw.js"), "utf8");
-    const reached = new Set(["perna.js"]);
-    for (const name of reached) {
-      const text = fs.readFileSync(path.join(site, name), "utf8");
-      for (const match of text.matchAll(/\bfrom\s*"\.\/([^"]+)"|\bimport\s*\(?\s*"\.\/([^"]+)"/g)) {
-        reached.add(path.posix.join(path.posix.dirname(name), match[1] || match[2]));
-      }
-    }
+    const reached = builtImports(true);
     for (const name of ["progress.js", "sheets.js", "fflate.js", "vendor/uPlot.esm.js"]) assert.ok(reached.has(name), name);
     assert.ok([...reached].some((name) => name.startsWith("chunk-")));
     assert.deepEqual([...reached].filter((name) => !worker.includes(`"${name}"`)), []);
@@ -170,7 +177,7 @@ describe("the bundle", () => {
     const listing = path.join(folder, "bundle.json");
     const bundle = (modulesText) => {
       for (const [name, text] of Object.entries(modulesText)) fs.writeFileSync(path.join(modules, name), text);
-      run("bundle", "esbuild", modules, listing, "main.js", "lazy.js", "--external", "./far.js");
+      run("bundle", "esbuild", modules, listing, "main.js", "lazy.js", "--external:./far.js");
       run("page", path.join(folder, "page.html"), path.join(site, "index.html"), path.join(folder, "faces.css"),
         path.join(folder, "style.css"), path.join(folder, "title.png"), listing);
       return fs.readFileSync(path.join(site, "index.html"), "utf8");
@@ -204,11 +211,7 @@ describe("the site's files", () => {
   test("the page asks at once for every script its first script imports, chunk after chunk", () => {
     const html = fs.readFileSync(path.join(site, "index.html"), "utf8");
     const preloaded = new Set([...html.matchAll(/<link rel="modulepreload" href="([^"]+)">/g)].map((match) => match[1]));
-    const needed = new Set(["perna.js"]);
-    for (const name of needed) {
-      const text = fs.readFileSync(path.join(site, name), "utf8");
-      for (const match of text.matchAll(/\bfrom\s*"\.\/([^"]+)"|\bimport\s*"\.\/([^"]+)"/g)) needed.add(match[1] || match[2]);
-    }
+    const needed = builtImports(false);
     assert.ok(needed.size > 1);
     assert.deepEqual([...needed].filter((name) => !preloaded.has(name)), []);
   });
